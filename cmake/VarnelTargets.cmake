@@ -1,0 +1,52 @@
+# Helpers shared by every folder of the tree.
+
+# varnel_add_test(<name> SOURCES <files...> [LIBS <targets...>] [QT] [ENV <k=v...>])
+#
+# Builds one test program and registers each of its GoogleTest cases with
+# ctest. Every test runs with a fixed environment so that results do not
+# depend on the machine: the offscreen Qt platform, an English UTF-8 locale
+# and UTC. QT programs get a main() that creates a QApplication.
+function(varnel_add_test name)
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} varnel_warnings GTest::gtest GTest::gmock)
+  if(ARG_QT)
+    target_link_libraries(${name} PRIVATE varnel_qt_test_main Qt6::Test)
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  target_compile_definitions(${name} PRIVATE
+    VARNEL_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+    VARNEL_BUILD_DIR="${PROJECT_BINARY_DIR}"
+    VARNEL_PROGRAM_DIR="${VARNEL_PROGRAM_DIR}")
+  set(env
+    QT_QPA_PLATFORM=offscreen
+    LANG=en_US.UTF-8
+    LC_ALL=
+    TZ=UTC
+    ${ARG_ENV})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+endfunction()
+
+# varnel_add_fuzzer(<name> SOURCES <files...> [LIBS <targets...>])
+#
+# A libFuzzer target; built only when the compiler is clang, which brings the
+# fuzzing runtime.
+function(varnel_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()
+
+# Places an executable in the program folder of the run-time tree.
+function(varnel_program_output target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VARNEL_PROGRAM_DIR})
+endfunction()

@@ -1,0 +1,22 @@
+#include "platform/errors.h"
+
+namespace varnel {
+
+std::string StandardErrorMessage(std::int32_t number) {
+    switch (number) {
+    case kErrOverflow:
+        return "Overflow";
+    case kErrSubscriptOutOfRange:
+        return "Subscript out of range";
+    case kErrFileNotFound:
+        return "File not found";
+    case kErrPermissionDenied:
+        return "Permission denied";
+    case kErrPathFileAccess:
+        return "Path/File access error";
+    default:
+        return "Application-defined or object-defined error";
+    }
+}
+
+} // namespace varnel

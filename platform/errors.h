@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace varnel {
+
+// A run-time error as the program's procedures raise it: a number, the source
+// that raised it ("Varnel.File", ...) and the standard message for the number.
+class RuntimeError : public std::runtime_error {
+public:
+    RuntimeError(std::int32_t number, std::string source, const std::string& message)
+        : std::runtime_error(message), number_(number), source_(std::move(source)) {}
+
+    std::int32_t Number() const noexcept { return number_; }
+    const std::string& Source() const noexcept { return source_; }
+
+private:
+    std::int32_t number_;
+    std::string source_;
+};
+
+// Standard error numbers and their messages.
+inline constexpr std::int32_t kErrOverflow = 6;
+inline constexpr std::int32_t kErrSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kErrFileNotFound = 53;
+inline constexpr std::int32_t kErrPermissionDenied = 70;
+inline constexpr std::int32_t kErrPathFileAccess = 75;
+
+// The standard message for an error number ("File not found" for 53).
+std::string StandardErrorMessage(std::int32_t number);
+
+} // namespace varnel

@@ -1,0 +1,97 @@
+#include "platform/file_query.h"
+
+#include "platform/errors.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnel::platform {
+
+namespace {
+
+std::chrono::system_clock::time_point ToTimePoint(const struct timespec& ts) {
+    using namespace std::chrono;
+    return system_clock::time_point(
+        duration_cast<system_clock::duration>(seconds(ts.tv_sec) + nanoseconds(ts.tv_nsec)));
+}
+
+} // namespace
+
+bool IsHiddenName(const std::filesystem::path& path) {
+    // The entry's own name; a trailing separator ("dir/") names the folder itself.
+    std::filesystem::path p = path;
+    if (!p.has_filename() && p.has_parent_path()) {
+        p = p.parent_path();
+    }
+    const std::string name = p.filename().native();
+    return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
+std::optional<EntryInfo> QueryEntry(const std::filesystem::path& path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    EntryInfo info;
+    info.directory = S_ISDIR(st.st_mode);
+    info.regularFile = S_ISREG(st.st_mode);
+    info.system = !info.directory && !info.regularFile;
+    info.hidden = IsHiddenName(path);
+    info.size = info.regularFile && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    info.modified = ToTimePoint(st.st_mtim);
+    info.device = static_cast<std::uint64_t>(st.st_dev);
+    info.inode = static_cast<std::uint64_t>(st.st_ino);
+    return info;
+}
+
+std::int32_t ErrorNumberFromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return kErrFileNotFound;
+    case EACCES:
+    case EPERM:
+        return kErrPermissionDenied;
+    default:
+        return kErrPathFileAccess;
+    }
+}
+
+bool FindNormalFile(const std::filesystem::path& path, std::int32_t& errorNumber) {
+    errorNumber = 0;
+    if (path.empty()) {
+        errorNumber = kErrFileNotFound;
+        return false;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const int err = errno;
+        // A missing entry is simply "not found"; other failures keep their number.
+        errorNumber = (err == ENOENT || err == ENOTDIR) ? kErrFileNotFound : ErrorNumberFromErrno(err);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || IsHiddenName(path)) {
+        errorNumber = kErrFileNotFound;
+        return false;
+    }
+    return true;
+}
+
+int OpenReadOnly(const std::filesystem::path& path) {
+    // O_NOCTTY: a terminal device must never become our controlling terminal.
+    // POSIX has no deny-write share mode: other writers are not kept out.
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    return fd >= 0 ? fd : -errno;
+}
+
+} // namespace varnel::platform
