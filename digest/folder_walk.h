@@ -9,11 +9,35 @@
 
 namespace varnel {
 
+// A folder the walk could not search, and why (an errno value).
+struct FolderWalkProblem {
+    std::string folder; // as composed by the walk, with its trailing "/"
+    int error = 0;
+};
+
 // Appends to fileList the full path of every non-hidden entry below folder
 // that is not a directory, in the order the system lists them; subfolders are
 // walked after the folder's own entries, in the order found, one directory
 // search open at a time. A trailing separator is added to folder when it has
-// none. A folder reached again through a link is not walked again.
+// none, and every path is folder + name with exactly one "/" between them.
+//
+// - Hidden entries (name starting with ".") are left out, files and folders.
+// - Entries that are neither files nor folders (FIFO, socket, device) are
+//   listed like files; the report never opens them.
+// - An entry whose attributes cannot be read (a dangling link) is taken for a
+//   folder; its search then fails and it contributes nothing.
+// - A folder that cannot be searched contributes nothing; the walk goes on.
+// - A folder reached again through a link (same device and inode as one
+//   already entered) is not walked again, so link loops end.
+// - The walk keeps its own stack: the depth of the tree cannot overflow the
+//   thread's stack.
+// - An empty folder text names nothing: nothing is walked.
 void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList);
+
+// The same, also telling which folders could not be searched (when problems
+// is not null). Folders skipped because they were walked already are not
+// problems.
+void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
+                        std::vector<FolderWalkProblem>* problems);
 
 } // namespace varnel

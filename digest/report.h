@@ -3,6 +3,13 @@
 // The report block: the text format of the whole program. One builder serves
 // the main window (ReportFile / ReportFolder) and the varnel-report command, so
 // both write the same bytes.
+//
+// Building a block has two halves: gathering the file's facts (file_facts.h),
+// which reads the file and may run on any thread, and formatting the text from
+// the facts with the services below, which runs on the caller's thread (the
+// conversion service is not promised to be thread-safe).
+
+#include "digest/file_facts.h"
 
 #include <chrono>
 #include <filesystem>
@@ -11,18 +18,6 @@
 #include <string_view>
 
 namespace varnel {
-
-// The six report options, read from the check boxes Check1 ... Check6. Start
-// states: MD5, SHA-1, modified time and size on; CRC-32 and version off. The
-// MD5 line is always written, whatever ShowMD5 says.
-struct ReportOptions {
-    bool ShowMD5 = true;
-    bool ShowSHA1 = true;
-    bool ShowCRC32 = false;
-    bool ShowModifiedTime = true;
-    bool ShowSize = true;
-    bool ShowVersion = false;
-};
 
 // What the builder needs from the layers above it (the digest layer knows no
 // locale and no language). Each member may be left empty: no conversion, no
@@ -33,20 +28,52 @@ struct ReportServices {
     // Local date-time text of the user's locale (short date, blank, long
     // time; date alone at exactly midnight); UTF-8.
     std::function<std::string(std::chrono::system_clock::time_point)> formatTime;
-    // The file's version text ("1.2.3.4"), empty when it has none.
+    // The file's version text ("1.2.3.4"), empty when it has none. Called
+    // while facts are gathered, possibly on worker threads: must be
+    // thread-safe.
     std::function<std::string(const std::filesystem::path&)> fileVersion;
 };
 
 struct ReportBlock {
-    std::string text;        // UTF-8, CR LF line ends, ends with an empty line
-    bool readOk = true;      // false when the file could not be found or read
-    std::string failure;     // one-line reason when readOk is false
+    std::string text;    // UTF-8, CR LF line ends, ends with an empty line
+    bool readOk = true;  // false when the file could not be found or read
+    std::string failure; // one-line reason when readOk is false
 };
 
-// Builds the block for one path. displayPath is the path as the user sees it
-// (written unconverted on line 1); the file itself is opened through path, so
-// names that are not valid UTF-8 are still read.
+// Builds the block for one path: gathers its facts and formats them.
+// displayPath is the path as the user sees it (written unconverted on line 1);
+// the file itself is opened through path, so names that are not valid UTF-8
+// are still read.
 ReportBlock BuildReportBlock(const std::filesystem::path& path, std::string_view displayPath,
                              const ReportOptions& options, const ReportServices& services);
+
+// Appends to out the block text for facts already gathered. Lines, in order
+// (each ended by CR LF, the block by an extra CR LF):
+//
+//   文件名称：<displayPath>           always
+//   文件版本：V<version>              ShowVersion and a version was found
+//   文件大小：<bytes> 字节            ShowSize and the entry could be read
+//   修改时间：<date time>             ShowModifiedTime, the entry could be
+//                                    read and services.formatTime is set
+//   CRC32值 ：<8 upper-case hex>      ShowCRC32
+//   SHA1值   ：<40 upper-case hex>    ShowSHA1 (empty text when not read)
+//   MD5值     ：<32 upper-case hex>   always (empty text when not read)
+//
+// With services.convert set (the Traditional Chinese mode), lines 2 to 4 pass
+// through it label and value together, lines 1 and 5 to 7 with their label
+// only: the path is written as it is, since converting it would rename the
+// folders and files it names.
+void AppendReportBlock(std::string& out, std::string_view displayPath, const FileFacts& facts,
+                       const ReportOptions& options, const ReportServices& services);
+
+// The block text alone.
+std::string FormatReportBlock(std::string_view displayPath, const FileFacts& facts,
+                              const ReportOptions& options, const ReportServices& services);
+
+// A path's bytes made fit to show: invalid UTF-8 sequences become U+FFFD, and
+// so do control characters (a name holding CR or LF must not be able to write
+// lines of its own into the report). Valid text without controls comes back
+// unchanged.
+std::string DisplayText(std::string_view bytes);
 
 } // namespace varnel

@@ -10,6 +10,8 @@ std::string StandardErrorMessage(std::int32_t number) {
         return "Subscript out of range";
     case kErrFileNotFound:
         return "File not found";
+    case kErrInputPastEndOfFile:
+        return "Input past end of file";
     case kErrPermissionDenied:
         return "Permission denied";
     case kErrPathFileAccess:

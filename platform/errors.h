@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace varnel {
 
@@ -25,6 +26,7 @@ private:
 inline constexpr std::int32_t kErrOverflow = 6;
 inline constexpr std::int32_t kErrSubscriptOutOfRange = 9;
 inline constexpr std::int32_t kErrFileNotFound = 53;
+inline constexpr std::int32_t kErrInputPastEndOfFile = 62;
 inline constexpr std::int32_t kErrPermissionDenied = 70;
 inline constexpr std::int32_t kErrPathFileAccess = 75;
 

@@ -74,7 +74,8 @@ bool FindNormalFile(const std::filesystem::path& path, std::int32_t& errorNumber
     if (::stat(path.c_str(), &st) != 0) {
         const int err = errno;
         // A missing entry is simply "not found"; other failures keep their number.
-        errorNumber = (err == ENOENT || err == ENOTDIR) ? kErrFileNotFound : ErrorNumberFromErrno(err);
+        errorNumber =
+            (err == ENOENT || err == ENOTDIR) ? kErrFileNotFound : ErrorNumberFromErrno(err);
         return false;
     }
     if (!S_ISREG(st.st_mode) || IsHiddenName(path)) {
@@ -85,13 +86,30 @@ bool FindNormalFile(const std::filesystem::path& path, std::int32_t& errorNumber
 }
 
 int OpenReadOnly(const std::filesystem::path& path) {
+    if (path.empty()) {
+        return -ENOENT;
+    }
     // O_NOCTTY: a terminal device must never become our controlling terminal.
+    // O_NONBLOCK: an entry swapped for a FIFO after the existence test must not
+    // stall the open waiting for a writer. It is cleared again for regular
+    // files, where it has no effect on reads anyway; other kinds of entry keep
+    // it, so a careless read of one cannot block either.
     // POSIX has no deny-write share mode: other writers are not kept out.
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
-    return fd >= 0 ? fd : -errno;
+    if (fd < 0) {
+        return -errno;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0) {
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        }
+    }
+    return fd;
 }
 
 } // namespace varnel::platform

@@ -16,10 +16,10 @@ struct EntryInfo {
     bool directory = false;
     bool regularFile = false;
     bool hidden = false;
-    bool system = false;     // neither regular file nor directory
-    std::uint64_t size = 0;  // bytes, from the directory entry (0 for non-files)
+    bool system = false;    // neither regular file nor directory
+    std::uint64_t size = 0; // bytes, from the directory entry (0 for non-files)
     std::chrono::system_clock::time_point modified{};
-    std::uint64_t device = 0;  // identity of the entry: device and inode
+    std::uint64_t device = 0; // identity of the entry: device and inode
     std::uint64_t inode = 0;
 };
 
@@ -36,7 +36,9 @@ bool IsHiddenName(const std::filesystem::path& path);
 // for another reason.
 bool FindNormalFile(const std::filesystem::path& path, std::int32_t& errorNumber);
 
-// Opens path for reading only; returns a file descriptor, or -errno.
+// Opens path for reading only; returns a file descriptor, or -errno. The open
+// never blocks, whatever kind of entry path names: callers fstat the
+// descriptor and refuse what is not a regular file.
 // Windows' deny-write share mode has no POSIX counterpart: other writers are
 // not kept out.
 int OpenReadOnly(const std::filesystem::path& path);

@@ -1,0 +1,728 @@
+#include "app/common_md5_view.h"
+
+#include "app/links.h"
+#include "app/program_icon.h"
+#include "app/public_browse_folder_module.h"
+#include "digest/batch_report.h"
+#include "digest/folder_walk.h"
+#include "digest/report.h"
+#include "i18n/big5.h"
+#include "i18n/language.h"
+#include "platform/file_dialogs.h"
+#include "platform/link_opener.h"
+#include "platform/units.h"
+#include "platform/window_services.h"
+#include "report/report_services.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace varnel {
+
+namespace {
+
+// Designed client area, in twips.
+constexpr int kClientWidthTwips = 7380;
+constexpr int kClientHeightTwips = 5085;
+
+// The open-file dialog's filter, in the common dialog's form.
+constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.ocx|File (*.*)|*.*";
+// The folder picker's prompt; shown as it is in every language mode.
+constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
+
+// Shortest time between two redraws of the text box during a folder report.
+constexpr qint64 kRedrawIntervalMs = 40;
+
+constexpr const char* kCloseCaption = "关闭";
+constexpr const char* kCloseHint = "关闭退出";
+constexpr const char* kStopCaption = "结束";
+constexpr const char* kStopHint = "结束运行";
+
+struct ControlRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// The designed font, Tahoma 8.25 pt, or where the system lacks Tahoma a font
+// of the same size that has the Chinese glyphs of the captions.
+QFont DesignedFont() {
+    QFont font;
+    const QStringList families = QFontDatabase::families();
+    const char* const preferred[] = {"Tahoma", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
+                                     "Droid Sans Fallback", "AR PL UMing CN"};
+    for (const char* family : preferred) {
+        if (families.contains(QString::fromLatin1(family), Qt::CaseInsensitive)) {
+            font.setFamily(QString::fromLatin1(family));
+            break;
+        }
+    }
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+// The local files of a drop, as the exact bytes of their paths: a name that
+// is not valid UTF-8 reaches the file system unchanged. Items that are no
+// local files (web addresses, files on other hosts) are left out.
+std::vector<std::string> DroppedLocalPaths(const QMimeData& data) {
+    std::vector<std::string> paths;
+    if (!data.hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data.urls()) {
+        if (!url.isLocalFile()) {
+            continue;
+        }
+        const QString host = url.host();
+        if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        const QByteArray bytes =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (!bytes.isEmpty()) {
+            paths.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        }
+    }
+    return paths;
+}
+
+bool IsFolder(const std::string& nativePath) {
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::path(nativePath), error);
+}
+
+} // namespace
+
+Common_MD5_View::Common_MD5_View(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      CommonDialog1(std::make_unique<platform::QtDialogService>()),
+      m_LinkOpener(std::make_unique<platform::DesktopLinkOpener>()) {
+    CreateControls();
+    Form_Load();
+}
+
+Common_MD5_View::~Common_MD5_View() = default;
+
+void Common_MD5_View::setDialogService(std::unique_ptr<platform::DialogService> dialogs) {
+    if (dialogs) {
+        CommonDialog1 = std::move(dialogs);
+    }
+}
+
+void Common_MD5_View::setLinkOpener(std::unique_ptr<platform::LinkOpener> opener) {
+    if (opener) {
+        m_LinkOpener = std::move(opener);
+    }
+}
+
+void Common_MD5_View::setFilePath(const QString& path) {
+    m_FilePath = path;
+    m_FilePathNative = QFile::encodeName(path).toStdString();
+}
+
+void Common_MD5_View::setFilePathNative(const std::string& nativePath) {
+    m_FilePathNative = nativePath;
+    m_FilePath = QString::fromStdString(DisplayText(nativePath));
+}
+
+void Common_MD5_View::setFolderPath(const QString& path) {
+    m_FolderPath = path;
+    m_FolderPathNative = QFile::encodeName(path).toStdString();
+}
+
+void Common_MD5_View::setFolderPathNative(const std::string& nativePath) {
+    m_FolderPathNative = nativePath;
+    m_FolderPath = QString::fromStdString(DisplayText(nativePath));
+}
+
+void Common_MD5_View::CreateControls() {
+    setObjectName(QStringLiteral("Common_MD5_View"));
+    setWindowTitle(QStringLiteral("Varnel2012"));
+    setFont(DesignedFont());
+
+    const int tpp = platform::TwipsPerPixel(this);
+    const auto place = [this, tpp](QWidget* control, const char* name, ControlRect rect) {
+        control->setObjectName(QString::fromLatin1(name));
+        control->setGeometry(
+            platform::TwipsToPixels(rect.left, tpp), platform::TwipsToPixels(rect.top, tpp),
+            platform::TwipsToPixels(rect.width, tpp), platform::TwipsToPixels(rect.height, tpp));
+        // A click the control does not use must not reach the window, where
+        // a double click would close it.
+        control->setAttribute(Qt::WA_NoMousePropagation, true);
+        control->installEventFilter(this);
+    };
+    const auto button = [this, &place](const char* name, const char* caption, const char* hint,
+                                       ControlRect rect) {
+        auto* control = new QPushButton(QString::fromUtf8(caption), this);
+        place(control, name, rect);
+        control->setToolTip(QString::fromUtf8(hint));
+        control->setMouseTracking(true);
+        return control;
+    };
+    const auto check = [this, &place](const char* name, const char* caption, bool ticked,
+                                      ControlRect rect) {
+        auto* control = new QCheckBox(QString::fromUtf8(caption), this);
+        place(control, name, rect);
+        control->setChecked(ticked);
+        control->setMouseTracking(true);
+        return control;
+    };
+
+    // In tab order.
+    Command1 = button("Command1", "打开", "Open File", {235, 3885, 990, 360});
+    Command4 = button("Command4", "清除", "Clear Value", {6000, 3885, 990, 360});
+    Command3 = button("Command3", "复制", "Copy Value", {4080, 3885, 990, 360});
+    Command5 = button("Command5", kCloseCaption, "Close", {240, 4440, 990, 360});
+
+    Text1 = new QPlainTextEdit(this);
+    place(Text1, "Text1", {200, 600, 6975, 2535});
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Drops are handled by the window (Form_Load turns them on); until then,
+    // and for anything but files, the box takes none.
+    Text1->setAcceptDrops(false);
+    // A folder report appends thousands of blocks; an undo history of them
+    // would keep a second copy of the whole text.
+    Text1->setUndoRedoEnabled(false);
+    Text1->viewport()->installEventFilter(this);
+
+    Command2 = button("Command2", "批量", "Open Folder", {2160, 3885, 990, 360});
+    Check1 = check("Check1", "MD5值.", true, {240, 3360, 855, 255});
+    Check2 = check("Check2", "SHA1值.", true, {1260, 3360, 975, 255});
+    Check3 = check("Check3", "CRC32值.", false, {2360, 3360, 1095, 255});
+    Check4 = check("Check4", "修改时间.", true, {3600, 3360, 1095, 255});
+    Check5 = check("Check5", "文件大小.", true, {4820, 3360, 1095, 255});
+    Check6 = check("Check6", "文件版本.", false, {6060, 3360, 1095, 255});
+    Command7 = button("Command7", "更多工具", "More Tools", {4080, 4440, 990, 375});
+    // Tab places 13 to 16 belong to the skin's caption and border controls,
+    // which sit along the window's edges.
+    Command6 = button("Command6", "比较", "Comp", {2160, 4440, 990, 360});
+    Command8 = button("Command8", "关于作者", "About", {6000, 4440, 990, 375});
+
+    QWidget* const tabOrder[] = {Command1, Command4, Command3, Command5, Text1,
+                                 Command2, Check1,   Check2,   Check3,   Check4,
+                                 Check5,   Check6,   Command7, Command6, Command8};
+    for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
+        QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    }
+
+    // The images: Image2 holds the window's icon, Image1 and Image3 small
+    // forms of it, Image4 nothing. None of them is shown.
+    const auto image = [this, &place](const char* name, int pictureSize, ControlRect rect) {
+        auto* control = new QLabel(this);
+        place(control, name, rect);
+        control->removeEventFilter(this);
+        if (pictureSize > 0) {
+            control->setPixmap(DrawProgramIcon(pictureSize));
+        }
+        return control;
+    };
+    Image1 = image("Image1", 16, {360, 3720, 240, 240});
+    Image2 = image("Image2", 32, {600, 3720, 480, 480});
+    Image3 = image("Image3", 16, {960, 3720, 240, 240});
+    Image4 = image("Image4", 0, {1200, 3720, 255, 255});
+
+    connect(Command1, &QPushButton::clicked, this, &Common_MD5_View::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Common_MD5_View::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Common_MD5_View::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Common_MD5_View::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Common_MD5_View::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &Common_MD5_View::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &Common_MD5_View::Command7_Click);
+    connect(Command8, &QPushButton::clicked, this, &Common_MD5_View::Command8_Click);
+    connect(Check1, &QCheckBox::clicked, this, &Common_MD5_View::Check1_Click);
+    connect(Text1->document(), &QTextDocument::contentsChange, this,
+            [this](int, int removed, int added) {
+                if (!m_Appending && (removed != 0 || added != 0)) {
+                    m_ReportTextExact = false;
+                }
+            });
+
+    resize(platform::TwipsToPixels(kClientWidthTwips, tpp),
+           platform::TwipsToPixels(kClientHeightTwips, tpp));
+}
+
+void Common_MD5_View::Form_Load() {
+    Image1->setVisible(false);
+    Image2->setVisible(false);
+    Image3->setVisible(false);
+    setWindowIcon(QIcon(Image2->pixmap()));
+    hide();
+    SetCopyClearEnabled(false);
+
+    ApplySystemLanguage();
+    if (UiLanguage == "TAIWAN") {
+        const auto convert = [](const QString& caption) {
+            return QString::fromStdString(ConvertToBig5(caption.toStdString()));
+        };
+        setWindowTitle(convert(windowTitle()));
+        for (QAbstractButton* control : std::initializer_list<QAbstractButton*>{
+                 Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8,
+                 Check1, Check2, Check3, Check4, Check5, Check6}) {
+            control->setText(convert(control->text()));
+        }
+    }
+
+    m_StopRequested = false;
+    Text1->viewport()->setAcceptDrops(true);
+    // Without a usable skin the window keeps its designed size and is shown
+    // frameless by Main; it is moved by dragging its background.
+}
+
+// ---------------------------------------------------------------- reports
+
+void Common_MD5_View::ReadReportOptions() {
+    m_Options.ShowMD5 = Check1->checkState() == Qt::Checked;
+    m_Options.ShowSHA1 = Check2->checkState() == Qt::Checked;
+    m_Options.ShowCRC32 = Check3->checkState() == Qt::Checked;
+    m_Options.ShowModifiedTime = Check4->checkState() == Qt::Checked;
+    m_Options.ShowSize = Check5->checkState() == Qt::Checked;
+    m_Options.ShowVersion = Check6->checkState() == Qt::Checked;
+}
+
+void Common_MD5_View::AppendReportText(const std::string& block, bool later) {
+    m_ReportText += block;
+    m_PendingText += block;
+    if (!later) {
+        ShowPendingText();
+    }
+}
+
+void Common_MD5_View::ShowPendingText() {
+    if (m_PendingText.empty()) {
+        return;
+    }
+    // The box shows lines; each CR LF of the report becomes one line break
+    // (the report text itself keeps its CR LF in m_ReportText).
+    QString shown = QString::fromStdString(m_PendingText);
+    m_PendingText.clear();
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    m_Appending = true;
+    QTextCursor end(Text1->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(shown);
+    m_Appending = false;
+}
+
+void Common_MD5_View::MoveCaretToEnd() {
+    QTextCursor caret = Text1->textCursor();
+    caret.movePosition(QTextCursor::End);
+    Text1->setTextCursor(caret);
+}
+
+QString Common_MD5_View::ReportText() const {
+    if (m_ReportTextExact) {
+        return QString::fromStdString(m_ReportText);
+    }
+    QString text = Text1->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text + QString::fromStdString(m_PendingText);
+}
+
+void Common_MD5_View::ReportFile() {
+    ReadReportOptions();
+    Text1->setUpdatesEnabled(false);
+    const ReportServices services = MakeReportServices();
+    const FileFacts facts =
+        GatherFileFacts(std::filesystem::path(m_FilePathNative), m_Options, services.fileVersion);
+    std::string block;
+    AppendReportBlock(block, DisplayText(m_FilePathNative), facts, m_Options, services);
+    AppendReportText(block);
+    MoveCaretToEnd();
+    Text1->setUpdatesEnabled(true);
+}
+
+void Common_MD5_View::ReportFolder() {
+    if (m_Running) {
+        return;
+    }
+    SetRunning(true);
+    m_LastRunStopped = false;
+    SetStopFace();
+    ReadReportOptions();
+    const ReportOptions options = m_Options;
+    const ReportServices services = MakeReportServices();
+
+    std::string folder = m_FolderPathNative;
+    std::vector<std::string> folderFileList;
+    CollectFolderFiles(folder, folderFileList);
+    setFolderPathNative(folder);
+
+    // Worker threads gather the files' facts ahead of the loop; the loop
+    // takes them in list order and writes one block per event-loop turn.
+    std::vector<std::filesystem::path> paths(folderFileList.begin(), folderFileList.end());
+    BatchReporter batch(std::move(paths), options, services.fileVersion);
+    std::string block;
+    // Drawing of the box is suspended while the blocks are appended and
+    // resumed at most every kRedrawIntervalMs. The blocks written in between
+    // join the box's document together: each insertion into the document
+    // costs time in proportion to its length, and drawing the box after each
+    // of thousands of small files would cost many times what reporting them
+    // does. Faster redraws would not be seen.
+    QElapsedTimer sinceRedraw;
+    sinceRedraw.start();
+    for (const std::string& file : folderFileList) {
+        QCoreApplication::processEvents();
+        std::optional<FileFacts> facts = batch.Next();
+        if (!facts.has_value()) {
+            break;
+        }
+        Text1->setUpdatesEnabled(false);
+        setFilePathNative(file);
+        block.clear();
+        AppendReportBlock(block, DisplayText(file), *facts, options, services);
+        AppendReportText(block, true);
+        if (sinceRedraw.elapsed() >= kRedrawIntervalMs) {
+            ShowPendingText();
+            MoveCaretToEnd();
+            Text1->setUpdatesEnabled(true);
+            sinceRedraw.restart();
+        }
+        if (m_StopRequested) {
+            batch.Stop();
+            m_StopRequested = false;
+            m_LastRunStopped = true;
+            break;
+        }
+    }
+    ShowPendingText();
+    MoveCaretToEnd();
+    Text1->setUpdatesEnabled(true);
+
+    SetCloseFace();
+    m_StopRequested = false;
+    SetRunning(false);
+    if (m_CloseWhenRunEnds) {
+        m_CloseWhenRunEnds = false;
+        m_LastRunStopped = true;
+        close();
+    }
+}
+
+// --------------------------------------------------------------- commands
+
+void Common_MD5_View::Command1_Click() {
+    if (m_Running) {
+        return;
+    }
+    const QString chosen = CommonDialog1->GetOpenFileName(this, QString::fromLatin1(kOpenFilter));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (QFileInfo(chosen).isDir()) {
+        setFolderPath(chosen);
+        ReportFolder();
+        return;
+    }
+    setFilePath(chosen);
+    show();
+    ReportFile();
+    SetCopyClearEnabled(true);
+}
+
+void Common_MD5_View::Command2_Click() {
+    if (m_Running) {
+        return;
+    }
+    SetStopFace();
+    QString folder = m_FolderPath;
+    std::uintptr_t itemList = 0;
+    if (BrowseForFolder(this, folder, QString::fromUtf8(kFolderPrompt), BIF_RETURNONLYFSDIRS,
+                        itemList, *CommonDialog1)) {
+        setFolderPath(folder);
+        ReportFolder();
+        SetCopyClearEnabled(true);
+    }
+    SetCloseFace();
+}
+
+void Common_MD5_View::Command3_Click() {
+    ShowPendingText();
+    Text1->selectAll();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) {
+        return;
+    }
+    clipboard->clear();
+    clipboard->setText(ReportText());
+}
+
+void Common_MD5_View::Command4_Click() {
+    m_Appending = true;
+    Text1->clear();
+    m_Appending = false;
+    m_ReportText.clear();
+    m_PendingText.clear();
+    m_ReportTextExact = true;
+    SetCopyClearEnabled(false);
+}
+
+void Common_MD5_View::Command5_Click() {
+    if (CaptionIs(kStopCaption)) {
+        m_StopRequested = true;
+        SetCopyClearEnabled(true);
+        SetCloseFace();
+        return;
+    }
+    close();
+}
+
+void Common_MD5_View::Command6_Click() {
+    Command1_Click();
+    Command1_Click();
+}
+
+void Common_MD5_View::Command7_Click() {
+    emit moreToolsRequested();
+}
+
+void Common_MD5_View::Command8_Click() {
+    m_LinkOpener->OpenLink(QString::fromLatin1(links::kAuthorPage));
+}
+
+void Common_MD5_View::Check1_Click() {
+    Check1->setChecked(true);
+}
+
+void Common_MD5_View::Text1_OLEDragDrop(const QMimeData* mime) {
+    // A drop while a folder report runs would start a second report inside
+    // the first one's yield: refused.
+    if (mime == nullptr || m_Running) {
+        return;
+    }
+    const std::vector<std::string> paths = DroppedLocalPaths(*mime);
+    if (paths.empty()) {
+        return;
+    }
+    // Several items are reported one after the other, in drop order; a
+    // dropped folder gets the block of its own path, then those of its files.
+    for (const std::string& path : paths) {
+        setFilePathNative(path);
+        ReportFile();
+        if (IsFolder(path)) {
+            setFolderPathNative(path);
+            ReportFolder();
+            if (m_LastRunStopped) {
+                break;
+            }
+        }
+    }
+    SetCopyClearEnabled(true);
+}
+
+// ------------------------------------------------------- faces and hints
+
+QString Common_MD5_View::Shown(const char* text) {
+    if (UiLanguage == "TAIWAN") {
+        return QString::fromStdString(ConvertToBig5(text));
+    }
+    return QString::fromUtf8(text);
+}
+
+bool Common_MD5_View::CaptionIs(const char* text) const {
+    const QString caption = Command5->text();
+    return caption == QString::fromUtf8(text) ||
+           caption == QString::fromStdString(ConvertToBig5(text));
+}
+
+void Common_MD5_View::SetCopyClearEnabled(bool enabled) {
+    Command3->setEnabled(enabled);
+    Command4->setEnabled(enabled);
+}
+
+void Common_MD5_View::SetStopFace() {
+    Command5->setText(Shown(kStopCaption));
+    Command5->setToolTip(Shown(kStopHint));
+}
+
+void Common_MD5_View::SetCloseFace() {
+    Command5->setText(Shown(kCloseCaption));
+    Command5->setToolTip(Shown(kCloseHint));
+}
+
+void Common_MD5_View::SetRunning(bool running) {
+    m_Running = running;
+    // The commands that would start a second report wait for the run's end.
+    Command1->setEnabled(!running);
+    Command2->setEnabled(!running);
+    Command6->setEnabled(!running);
+}
+
+void Common_MD5_View::SetHoverHint(QWidget* control, const char* chineseHint) {
+    if (UiLanguage == "CHINESE") {
+        control->setToolTip(QString::fromUtf8(chineseHint));
+    } else if (UiLanguage == "TAIWAN") {
+        control->setToolTip(QString::fromStdString(ConvertToBig5(chineseHint)));
+    }
+}
+
+void Common_MD5_View::Command5_MouseMove() {
+    if (CaptionIs(kCloseCaption)) {
+        SetHoverHint(Command5, kCloseHint);
+    }
+    if (CaptionIs(kStopCaption)) {
+        SetHoverHint(Command5, kStopHint);
+    }
+}
+
+void Common_MD5_View::OnHover(QObject* control) {
+    struct Hint {
+        QWidget* control;
+        const char* text;
+    };
+    const Hint hints[] = {
+        {Command1, "打开文件"},   {Command2, "打开目录"},     {Command3, "复制内容"},
+        {Command4, "清除内容"},   {Command6, "比较两个文件"}, {Command7, "更多实用工具"},
+        {Command8, "关于作者"},   {Check1, "显示MD5值"},      {Check2, "显示SHA1值"},
+        {Check3, "显示CRC32值"},  {Check4, "显示修改时间"},   {Check5, "显示文件大小"},
+        {Check6, "显示文件版本"},
+    };
+    if (control == Command5) {
+        Command5_MouseMove();
+        return;
+    }
+    for (const Hint& hint : hints) {
+        if (hint.control == control) {
+            SetHoverHint(hint.control, hint.text);
+            return;
+        }
+    }
+}
+
+// ----------------------------------------------------------------- events
+
+bool Common_MD5_View::eventFilter(QObject* watched, QEvent* event) {
+    if (Text1 != nullptr && watched == Text1->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            // Files only, and only as a copy: accepting a move would let the
+            // drag source delete the files once they are reported.
+            const QMimeData* mime = drag->mimeData();
+            if (!m_Running && mime != nullptr && !DroppedLocalPaths(*mime).empty() &&
+                drag->possibleActions().testFlag(Qt::CopyAction)) {
+                drag->setDropAction(Qt::CopyAction);
+                drag->accept();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            ShowPendingText();
+            return false;
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QMimeData* mime = drop->mimeData();
+            if (mime != nullptr && !DroppedLocalPaths(*mime).empty() &&
+                drop->possibleActions().testFlag(Qt::CopyAction)) {
+                drop->setDropAction(Qt::CopyAction);
+                drop->accept();
+                Text1_OLEDragDrop(mime);
+            } else {
+                // Dropped text is not inserted: the box takes files only.
+                drop->ignore();
+            }
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+    if (watched == Text1) {
+        // Blocks written since the last redraw of a folder report join the
+        // box before the user's own input reaches it.
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::InputMethod:
+        case QEvent::FocusIn:
+            ShowPendingText();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::MouseMove) {
+        OnHover(watched);
+    }
+    return false;
+}
+
+void Common_MD5_View::mousePressEvent(QMouseEvent* event) {
+    Form_MouseDown(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+void Common_MD5_View::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    Form_DblClick();
+}
+
+void Common_MD5_View::Form_MouseDown(Qt::MouseButton button, QPoint globalPosition) {
+    if (button != Qt::LeftButton) {
+        return;
+    }
+    platform::BeginSystemMove(this, globalPosition);
+}
+
+void Common_MD5_View::Form_DblClick() {
+    close();
+}
+
+void Common_MD5_View::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_Centred) {
+        return;
+    }
+    m_Centred = true;
+    const QScreen* shownOn = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (shownOn != nullptr) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(shownOn->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void Common_MD5_View::closeEvent(QCloseEvent* event) {
+    if (m_Running) {
+        // Closing inside a folder report's yield would pull the window from
+        // under the running report: stop it, and close when it has ended.
+        m_StopRequested = true;
+        m_CloseWhenRunEnds = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+} // namespace varnel

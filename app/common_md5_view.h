@@ -1,0 +1,166 @@
+#pragma once
+
+// The main window: the report text box, the six report options, the command
+// buttons, file drops and the two report builders (one file, a folder tree).
+
+#include "digest/file_facts.h"
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QMimeData;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace varnel {
+namespace platform {
+class DialogService;
+class LinkOpener;
+} // namespace platform
+
+class Common_MD5_View : public QWidget {
+    Q_OBJECT
+
+public:
+    // Builds the window and runs its load procedure (Form_Load). The window
+    // is left hidden; Main shows it.
+    explicit Common_MD5_View(QWidget* parent = nullptr);
+    ~Common_MD5_View() override;
+
+    // Seams: the dialogs (open file, folder picker) and the link opener.
+    void setDialogService(std::unique_ptr<platform::DialogService> dialogs);
+    void setLinkOpener(std::unique_ptr<platform::LinkOpener> opener);
+
+    // The file to report. The native form is what is opened: a path that came
+    // from the system as bytes (a drop, a folder walk) keeps its exact bytes
+    // even where its display text is lossy.
+    QString FilePath() const { return m_FilePath; }
+    void setFilePath(const QString& path);
+    void setFilePathNative(const std::string& nativePath);
+    const std::string& filePathNative() const { return m_FilePathNative; }
+
+    QString FolderPath() const { return m_FolderPath; }
+    void setFolderPath(const QString& path);
+    void setFolderPathNative(const std::string& nativePath);
+
+    bool StopRequested() const { return m_StopRequested; }
+    void setStopRequested(bool requested) { m_StopRequested = requested; }
+
+    QString SkinFile() const { return m_SkinFile; }
+    void setSkinFile(const QString& path) { m_SkinFile = path; }
+
+    // The report options as last read from Check1 ... Check6.
+    const ReportOptions& reportOptions() const { return m_Options; }
+
+    // True while a folder report runs (between its start and its end).
+    bool IsReportRunning() const { return m_Running; }
+
+    // The whole text of Text1 with CR LF line ends: the exact report bytes
+    // while the user has not edited the box, otherwise the box's text with
+    // its line breaks written as CR LF.
+    QString ReportText() const;
+
+    // Appends the block of the file named by FilePath to Text1.
+    void ReportFile();
+    // Appends the blocks of every file below FolderPath to Text1, yielding to
+    // the event loop once per file. Refused (does nothing) while a folder
+    // report already runs.
+    void ReportFolder();
+
+    // Event procedures of the buttons, the MD5 box and the text box.
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command8_Click();
+    void Check1_Click();
+    void Text1_OLEDragDrop(const QMimeData* mime);
+
+signals:
+    // The more-tools button: the owner of the about window hides this window
+    // and shows that one.
+    void moreToolsRequested();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void Form_Load();
+    void Form_MouseDown(Qt::MouseButton button, QPoint globalPosition);
+    void Form_DblClick();
+
+    void ReadReportOptions();
+    // Adds block to the report; later leaves it out of the box's document
+    // until ShowPendingText (the folder report's batched redraws).
+    void AppendReportText(const std::string& block, bool later = false);
+    void ShowPendingText();
+    void MoveCaretToEnd();
+    void SetCopyClearEnabled(bool enabled);
+    void SetStopFace();
+    void SetCloseFace();
+    void SetRunning(bool running);
+    void SetHoverHint(QWidget* control, const char* chineseHint);
+    void Command5_MouseMove();
+    void OnHover(QObject* control);
+    // The text shown for a designed Chinese text in the current language mode.
+    static QString Shown(const char* text);
+    bool CaptionIs(const char* text) const;
+
+    // Controls, by their designed names.
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QCheckBox* Check3 = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QCheckBox* Check5 = nullptr;
+    QCheckBox* Check6 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Image2 = nullptr;
+    QLabel* Image3 = nullptr;
+    QLabel* Image4 = nullptr;
+    std::unique_ptr<platform::DialogService> CommonDialog1;
+    std::unique_ptr<platform::LinkOpener> m_LinkOpener;
+
+    // Fields of the window.
+    QString m_FilePath;
+    std::string m_FilePathNative;
+    QString m_FolderPath;
+    std::string m_FolderPathNative;
+    bool m_StopRequested = false;
+    QString m_SkinFile;
+    ReportOptions m_Options;
+
+    // The report text exactly as appended (UTF-8, CR LF), valid while the
+    // user has not edited Text1.
+    std::string m_ReportText;
+    std::string m_PendingText; // in m_ReportText, not yet in Text1's document
+    bool m_ReportTextExact = true;
+    bool m_Appending = false;
+
+    bool m_Running = false;
+    bool m_CloseWhenRunEnds = false;
+    bool m_LastRunStopped = false; // the last folder report ended by a stop or a close
+    bool m_Centred = false;
+};
+
+} // namespace varnel

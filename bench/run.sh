@@ -1,0 +1,81 @@
+#!/bin/sh
+# Side-by-side wall times of varnel-report and its peers, measured with
+# hyperfine on cached data (warm-up runs first). Benchmarks, not tests:
+# nothing here passes or fails.
+#
+#   bench/run.sh [path/to/varnel-report]
+#
+# Data is made once under $VARNEL_BENCH_DATA (default /tmp/varnel-bench):
+# a 512 MiB file and a folder of 20,000 files of 4 KiB, random content.
+# Results go to bench/out/ (JSON and Markdown per comparison, summary.txt).
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+report=${1:-$here/../build/dist/Varnel/varnel-report}
+data=${VARNEL_BENCH_DATA:-/tmp/varnel-bench}
+out=$here/out
+runs=${VARNEL_BENCH_RUNS:-10}
+
+for tool in hyperfine rhash openssl md5sum python3; do
+    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/install-deps)" >&2; exit 1; }
+done
+[ -x "$report" ] || { echo "run.sh: no varnel-report at $report" >&2; exit 1; }
+
+mkdir -p "$data" "$out"
+big=$data/big.bin
+tree=$data/tree
+if [ ! -f "$big" ] || [ "$(stat -c %s "$big")" != 536870912 ]; then
+    echo "making $big"
+    head -c 536870912 /dev/urandom > "$big"
+fi
+if [ ! -f "$tree/.complete" ]; then
+    echo "making $tree"
+    rm -rf "$tree"
+    python3 - "$tree" <<'PY'
+import os, sys
+root = sys.argv[1]
+# 20 folders of 1,000 files of 4 KiB each.
+for d in range(20):
+    folder = os.path.join(root, "d%02d" % d)
+    os.makedirs(folder)
+    for f in range(1000):
+        with open(os.path.join(folder, "f%04d.bin" % f), "wb") as fh:
+            fh.write(os.urandom(4096))
+PY
+    touch "$tree/.complete"
+fi
+
+# The same report is checked against rhash once, so the comparison is fair.
+"$report" --crc32 --no-time --no-size "$big" | tr -d '\r' | grep -q "$(md5sum "$big" | cut -c1-32 | tr a-f A-F)" \
+    || { echo "run.sh: varnel-report and md5sum disagree" >&2; exit 1; }
+
+hyperfine --warmup 2 --runs "$runs" --style basic \
+    --export-json "$out/big.json" --export-markdown "$out/big.md" \
+    -n varnel-report "'$report' --crc32 '$big' > /dev/null" \
+    -n openssl-md5 "openssl dgst -md5 '$big' > /dev/null" \
+    -n md5sum "md5sum '$big' > /dev/null" \
+    -n rhash "rhash --crc32 --sha1 --md5 '$big' > /dev/null"
+
+hyperfine --warmup 2 --runs "$runs" --style basic \
+    --export-json "$out/tree.json" --export-markdown "$out/tree.md" \
+    -n varnel-report "'$report' --crc32 '$tree' > /dev/null" \
+    -n rhash "rhash -r --crc32 --sha1 --md5 '$tree' > /dev/null"
+
+python3 - "$out" <<'PY' | tee "$out/summary.txt"
+import json, os, sys
+out = sys.argv[1]
+def means(name):
+    with open(os.path.join(out, name)) as f:
+        return {r["command"]: r["mean"] for r in json.load(f)["results"]}
+big = means("big.json")
+tree = means("tree.json")
+print("512 MiB file (mean wall time, s):")
+for k, v in big.items():
+    print("  %-14s %.3f" % (k, v))
+print("  varnel-report / openssl dgst -md5 = %.2f   (target <= 1.10)" % (big["varnel-report"] / big["openssl-md5"]))
+print("  rhash / varnel-report             = %.2f" % (big["rhash"] / big["varnel-report"]))
+print("20,000 files of 4 KiB (mean wall time, s):")
+for k, v in tree.items():
+    print("  %-14s %.3f" % (k, v))
+print("  rhash / varnel-report             = %.2f   (target >= 1.50)" % (tree["rhash"] / tree["varnel-report"]))
+PY

@@ -1,0 +1,262 @@
+#include "cli/report_command.h"
+
+#include "digest/batch_report.h"
+#include "digest/folder_walk.h"
+#include "digest/report.h"
+#include "i18n/language.h"
+#include "platform/file_query.h"
+#include "report/report_services.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#ifndef VARNEL_VERSION
+#define VARNEL_VERSION "unknown"
+#endif
+
+namespace varnel {
+
+namespace {
+
+constexpr std::string_view kProgram = "varnel-report";
+
+// Output is written in large pieces, not line by line.
+constexpr std::size_t kFlushSize = 1u << 20;
+
+constexpr std::string_view kUsage =
+    "usage: varnel-report [options] PATH...\n"
+    "Writes the report block of each file, and of every file below each folder,\n"
+    "to standard output (UTF-8, CR LF line ends).\n"
+    "\n"
+    "  --sha1, --no-sha1                  SHA-1 line (default: on)\n"
+    "  --crc32, --no-crc32                CRC-32 line (default: off)\n"
+    "  --time, --no-time                  modified time line (default: on)\n"
+    "  --size, --no-size                  size line (default: on)\n"
+    "  --file-version, --no-file-version  version line (default: off)\n"
+    "  --lang chinese|taiwan|english      language of the labels (default: the\n"
+    "                                     system locale's)\n"
+    "  --help                             this text\n"
+    "  --version                          the program's version\n"
+    "  --                                 ends the options\n"
+    "\n"
+    "The MD5 line is always written. Exit status: 0 when every path could be\n"
+    "read, 1 when some could not, 2 for a usage error.\n";
+
+// The on/off switches: "--name" and "--no-name" set one option.
+struct Switch {
+    std::string_view name;
+    bool ReportOptions::*option;
+};
+constexpr Switch kSwitches[] = {
+    {"sha1", &ReportOptions::ShowSHA1},
+    {"crc32", &ReportOptions::ShowCRC32},
+    {"time", &ReportOptions::ShowModifiedTime},
+    {"size", &ReportOptions::ShowSize},
+    {"file-version", &ReportOptions::ShowVersion},
+};
+
+bool SetSwitch(std::string_view arg, ReportOptions& options) {
+    bool value = true;
+    std::string_view name = arg.substr(2);
+    if (name.starts_with("no-")) {
+        value = false;
+        name.remove_prefix(3);
+    }
+    for (const Switch& s : kSwitches) {
+        if (s.name == name) {
+            options.*(s.option) = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> LanguageMode(std::string_view value) {
+    if (value == "chinese") {
+        return std::string("CHINESE");
+    }
+    if (value == "taiwan") {
+        return std::string("TAIWAN");
+    }
+    if (value == "english") {
+        return std::string();
+    }
+    return std::nullopt;
+}
+
+// Writes to a stdio stream and remembers the first failure.
+class Writer {
+public:
+    explicit Writer(std::FILE* stream) : m_Stream(stream) {}
+
+    std::string& buffer() { return m_Buffer; }
+
+    void FlushIfFull() {
+        if (m_Buffer.size() >= kFlushSize) {
+            Flush();
+        }
+    }
+
+    void Flush() {
+        if (!m_Buffer.empty() && m_Error == 0) {
+            errno = 0;
+            if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
+                m_Error = errno != 0 ? errno : EIO;
+            }
+        }
+        m_Buffer.clear();
+        if (m_Error == 0 && std::fflush(m_Stream) != 0) {
+            m_Error = errno != 0 ? errno : EIO;
+        }
+    }
+
+    int error() const noexcept { return m_Error; }
+
+private:
+    std::FILE* m_Stream;
+    std::string m_Buffer;
+    int m_Error = 0;
+};
+
+void Complain(std::FILE* err, std::string_view path, std::string_view reason) {
+    std::string line(kProgram);
+    line += ": ";
+    line += DisplayText(path);
+    line += ": ";
+    line += reason;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), err);
+}
+
+void UsageError(std::FILE* err, std::string_view reason) {
+    std::string text(kProgram);
+    text += ": ";
+    text += reason;
+    text += '\n';
+    text += kUsage;
+    std::fwrite(text.data(), 1, text.size(), err);
+}
+
+} // namespace
+
+std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::string_view> args,
+                                                        std::string& error) {
+    ReportCommandLine command;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (optionsEnded || !arg.starts_with("-") || arg == "-") {
+            command.paths.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help") {
+            command.help = true;
+        } else if (arg == "--version") {
+            command.version = true;
+        } else if (arg == "--lang" || arg.starts_with("--lang=")) {
+            std::string_view value;
+            if (arg == "--lang") {
+                if (i + 1 >= args.size()) {
+                    error = "option --lang needs a value (chinese, taiwan or english)";
+                    return std::nullopt;
+                }
+                value = args[++i];
+            } else {
+                value = arg.substr(std::string_view("--lang=").size());
+            }
+            command.language = LanguageMode(value);
+            if (!command.language) {
+                error =
+                    "unknown language '" + DisplayText(value) + "' (chinese, taiwan or english)";
+                return std::nullopt;
+            }
+        } else if (!arg.starts_with("--") || !SetSwitch(arg, command.options)) {
+            error = "unknown option '" + DisplayText(arg) + "'";
+            return std::nullopt;
+        }
+    }
+    if (!command.help && !command.version && command.paths.empty()) {
+        error = "no PATH given";
+        return std::nullopt;
+    }
+    return command;
+}
+
+int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std::FILE* err) {
+    std::string error;
+    const std::optional<ReportCommandLine> command = ParseReportCommandLine(args, error);
+    if (!command) {
+        UsageError(err, error);
+        return 2;
+    }
+    if (command->help) {
+        std::fwrite(kUsage.data(), 1, kUsage.size(), out);
+        return std::fflush(out) == 0 ? 0 : 1;
+    }
+    if (command->version) {
+        const std::string text = std::string(kProgram) + " " + VARNEL_VERSION + "\n";
+        std::fwrite(text.data(), 1, text.size(), out);
+        return std::fflush(out) == 0 ? 0 : 1;
+    }
+
+    if (command->language) {
+        UiLanguage = *command->language;
+    } else {
+        ApplySystemLanguage();
+    }
+    const ReportServices services = MakeReportServices();
+    const ReportOptions& options = command->options;
+
+    bool allRead = true;
+
+    // The files to report, in order: a folder stands for the files below it.
+    std::vector<std::filesystem::path> files;
+    for (const std::string& arg : command->paths) {
+        const std::optional<platform::EntryInfo> entry = platform::QueryEntry(arg);
+        if (entry && entry->directory) {
+            std::string folder = arg;
+            std::vector<std::string> found;
+            std::vector<FolderWalkProblem> problems;
+            CollectFolderFiles(folder, found, &problems);
+            for (const FolderWalkProblem& problem : problems) {
+                Complain(err, problem.folder,
+                         "cannot list folder: " + std::generic_category().message(problem.error));
+                allRead = false;
+            }
+            files.reserve(files.size() + found.size());
+            for (std::string& path : found) {
+                files.emplace_back(std::move(path));
+            }
+        } else {
+            files.emplace_back(arg);
+        }
+    }
+
+    Writer writer(out);
+    BatchReporter batch(std::move(files), options, services.fileVersion);
+    for (std::size_t i = 0; std::optional<FileFacts> facts = batch.Next(); ++i) {
+        const std::string& path = batch.path(i).native();
+        AppendReportBlock(writer.buffer(), path, *facts, options, services);
+        if (!facts->readOk) {
+            Complain(err, path, facts->failure);
+            allRead = false;
+        }
+        writer.FlushIfFull();
+        if (writer.error() != 0) {
+            batch.Stop();
+            break;
+        }
+    }
+    writer.Flush();
+    if (writer.error() != 0) {
+        Complain(err, "standard output",
+                 "cannot write: " + std::generic_category().message(writer.error()));
+        return 1;
+    }
+    return allRead ? 0 : 1;
+}
+
+} // namespace varnel

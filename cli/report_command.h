@@ -1,0 +1,41 @@
+#pragma once
+
+// varnel-report: the report of the main window, on standard output.
+//
+//     varnel-report [options] PATH...
+//
+// For each PATH in order it writes exactly the text the main window's text
+// box would receive: for a folder the blocks of every file below it (the
+// folder walk), for anything else the one block. UTF-8, CR LF line ends.
+
+#include "digest/file_facts.h"
+
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnel {
+
+struct ReportCommandLine {
+    ReportOptions options;               // start states of the check boxes
+    std::optional<std::string> language; // "CHINESE", "TAIWAN" or "" (English)
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> paths;
+};
+
+// Parses the arguments after the program name. On a usage error returns
+// nothing and sets error to a one-line reason.
+std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::string_view> args,
+                                                        std::string& error);
+
+// Runs the command: report on out, reasons and usage on err. Returns the exit
+// status: 0 when every path could be read, 1 when some could not (their
+// blocks are still written, and "varnel-report: <path>: <reason>" goes to
+// err), 2 for a usage error.
+int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std::FILE* err);
+
+} // namespace varnel

@@ -1,0 +1,91 @@
+#pragma once
+
+// Ordered, pipelined gathering of facts for a list of files: the engine of a
+// folder report. Worker threads gather the facts of the files ahead of the
+// consumer; the consumer takes them strictly in list order, one at a time,
+// and formats each block itself (AppendReportBlock) on its own thread, where
+// the conversion and time services live. The consumer may stop at any moment.
+//
+//     BatchReporter batch(paths, options, services.fileVersion);
+//     for (std::size_t i = 0; auto facts = batch.Next(); ++i) {
+//         AppendReportBlock(text, display(paths[i]), *facts, options, services);
+//         if (stopRequested) { batch.Stop(); break; }
+//     }
+//
+// Look-ahead is bounded (Limits), so memory stays flat on huge trees and a
+// stop wastes little work.
+
+#include "digest/file_facts.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace varnel {
+
+class BatchReporter {
+public:
+    struct Limits {
+        std::size_t maxFilesAhead = 64;            // gathered but not yet taken
+        std::uint64_t maxBytesAhead = 64ull << 20; // their sizes together
+        unsigned workers = 2;                      // gathering threads (at least 1)
+    };
+
+    // Starts the workers at once. versionQuery must be thread-safe.
+    BatchReporter(std::vector<std::filesystem::path> paths, ReportOptions options,
+                  VersionQuery versionQuery);
+    BatchReporter(std::vector<std::filesystem::path> paths, ReportOptions options,
+                  VersionQuery versionQuery, Limits limits);
+
+    // Stops and joins the workers (a file being read is abandoned part way).
+    ~BatchReporter();
+
+    BatchReporter(const BatchReporter&) = delete;
+    BatchReporter& operator=(const BatchReporter&) = delete;
+
+    // The facts of the next file in list order, waiting while it is being
+    // gathered. Nothing after the last file and after Stop().
+    std::optional<FileFacts> Next();
+
+    // Ends the run: Next() returns nothing from now on, the workers take no
+    // further file and abandon the one they read. Callable from any thread.
+    void Stop();
+
+    std::size_t size() const noexcept { return m_Paths.size(); }
+    const std::filesystem::path& path(std::size_t index) const { return m_Paths[index]; }
+    const std::vector<std::filesystem::path>& paths() const noexcept { return m_Paths; }
+
+private:
+    void Work();
+    bool MayClaim() const; // called with m_Mutex held
+
+    const std::vector<std::filesystem::path> m_Paths;
+    const ReportOptions m_Options;
+    const VersionQuery m_VersionQuery;
+    const Limits m_Limits;
+
+    bool ConsumerShouldWake() const; // called with m_Mutex held
+
+    std::mutex m_Mutex;
+    std::condition_variable m_WorkChanged;         // workers wait here for room or a stop
+    std::condition_variable m_ResultsReady;        // the consumer waits here
+    std::vector<std::optional<FileFacts>> m_Slots; // index % maxFilesAhead
+    std::size_t m_NextClaim = 0;                   // next index a worker takes
+    std::size_t m_Taken = 0;                       // facts handed to the consumer
+    std::uint64_t m_BytesAhead = 0;                // sizes of gathered, untaken files
+    unsigned m_WorkersWaiting = 0;
+    unsigned m_WorkersGathering = 0;
+    bool m_ConsumerWaiting = false;
+    bool m_Stopped = false;
+    std::atomic<bool> m_Cancel{false}; // read by workers while reading
+
+    std::vector<std::thread> m_Workers;
+};
+
+} // namespace varnel

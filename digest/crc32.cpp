@@ -1,0 +1,243 @@
+#include "digest/crc32.h"
+
+#include "digest/binary_file_stream.h"
+#include "platform/errors.h"
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define VARNEL_CRC32_X86 1
+#endif
+
+namespace varnel {
+
+namespace {
+
+constexpr std::uint32_t kPolynomial = 0xEDB88320u;
+
+// Row 0 as the calculator builds it: eight logical right shifts per byte,
+// XOR with the reflected polynomial whenever a one bit leaves the register.
+constexpr void FillByteTable(std::array<std::uint32_t, 256>& table) {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        std::uint32_t c = i;
+        for (int bit = 0; bit < 8; ++bit) {
+            c = (c & 1u) != 0 ? (c >> 1) ^ kPolynomial : c >> 1;
+        }
+        table[i] = c;
+    }
+}
+
+// Rows 1..15 from row 0: row k holds the remainder of byte i followed by k
+// zero bytes, i.e. one more byte-wise update of row k-1 with a zero byte.
+constexpr void DeriveSliceRows(detail::Crc32Tables& t) {
+    for (std::size_t k = 1; k < t.size(); ++k) {
+        for (std::size_t i = 0; i < 256; ++i) {
+            const std::uint32_t prev = t[k - 1][i];
+            t[k][i] = (prev >> 8) ^ t[0][prev & 0xFFu];
+        }
+    }
+}
+
+constexpr detail::Crc32Tables MakeTables() {
+    detail::Crc32Tables t{};
+    FillByteTable(t[0]);
+    DeriveSliceRows(t);
+    return t;
+}
+
+// The tables of the free streaming functions, made by the compiler.
+constexpr detail::Crc32Tables kTables = MakeTables();
+
+static_assert(kTables[0][1] == 0x77073096u, "CRC-32 table entry 1");
+static_assert(kTables[0][255] == 0x2D02EF8Du, "CRC-32 table entry 255");
+
+std::uint32_t LoadLe32(const std::uint8_t* p) noexcept {
+    std::uint32_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) {
+        v = (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+    }
+    return v;
+}
+
+// Slicing-by-16: sixteen bytes per step through sixteen independent table
+// lookups, then the remaining bytes one at a time.
+std::uint32_t UpdateSliced(const detail::Crc32Tables& t, std::uint32_t crc, const std::uint8_t* p,
+                           std::size_t n) noexcept {
+    while (n >= 16) {
+        const std::uint32_t w0 = LoadLe32(p) ^ crc;
+        const std::uint32_t w1 = LoadLe32(p + 4);
+        const std::uint32_t w2 = LoadLe32(p + 8);
+        const std::uint32_t w3 = LoadLe32(p + 12);
+        crc = t[15][w0 & 0xFFu] ^ t[14][(w0 >> 8) & 0xFFu] ^ t[13][(w0 >> 16) & 0xFFu] ^
+              t[12][w0 >> 24] ^ t[11][w1 & 0xFFu] ^ t[10][(w1 >> 8) & 0xFFu] ^
+              t[9][(w1 >> 16) & 0xFFu] ^ t[8][w1 >> 24] ^ t[7][w2 & 0xFFu] ^
+              t[6][(w2 >> 8) & 0xFFu] ^ t[5][(w2 >> 16) & 0xFFu] ^ t[4][w2 >> 24] ^
+              t[3][w3 & 0xFFu] ^ t[2][(w3 >> 8) & 0xFFu] ^ t[1][(w3 >> 16) & 0xFFu] ^
+              t[0][w3 >> 24];
+        p += 16;
+        n -= 16;
+    }
+    while (n > 0) {
+        crc = (crc >> 8) ^ t[0][(crc ^ *p) & 0xFFu];
+        ++p;
+        --n;
+    }
+    return crc;
+}
+
+#ifdef VARNEL_CRC32_X86
+
+// Folding by carry-less multiplication (the method of Gopal et al., "Fast
+// CRC Computation for Generic Polynomials Using PCLMULQDQ Instruction",
+// Intel 2009), with the constants of the bit-reflected CRC-32 polynomial:
+// four 128-bit lanes are folded 64 bytes ahead, then into one lane, which is
+// reduced to 32 bits by Barrett reduction. n must be at least 64 and a
+// multiple of 16. Takes and returns the raw register.
+#define VARNEL_CLMUL_TARGET __attribute__((target("pclmul,sse4.1")))
+
+VARNEL_CLMUL_TARGET inline __m128i load(const std::uint8_t* at) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+
+// One 128-bit fold: acc multiplied forward by the distance in k, plus next.
+VARNEL_CLMUL_TARGET inline __m128i fold(__m128i acc, __m128i next, __m128i k) noexcept {
+    const __m128i lo = _mm_clmulepi64_si128(acc, k, 0x00);
+    const __m128i hi = _mm_clmulepi64_si128(acc, k, 0x11);
+    return _mm_xor_si128(_mm_xor_si128(hi, next), lo);
+}
+
+VARNEL_CLMUL_TARGET std::uint32_t UpdateClmul(std::uint32_t crc, const std::uint8_t* p,
+                                              std::size_t n) noexcept {
+    // x^(4*128+64) and x^(4*128) mod P, reflected and shifted (fold by 4).
+    const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596LL, 0x0154442bd4LL);
+    // x^(128+64) and x^128 mod P (fold by 1).
+    const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009eLL, 0x01751997d0LL);
+    // x^64 mod P (fold 64 bits to 32).
+    const __m128i k5k0 = _mm_set_epi64x(0, 0x0163cd6124LL);
+    // The polynomial and its Barrett constant.
+    const __m128i poly = _mm_set_epi64x(0x01f7011641LL, 0x01db710641LL);
+    const __m128i mask32 = _mm_setr_epi32(-1, 0, -1, 0);
+
+    __m128i x1 = load(p);
+    __m128i x2 = load(p + 16);
+    __m128i x3 = load(p + 32);
+    __m128i x4 = load(p + 48);
+    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128(static_cast<int>(crc)));
+    p += 64;
+    n -= 64;
+
+    while (n >= 64) {
+        x1 = fold(x1, load(p), k1k2);
+        x2 = fold(x2, load(p + 16), k1k2);
+        x3 = fold(x3, load(p + 32), k1k2);
+        x4 = fold(x4, load(p + 48), k1k2);
+        p += 64;
+        n -= 64;
+    }
+
+    // Four lanes into one.
+    x1 = fold(x1, x2, k3k4);
+    x1 = fold(x1, x3, k3k4);
+    x1 = fold(x1, x4, k3k4);
+    while (n >= 16) {
+        x1 = fold(x1, load(p), k3k4);
+        p += 16;
+        n -= 16;
+    }
+
+    // 128 bits to 64.
+    __m128i x = _mm_clmulepi64_si128(x1, k3k4, 0x10);
+    x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), x);
+    // 64 bits to 32 (plus 32 carried along).
+    x = _mm_srli_si128(x1, 4);
+    x1 = _mm_and_si128(x1, mask32);
+    x1 = _mm_clmulepi64_si128(x1, k5k0, 0x00);
+    x1 = _mm_xor_si128(x1, x);
+    // Barrett reduction to the 32-bit remainder.
+    x = _mm_and_si128(x1, mask32);
+    x = _mm_clmulepi64_si128(x, poly, 0x10);
+    x = _mm_and_si128(x, mask32);
+    x = _mm_clmulepi64_si128(x, poly, 0x00);
+    x1 = _mm_xor_si128(x1, x);
+    return static_cast<std::uint32_t>(_mm_extract_epi32(x1, 1));
+}
+
+#undef VARNEL_CLMUL_TARGET
+
+#endif
+
+// The shared update: long runs through the carry-less folding when the CPU
+// has it, the rest (and everything on other CPUs) through the tables.
+std::uint32_t Update(const detail::Crc32Tables& t, std::uint32_t crc,
+                     std::span<const std::uint8_t> data) noexcept {
+    const std::uint8_t* p = data.data();
+    std::size_t n = data.size();
+#ifdef VARNEL_CRC32_X86
+    if (n >= 64 && detail::Crc32HardwareAvailable()) {
+        const std::size_t bulk = n & ~static_cast<std::size_t>(15);
+        crc = UpdateClmul(crc, p, bulk);
+        p += bulk;
+        n -= bulk;
+    }
+#endif
+    return UpdateSliced(t, crc, p, n);
+}
+
+} // namespace
+
+namespace detail {
+
+std::uint32_t Crc32UpdatePortable(std::uint32_t crc, std::span<const std::uint8_t> data) noexcept {
+    return UpdateSliced(kTables, crc, data.data(), data.size());
+}
+
+bool Crc32HardwareAvailable() noexcept {
+#ifdef VARNEL_CRC32_X86
+    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+#else
+    return false;
+#endif
+}
+
+} // namespace detail
+
+std::uint32_t Crc32Update(std::uint32_t crc, std::span<const std::uint8_t> data) noexcept {
+    return Update(kTables, crc, data);
+}
+
+std::uint32_t Crc32(std::span<const std::uint8_t> data) noexcept {
+    return Crc32Final(Crc32Update(Crc32Init(), data));
+}
+
+CRC32_Class::CRC32_Class() {
+    FillByteTable(m_CrcTable[0]);
+    DeriveSliceRows(m_CrcTable);
+}
+
+std::uint32_t CRC32_Class::GetByteArrayCrc32(std::span<const std::uint8_t> bytes) const {
+    // The array is walked with 16-bit signed bounds: its upper bound must not
+    // pass 32,767.
+    constexpr std::size_t kMaxElements = 32768;
+    if (bytes.size() >= kMaxElements) {
+        throw RuntimeError(kErrOverflow, "Varnel", StandardErrorMessage(kErrOverflow));
+    }
+    return Crc32Final(Update(m_CrcTable, Crc32Init(), bytes));
+}
+
+std::uint32_t CRC32_Class::GetFileCrc32(BinaryFileStream_Class& stream) const {
+    constexpr std::int32_t kChunk = 8192;
+    std::vector<std::uint8_t> buffer(kChunk);
+    std::uint32_t crc = Crc32Init();
+    std::int32_t n = stream.Read(buffer, kChunk);
+    while (n > 0) {
+        crc = Update(m_CrcTable, crc, std::span(buffer).first(static_cast<std::size_t>(n)));
+        n = stream.Read(buffer, kChunk);
+    }
+    return Crc32Final(crc);
+}
+
+} // namespace varnel

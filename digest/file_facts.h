@@ -1,0 +1,109 @@
+#pragma once
+
+// The facts of one file that a report block shows: size, modified time,
+// version, CRC-32, SHA-1 and MD5. Gathering them is the slow half of a report
+// and is kept apart from the formatting of the text (report.h), so that it can
+// run ahead on worker threads while the text is written on the caller's
+// thread, where the conversion service lives.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+// The six report options, read from the check boxes Check1 ... Check6. Start
+// states: MD5, SHA-1, modified time and size on; CRC-32 and version off. The
+// MD5 line is always written, whatever ShowMD5 says.
+struct ReportOptions {
+    bool ShowMD5 = true;
+    bool ShowSHA1 = true;
+    bool ShowCRC32 = false;
+    bool ShowModifiedTime = true;
+    bool ShowSize = true;
+    bool ShowVersion = false;
+};
+
+// The file's version text ("1.2.3.4"), empty when it has none. Must be safe to
+// call from several threads at once (platform::GetFileVersion is).
+using VersionQuery = std::function<std::string(const std::filesystem::path&)>;
+
+// Why a file's bytes were not read.
+enum class ReadFailure {
+    None,        // read whole (or not asked to be read)
+    NotFound,    // no such entry, or its attributes cannot be read
+    Hidden,      // a hidden entry: the existence test does not match it
+    Folder,      // a folder
+    SystemEntry, // neither a regular file nor a folder (FIFO, socket, device)
+    OpenFailed,  // present, but the open failed (permission denied, ...)
+    ReadFailed,  // opened, but a read failed part way
+};
+
+struct FileFacts {
+    // From the directory entry; absent when it cannot be read (missing path).
+    std::optional<std::uint64_t> size;
+    std::optional<std::chrono::system_clock::time_point> modified;
+
+    // Empty when not asked for, when the file has no version record, or when
+    // the query failed.
+    std::string version;
+
+    // Digests of the file's bytes, filled only when the whole file was read:
+    // a file that was not read, or whose read failed part way, has CRC-32 0
+    // (written "00000000", the CRC-32 of no data) and empty SHA-1 and MD5 text,
+    // which no true digest can be confused with. SHA-1 and CRC-32 are only
+    // computed when their option is on.
+    std::uint32_t crc32 = 0;
+    std::string sha1;
+    std::string md5;
+
+    bool readOk = true; // false when the file's bytes could not be read
+    ReadFailure failureKind = ReadFailure::None;
+    std::string failure; // a short English reason when readOk is false
+};
+
+// Gathers facts, keeping its read buffers between files so that a run over
+// many files allocates nothing per file. One object serves one thread at a
+// time; separate objects may run on separate threads.
+//
+// The file is read once: after the existence test (a present, non-hidden,
+// regular file) it is opened through platform::OpenReadOnly, the descriptor is
+// checked to be a regular file, and every wanted digest is fed from the same
+// buffers. Files of kSplitThreshold bytes and more, when more than one digest
+// is wanted, are hashed on two threads: MD5 (which cannot be split and is the
+// slowest) on a helper thread, the read, SHA-1 and CRC-32 on the calling one.
+// The file is never written.
+class FactsGatherer {
+public:
+    static constexpr std::uint64_t kSplitThreshold = 4u << 20;
+
+    // allowHelperThread = false hashes every file on the calling thread only.
+    explicit FactsGatherer(bool allowHelperThread = true);
+    ~FactsGatherer();
+    FactsGatherer(const FactsGatherer&) = delete;
+    FactsGatherer& operator=(const FactsGatherer&) = delete;
+
+    // The facts of the file at path for the given options. The version query
+    // is only called when options.ShowVersion is on. When cancel is given and
+    // becomes true while a file is read, the read stops and the facts come
+    // back with readOk false (ReadFailure::ReadFailed, "cancelled").
+    FileFacts Gather(const std::filesystem::path& path, const ReportOptions& options,
+                     const VersionQuery& versionQuery = {},
+                     const std::atomic<bool>* cancel = nullptr);
+
+private:
+    bool m_AllowHelperThread;
+    std::vector<std::uint8_t> m_Buffer; // inline reads
+};
+
+// One-off form of FactsGatherer::Gather.
+FileFacts GatherFileFacts(const std::filesystem::path& path, const ReportOptions& options,
+                          const VersionQuery& versionQuery = {});
+
+} // namespace varnel

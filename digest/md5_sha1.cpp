@@ -1,0 +1,111 @@
+#include "digest/md5_sha1.h"
+
+#include "digest/binary_file_stream.h"
+#include "platform/errors.h"
+
+#include <openssl/evp.h>
+
+#include <vector>
+
+namespace varnel {
+
+namespace {
+
+const EVP_MD* DigestFor(std::int32_t algorithmId) {
+    switch (algorithmId) {
+    case CALG_MD5:
+        return EVP_md5();
+    case CALG_SHA1:
+        return EVP_sha1();
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+std::string HexUpper(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const std::uint8_t b : bytes) {
+        text.push_back(kDigits[b >> 4]);
+        text.push_back(kDigits[b & 0x0F]);
+    }
+    return text;
+}
+
+void DigestContext::ContextDeleter::operator()(evp_md_ctx_st* ctx) const noexcept {
+    EVP_MD_CTX_free(ctx);
+}
+
+DigestContext::DigestContext(std::int32_t algorithmId) : m_Context(EVP_MD_CTX_new()) {
+    const EVP_MD* md = DigestFor(algorithmId);
+    m_Ok = m_Context != nullptr && md != nullptr &&
+           EVP_DigestInit_ex(m_Context.get(), md, nullptr) == 1;
+}
+
+DigestContext::~DigestContext() = default;
+DigestContext::DigestContext(DigestContext&& other) noexcept
+    : m_Context(std::move(other.m_Context)), m_Ok(other.m_Ok) {
+    other.m_Ok = false;
+}
+DigestContext& DigestContext::operator=(DigestContext&& other) noexcept {
+    if (this != &other) {
+        m_Context = std::move(other.m_Context);
+        m_Ok = other.m_Ok;
+        other.m_Ok = false;
+    }
+    return *this;
+}
+
+bool DigestContext::Update(std::span<const std::uint8_t> data) {
+    if (m_Ok && !data.empty()) {
+        m_Ok = EVP_DigestUpdate(m_Context.get(), data.data(), data.size()) == 1;
+    }
+    return m_Ok;
+}
+
+std::string DigestContext::FinalHex() {
+    if (!m_Ok) {
+        return {};
+    }
+    m_Ok = false;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_DigestFinal_ex(m_Context.get(), digest, &size) != 1 || size > EVP_MAX_MD_SIZE) {
+        return {};
+    }
+    return HexUpper(std::span<const std::uint8_t>(digest, size));
+}
+
+std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId) {
+    DigestContext context(algorithmId);
+    if (!context.ok()) {
+        return {};
+    }
+    // The stream applies the existence test (present, not hidden, a regular
+    // file), opens read-only and refuses an entry swapped after the test.
+    BinaryFileStream_Class stream;
+    try {
+        stream.setFile(path);
+    } catch (const RuntimeError&) {
+        return {};
+    }
+    constexpr std::int32_t kBlock = 32768;
+    std::vector<std::uint8_t> block(kBlock);
+    std::int32_t n = 0;
+    while ((n = stream.Read(block, kBlock)) > 0) {
+        if (!context.Update(std::span(block).first(static_cast<std::size_t>(n)))) {
+            return {};
+        }
+    }
+    // A read that failed part way leaves a digest of part of the file: no
+    // digest at all is the honest answer.
+    if (stream.ReadError() != 0) {
+        return {};
+    }
+    return context.FinalHex();
+}
+
+} // namespace varnel

@@ -1,0 +1,306 @@
+// ConvertToBig5: UTF-8 text -> GB2312 -> the conversion library's GBToBig5 ->
+// Big5 -> UTF-8.
+//
+// The library is opened once, from a fixed place next to the program (never
+// through the system's library search path, so a library planted in the
+// working folder or on LD_LIBRARY_PATH is not picked up), and its entry point
+// stays bound for the rest of the process. When opening or binding fails the
+// text comes back unchanged; the next attempt is made no sooner than
+// kRetryInterval later, so a missing library costs one failed open every few
+// seconds at most, not one per call (the window converts on every mouse move).
+//
+// Only runs of characters that GB2312 can encode are handed to the library;
+// other characters are kept as they are. Both charsets use one byte for ASCII
+// and two for every other character, so each character of the run maps to the
+// bytes at the same place in the library's output, and a character whose
+// output cannot be decoded as Big5 (or came back as the library's stand-in
+// for "no Big5 form") is kept in its original form.
+#include "i18n/big5.h"
+
+#include "gb2big5/gb2big5.h"
+#include "platform/program_dir.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <dlfcn.h>
+#include <iconv.h>
+#include <mutex>
+
+namespace varnel {
+namespace {
+
+#if defined(_WIN32)
+constexpr const char* kConversionLibraryFileName = "GB2BIG5.dll";
+#else
+constexpr const char* kConversionLibraryFileName = "libGB2BIG5.so";
+#endif
+constexpr const char* kEntryPointName = "GBToBig5";
+constexpr auto kRetryInterval = std::chrono::seconds(5);
+
+// What the library writes for a character that has no Big5 form.
+constexpr std::string_view kStandIn = "\u25A1";
+
+using GBToBig5Function = decltype(&::GBToBig5);
+
+// The binding of GBToBig5, for the lifetime of the process.
+class LibraryBinding {
+public:
+    GBToBig5Function Get() {
+        if (const auto bound = function_.load(std::memory_order_acquire)) {
+            return bound;
+        }
+        const std::lock_guard lock(mutex_);
+        if (const auto bound = function_.load(std::memory_order_relaxed)) {
+            return bound;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (attempted_ && now < nextAttempt_) {
+            return nullptr;
+        }
+        attempted_ = true;
+        nextAttempt_ = now + kRetryInterval;
+        Bind();
+        return function_.load(std::memory_order_relaxed);
+    }
+
+    void Reset(std::optional<std::filesystem::path> path) {
+        const std::lock_guard lock(mutex_);
+        function_.store(nullptr, std::memory_order_release);
+        if (handle_ != nullptr) {
+            dlclose(handle_);
+            handle_ = nullptr;
+        }
+        attempted_ = false;
+        pathOverride_ = std::move(path);
+    }
+
+    std::uint64_t LoadAttempts() const { return loadAttempts_.load(); }
+
+private:
+    void Bind() {
+        const std::filesystem::path path =
+            pathOverride_ ? *pathOverride_ : ConversionLibraryPathFor(platform::ProgramDir());
+        if (path.empty()) {
+            return;
+        }
+        ++loadAttempts_;
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            dlerror(); // clear the error text: nothing is reported
+            return;
+        }
+        void* symbol = dlsym(handle, kEntryPointName);
+        if (symbol == nullptr) {
+            dlerror();
+            dlclose(handle);
+            return;
+        }
+        handle_ = handle;
+        function_.store(reinterpret_cast<GBToBig5Function>(symbol), std::memory_order_release);
+    }
+
+    std::mutex mutex_;
+    std::atomic<GBToBig5Function> function_{nullptr};
+    std::atomic<std::uint64_t> loadAttempts_{0};
+    void* handle_ = nullptr;
+    bool attempted_ = false;
+    std::chrono::steady_clock::time_point nextAttempt_{};
+    std::optional<std::filesystem::path> pathOverride_;
+};
+
+LibraryBinding& Binding() {
+    static LibraryBinding binding;
+    return binding;
+}
+
+// iconv descriptors, opened once per thread: iconv_t keeps conversion state
+// and may not be shared between threads.
+class Codecs {
+public:
+    Codecs() : toGb_(iconv_open("GB2312", "UTF-8")), fromBig5_(iconv_open("UTF-8", "BIG5")) {}
+    ~Codecs() {
+        if (toGb_ != kInvalid) {
+            iconv_close(toGb_);
+        }
+        if (fromBig5_ != kInvalid) {
+            iconv_close(fromBig5_);
+        }
+    }
+    Codecs(const Codecs&) = delete;
+    Codecs& operator=(const Codecs&) = delete;
+
+    bool Usable() const { return toGb_ != kInvalid && fromBig5_ != kInvalid; }
+    iconv_t ToGb() const { return toGb_; }
+    iconv_t FromBig5() const { return fromBig5_; }
+
+private:
+    static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
+    iconv_t toGb_;
+    iconv_t fromBig5_;
+};
+
+Codecs& ThreadCodecs() {
+    thread_local Codecs codecs;
+    return codecs;
+}
+
+constexpr std::size_t kIconvFailed = static_cast<std::size_t>(-1);
+
+// Length in bytes of the UTF-8 character at text[i]; 1 for a byte that does
+// not start a well-formed character (it is then passed on by itself).
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+    }
+    if (i + length > text.size()) {
+        return 1;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+            return 1;
+        }
+    }
+    return length;
+}
+
+// One Big5 character (two bytes) as UTF-8, if it is one.
+std::optional<std::string> DecodeBig5(iconv_t cd, const char* bytes) {
+    if (static_cast<unsigned char>(bytes[0]) < 0x81) {
+        return std::nullopt;
+    }
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char in[2] = {bytes[0], bytes[1]};
+    char out[8];
+    char* inPtr = in;
+    std::size_t inLeft = sizeof in;
+    char* outPtr = out;
+    std::size_t outLeft = sizeof out;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == kIconvFailed || inLeft != 0) {
+        return std::nullopt;
+    }
+    return std::string(out, sizeof out - outLeft);
+}
+
+// Converts one run: `original` is UTF-8 text whose every character GB2312
+// encodes, `gb` its GB2312 bytes. Appends the result to `out`.
+void ConvertRun(GBToBig5Function convert, const Codecs& codecs, std::string_view original,
+                std::string_view gb, std::string& out) {
+    bool ascii = true;
+    for (const char c : gb) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (ascii) {
+        out.append(original);
+        return;
+    }
+    std::string buffer(gb); // NUL-terminated working copy for the library
+    convert(buffer.data());
+
+    std::size_t u = 0; // position in original
+    for (std::size_t k = 0; k < gb.size();) {
+        if (static_cast<unsigned char>(gb[k]) < 0x80) {
+            out.push_back(original[u]); // ASCII is the same byte in UTF-8 and GB2312
+            ++k;
+            ++u;
+            continue;
+        }
+        const std::size_t length = Utf8Length(original, u);
+        const std::string_view before = original.substr(u, length);
+        const auto after = DecodeBig5(codecs.FromBig5(), buffer.data() + k);
+        if (after && (*after != kStandIn || before == kStandIn)) {
+            out.append(*after);
+        } else {
+            out.append(before);
+        }
+        k += 2;
+        u += length;
+    }
+}
+
+} // namespace
+
+std::filesystem::path ConversionLibraryPathFor(const std::filesystem::path& programDir) {
+    if (programDir.empty()) {
+        return {};
+    }
+    // The parent folder + "/Librarys/" + the file name. A parent that is the
+    // root already ends in "/" and gets no second one; an empty parent (the
+    // program lies in the root) gives "/Librarys/...".
+    std::string path = platform::ParentFolderName(programDir).native();
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    path += "Librarys/";
+    path += kConversionLibraryFileName;
+    return path;
+}
+
+std::string ConvertToBig5(std::string_view text) {
+    const GBToBig5Function convert = Binding().Get();
+    if (convert == nullptr) {
+        return std::string(text);
+    }
+    const Codecs& codecs = ThreadCodecs();
+    if (!codecs.Usable()) {
+        return std::string(text);
+    }
+
+    std::string out;
+    out.reserve(text.size());
+    std::string gb;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '\0') {
+            out.push_back('\0'); // the library's strings end at NUL: keep it out
+            ++i;
+            continue;
+        }
+        std::size_t end = text.find('\0', i);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        // GB2312 never needs more bytes than UTF-8 for the same character.
+        gb.assign(end - i + 1, '\0');
+        iconv(codecs.ToGb(), nullptr, nullptr, nullptr, nullptr);
+        char* inPtr = const_cast<char*>(text.data() + i);
+        std::size_t inLeft = end - i;
+        char* outPtr = gb.data();
+        std::size_t outLeft = gb.size();
+        const std::size_t result = iconv(codecs.ToGb(), &inPtr, &inLeft, &outPtr, &outLeft);
+        const std::size_t consumed = (end - i) - inLeft;
+        const std::size_t produced = gb.size() - outLeft;
+        if (consumed > 0) {
+            ConvertRun(convert, codecs, text.substr(i, consumed),
+                       std::string_view(gb.data(), produced), out);
+            i += consumed;
+        }
+        if (result == kIconvFailed && inLeft != 0 && (consumed == 0 || errno != E2BIG)) {
+            // Not encodable in GB2312 (or not UTF-8): kept as it is.
+            const std::size_t length = Utf8Length(text, i);
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
+namespace detail {
+
+void SetConversionLibraryPathForTesting(std::optional<std::filesystem::path> path) {
+    Binding().Reset(std::move(path));
+}
+
+std::uint64_t ConversionLibraryLoadAttemptsForTesting() {
+    return Binding().LoadAttempts();
+}
+
+} // namespace detail
+
+} // namespace varnel

@@ -1,0 +1,186 @@
+#include "platform/docking_host.h"
+
+#include <QEvent>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace varnel::platform {
+
+namespace {
+
+// A child hidden on purpose takes no room. One that is merely not shown yet
+// (its owner has not been shown) does: it appears with the owner.
+bool TakesNoRoom(const QWidget* child) {
+    return child == nullptr ||
+           (child->isHidden() && child->testAttribute(Qt::WA_WState_ExplicitShowHide));
+}
+
+} // namespace
+
+DockingHost* DockingHost::Find(const QWidget* owner) {
+    if (owner == nullptr) {
+        return nullptr;
+    }
+    for (QObject* child : owner->children()) {
+        if (auto* host = dynamic_cast<DockingHost*>(child); host != nullptr) {
+            return host;
+        }
+    }
+    return nullptr;
+}
+
+DockingHost* DockingHost::For(QWidget* owner) {
+    if (owner == nullptr) {
+        return nullptr;
+    }
+    DockingHost* host = Find(owner);
+    return host != nullptr ? host : new DockingHost(owner);
+}
+
+DockingHost::DockingHost(QWidget* owner) : QObject(owner), owner_(owner) {
+    owner_->installEventFilter(this);
+}
+
+void DockingHost::setAlign(QWidget* child, Align align) {
+    if (child == nullptr || child->parentWidget() != owner_) {
+        return;
+    }
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [child](const Entry& e) { return e.child == child; });
+    if (it != entries_.end()) {
+        entries_.erase(it);
+    } else if (align != Align::None) {
+        child->installEventFilter(this);
+    }
+    if (align == Align::None) {
+        child->removeEventFilter(this);
+        return;
+    }
+    entries_.push_back(Entry{child, align});
+    relayout();
+}
+
+Align DockingHost::align(const QWidget* child) const {
+    for (const Entry& e : entries_) {
+        if (e.child == child) {
+            return e.align;
+        }
+    }
+    return Align::None;
+}
+
+QRect DockingHost::clientArea() const {
+    QRect area = owner_->rect();
+    auto carve = [&area](const Entry& e) {
+        const QWidget* child = e.child.data();
+        if (TakesNoRoom(child)) {
+            return;
+        }
+        switch (e.align) {
+        case Align::Top:
+            area.setTop(area.top() + std::max(0, child->height()));
+            break;
+        case Align::Bottom:
+            area.setBottom(area.bottom() - std::max(0, child->height()));
+            break;
+        case Align::Left:
+            area.setLeft(area.left() + std::max(0, child->width()));
+            break;
+        case Align::Right:
+            area.setRight(area.right() - std::max(0, child->width()));
+            break;
+        case Align::None:
+            break;
+        }
+    };
+    for (const Entry& e : entries_) {
+        if (e.align == Align::Top || e.align == Align::Bottom) {
+            carve(e);
+        }
+    }
+    for (const Entry& e : entries_) {
+        if (e.align == Align::Left || e.align == Align::Right) {
+            carve(e);
+        }
+    }
+    return area;
+}
+
+void DockingHost::relayout() {
+    if (laying_) {
+        return;
+    }
+    laying_ = true;
+    // Forget children that are gone or were moved to another owner.
+    std::erase_if(entries_, [this](const Entry& e) {
+        const QWidget* child = e.child.data();
+        return child == nullptr || child->parentWidget() != owner_;
+    });
+
+    QRect area = owner_->rect();
+    auto place = [&area](const Entry& e) {
+        QWidget* child = e.child.data();
+        if (TakesNoRoom(child)) {
+            return;
+        }
+        const int spanWidth = std::max(0, area.width());
+        const int spanHeight = std::max(0, area.height());
+        switch (e.align) {
+        case Align::Top: {
+            const int h = std::max(0, child->height());
+            child->setGeometry(area.left(), area.top(), spanWidth, h);
+            area.setTop(area.top() + h);
+            break;
+        }
+        case Align::Bottom: {
+            const int h = std::max(0, child->height());
+            child->setGeometry(area.left(), area.bottom() + 1 - h, spanWidth, h);
+            area.setBottom(area.bottom() - h);
+            break;
+        }
+        case Align::Left: {
+            const int w = std::max(0, child->width());
+            child->setGeometry(area.left(), area.top(), w, spanHeight);
+            area.setLeft(area.left() + w);
+            break;
+        }
+        case Align::Right: {
+            const int w = std::max(0, child->width());
+            child->setGeometry(area.right() + 1 - w, area.top(), w, spanHeight);
+            area.setRight(area.right() - w);
+            break;
+        }
+        case Align::None:
+            break;
+        }
+    };
+    for (const Entry& e : entries_) {
+        if (e.align == Align::Top || e.align == Align::Bottom) {
+            place(e);
+        }
+    }
+    for (const Entry& e : entries_) {
+        if (e.align == Align::Left || e.align == Align::Right) {
+            place(e);
+        }
+    }
+    laying_ = false;
+}
+
+bool DockingHost::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Resize:
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
+        if (watched == owner_ || align(dynamic_cast<QWidget*>(watched)) != Align::None) {
+            relayout();
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace varnel::platform

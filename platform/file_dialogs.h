@@ -1,0 +1,59 @@
+#pragma once
+
+// The two modal dialogs of the main window: the open-file dialog (the common
+// dialog of the designed window) and the folder picker. Windows hold a
+// DialogService so that tests can answer the dialogs without showing them.
+//
+// The real service uses Qt's own (non-native) dialogs. Qt's file dialog
+// records its history and geometry in a user settings file when it closes;
+// the program keeps no settings, so the service points Qt's user-scope
+// settings at a place where no file can be created before it shows a dialog.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace varnel::platform {
+
+class DialogService {
+public:
+    DialogService() = default;
+    virtual ~DialogService();
+    DialogService(const DialogService&) = delete;
+    DialogService& operator=(const DialogService&) = delete;
+
+    // Shows the open-file dialog owned by owner. filter has the common-dialog
+    // form "Description|*.a;*.b|Description|*.*"; its first entry is
+    // selected. Returns the chosen path, or an empty text when the user
+    // cancelled.
+    virtual QString GetOpenFileName(QWidget* owner, const QString& filter) = 0;
+
+    // Shows the folder picker owned by owner, with prompt above the folders.
+    // Returns the chosen folder as the dialog gives it, or nothing when the
+    // user cancelled.
+    virtual std::optional<QString> GetExistingFolder(QWidget* owner, const QString& prompt) = 0;
+};
+
+// Qt's own dialogs, modal to their owner.
+class QtDialogService final : public DialogService {
+public:
+    QString GetOpenFileName(QWidget* owner, const QString& filter) override;
+    std::optional<QString> GetExistingFolder(QWidget* owner, const QString& prompt) override;
+};
+
+// Turns a common-dialog filter ("Exe File (*.exe;*.dll)|*.exe;*.dll|File
+// (*.*)|*.*") into Qt name filters. Each Qt filter keeps the designed
+// description as its visible label (shown with QFileDialog's
+// HideNameFilterDetails) followed by the patterns in Qt's blank-separated
+// form; "*.*" becomes "*", which matches every name as it does on the
+// designed system. A trailing description without patterns is dropped.
+QStringList NameFiltersFromCommonDialogFilter(const QString& filter);
+
+// Points Qt's user-scope settings at a location where nothing can be
+// written, so that Qt's dialogs store no history in the user's folder.
+// Harmless to call more than once.
+void KeepQtSettingsOffDisk();
+
+} // namespace varnel::platform

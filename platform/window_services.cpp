@@ -1,0 +1,159 @@
+#include "platform/window_services.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace varnel::platform {
+namespace {
+
+// Moves or sizes a window by following the mouse from a press until the
+// button is released: the stand-in for the system's own loop when no window
+// manager runs it. Watches the application's mouse events (the pressed
+// widget keeps the mouse until release) and deletes itself at the end.
+class ManualDrag : public QObject {
+public:
+    ManualDrag(QWidget* window, Qt::Edges edges, QPoint globalPress)
+        : QObject(window), window_(window), edges_(edges), press_(globalPress),
+          startGeometry_(window->geometry()), startPos_(window->pos()) {
+        qApp->installEventFilter(this);
+    }
+
+    ~ManualDrag() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseMove: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->buttons() == Qt::NoButton) {
+                Finish(); // the release went elsewhere
+                return false;
+            }
+            Follow(mouse->globalPosition().toPoint());
+            return true; // the system loop keeps moves from the window, so do we
+        }
+        case QEvent::MouseButtonRelease:
+            Finish();
+            return false;
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    void Follow(QPoint global) {
+        if (window_ == nullptr) {
+            return;
+        }
+        const QPoint delta = global - press_;
+        if (edges_ == Qt::Edges()) {
+            window_->move(startPos_ + delta);
+            return;
+        }
+        const int minWidth = std::max(1, window_->minimumWidth());
+        const int minHeight = std::max(1, window_->minimumHeight());
+        const int maxWidth = std::max(minWidth, window_->maximumWidth());
+        const int maxHeight = std::max(minHeight, window_->maximumHeight());
+        const QRect start = startGeometry_;
+        int left = start.left();
+        int top = start.top();
+        int width = start.width();
+        int height = start.height();
+        if (edges_ & Qt::LeftEdge) {
+            width = std::clamp(start.width() - delta.x(), minWidth, maxWidth);
+            left = start.left() + start.width() - width; // the right edge stays
+        } else if (edges_ & Qt::RightEdge) {
+            width = std::clamp(start.width() + delta.x(), minWidth, maxWidth);
+        }
+        if (edges_ & Qt::TopEdge) {
+            height = std::clamp(start.height() - delta.y(), minHeight, maxHeight);
+            top = start.top() + start.height() - height;
+        } else if (edges_ & Qt::BottomEdge) {
+            height = std::clamp(start.height() + delta.y(), minHeight, maxHeight);
+        }
+        window_->setGeometry(left, top, width, height);
+    }
+
+    void Finish() {
+        qApp->removeEventFilter(this);
+        deleteLater();
+    }
+
+    QPointer<QWidget> window_;
+    Qt::Edges edges_;
+    QPoint press_;
+    QRect startGeometry_;
+    QPoint startPos_;
+};
+
+DragStart Begin(QWidget* source, Qt::Edges edges, QPoint globalPress, bool resize) {
+    if (source == nullptr) {
+        return DragStart::None;
+    }
+    QWidget* window = source->window();
+    if (QWindow* handle = window->windowHandle(); handle != nullptr) {
+        const bool started = resize ? handle->startSystemResize(edges) : handle->startSystemMove();
+        if (started) {
+            return DragStart::System;
+        }
+    }
+    // One manual drag per window at a time.
+    for (QObject* child : window->children()) {
+        if (auto* running = dynamic_cast<ManualDrag*>(child); running != nullptr) {
+            delete running;
+            break;
+        }
+    }
+    new ManualDrag(window, resize ? edges : Qt::Edges(), globalPress);
+    return DragStart::Manual;
+}
+
+} // namespace
+
+void SetStaysOnTop(QWidget* widget, bool onTop) {
+    if (widget == nullptr) {
+        return;
+    }
+    QWidget* window = widget->window();
+    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) {
+        return;
+    }
+    const QRect geometry = window->geometry();
+    const Qt::WindowStates state = window->windowState();
+    const bool visible = window->isVisible();
+    const bool placed = window->testAttribute(Qt::WA_Moved) || visible;
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    window->setWindowState(state);
+    if (!state.testAnyFlags(Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) {
+        if (placed) {
+            window->setGeometry(geometry);
+        } else {
+            window->resize(geometry.size());
+        }
+    }
+    if (visible) {
+        window->show();
+    }
+}
+
+bool IsStaysOnTop(const QWidget* widget) {
+    return widget != nullptr && widget->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+DragStart BeginSystemMove(QWidget* source, QPoint globalPress) {
+    return Begin(source, Qt::Edges(), globalPress, false);
+}
+
+DragStart BeginSystemResize(QWidget* source, Qt::Edges edges, QPoint globalPress) {
+    if (edges == Qt::Edges()) {
+        return DragStart::None;
+    }
+    return Begin(source, edges, globalPress, true);
+}
+
+} // namespace varnel::platform

@@ -1,0 +1,43 @@
+#pragma once
+
+// Window services that stand in for SetWindowPos (topmost band) and for the
+// WM_NCLBUTTONDOWN message that hands a press to the system's own move or
+// sizing loop.
+
+#include <QPoint>
+#include <Qt>
+
+class QWidget;
+
+namespace varnel::platform {
+
+// Puts the top-level window of widget into the topmost band or takes it out,
+// keeping its place, size and visibility (changing window flags re-creates
+// the native window, which some platforms show elsewhere). Nothing happens
+// for a null widget or when the window is already in the wanted band.
+void SetStaysOnTop(QWidget* widget, bool onTop);
+
+// True when the top-level window of widget is in the topmost band.
+bool IsStaysOnTop(const QWidget* widget);
+
+// How a press was handed on.
+enum class DragStart {
+    None,   // nothing to drag (no window)
+    System, // the window system runs the move or sizing loop
+    Manual, // no window manager answered: the window follows the mouse until release
+};
+
+// Starts moving the top-level window of source as the system does after a
+// press on a title bar. Call it only from a press; globalPress is where the
+// press happened (screen coordinates). When the window system cannot run its
+// own loop (offscreen platform, X server without a window manager), the
+// window is moved by following the mouse until the button is released.
+DragStart BeginSystemMove(QWidget* source, QPoint globalPress);
+
+// Starts sizing the top-level window of source from the given edges (a corner
+// is two edges), like a press on a window border. Fallback as above: the
+// dragged edges follow the mouse until release, never making the window
+// smaller than its minimum size or than one pixel.
+DragStart BeginSystemResize(QWidget* source, Qt::Edges edges, QPoint globalPress);
+
+} // namespace varnel::platform

@@ -1,0 +1,42 @@
+#include "report/report_services.h"
+
+#include "i18n/big5.h"
+#include "i18n/language.h"
+#include "platform/date_text.h"
+#include "platform/pe_version.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace varnel {
+
+ReportServices MakeReportServices() {
+    ReportServices services;
+    if (UiLanguage == "TAIWAN") {
+        services.convert = [](std::string_view text) { return ConvertToBig5(text); };
+    }
+    // Files of one folder often share their modified second (unpacked
+    // archives, checkouts): the text of the last second is kept, which spares
+    // the locale and time-zone work for each of them.
+    struct TimeText {
+        platform::DateTextFormatter formatter;
+        std::optional<std::chrono::sys_seconds> second;
+        std::string text;
+    };
+    auto state = std::make_shared<TimeText>();
+    services.formatTime = [state](std::chrono::system_clock::time_point time) {
+        const auto second = std::chrono::floor<std::chrono::seconds>(time);
+        if (state->second != second) {
+            state->text = state->formatter.Format(time);
+            state->second = second;
+        }
+        return state->text;
+    };
+    services.fileVersion = [](const std::filesystem::path& path) {
+        return platform::GetFileVersion(path);
+    };
+    return services;
+}
+
+} // namespace varnel

@@ -1,0 +1,20 @@
+#pragma once
+
+// The services a report block is formatted with, as the running program
+// provides them: Big5 conversion in the Traditional Chinese mode, the system
+// locale's date text, and the version query of the platform.
+
+#include "digest/report.h"
+
+namespace varnel {
+
+// Services for the current language mode (UiLanguage, read now):
+// - convert: ConvertToBig5 when UiLanguage is "TAIWAN", none otherwise;
+// - formatTime: the system locale's short date, a blank, its long time
+//   (platform::DateTextFormatter), the locale's forms worked out once and
+//   the text of the last second kept (one thread at a time);
+// - fileVersion: platform::GetFileVersion (thread-safe).
+// formatTime and convert are for the thread that formats the blocks.
+ReportServices MakeReportServices();
+
+} // namespace varnel

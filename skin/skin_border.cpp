@@ -1,0 +1,323 @@
+#include "skin/skin_border.h"
+
+#include "platform/docking_host.h"
+#include "platform/gdi.h"
+#include "platform/units.h"
+#include "platform/window_services.h"
+#include "skin/skin_bitmap.h"
+#include "skin/skin_library.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+namespace varnel {
+
+namespace {
+
+constexpr std::int32_t kLeft = 1;
+constexpr std::int32_t kRight = 2;
+constexpr std::int32_t kBottom = 3;
+
+// Length of the corner zones, bounds included.
+constexpr int kCornerZone = 10;
+
+// Thickness kept while the control is edited in a designer.
+constexpr int kDesignThicknessTwips = 100;
+
+// The edges of the window that a press on the given part of a border sizes
+// (the system's hit-test codes HTBOTTOMLEFT, HTLEFT, ... as edge sets); none
+// where the border has no code.
+Qt::Edges SizingEdges(std::int32_t borderType, std::int16_t borderEdge) {
+    switch (borderType) {
+    case kLeft:
+        if (borderEdge == 0) {
+            return Qt::BottomEdge | Qt::LeftEdge; // HTBOTTOMLEFT
+        }
+        if (borderEdge == 1) {
+            return Qt::LeftEdge; // HTLEFT
+        }
+        return {};
+    case kRight:
+        if (borderEdge == 1) {
+            return Qt::RightEdge; // HTRIGHT
+        }
+        if (borderEdge == 2) {
+            return Qt::BottomEdge | Qt::RightEdge; // HTBOTTOMRIGHT
+        }
+        return {};
+    case kBottom:
+        if (borderEdge == 0) {
+            return Qt::BottomEdge | Qt::LeftEdge; // HTBOTTOMLEFT
+        }
+        if (borderEdge == 1) {
+            return Qt::BottomEdge; // HTBOTTOM
+        }
+        if (borderEdge == 2) {
+            return Qt::BottomEdge | Qt::RightEdge; // HTBOTTOMRIGHT
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+// Copies the bitmap of a holder to (x, y) of dc at its own size.
+void CopyPiece(platform::HDC dc, int x, int y, const Skin_clsBitmap& piece) {
+    platform::BitBlt(dc, x, y, piece.Width(), piece.Height(), piece.hdc(), 0, 0, platform::SRCCOPY);
+}
+
+} // namespace
+
+Skin_Border::Skin_Border(QWidget* parent) : QWidget(parent) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, backgroundColour());
+    setPalette(palette);
+    setAutoFillBackground(true);
+    // The pointer shape follows the pointer without a button held.
+    setMouseTracking(true);
+}
+
+QColor Skin_Border::backgroundColour() {
+    return QColor(90, 126, 220);
+}
+
+void Skin_Border::setBORDERTYPE(std::int32_t value) {
+    m_BorderType = value;
+    platform::Align align = platform::Align::None;
+    switch (value) {
+    case kLeft:
+        align = platform::Align::Left;
+        break;
+    case kRight:
+        align = platform::Align::Right;
+        break;
+    case kBottom:
+        align = platform::Align::Bottom;
+        break;
+    default:
+        break; // other types leave the docking as it is
+    }
+    if (align != platform::Align::None && parentWidget() != nullptr) {
+        platform::DockingHost::For(parentWidget())->setAlign(this, align);
+    }
+    m_Changes.PropertyChanged(QStringLiteral("BORDERTYPE"));
+}
+
+void Skin_Border::setPath(const QString& value) {
+    m_SkinPath = value;
+    m_Changes.PropertyChanged(QStringLiteral("Path"));
+    DrawBorder(nullptr);
+    update();
+}
+
+void Skin_Border::REDRAW() {
+    update();
+}
+
+void Skin_Border::setDesignMode(bool designMode) {
+    m_DesignMode = designMode;
+    UserControl_Resize();
+    update();
+}
+
+void Skin_Border::UserControl_ReadProperties(const PropertyBag& propBag) {
+    m_BorderType = propBag.ReadProperty(QStringLiteral("BORDERTYPE"), std::int32_t{0});
+    m_SkinPath = propBag.ReadProperty(QStringLiteral("Path"), QString());
+}
+
+void Skin_Border::UserControl_WriteProperties(PropertyBag& propBag) const {
+    propBag.WriteProperty(QStringLiteral("BORDERTYPE"), m_BorderType, std::int32_t{0});
+    propBag.WriteProperty(QStringLiteral("Path"), m_SkinPath, QString());
+}
+
+void Skin_Border::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    UserControl_Paint(painter);
+}
+
+void Skin_Border::mousePressEvent(QMouseEvent* event) {
+    UserControl_MouseDown(event->globalPosition().toPoint());
+    event->accept();
+}
+
+void Skin_Border::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    UserControl_MouseMove(pos.x(), pos.y());
+    event->accept();
+}
+
+void Skin_Border::mouseReleaseEvent(QMouseEvent* event) {
+    UserControl_MouseUp();
+    event->accept();
+}
+
+void Skin_Border::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    UserControl_Resize();
+}
+
+void Skin_Border::UserControl_MouseDown(QPoint globalPos) {
+    if (!SizingEnabled) {
+        return;
+    }
+    const Qt::Edges edges = SizingEdges(m_BorderType, m_BorderEdge);
+    if (edges == Qt::Edges() || parentWidget() == nullptr) {
+        return;
+    }
+    // The press goes to the owning window's sizing loop; the control does no
+    // sizing arithmetic of its own when the system runs it.
+    platform::BeginSystemResize(parentWidget(), edges, globalPos);
+}
+
+void Skin_Border::UserControl_MouseMove(int x, int y) {
+    if (!SizingEnabled) {
+        return;
+    }
+    const int w = width();
+    const int h = height();
+    Qt::CursorShape shape = Qt::SizeHorCursor;
+    if (m_BorderType == kBottom) {
+        if (x >= 0 && x <= kCornerZone) {
+            m_BorderEdge = 0;
+            shape = Qt::SizeBDiagCursor; // north-east to south-west
+        } else if (x >= w - kCornerZone && x <= w) {
+            m_BorderEdge = 2;
+            shape = Qt::SizeFDiagCursor; // north-west to south-east
+        } else {
+            m_BorderEdge = 1;
+            shape = Qt::SizeVerCursor;
+        }
+    } else if (m_BorderType == kLeft && y >= h - kCornerZone && y <= h) {
+        m_BorderEdge = 0;
+        shape = Qt::SizeBDiagCursor;
+    } else if (m_BorderType == kRight && y >= h - kCornerZone && y <= h) {
+        m_BorderEdge = 2;
+        shape = Qt::SizeFDiagCursor;
+    } else {
+        m_BorderEdge = 1;
+        shape = Qt::SizeHorCursor;
+    }
+    setCursor(shape);
+}
+
+void Skin_Border::UserControl_MouseUp() {}
+
+void Skin_Border::UserControl_Paint(QPainter& painter) {
+    m_Painting = true;
+    DrawBorder(&painter);
+    m_Painting = false;
+}
+
+void Skin_Border::UserControl_Resize() {
+    if (!m_DesignMode) {
+        return;
+    }
+    const int thickness =
+        platform::TwipsToPixels(kDesignThicknessTwips, platform::TwipsPerPixel(this));
+    if ((m_BorderType == kLeft || m_BorderType == kRight) && width() != thickness) {
+        SetThickness(thickness);
+    } else if (m_BorderType == kBottom && height() != thickness) {
+        SetThickness(thickness);
+    }
+}
+
+void Skin_Border::DrawBorder(QPainter* painter) {
+    if (m_DesignMode) {
+        return;
+    }
+    Skin_clsBitmap a;
+    Skin_clsBitmap b;
+    std::unique_ptr<Skin_clsBitmap> c;
+    if (m_BorderType == kBottom) {
+        c = std::make_unique<Skin_clsBitmap>();
+    }
+    {
+        const PropertyBag store = OpenSkinStore(m_SkinPath);
+        switch (m_BorderType) {
+        case kLeft:
+            LoadSkinPicture(a, store, QStringLiteral("LEFTTOP"));
+            LoadSkinPicture(b, store, QStringLiteral("LEFTMID"));
+            break;
+        case kRight:
+            LoadSkinPicture(a, store, QStringLiteral("RIGHTTOP"));
+            LoadSkinPicture(b, store, QStringLiteral("RIGHTMID"));
+            break;
+        case kBottom:
+            LoadSkinPicture(a, store, QStringLiteral("LEFTBOT"));
+            LoadSkinPicture(b, store, QStringLiteral("RIGHTBOT"));
+            LoadSkinPicture(*c, store, QStringLiteral("BOTTOM"));
+            break;
+        default:
+            break;
+        }
+    } // the store is dropped here; the holders own their bitmaps
+
+    if (m_BorderType == kLeft || m_BorderType == kRight) {
+        SetThickness(a.Width());
+    } else if (m_BorderType == kBottom) {
+        SetThickness(c->Height());
+    }
+
+    if (painter == nullptr) {
+        return;
+    }
+    const platform::PainterDC dc(*painter);
+    const int w = width();
+    const int h = height();
+    // The pieces repeat by count; copies that would start past the edge are
+    // clipped away entirely, so they are not made.
+    if (m_BorderType == kLeft || m_BorderType == kRight) {
+        if (b.hdc() != 0 && b.Height() > 0) {
+            for (std::int64_t k = 0; k <= h; ++k) {
+                const std::int64_t y = k * b.Height();
+                if (y >= h) {
+                    break;
+                }
+                CopyPiece(dc.handle(), 0, static_cast<int>(y), b);
+            }
+        }
+        CopyPiece(dc.handle(), 0, 0, a);
+    } else if (m_BorderType == kBottom) {
+        if (c->hdc() != 0 && c->Width() > 0) {
+            for (std::int64_t k = 0; k <= w; ++k) {
+                const std::int64_t x = k * c->Width();
+                if (x >= w) {
+                    break;
+                }
+                CopyPiece(dc.handle(), static_cast<int>(x), 0, *c);
+            }
+        }
+        CopyPiece(dc.handle(), 0, 0, a);
+        CopyPiece(dc.handle(), w - b.Width(), 0, b);
+    }
+}
+
+void Skin_Border::SetThickness(int pixels) {
+    pixels = std::max(0, pixels);
+    const bool across = m_BorderType == kLeft || m_BorderType == kRight;
+    if ((across ? width() : height()) == pixels) {
+        return;
+    }
+    if (m_Painting) {
+        // Resizing inside a paint event is not allowed; apply it right after,
+        // which repaints the control at its new size.
+        QTimer::singleShot(0, this, [this, pixels] { SetThickness(pixels); });
+        return;
+    }
+    if (across) {
+        resize(pixels, height());
+    } else {
+        resize(width(), pixels);
+    }
+    if (auto* host = platform::DockingHost::Find(parentWidget());
+        host != nullptr && host->align(this) != platform::Align::None) {
+        host->relayout();
+    }
+}
+
+} // namespace varnel

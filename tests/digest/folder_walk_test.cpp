@@ -1,0 +1,247 @@
+// The folder walk: depth-first order (a folder's files before its subfolders'),
+// hidden entries left out, separators, links and loops, odd entries.
+
+#include "digest/folder_walk.h"
+#include "tests/digest/digest_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchDir;
+using test::WriteFile;
+
+std::vector<std::string> Walk(std::string folder) {
+    std::vector<std::string> files;
+    CollectFolderFiles(folder, files);
+    return files;
+}
+
+// The order the walk must give, worked out with the standard library's
+// directory listing (which lists a folder in the system's order, as the walk
+// does): a folder's files in listing order, then each subfolder's files.
+void ReferenceWalk(const std::string& folder, std::vector<std::string>& out) {
+    std::vector<std::string> subfolders;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name[0] == '.') {
+            continue;
+        }
+        if (entry.is_directory()) {
+            subfolders.push_back(folder + name + "/");
+        } else {
+            out.push_back(folder + name);
+        }
+    }
+    for (const std::string& sub : subfolders) {
+        ReferenceWalk(sub, out);
+    }
+}
+
+TEST(FolderWalk, FilesOfAFolderComeBeforeTheFilesOfItsSubfolder) {
+    ScratchDir dir;
+    const std::string root = dir.path().string() + "/";
+    WriteFile(dir / "a", std::string("a"));
+    fs::create_directory(dir / "s");
+    WriteFile(dir / "s/c", std::string("c"));
+    WriteFile(dir / "b", std::string("b"));
+
+    const auto files = Walk(dir.path().string());
+    ASSERT_EQ(files.size(), 3u);
+    // a and b in the system's order, then s/c.
+    EXPECT_EQ(std::set<std::string>(files.begin(), files.begin() + 2),
+              (std::set<std::string>{root + "a", root + "b"}));
+    EXPECT_EQ(files[2], root + "s/c");
+}
+
+TEST(FolderWalk, DeeperTreeFollowsTheDepthFirstOrder) {
+    ScratchDir dir;
+    for (const char* folder : {"p", "p/q", "p/q/r", "x", "x/y", "z"}) {
+        fs::create_directory(dir / folder);
+    }
+    for (const char* file :
+         {"1", "2", "p/3", "p/q/4", "p/q/r/5", "p/q/r/6", "x/7", "x/y/8", "p/9", "z/10"}) {
+        WriteFile(dir / file, std::string(file));
+    }
+    const auto files = Walk(dir.path().string());
+    std::vector<std::string> expected;
+    ReferenceWalk(dir.path().string() + "/", expected);
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(files.size(), 10u);
+    // Structure whatever the listing order: the files of the top folder come
+    // first, and every folder's files stand together.
+    EXPECT_EQ(std::set<std::string>(files.begin(), files.begin() + 2),
+              (std::set<std::string>{dir.path().string() + "/1", dir.path().string() + "/2"}));
+}
+
+TEST(FolderWalk, HiddenFilesAndFoldersAreLeftOut) {
+    ScratchDir dir;
+    WriteFile(dir / ".hidden", std::string("h"));
+    fs::create_directory(dir / ".git");
+    WriteFile(dir / ".git/config", std::string("c"));
+    fs::create_directory(dir / "sub");
+    WriteFile(dir / "sub/.also", std::string("h"));
+    WriteFile(dir / "sub/seen", std::string("s"));
+    EXPECT_EQ(Walk(dir.path().string()),
+              std::vector<std::string>{dir.path().string() + "/sub/seen"});
+}
+
+TEST(FolderWalk, TrailingSeparatorOrNotGivesTheSamePaths) {
+    ScratchDir dir;
+    fs::create_directory(dir / "s");
+    WriteFile(dir / "s/c", std::string("c"));
+    WriteFile(dir / "a", std::string("a"));
+
+    std::string without = dir.path().string();
+    std::string with = without + "/";
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    CollectFolderFiles(without, first);
+    CollectFolderFiles(with, second);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(without, with); // the folder text gets its separator
+    for (const std::string& path : first) {
+        EXPECT_EQ(path.find("//"), std::string::npos) << path;
+    }
+    EXPECT_EQ(first.back(), dir.path().string() + "/s/c");
+}
+
+TEST(FolderWalk, EmptyFoldersGiveNothing) {
+    ScratchDir dir;
+    EXPECT_TRUE(Walk(dir.path().string()).empty());
+    fs::create_directory(dir / "e1");
+    fs::create_directory(dir / "e1/e2");
+    WriteFile(dir / ".only-hidden", std::string("h"));
+    EXPECT_TRUE(Walk(dir.path().string()).empty());
+    EXPECT_TRUE(Walk("").empty()); // names no folder: the root is not walked
+}
+
+TEST(FolderWalk, LinkBackUpTheTreeEnds) {
+    ScratchDir dir;
+    fs::create_directory(dir / "s");
+    WriteFile(dir / "a", std::string("a"));
+    WriteFile(dir / "s/c", std::string("c"));
+    fs::create_directory_symlink(dir.path(), dir / "s/up");
+    fs::create_directory_symlink(dir.path() / "s", dir / "again");
+
+    const auto files = Walk(dir.path().string());
+    // Each file once, through the first way the walk reached its folder.
+    std::set<std::string> names;
+    for (const std::string& path : files) {
+        names.insert(fs::path(path).filename().string());
+    }
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(names, (std::set<std::string>{"a", "c"}));
+}
+
+TEST(FolderWalk, OddEntriesAreListedAsFilesAndUnreadableOnesAsFolders) {
+    ScratchDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(dir / "nowhere", dir / "dangling");
+    WriteFile(dir / "real", std::string("r"));
+    fs::create_symlink(dir / "real", dir / "link-to-file");
+
+    std::string folder = dir.path().string();
+    std::vector<std::string> files;
+    std::vector<FolderWalkProblem> problems;
+    CollectFolderFiles(folder, files, &problems);
+    const std::string root = dir.path().string() + "/";
+    EXPECT_EQ(std::set<std::string>(files.begin(), files.end()),
+              (std::set<std::string>{root + "pipe", root + "real", root + "link-to-file"}));
+    // The dangling link went to the subfolder list, whose search failed.
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].folder, root + "dangling/");
+    EXPECT_EQ(problems[0].error, ENOENT);
+}
+
+TEST(FolderWalk, FolderThatCannotBeSearchedContributesNothing) {
+    ScratchDir dir;
+    std::string missing = (dir / "missing").string();
+    std::vector<std::string> files;
+    std::vector<FolderWalkProblem> problems;
+    CollectFolderFiles(missing, files, &problems);
+    EXPECT_TRUE(files.empty());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].folder, missing);
+
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not apply to root";
+    }
+    fs::create_directory(dir / "locked");
+    WriteFile(dir / "locked/x", std::string("x"));
+    WriteFile(dir / "open", std::string("o"));
+    fs::permissions(dir / "locked", fs::perms::none);
+    EXPECT_EQ(Walk(dir.path().string()), std::vector<std::string>{dir.path().string() + "/open"});
+    fs::permissions(dir / "locked", fs::perms::owner_all);
+}
+
+TEST(FolderWalk, VeryDeepTreeDoesNotExhaustTheStack) {
+    // Deeper than any full path can reach (PATH_MAX), built with relative
+    // steps from a descriptor. In memory when the system offers it: removing
+    // thousands of folders from a journalled disk takes seconds.
+    std::string pattern =
+        (fs::exists("/dev/shm") ? std::string("/dev/shm") : fs::temp_directory_path().string()) +
+        "/varnel-deep-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    struct Remove {
+        fs::path path;
+        ~Remove() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } dir{pattern};
+    constexpr int kDepth = 2500;
+    int fd = ::open(dir.path.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < kDepth; ++i) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0700), 0);
+        if (i % 1000 == 0) {
+            const int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0600);
+            ASSERT_GE(file, 0);
+            ::close(file);
+        }
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    ::close(fd);
+
+    std::string folder = dir.path.string();
+    std::vector<std::string> files;
+    std::vector<FolderWalkProblem> problems;
+    CollectFolderFiles(folder, files, &problems);
+    // Files are found while their paths stay within the system's limit; the
+    // folders beyond it cannot be searched and contribute nothing.
+    ASSERT_FALSE(files.empty());
+    EXPECT_EQ(files[0], folder + "f");
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        EXPECT_GT(files[i].size(), files[i - 1].size());
+    }
+    EXPECT_LE(problems.size(), 1u);
+
+    // Take the tree down one level at a time from the top (d/d moves up in
+    // place of d), so that no path grows long and no recursion is needed.
+    const int top = ::open(dir.path.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(top, 0);
+    for (int i = 0; i < kDepth; ++i) {
+        ::unlinkat(top, "d/f", 0);
+        if (::renameat(top, "d/d", top, "next") != 0) {
+            break;
+        }
+        ASSERT_EQ(::unlinkat(top, "d", AT_REMOVEDIR), 0);
+        ASSERT_EQ(::renameat(top, "next", top, "d"), 0);
+    }
+    ::close(top);
+}
+
+} // namespace
+} // namespace varnel

@@ -1,0 +1,132 @@
+// The modified-time text: the locale's short date, a blank, its long time
+// without a zone name; the date alone at exactly midnight; local time.
+
+#include "platform/date_text.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QList>
+#include <QLocale>
+#include <QTime>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+namespace varnel::platform {
+namespace {
+
+using namespace std::chrono;
+
+// Seconds since the epoch of a UTC civil time, worked out by the C library.
+system_clock::time_point Utc(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return system_clock::from_time_t(::timegm(&tm));
+}
+
+// Runs with another TZ, restored afterwards.
+class ZoneScope {
+public:
+    explicit ZoneScope(const char* zone) {
+        const char* old = std::getenv("TZ");
+        m_Old = old != nullptr ? old : "";
+        m_Had = old != nullptr;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~ZoneScope() {
+        if (m_Had) {
+            ::setenv("TZ", m_Old.c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
+    }
+
+private:
+    std::string m_Old;
+    bool m_Had = false;
+};
+
+TEST(DateText, ShortDateBlankLongTimeWithoutZone) {
+    ZoneScope utc("UTC");
+    const DateTextFormatter us(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(us.Format(Utc(2024, 3, 5, 14, 7, 9)), "3/5/24 2:07:09 PM");
+    EXPECT_EQ(us.Format(Utc(2024, 3, 5, 0, 0, 1)), "3/5/24 12:00:01 AM");
+    const DateTextFormatter de(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(de.Format(Utc(2024, 12, 31, 23, 59, 59)), "31.12.24 23:59:59");
+}
+
+TEST(DateText, ExactlyMidnightGivesTheDateAlone) {
+    ZoneScope utc("UTC");
+    const DateTextFormatter us(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(us.Format(Utc(2024, 3, 5, 0, 0, 0)), "3/5/24");
+    // A fraction of a second is not part of a date value.
+    EXPECT_EQ(us.Format(Utc(2024, 3, 5, 0, 0, 0) + milliseconds(999)), "3/5/24");
+}
+
+TEST(DateText, LocalTimeFollowsTheZoneSetting) {
+    ZoneScope shanghai("Asia/Shanghai"); // UTC+8, no daylight saving
+    const DateTextFormatter us(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(us.Format(Utc(2024, 3, 5, 16, 0, 0)), "3/6/24");
+    EXPECT_EQ(us.Format(Utc(2024, 3, 5, 14, 7, 9)), "3/5/24 10:07:09 PM");
+}
+
+TEST(DateText, SystemLocaleIsUsed) {
+    ZoneScope utc("UTC");
+    const auto time = Utc(2001, 9, 8, 1, 46, 40);
+    const QLocale system = QLocale::system();
+    EXPECT_EQ(FormatModifiedTime(time), DateTextFormatter(system).Format(time));
+    EXPECT_EQ(FormatModifiedTime(time),
+              (system.toString(QDate(2001, 9, 8), system.dateFormat(QLocale::ShortFormat)) +
+               QLatin1Char(' ') +
+               system.toString(QTime(1, 46, 40),
+                               StripTimeZoneFields(system.timeFormat(QLocale::LongFormat))))
+                  .toStdString());
+}
+
+TEST(DateText, ZoneFieldsAreTakenOutWithWhatSetsThemOff) {
+    const struct {
+        const char* form;
+        const char* stripped;
+    } cases[] = {
+        {"h:mm:ss AP t", "h:mm:ss AP"},     // en_US
+        {"t HH:mm:ss", "HH:mm:ss"},         // zh_CN
+        {"Bh:mm:ss [t]", "Bh:mm:ss"},       // zh_TW
+        {"H:mm:ss (t)", "H:mm:ss"},         // es_ES
+        {"h:mm:ss AP, t", "h:mm:ss AP"},    // sq_AL
+        {"HH:mm:ss tttt", "HH:mm:ss"},      // long zone name
+        {"HH 't' mm t", "HH 't' mm"},       // quoted t is text
+        {"H:mm:ss 'ч'. t", "H:mm:ss 'ч'."}, // bg_BG
+        {"HH:mm:ss", "HH:mm:ss"},           {"HH t mm", "HH mm"}, {"t", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StripTimeZoneFields(QString::fromUtf8(c.form)).toStdString(), c.stripped)
+            << c.form;
+    }
+}
+
+TEST(DateText, NoLocaleShowsAZoneName) {
+    ZoneScope utc("UTC");
+    const auto time = Utc(2024, 7, 1, 13, 4, 5);
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    ASSERT_GT(locales.size(), 100);
+    for (const QLocale& locale : locales) {
+        const std::string text = DateTextFormatter(locale).Format(time);
+        EXPECT_FALSE(text.empty()) << locale.name().toStdString();
+        EXPECT_EQ(text.find("UTC"), std::string::npos)
+            << locale.name().toStdString() << ": " << text;
+        EXPECT_NE(text.back(), ' ') << locale.name().toStdString();
+    }
+}
+
+} // namespace
+} // namespace varnel::platform

@@ -1,0 +1,92 @@
+// border-demo: a frameless window framed by the three skinned borders, for
+// looking at the borders and trying the sizing drag by hand.
+//
+//   border-demo [--sizing] [skin file]
+//
+// The skin defaults to Skins/Skin20.dll beside the program. --sizing allows
+// resizing by dragging the borders. The strip along the top stands in for the
+// caption control: dragging it moves the window, a double-click closes it.
+
+#include "platform/docking_host.h"
+#include "platform/property_bag.h"
+#include "platform/units.h"
+#include "platform/window_services.h"
+#include "skin/skin_border.h"
+#include "skin/skin_library.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QStringList>
+#include <QWidget>
+
+namespace {
+
+class TopStrip : public QLabel {
+public:
+    explicit TopStrip(QWidget* parent) : QLabel(parent) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) {
+            varnel::platform::BeginSystemMove(this, event->globalPosition().toPoint());
+        }
+    }
+    void mouseDoubleClickEvent(QMouseEvent* /*event*/) override { window()->close(); }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QStringList args = QApplication::arguments().mid(1);
+    if (args.removeAll(QStringLiteral("--sizing")) > 0) {
+        varnel::SizingEnabled = true;
+    }
+    const QString skin =
+        args.isEmpty() ? QApplication::applicationDirPath() + QStringLiteral("/Skins/Skin20.dll")
+                       : args.first();
+
+    QWidget window;
+    window.setWindowFlags(Qt::FramelessWindowHint);
+    window.setWindowTitle(QStringLiteral("border-demo"));
+    const int tpp = varnel::platform::TwipsPerPixel(&window);
+    window.resize(varnel::platform::TwipsToPixels(7370, tpp),
+                  varnel::platform::TwipsToPixels(5065, tpp));
+
+    QPalette palette = window.palette();
+    const varnel::PropertyBag store = varnel::OpenSkinStore(skin);
+    if (const auto colour = varnel::SkinColour(store, QStringLiteral("PARENTBACKCOLOR"))) {
+        palette.setColor(QPalette::Window, colour->toQColor());
+    }
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+
+    auto* top = new TopStrip(&window);
+    top->setText(varnel::IsSkinUsable(skin) ? QStringLiteral("  Skin: ") + skin
+                                            : QStringLiteral("  No usable skin: ") + skin);
+    top->setAutoFillBackground(true);
+    QPalette topPalette = top->palette();
+    topPalette.setColor(QPalette::Window, QColor(40, 60, 110));
+    topPalette.setColor(QPalette::WindowText, Qt::white);
+    top->setPalette(topPalette);
+    top->resize(top->width(), 27);
+    varnel::platform::DockingHost::For(&window)->setAlign(top, varnel::platform::Align::Top);
+
+    auto* left = new varnel::Skin_Border(&window);
+    left->setBORDERTYPE(1);
+    auto* right = new varnel::Skin_Border(&window);
+    right->setBORDERTYPE(2);
+    auto* bottom = new varnel::Skin_Border(&window);
+    bottom->setBORDERTYPE(3);
+
+    // As a skinned window does at load: the path only when the skin is usable.
+    if (varnel::IsSkinUsable(skin)) {
+        for (varnel::Skin_Border* border : {left, right, bottom}) {
+            border->setPath(skin);
+        }
+    }
+    window.show();
+    return QApplication::exec();
+}
