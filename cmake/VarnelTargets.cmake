@@ -28,7 +28,16 @@ function(varnel_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+    TEST_LIST ${name}_TESTS
+    PROPERTIES TIMEOUT 600)
+  # The discovery script flattens list-valued properties, so the environment
+  # is set by a file that ctest includes after the discovered tests.
+  set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
+  file(WRITE ${env_file}
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${env}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
 endfunction()
 
 # varnel_add_fuzzer(<name> SOURCES <files...> [LIBS <targets...>])

@@ -143,8 +143,8 @@ ReadOutcome HashInline(int fd, std::uint64_t length, std::vector<std::uint8_t>& 
 // Reads the file on this thread into a ring of chunks; a helper thread feeds
 // MD5 from the ring while this thread feeds SHA-1 and CRC-32 from the same
 // chunks. MD5 sets the pace: it is the slowest digest and cannot be split.
-// Returns nothing when the helper thread cannot be started (the caller then
-// hashes inline, from the first byte again).
+// Returns nothing, before reading anything, when the helper thread cannot be
+// started.
 std::optional<ReadOutcome> HashSplit(int fd, Digests& digests, const std::atomic<bool>* cancel) {
     struct Ring {
         std::mutex mutex;
@@ -308,12 +308,9 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         // Read ahead in large steps: the file is read once from start to end.
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         if (m_AllowHelperThread && (options.ShowSHA1 || options.ShowCRC32)) {
+            // Nothing when no helper thread could be started; nothing was
+            // read then, and the file is hashed inline below.
             outcome = HashSplit(fd, digests, cancel);
-            if (!outcome && ::lseek(fd, 0, SEEK_SET) == 0) {
-                digests = Digests(options);
-            } else if (!outcome) {
-                outcome = ReadOutcome{errno, false};
-            }
         }
     }
     if (!outcome) {

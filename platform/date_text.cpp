@@ -76,11 +76,36 @@ QString StripTimeZoneFields(const QString& form) {
     return result;
 }
 
+QString ReplaceDayPeriodFields(const QString& form) {
+    // Some locales (zh_TW among them) write the time with the flexible day
+    // period "B" ("下午1:04:05"). The formatter has no such field and would
+    // print the letter itself; its morning/afternoon text "AP" says the same.
+    QString result;
+    result.reserve(form.size() + 2);
+    bool quoted = false;
+    for (qsizetype i = 0; i < form.size(); ++i) {
+        const QChar c = form.at(i);
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+            result += c;
+        } else if (!quoted && (c == QLatin1Char('B') || c == QLatin1Char('b'))) {
+            while (i + 1 < form.size() && form.at(i + 1) == c) {
+                ++i;
+            }
+            result += QLatin1String("AP");
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
 DateTextFormatter::DateTextFormatter() : DateTextFormatter(QLocale::system()) {}
 
 DateTextFormatter::DateTextFormatter(const QLocale& locale)
     : m_Locale(locale), m_DateForm(locale.dateFormat(QLocale::ShortFormat)),
-      m_TimeForm(StripTimeZoneFields(locale.timeFormat(QLocale::LongFormat))) {}
+      m_TimeForm(
+          ReplaceDayPeriodFields(StripTimeZoneFields(locale.timeFormat(QLocale::LongFormat)))) {}
 
 std::string DateTextFormatter::Format(std::chrono::system_clock::time_point time) const {
     // A date value holds whole seconds; the text shows no fraction either.

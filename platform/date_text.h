@@ -41,4 +41,8 @@ std::string FormatModifiedTime(std::chrono::system_clock::time_point time);
 // Quoted literal text is left alone.
 QString StripTimeZoneFields(const QString& form);
 
+// The form with the flexible day-period fields ("B", "b"), which the
+// formatter does not know, replaced by its morning/afternoon field "AP".
+QString ReplaceDayPeriodFields(const QString& form);
+
 } // namespace varnel::platform

@@ -91,9 +91,9 @@ int OpenReadOnly(const std::filesystem::path& path) {
     }
     // O_NOCTTY: a terminal device must never become our controlling terminal.
     // O_NONBLOCK: an entry swapped for a FIFO after the existence test must not
-    // stall the open waiting for a writer. It is cleared again for regular
-    // files, where it has no effect on reads anyway; other kinds of entry keep
-    // it, so a careless read of one cannot block either.
+    // stall the open waiting for a writer, nor a later read of it. Reads of
+    // regular files ignore the flag, so it stays set; callers check the kind of
+    // the opened file with fstat themselves.
     // POSIX has no deny-write share mode: other writers are not kept out.
     int fd = -1;
     do {
@@ -101,13 +101,6 @@ int OpenReadOnly(const std::filesystem::path& path) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return -errno;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0) {
-            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-        }
     }
     return fd;
 }

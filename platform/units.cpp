@@ -24,6 +24,8 @@ int TwipsToPixels(int twips, int twipsPerPixel) {
     return twips >= 0 ? (twips + half) / twipsPerPixel : -((-twips + half) / twipsPerPixel);
 }
 
-int PixelsToTwips(int pixels, int twipsPerPixel) { return pixels * twipsPerPixel; }
+int PixelsToTwips(int pixels, int twipsPerPixel) {
+    return pixels * twipsPerPixel;
+}
 
 } // namespace varnel::platform

@@ -113,6 +113,19 @@ TEST(DateText, ZoneFieldsAreTakenOutWithWhatSetsThemOff) {
     }
 }
 
+TEST(DateText, DayPeriodFieldsBecomeTheMorningAfternoonText) {
+    EXPECT_EQ(ReplaceDayPeriodFields(QStringLiteral("Bh:mm:ss")), QStringLiteral("APh:mm:ss"));
+    EXPECT_EQ(ReplaceDayPeriodFields(QStringLiteral("h:mm:ss BBBB")), QStringLiteral("h:mm:ss AP"));
+    EXPECT_EQ(ReplaceDayPeriodFields(QStringLiteral("HH 'B' mm")), QStringLiteral("HH 'B' mm"));
+
+    // zh_TW writes the afternoon before the hour; no letter B reaches the text.
+    ZoneScope utc("UTC");
+    const QLocale taiwan(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan);
+    const std::string text = DateTextFormatter(taiwan).Format(Utc(2024, 7, 1, 13, 4, 5));
+    EXPECT_EQ(text.find('B'), std::string::npos) << text;
+    EXPECT_NE(text.find(taiwan.pmText().toStdString() + "1:04:05"), std::string::npos) << text;
+}
+
 TEST(DateText, NoLocaleShowsAZoneName) {
     ZoneScope utc("UTC");
     const auto time = Utc(2024, 7, 1, 13, 4, 5);

@@ -47,20 +47,5 @@ TEST_F(ReportServicesTest, TimeAndVersionComeFromThePlatform) {
     }
 }
 
-TEST_F(ReportServicesTest, TraditionalBlockKeepsPathAndValues) {
-    test::ScratchDir dir;
-    const auto path = dir / "简体.txt";
-    test::WriteFile(path, std::string("abc"));
-    ReportOptions options;
-    options.ShowModifiedTime = false;
-    UiLanguage = "TAIWAN";
-    const ReportBlock block = BuildReportBlock(path, path.string(), options, MakeReportServices());
-    // Whatever the conversion library makes of the labels (it may be absent
-    // here), the path and the digests stand as they are.
-    EXPECT_NE(block.text.find("：" + path.string() + "\r\n"), std::string::npos) << block.text;
-    EXPECT_NE(block.text.find("：A9993E364706816ABA3E25717850C26C9CD0D89D\r\n"), std::string::npos);
-    EXPECT_NE(block.text.find("：900150983CD24FB0D6963F7D28E17F72\r\n\r\n"), std::string::npos);
-}
-
 } // namespace
 } // namespace varnel
