@@ -70,25 +70,41 @@ Align DockingHost::align(const QWidget* child) const {
     return Align::None;
 }
 
-QRect DockingHost::clientArea() const {
+QRect DockingHost::Arrange(bool place) const {
     QRect area = owner_->rect();
-    auto carve = [&area](const Entry& e) {
-        const QWidget* child = e.child.data();
+    auto dock = [&area, place](const Entry& e) {
+        QWidget* child = e.child.data();
         if (TakesNoRoom(child)) {
             return;
         }
+        const int spanWidth = std::max(0, area.width());
+        const int spanHeight = std::max(0, area.height());
+        const int h = std::max(0, child->height());
+        const int w = std::max(0, child->width());
         switch (e.align) {
         case Align::Top:
-            area.setTop(area.top() + std::max(0, child->height()));
+            if (place) {
+                child->setGeometry(area.left(), area.top(), spanWidth, h);
+            }
+            area.setTop(area.top() + h);
             break;
         case Align::Bottom:
-            area.setBottom(area.bottom() - std::max(0, child->height()));
+            if (place) {
+                child->setGeometry(area.left(), area.bottom() + 1 - h, spanWidth, h);
+            }
+            area.setBottom(area.bottom() - h);
             break;
         case Align::Left:
-            area.setLeft(area.left() + std::max(0, child->width()));
+            if (place) {
+                child->setGeometry(area.left(), area.top(), w, spanHeight);
+            }
+            area.setLeft(area.left() + w);
             break;
         case Align::Right:
-            area.setRight(area.right() - std::max(0, child->width()));
+            if (place) {
+                child->setGeometry(area.right() + 1 - w, area.top(), w, spanHeight);
+            }
+            area.setRight(area.right() - w);
             break;
         case Align::None:
             break;
@@ -96,15 +112,19 @@ QRect DockingHost::clientArea() const {
     };
     for (const Entry& e : entries_) {
         if (e.align == Align::Top || e.align == Align::Bottom) {
-            carve(e);
+            dock(e);
         }
     }
     for (const Entry& e : entries_) {
         if (e.align == Align::Left || e.align == Align::Right) {
-            carve(e);
+            dock(e);
         }
     }
     return area;
+}
+
+QRect DockingHost::clientArea() const {
+    return Arrange(false);
 }
 
 void DockingHost::relayout() {
@@ -117,54 +137,7 @@ void DockingHost::relayout() {
         const QWidget* child = e.child.data();
         return child == nullptr || child->parentWidget() != owner_;
     });
-
-    QRect area = owner_->rect();
-    auto place = [&area](const Entry& e) {
-        QWidget* child = e.child.data();
-        if (TakesNoRoom(child)) {
-            return;
-        }
-        const int spanWidth = std::max(0, area.width());
-        const int spanHeight = std::max(0, area.height());
-        switch (e.align) {
-        case Align::Top: {
-            const int h = std::max(0, child->height());
-            child->setGeometry(area.left(), area.top(), spanWidth, h);
-            area.setTop(area.top() + h);
-            break;
-        }
-        case Align::Bottom: {
-            const int h = std::max(0, child->height());
-            child->setGeometry(area.left(), area.bottom() + 1 - h, spanWidth, h);
-            area.setBottom(area.bottom() - h);
-            break;
-        }
-        case Align::Left: {
-            const int w = std::max(0, child->width());
-            child->setGeometry(area.left(), area.top(), w, spanHeight);
-            area.setLeft(area.left() + w);
-            break;
-        }
-        case Align::Right: {
-            const int w = std::max(0, child->width());
-            child->setGeometry(area.right() + 1 - w, area.top(), w, spanHeight);
-            area.setRight(area.right() - w);
-            break;
-        }
-        case Align::None:
-            break;
-        }
-    };
-    for (const Entry& e : entries_) {
-        if (e.align == Align::Top || e.align == Align::Bottom) {
-            place(e);
-        }
-    }
-    for (const Entry& e : entries_) {
-        if (e.align == Align::Left || e.align == Align::Right) {
-            place(e);
-        }
-    }
+    Arrange(true);
     laying_ = false;
 }
 

@@ -62,6 +62,11 @@ private:
         Align align;
     };
 
+    // Walks the docked children as the layout does (top and bottom first,
+    // then left and right between them) and returns the rectangle they
+    // leave; with place set, also moves each child to its strip.
+    QRect Arrange(bool place) const;
+
     QWidget* owner_;
     std::vector<Entry> entries_;
     bool laying_ = false;

@@ -166,23 +166,10 @@ QColor LeftColumn(int x) {
     }
 }
 
-// Right border columns, inside to outside.
-QColor RightColumn(int x) {
-    switch (x) {
-    case 0:
-        return kInnerLight;
-    case 1:
-        return kBase;
-    case 2:
-        return kShadow;
-    default:
-        return kOutline;
-    }
-}
-
-// Bottom border rows, inside to outside.
-QColor BottomRow(int y) {
-    switch (y) {
+// Right border columns and bottom border rows share one profile, counted
+// from the inside out: lit inner edge, base, shadow, outline.
+QColor InsideToOutside(int step) {
+    switch (step) {
     case 0:
         return kInnerLight;
     case 1:
@@ -226,7 +213,7 @@ QImage Bottom() {
     QImage image = NewPicture(16, kBorder);
     for (int y = 0; y < kBorder; ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            Put(image, x, y, BottomRow(y));
+            Put(image, x, y, InsideToOutside(y));
         }
     }
     return image;
@@ -246,7 +233,7 @@ QImage BottomLeft() {
             } else if (x < kBorder) {
                 c = LeftColumn(x);
             } else {
-                c = BottomRow(y);
+                c = InsideToOutside(y);
             }
             Put(image, x, y, c);
         }
@@ -266,9 +253,9 @@ QImage BottomRight() {
             } else if (y == 2) {
                 c = kShadow;
             } else if (fromInner >= 0) {
-                c = RightColumn(fromInner);
+                c = InsideToOutside(fromInner);
             } else {
-                c = BottomRow(y);
+                c = InsideToOutside(y);
             }
             Put(image, x, y, c);
         }
@@ -441,8 +428,8 @@ PropertyBag DrawSkin() {
     PropertyBag bag;
     bag.SetValue("LEFTTOP", SideTop(LeftColumn, true));
     bag.SetValue("LEFTMID", Vertical(16, LeftColumn));
-    bag.SetValue("RIGHTTOP", SideTop(RightColumn, false));
-    bag.SetValue("RIGHTMID", Vertical(16, RightColumn));
+    bag.SetValue("RIGHTTOP", SideTop(InsideToOutside, false));
+    bag.SetValue("RIGHTMID", Vertical(16, InsideToOutside));
     bag.SetValue("LEFTBOT", BottomLeft());
     bag.SetValue("RIGHTBOT", BottomRight());
     bag.SetValue("BOTTOM", Bottom());
