@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -149,6 +150,11 @@ TEST(QtDialogs, AnswerThroughTheirWidgetsAndWriteNothingInTheHomeFolder) {
         selectedFilter = dialog.selectedNameFilter();
         dialog.setDirectory(folder);
         dialog.selectFile(folder + QStringLiteral("/a.dll"));
+        // selectFile leaves the name field alone while it has the focus, so
+        // type the name as a user would.
+        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            name->setText(QStringLiteral("a.dll"));
+        }
         static_cast<QDialog&>(dialog).accept();
     });
     const QString opened = dialogs.GetOpenFileName(
@@ -165,8 +171,10 @@ TEST(QtDialogs, AnswerThroughTheirWidgetsAndWriteNothingInTheHomeFolder) {
     QString title;
     AnswerDialogWhenOpen([&](QFileDialog& dialog) {
         title = dialog.windowTitle();
-        dialog.setDirectory(files.path());
-        dialog.selectFile(folder);
+        // Accepting a folder dialog with nothing selected chooses the folder
+        // it shows. (Selecting the folder from its parent would race with the
+        // dialog's own listing of the parent, which may clear the selection.)
+        dialog.setDirectory(folder);
         static_cast<QDialog&>(dialog).accept();
     });
     QString chosen;
