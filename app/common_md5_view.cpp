@@ -209,6 +209,9 @@ void Common_MD5_View::CreateControls() {
     // A folder report appends thousands of blocks; an undo history of them
     // would keep a second copy of the whole text.
     Text1->setUndoRedoEnabled(false);
+    // Tab and Shift+Tab move along the window's tab order, as they do from
+    // every other control; the report needs no tab characters.
+    Text1->setTabChangesFocus(true);
     Text1->viewport()->installEventFilter(this);
 
     Command2 = button("Command2", "批量", "Open Folder", {2160, 3885, 990, 360});
@@ -683,30 +686,12 @@ void Common_MD5_View::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void Common_MD5_View::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_MovePending || !event->buttons().testFlag(Qt::LeftButton)) {
-        return;
-    }
-    const QPoint global = event->globalPosition().toPoint();
-    if ((global - m_MovePress).manhattanLength() < QApplication::startDragDistance()) {
-        return;
-    }
-    m_MovePending = false;
-    const QPoint start = pos();
-    if (platform::BeginSystemMove(this, m_MovePress) == platform::DragStart::Manual) {
-        // Our own loop follows the next moves; this one is already past.
-        move(start + (global - m_MovePress));
-    }
-}
-
 void Common_MD5_View::mouseReleaseEvent(QMouseEvent* event) {
-    m_MovePending = false;
     event->accept();
 }
 
 void Common_MD5_View::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
-    m_MovePending = false;
     Form_DblClick();
 }
 
@@ -714,12 +699,10 @@ void Common_MD5_View::Form_MouseDown(Qt::MouseButton button, QPoint globalPositi
     if (button != Qt::LeftButton) {
         return;
     }
-    // The window follows the mouse from this press on. The system's move
-    // loop is started once the mouse has moved: started at the press itself,
-    // it takes the pointer from the window, which then never sees the second
-    // click of a double click (which closes it).
-    m_MovePending = true;
-    m_MovePress = globalPosition;
+    // The window follows the mouse from this press until the release, by
+    // exactly the pointer's travel; it keeps the pointer, so the second click
+    // of a double click (which closes it) still arrives.
+    platform::BeginSystemMove(this, globalPosition);
 }
 
 void Common_MD5_View::Form_DblClick() {

@@ -90,7 +90,6 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -163,8 +162,6 @@ private:
     bool m_CloseWhenRunEnds = false;
     bool m_LastRunStopped = false; // the last folder report ended by a stop or a close
     bool m_Centred = false;
-    bool m_MovePending = false; // a left press on the background, not yet moved
-    QPoint m_MovePress;         // where that press was (screen coordinates)
 };
 
 } // namespace varnel

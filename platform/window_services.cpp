@@ -12,8 +12,7 @@ namespace varnel::platform {
 namespace {
 
 // Moves or sizes a window by following the mouse from a press until the
-// button is released: the stand-in for the system's own loop when no window
-// manager runs it. Watches the application's mouse events (the pressed
+// button is released. Watches the application's mouse events (the pressed
 // widget keeps the mouse until release) and deletes itself at the end.
 class ManualDrag : public QObject {
 public:
@@ -91,25 +90,16 @@ private:
     QPoint startPos_;
 };
 
-DragStart Begin(QWidget* source, Qt::Edges edges, QPoint globalPress, bool resize) {
-    if (source == nullptr) {
-        return DragStart::None;
-    }
-    QWidget* window = source->window();
-    if (QWindow* handle = window->windowHandle(); handle != nullptr) {
-        const bool started = resize ? handle->startSystemResize(edges) : handle->startSystemMove();
-        if (started) {
-            return DragStart::System;
-        }
-    }
-    // One manual drag per window at a time.
+// One manual drag per window at a time: a new press replaces a drag whose
+// release was never seen.
+DragStart BeginManual(QWidget* window, Qt::Edges edges, QPoint globalPress) {
     for (QObject* child : window->children()) {
         if (auto* running = dynamic_cast<ManualDrag*>(child); running != nullptr) {
             delete running;
             break;
         }
     }
-    new ManualDrag(window, resize ? edges : Qt::Edges(), globalPress);
+    new ManualDrag(window, edges, globalPress);
     return DragStart::Manual;
 }
 
@@ -146,14 +136,32 @@ bool IsStaysOnTop(const QWidget* widget) {
 }
 
 DragStart BeginSystemMove(QWidget* source, QPoint globalPress) {
-    return Begin(source, Qt::Edges(), globalPress, false);
+    if (source == nullptr) {
+        return DragStart::None;
+    }
+    // The window follows the pointer by our own loop, never the window
+    // manager's: a system move takes the pointer away from the window for the
+    // rest of the gesture, so the second click of a double click (which closes
+    // or maximises the window) would never reach it; and a system move that
+    // starts after the pointer has already travelled places the window
+    // wrongly under some managers. Following the pointer's screen position
+    // from the press moves the window by exactly the pointer's travel.
+    return BeginManual(source->window(), Qt::Edges(), globalPress);
 }
 
 DragStart BeginSystemResize(QWidget* source, Qt::Edges edges, QPoint globalPress) {
-    if (edges == Qt::Edges()) {
+    if (source == nullptr || edges == Qt::Edges()) {
         return DragStart::None;
     }
-    return Begin(source, edges, globalPress, true);
+    QWidget* window = source->window();
+    // Sizing is handed to the window system's own loop, which starts at the
+    // press and follows the pointer exactly; without a window manager the
+    // dragged edges follow the pointer by our own loop.
+    if (QWindow* handle = window->windowHandle();
+        handle != nullptr && handle->startSystemResize(edges)) {
+        return DragStart::System;
+    }
+    return BeginManual(window, edges, globalPress);
 }
 
 } // namespace varnel::platform

@@ -28,16 +28,18 @@ enum class DragStart {
 };
 
 // Starts moving the top-level window of source as the system does after a
-// press on a title bar. Call it only from a press; globalPress is where the
-// press happened (screen coordinates). When the window system cannot run its
-// own loop (offscreen platform, X server without a window manager), the
-// window is moved by following the mouse until the button is released.
+// press on a title bar: the window follows the pointer until the button is
+// released, moving by exactly the pointer's travel since the press. Call it
+// from the press; globalPress is where the press happened (screen
+// coordinates). The window keeps the pointer, so a double click still reaches
+// it. Always answers Manual (None without a window).
 DragStart BeginSystemMove(QWidget* source, QPoint globalPress);
 
 // Starts sizing the top-level window of source from the given edges (a corner
-// is two edges), like a press on a window border. Fallback as above: the
-// dragged edges follow the mouse until release, never making the window
-// smaller than its minimum size or than one pixel.
+// is two edges), like a press on a window border: the window system's own
+// sizing loop when a window manager runs one, else the dragged edges follow
+// the mouse until release, never making the window smaller than its minimum
+// size or than one pixel.
 DragStart BeginSystemResize(QWidget* source, Qt::Edges edges, QPoint globalPress);
 
 } // namespace varnel::platform

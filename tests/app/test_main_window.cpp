@@ -288,6 +288,24 @@ TEST_F(MainWindowTest, StartsAsDesigned) {
     EXPECT_TRUE(image4->pixmap().isNull());
 }
 
+TEST_F(MainWindowTest, TabKeysInTheReportMoveAlongTheTabOrder) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    Text1()->setPlainText(QStringLiteral("report"));
+    struct Step {
+        Qt::KeyboardModifiers modifiers;
+        QWidget* expected;
+    };
+    for (const Step& step : {Step{Qt::NoModifier, Button(2)}, Step{Qt::ShiftModifier, Button(5)}}) {
+        Text1()->setFocus();
+        ASSERT_TRUE(Text1()->hasFocus());
+        QTest::keyClick(Text1(), Qt::Key_Tab, step.modifiers);
+        EXPECT_EQ(QApplication::focusWidget(), step.expected);
+        EXPECT_EQ(Text1()->toPlainText(), QStringLiteral("report"));
+    }
+}
+
 TEST_F(MainWindowTest, MainShowsTheOneMainWindow) {
     std::unique_ptr<Common_MD5_View> made;
     Main(made);

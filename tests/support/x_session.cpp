@@ -1,0 +1,213 @@
+#include "tests/support/x_session.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace varnel::testing {
+namespace {
+
+pid_t Spawn(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // The server and the manager talk on standard error; keep the test output
+    // readable.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0 ? pid : 0;
+}
+
+void Stop(pid_t& pid) {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = 0;
+    }
+}
+
+// Polls check every 20 ms for up to timeoutMs.
+template <typename Check> bool Poll(Check check, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (check()) {
+            return true;
+        }
+        usleep(20 * 1000);
+    }
+    return check();
+}
+
+bool ManagerRuns(const std::string& display) {
+    const std::string command =
+        "DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return false;
+    }
+    char line[256] = {};
+    const bool found = std::fgets(line, sizeof line, pipe) != nullptr &&
+                       std::string(line).find("window id") != std::string::npos;
+    pclose(pipe);
+    return found;
+}
+
+std::string& Unavailable() {
+    static std::string reason = "the X session was not started";
+    return reason;
+}
+
+} // namespace
+
+XSession::~XSession() {
+    Stop(m_Manager);
+    Stop(m_Server);
+}
+
+bool XSession::Start() {
+    // The server picks a free display itself and writes its number to the
+    // pipe once it accepts connections, so parallel test programs never race
+    // for one display.
+    int ready[2] = {-1, -1};
+    if (pipe(ready) != 0) {
+        m_Error = "no pipe for the X server";
+        Unavailable() = m_Error;
+        return false;
+    }
+    m_Server = Spawn({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1280x800x24",
+                      "-nolisten", "tcp"});
+    close(ready[1]);
+    std::string number;
+    if (m_Server != 0) {
+        pollfd wait{ready[0], POLLIN, 0};
+        char buffer[16] = {};
+        while (poll(&wait, 1, 15000) == 1) {
+            const ssize_t got = read(ready[0], buffer, sizeof buffer);
+            if (got <= 0) {
+                break;
+            }
+            number.append(buffer, static_cast<std::size_t>(got));
+            if (number.find('\n') != std::string::npos) {
+                break;
+            }
+        }
+    }
+    close(ready[0]);
+    while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) {
+        number.pop_back();
+    }
+    if (m_Server == 0 || number.empty()) {
+        Stop(m_Server);
+        m_Error = "Xvfb cannot be started (is it installed?)";
+        Unavailable() = m_Error;
+        return false;
+    }
+    m_Display = ":" + number;
+    setenv("DISPLAY", m_Display.c_str(), 1);
+    m_Manager = Spawn({"openbox", "--sm-disable"});
+    if (m_Manager == 0 || !Poll([&] { return ManagerRuns(m_Display); }, 10000)) {
+        m_Error = "openbox cannot be started on " + m_Display + " (is it installed?)";
+        Unavailable() = m_Error;
+        return false;
+    }
+    Unavailable().clear();
+    return true;
+}
+
+const std::string& XSessionUnavailable() {
+    return Unavailable();
+}
+
+bool WaitForImpl(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+QString RunXdotool(const QStringList& args, int timeoutMs) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), args);
+    if (!process.waitForStarted(timeoutMs)) {
+        return QString();
+    }
+    // The application must keep handling the input while xdotool sends it.
+    if (!WaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return QString();
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "xdotool failed: %s\n", process.readAllStandardError().constData());
+        return QString();
+    }
+    // Empty output is still a success: never a null string.
+    QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return out.isNull() ? QStringLiteral("") : out;
+}
+
+QRect XWindowGeometry(unsigned long windowId) {
+    const QString out = RunXdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                                    QString::number(windowId)});
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        const QString value = line.section(QLatin1Char('='), 1);
+        if (line.startsWith(QLatin1String("X="))) {
+            x = value.toInt();
+        } else if (line.startsWith(QLatin1String("Y="))) {
+            y = value.toInt();
+        } else if (line.startsWith(QLatin1String("WIDTH="))) {
+            w = value.toInt();
+        } else if (line.startsWith(QLatin1String("HEIGHT="))) {
+            h = value.toInt();
+        }
+    }
+    return QRect(x, y, w, h);
+}
+
+bool DragWithPointer(QPoint from, QPoint travel) {
+    QStringList args{QStringLiteral("mousemove"), QString::number(from.x()),
+                     QString::number(from.y()),   QStringLiteral("mousedown"),
+                     QStringLiteral("1"),         QStringLiteral("sleep"),
+                     QStringLiteral("0.1")};
+    constexpr int kSteps = 12;
+    for (int i = 1; i <= kSteps; ++i) {
+        const QPoint at = from + travel * i / kSteps;
+        args << QStringLiteral("mousemove") << QString::number(at.x()) << QString::number(at.y())
+             << QStringLiteral("sleep") << QStringLiteral("0.02");
+    }
+    args << QStringLiteral("sleep") << QStringLiteral("0.1") << QStringLiteral("mouseup")
+         << QStringLiteral("1");
+    return !RunXdotool(args).isNull();
+}
+
+} // namespace varnel::testing

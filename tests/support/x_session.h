@@ -1,0 +1,68 @@
+#pragma once
+
+// A real X server with a window manager for the tests that move, size or
+// stack windows: what the window manager does with them cannot be seen on the
+// offscreen platform. The session starts Xvfb on a free display and openbox
+// on it, and ends both when it is destroyed.
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+namespace varnel::testing {
+
+class XSession {
+public:
+    XSession() = default;
+    ~XSession();
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+
+    // Starts the server and the window manager; false (with the reason in
+    // error()) when either cannot start, for instance when they are not
+    // installed.
+    bool Start();
+
+    // ":N", the display the session runs.
+    const std::string& display() const { return m_Display; }
+    const std::string& error() const { return m_Error; }
+
+private:
+    pid_t m_Server = 0;
+    pid_t m_Manager = 0;
+    std::string m_Display;
+    std::string m_Error;
+};
+
+// The reason the session could not start, empty when it runs; the X tests
+// skip with it.
+const std::string& XSessionUnavailable();
+
+// Runs xdotool with args on the session's display while the Qt event loop
+// keeps turning, so that the application sees the input as it comes; its
+// standard output, or a null string when it failed.
+QString RunXdotool(const QStringList& args, int timeoutMs = 10000);
+
+// Where the X server has the window (screen coordinates), as xdotool reads it.
+QRect XWindowGeometry(unsigned long windowId);
+
+// A left-button drag with real input: press at from, move in steps to
+// from + travel, release there.
+bool DragWithPointer(QPoint from, QPoint travel);
+
+// Turns the event loop until done() holds or timeoutMs passes.
+template <typename Predicate> bool WaitFor(Predicate done, int timeoutMs = 5000);
+
+bool WaitForImpl(const std::function<bool()>& done, int timeoutMs);
+
+template <typename Predicate> bool WaitFor(Predicate done, int timeoutMs) {
+    return WaitForImpl(std::function<bool()>(done), timeoutMs);
+}
+
+} // namespace varnel::testing
