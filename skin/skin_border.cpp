@@ -237,7 +237,8 @@ void Skin_Border::DrawBorder(QPainter* painter) {
         c = std::make_unique<Skin_clsBitmap>();
     }
     {
-        const PropertyBag store = OpenSkinStore(m_SkinPath);
+        const std::shared_ptr<const PropertyBag> shared = SharedSkinStore(m_SkinPath);
+        const PropertyBag& store = *shared;
         switch (m_BorderType) {
         case kLeft:
             LoadSkinPicture(a, store, QStringLiteral("LEFTTOP"));
@@ -299,6 +300,9 @@ void Skin_Border::DrawBorder(QPainter* painter) {
 
 void Skin_Border::SetThickness(int pixels) {
     pixels = std::max(0, pixels);
+    // The latest pass decides: a thickness left pending by an earlier paint
+    // (say, one made before the path was set) must not undo a newer one.
+    m_WantedThickness = pixels;
     const bool across = m_BorderType == kLeft || m_BorderType == kRight;
     if ((across ? width() : height()) == pixels) {
         return;
@@ -306,7 +310,7 @@ void Skin_Border::SetThickness(int pixels) {
     if (m_Painting) {
         // Resizing inside a paint event is not allowed; apply it right after,
         // which repaints the control at its new size.
-        QTimer::singleShot(0, this, [this, pixels] { SetThickness(pixels); });
+        QTimer::singleShot(0, this, [this] { SetThickness(m_WantedThickness); });
         return;
     }
     if (across) {

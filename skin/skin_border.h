@@ -90,6 +90,7 @@ private:
     QString m_SkinPath;
     bool m_DesignMode = false;
     bool m_Painting = false;
+    int m_WantedThickness = 0; // pixels, from the latest drawing pass
     PropertyChangeLog m_Changes;
 };
 

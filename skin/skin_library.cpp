@@ -3,6 +3,7 @@
 #include "platform/file_query.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_file.h"
+#include "skin/skin_store_cache.h"
 
 #include <QFile>
 #include <QImage>
@@ -24,12 +25,22 @@ bool IsSkinUsable(const QString& path) {
     return IsSkinUsable(SkinPathFromText(path));
 }
 
-PropertyBag OpenSkinStore(const std::filesystem::path& path) {
+std::shared_ptr<const PropertyBag> SharedSkinStore(const std::filesystem::path& path) {
     if (path.empty()) {
-        return PropertyBag();
+        return std::make_shared<const PropertyBag>();
     }
-    std::optional<PropertyBag> store = ReadSkinFile(path);
-    return store ? std::move(*store) : PropertyBag();
+    if (SkinStoreCache* cache = SkinStoreCache::Shared(); cache != nullptr) {
+        return cache->Open(path);
+    }
+    return DecodeSkinStore(path);
+}
+
+std::shared_ptr<const PropertyBag> SharedSkinStore(const QString& path) {
+    return SharedSkinStore(SkinPathFromText(path));
+}
+
+PropertyBag OpenSkinStore(const std::filesystem::path& path) {
+    return *SharedSkinStore(path);
 }
 
 PropertyBag OpenSkinStore(const QString& path) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 namespace varnel {
@@ -28,12 +29,19 @@ extern bool SizingEnabled;
 bool IsSkinUsable(const std::filesystem::path& path);
 bool IsSkinUsable(const QString& path);
 
-// Reads the skin store at path afresh: opens the file through a handle of its
-// own, reads its one serialised value, closes it. An empty set when the path
-// is empty or the file is missing, unreadable or not a valid store, so that
-// every lookup then gives its default.
+// The skin store at path as its file holds it now: an empty set when the
+// path is empty or the file is missing, unreadable or not a valid store, so
+// that every lookup then gives its default. The file is read through a handle
+// of its own and closed again, and only when it differs from the version last
+// decoded (its size, modification time or identity changed); an unchanged
+// file is served from the decoded copy that every skin control shares
+// (SkinStoreCache).
 PropertyBag OpenSkinStore(const std::filesystem::path& path);
 PropertyBag OpenSkinStore(const QString& path);
+
+// The same store without a copy of the set.
+std::shared_ptr<const PropertyBag> SharedSkinStore(const std::filesystem::path& path);
+std::shared_ptr<const PropertyBag> SharedSkinStore(const QString& path);
 
 // A new bitmap handle with the picture stored under name (any letter case);
 // the caller owns it. 0 when the entry is missing or not a picture.
