@@ -1,4 +1,4 @@
-#include "digest/file_facts.h"
+#include "report/file_facts.h"
 
 #include "digest/crc32.h"
 #include "digest/md5_sha1.h"
