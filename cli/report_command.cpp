@@ -1,7 +1,7 @@
 #include "cli/report_command.h"
 
 #include "i18n/language.h"
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 #include "report/batch_report.h"
 #include "report/folder_walk.h"
 #include "report/report.h"

@@ -18,7 +18,7 @@
 #include "i18n/big5.h"
 
 #include "gb2big5/gb2big5.h"
-#include "platform/program_dir.h"
+#include "platform/os/program_dir.h"
 
 #include <atomic>
 #include <cerrno>

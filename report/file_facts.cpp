@@ -2,7 +2,7 @@
 
 #include "digest/crc32.h"
 #include "digest/md5_sha1.h"
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 
 #include <array>
 #include <cerrno>

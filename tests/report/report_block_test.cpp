@@ -5,7 +5,7 @@
 #include "digest/binary_file_stream.h"
 #include "digest/crc32.h"
 #include "digest/md5_sha1.h"
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
 #include "report/file_facts.h"
 #include "report/report.h"
 #include "tests/digest/digest_test_support.h"

@@ -1,6 +1,6 @@
 // POSIX locale names to Windows locale ids and ANSI code pages.
 
-#include "platform/locale_id.h"
+#include "platform/os/locale_id.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // from pefile, an independent reader; synthetic images are built here and
 // checked against pefile too, so the builder itself is not taken on trust.
 
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
 
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 
 #include <algorithm>
 #include <array>
