@@ -42,14 +42,14 @@ public:
 
     void write(const PropertyBag& bag) {
         WriteSkinFile(
-            std::filesystem::path(dir_.filePath(QStringLiteral("Skin20.dll")).toStdString()), bag);
+            std::filesystem::path(m_Dir.filePath(QStringLiteral("Skin20.dll")).toStdString()), bag);
     }
 
-    QString path() const { return dir_.filePath(QStringLiteral("Skin20.dll")); }
-    QString folder() const { return dir_.path(); }
+    QString path() const { return m_Dir.filePath(QStringLiteral("Skin20.dll")); }
+    QString folder() const { return m_Dir.path(); }
 
 private:
-    QTemporaryDir dir_;
+    QTemporaryDir m_Dir;
 };
 
 } // namespace varnel::test
