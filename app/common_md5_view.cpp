@@ -3,15 +3,15 @@
 #include "app/links.h"
 #include "app/program_icon.h"
 #include "app/public_browse_folder_module.h"
-#include "digest/batch_report.h"
-#include "digest/folder_walk.h"
-#include "digest/report.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/file_dialogs.h"
 #include "platform/link_opener.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
+#include "report/batch_report.h"
+#include "report/folder_walk.h"
+#include "report/report.h"
 #include "report/report_services.h"
 
 #include <QApplication>

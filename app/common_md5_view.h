@@ -3,7 +3,7 @@
 // The main window: the report text box, the six report options, the command
 // buttons, file drops and the two report builders (one file, a folder tree).
 
-#include "digest/file_facts.h"
+#include "report/file_facts.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,10 +1,10 @@
 #include "cli/report_command.h"
 
-#include "digest/batch_report.h"
-#include "digest/folder_walk.h"
-#include "digest/report.h"
 #include "i18n/language.h"
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
+#include "report/batch_report.h"
+#include "report/folder_walk.h"
+#include "report/report.h"
 #include "report/report_services.h"
 
 #include <cerrno>

@@ -8,7 +8,7 @@
 // box would receive: for a folder the blocks of every file below it (the
 // folder walk), for anything else the one block. UTF-8, CR LF line ends.
 
-#include "digest/file_facts.h"
+#include "report/file_facts.h"
 
 #include <cstdio>
 #include <optional>

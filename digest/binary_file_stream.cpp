@@ -1,7 +1,7 @@
 #include "digest/binary_file_stream.h"
 
-#include "platform/errors.h"
-#include "platform/file_query.h"
+#include "platform/os/errors.h"
+#include "platform/os/file_query.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "digest/md5_sha1.h"
 
 #include "digest/binary_file_stream.h"
-#include "platform/errors.h"
+#include "platform/os/errors.h"
 
 #include <openssl/evp.h>
 

@@ -43,29 +43,29 @@ constexpr int kBig5Trails = (0x7E - 0x40 + 1) + (0xFE - 0xA1 + 1);
 
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+    Converter(const char* to, const char* from) : m_Cd(iconv_open(to, from)) {
+        if (m_Cd == reinterpret_cast<iconv_t>(-1)) {
             std::cerr << "gb2big5_table_gen: iconv cannot convert " << from << " to " << to << "\n";
             std::exit(1);
         }
     }
-    ~Converter() { iconv_close(cd_); }
+    ~Converter() { iconv_close(m_Cd); }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
     // The whole input converted, or nothing when any part of it cannot be.
     std::optional<std::string> operator()(const std::string& in) const {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        iconv(m_Cd, nullptr, nullptr, nullptr, nullptr);
         std::string out(in.size() * 4 + 8, '\0');
         char* inPtr = const_cast<char*>(in.data());
         std::size_t inLeft = in.size();
         char* outPtr = out.data();
         std::size_t outLeft = out.size();
-        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+        if (iconv(m_Cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
             inLeft != 0) {
             return std::nullopt;
         }
-        if (iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+        if (iconv(m_Cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
             return std::nullopt;
         }
         out.resize(out.size() - outLeft);
@@ -73,7 +73,7 @@ public:
     }
 
 private:
-    iconv_t cd_;
+    iconv_t m_Cd;
 };
 
 // Splits UTF-8 text into its characters.
@@ -148,19 +148,19 @@ struct Tables {
 class Generator {
 public:
     explicit Generator(const std::string& folder)
-        : stChars_(ReadDictionary(folder + "/STCharacters.txt")),
-          stPhrases_(ReadDictionary(folder + "/STPhrases.txt")),
-          twVariants_(ReadDictionary(folder + "/TWVariants.txt")),
-          tsChars_(ReadDictionary(folder + "/TSCharacters.txt")),
-          tsPhrases_(ReadDictionary(folder + "/TSPhrases.txt")),
-          twVariantsRev_(ReadDictionary(folder + "/TWVariantsRev.txt")) {}
+        : m_StChars(ReadDictionary(folder + "/STCharacters.txt")),
+          m_StPhrases(ReadDictionary(folder + "/STPhrases.txt")),
+          m_TwVariants(ReadDictionary(folder + "/TWVariants.txt")),
+          m_TsChars(ReadDictionary(folder + "/TSCharacters.txt")),
+          m_TsPhrases(ReadDictionary(folder + "/TSPhrases.txt")),
+          m_TwVariantsRev(ReadDictionary(folder + "/TWVariantsRev.txt")) {}
 
     Tables Run() {
         Tables t;
         for (int lead = 0xA1; lead <= 0xFE; ++lead) {
             for (int trail = 0xA1; trail <= 0xFE; ++trail) {
                 const std::string gb{static_cast<char>(lead), static_cast<char>(trail)};
-                const auto ch = gbToUtf8_(gb);
+                const auto ch = m_GbToUtf8(gb);
                 if (!ch) {
                     continue; // not a GB2312 character: the library leaves it alone
                 }
@@ -174,7 +174,7 @@ public:
                     continue;
                 }
                 const std::string big5{static_cast<char>(lead), static_cast<char>(trail)};
-                const auto ch = big5ToUtf8_(big5);
+                const auto ch = m_Big5ToUtf8(big5);
                 if (!ch) {
                     continue;
                 }
@@ -187,26 +187,26 @@ public:
         // converted form has as many characters as the phrase. Phrases that
         // give the same result as character-by-character conversion are kept
         // too: they take part in the longest-match segmentation, as in OpenCC.
-        for (const auto& [key, values] : stPhrases_) {
+        for (const auto& [key, values] : m_StPhrases) {
             const auto keyChars = Utf8Chars(key);
             const auto valueChars = Utf8Chars(values.front());
             if (keyChars.size() < 2 || keyChars.size() != valueChars.size()) {
                 continue;
             }
-            const auto gb = EncodeAll(utf8ToGb_, keyChars, nullptr);
-            const auto big5 = EncodeAll(utf8ToBig5_, valueChars, &twVariants_);
+            const auto gb = EncodeAll(m_Utf8ToGb, keyChars, nullptr);
+            const auto big5 = EncodeAll(m_Utf8ToBig5, valueChars, &m_TwVariants);
             if (gb && big5) {
                 t.stPhrases.emplace(*gb, *big5);
             }
         }
-        for (const auto& [key, values] : tsPhrases_) {
+        for (const auto& [key, values] : m_TsPhrases) {
             const auto keyChars = Utf8Chars(key);
             const auto valueChars = Utf8Chars(values.front());
             if (keyChars.size() < 2 || keyChars.size() != valueChars.size()) {
                 continue;
             }
-            const auto big5 = EncodeAll(utf8ToBig5_, keyChars, &twVariants_);
-            const auto gb = EncodeAll(utf8ToGb_, valueChars, nullptr);
+            const auto big5 = EncodeAll(m_Utf8ToBig5, keyChars, &m_TwVariants);
+            const auto gb = EncodeAll(m_Utf8ToGb, valueChars, nullptr);
             if (gb && big5) {
                 t.tsPhrases.emplace(*big5, *gb);
             }
@@ -217,13 +217,13 @@ public:
 private:
     // A character in its Taiwan form, as Big5 knows it (爲 -> 為, 着 -> 著).
     std::string TaiwanForm(const std::string& ch) const {
-        const auto* v = Find(twVariants_, ch);
+        const auto* v = Find(m_TwVariants, ch);
         return v ? v->front() : ch;
     }
 
     std::uint16_t TraditionalBig5(const std::string& ch) const {
         std::vector<std::string> candidates;
-        if (const auto* v = Find(stChars_, ch)) {
+        if (const auto* v = Find(m_StChars, ch)) {
             for (const auto& c : *v) {
                 candidates.push_back(TaiwanForm(c));
                 candidates.push_back(c);
@@ -232,7 +232,7 @@ private:
         candidates.push_back(TaiwanForm(ch));
         candidates.push_back(ch);
         for (const auto& c : candidates) {
-            if (const auto code = DoubleByteCode(utf8ToBig5_, c)) {
+            if (const auto code = DoubleByteCode(m_Utf8ToBig5, c)) {
                 return *code;
             }
         }
@@ -241,20 +241,20 @@ private:
 
     std::uint16_t SimplifiedGb(const std::string& ch) const {
         std::vector<std::string> candidates;
-        if (const auto* v = Find(tsChars_, ch)) {
+        if (const auto* v = Find(m_TsChars, ch)) {
             candidates.insert(candidates.end(), v->begin(), v->end());
         }
         candidates.push_back(ch);
-        if (const auto* rev = Find(twVariantsRev_, ch)) {
+        if (const auto* rev = Find(m_TwVariantsRev, ch)) {
             for (const auto& r : *rev) {
-                if (const auto* v = Find(tsChars_, r)) {
+                if (const auto* v = Find(m_TsChars, r)) {
                     candidates.insert(candidates.end(), v->begin(), v->end());
                 }
                 candidates.push_back(r);
             }
         }
         for (const auto& c : candidates) {
-            if (const auto code = DoubleByteCode(utf8ToGb_, c)) {
+            if (const auto code = DoubleByteCode(m_Utf8ToGb, c)) {
                 return *code;
             }
         }
@@ -282,11 +282,11 @@ private:
         return out;
     }
 
-    Dictionary stChars_, stPhrases_, twVariants_, tsChars_, tsPhrases_, twVariantsRev_;
-    Converter gbToUtf8_{"UTF-8", "GB2312"};
-    Converter big5ToUtf8_{"UTF-8", "BIG5"};
-    Converter utf8ToGb_{"GB2312", "UTF-8"};
-    Converter utf8ToBig5_{"BIG5", "UTF-8"};
+    Dictionary m_StChars, m_StPhrases, m_TwVariants, m_TsChars, m_TsPhrases, m_TwVariantsRev;
+    Converter m_GbToUtf8{"UTF-8", "GB2312"};
+    Converter m_Big5ToUtf8{"UTF-8", "BIG5"};
+    Converter m_Utf8ToGb{"GB2312", "UTF-8"};
+    Converter m_Utf8ToBig5{"BIG5", "UTF-8"};
 };
 
 void WriteCodes(std::ostream& out, const char* name, const std::vector<std::uint16_t>& codes) {

@@ -18,7 +18,7 @@
 #include "i18n/big5.h"
 
 #include "gb2big5/gb2big5.h"
-#include "platform/program_dir.h"
+#include "platform/os/program_dir.h"
 
 #include <atomic>
 #include <cerrno>
@@ -47,44 +47,44 @@ using GBToBig5Function = decltype(&::GBToBig5);
 class LibraryBinding {
 public:
     GBToBig5Function Get() {
-        if (const auto bound = function_.load(std::memory_order_acquire)) {
+        if (const auto bound = m_Function.load(std::memory_order_acquire)) {
             return bound;
         }
-        const std::lock_guard lock(mutex_);
-        if (const auto bound = function_.load(std::memory_order_relaxed)) {
+        const std::lock_guard lock(m_Mutex);
+        if (const auto bound = m_Function.load(std::memory_order_relaxed)) {
             return bound;
         }
         const auto now = std::chrono::steady_clock::now();
-        if (attempted_ && now < nextAttempt_) {
+        if (m_Attempted && now < m_NextAttempt) {
             return nullptr;
         }
-        attempted_ = true;
-        nextAttempt_ = now + kRetryInterval;
+        m_Attempted = true;
+        m_NextAttempt = now + kRetryInterval;
         Bind();
-        return function_.load(std::memory_order_relaxed);
+        return m_Function.load(std::memory_order_relaxed);
     }
 
     void Reset(std::optional<std::filesystem::path> path) {
-        const std::lock_guard lock(mutex_);
-        function_.store(nullptr, std::memory_order_release);
-        if (handle_ != nullptr) {
-            dlclose(handle_);
-            handle_ = nullptr;
+        const std::lock_guard lock(m_Mutex);
+        m_Function.store(nullptr, std::memory_order_release);
+        if (m_Handle != nullptr) {
+            dlclose(m_Handle);
+            m_Handle = nullptr;
         }
-        attempted_ = false;
-        pathOverride_ = std::move(path);
+        m_Attempted = false;
+        m_PathOverride = std::move(path);
     }
 
-    std::uint64_t LoadAttempts() const { return loadAttempts_.load(); }
+    std::uint64_t LoadAttempts() const { return m_LoadAttempts.load(); }
 
 private:
     void Bind() {
         const std::filesystem::path path =
-            pathOverride_ ? *pathOverride_ : ConversionLibraryPathFor(platform::ProgramDir());
+            m_PathOverride ? *m_PathOverride : ConversionLibraryPathFor(platform::ProgramDir());
         if (path.empty()) {
             return;
         }
-        ++loadAttempts_;
+        ++m_LoadAttempts;
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
             dlerror(); // clear the error text: nothing is reported
@@ -96,17 +96,17 @@ private:
             dlclose(handle);
             return;
         }
-        handle_ = handle;
-        function_.store(reinterpret_cast<GBToBig5Function>(symbol), std::memory_order_release);
+        m_Handle = handle;
+        m_Function.store(reinterpret_cast<GBToBig5Function>(symbol), std::memory_order_release);
     }
 
-    std::mutex mutex_;
-    std::atomic<GBToBig5Function> function_{nullptr};
-    std::atomic<std::uint64_t> loadAttempts_{0};
-    void* handle_ = nullptr;
-    bool attempted_ = false;
-    std::chrono::steady_clock::time_point nextAttempt_{};
-    std::optional<std::filesystem::path> pathOverride_;
+    std::mutex m_Mutex;
+    std::atomic<GBToBig5Function> m_Function{nullptr};
+    std::atomic<std::uint64_t> m_LoadAttempts{0};
+    void* m_Handle = nullptr;
+    bool m_Attempted = false;
+    std::chrono::steady_clock::time_point m_NextAttempt{};
+    std::optional<std::filesystem::path> m_PathOverride;
 };
 
 LibraryBinding& Binding() {
@@ -118,26 +118,26 @@ LibraryBinding& Binding() {
 // and may not be shared between threads.
 class Codecs {
 public:
-    Codecs() : toGb_(iconv_open("GB2312", "UTF-8")), fromBig5_(iconv_open("UTF-8", "BIG5")) {}
+    Codecs() : m_ToGb(iconv_open("GB2312", "UTF-8")), m_FromBig5(iconv_open("UTF-8", "BIG5")) {}
     ~Codecs() {
-        if (toGb_ != kInvalid) {
-            iconv_close(toGb_);
+        if (m_ToGb != kInvalid) {
+            iconv_close(m_ToGb);
         }
-        if (fromBig5_ != kInvalid) {
-            iconv_close(fromBig5_);
+        if (m_FromBig5 != kInvalid) {
+            iconv_close(m_FromBig5);
         }
     }
     Codecs(const Codecs&) = delete;
     Codecs& operator=(const Codecs&) = delete;
 
-    bool Usable() const { return toGb_ != kInvalid && fromBig5_ != kInvalid; }
-    iconv_t ToGb() const { return toGb_; }
-    iconv_t FromBig5() const { return fromBig5_; }
+    bool Usable() const { return m_ToGb != kInvalid && m_FromBig5 != kInvalid; }
+    iconv_t ToGb() const { return m_ToGb; }
+    iconv_t FromBig5() const { return m_FromBig5; }
 
 private:
     static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
-    iconv_t toGb_;
-    iconv_t fromBig5_;
+    iconv_t m_ToGb;
+    iconv_t m_FromBig5;
 };
 
 Codecs& ThreadCodecs() {

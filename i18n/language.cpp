@@ -1,6 +1,6 @@
 #include "i18n/language.h"
 
-#include "platform/locale_id.h"
+#include "platform/os/locale_id.h"
 
 namespace varnel {
 

@@ -38,18 +38,18 @@ DockingHost* DockingHost::For(QWidget* owner) {
     return host != nullptr ? host : new DockingHost(owner);
 }
 
-DockingHost::DockingHost(QWidget* owner) : QObject(owner), owner_(owner) {
-    owner_->installEventFilter(this);
+DockingHost::DockingHost(QWidget* owner) : QObject(owner), m_Owner(owner) {
+    m_Owner->installEventFilter(this);
 }
 
 void DockingHost::setAlign(QWidget* child, Align align) {
-    if (child == nullptr || child->parentWidget() != owner_) {
+    if (child == nullptr || child->parentWidget() != m_Owner) {
         return;
     }
-    auto it = std::find_if(entries_.begin(), entries_.end(),
+    auto it = std::find_if(m_Entries.begin(), m_Entries.end(),
                            [child](const Entry& e) { return e.child == child; });
-    if (it != entries_.end()) {
-        entries_.erase(it);
+    if (it != m_Entries.end()) {
+        m_Entries.erase(it);
     } else if (align != Align::None) {
         child->installEventFilter(this);
     }
@@ -57,12 +57,12 @@ void DockingHost::setAlign(QWidget* child, Align align) {
         child->removeEventFilter(this);
         return;
     }
-    entries_.push_back(Entry{child, align});
+    m_Entries.push_back(Entry{child, align});
     relayout();
 }
 
 Align DockingHost::align(const QWidget* child) const {
-    for (const Entry& e : entries_) {
+    for (const Entry& e : m_Entries) {
         if (e.child == child) {
             return e.align;
         }
@@ -71,7 +71,7 @@ Align DockingHost::align(const QWidget* child) const {
 }
 
 QRect DockingHost::Arrange(bool place) const {
-    QRect area = owner_->rect();
+    QRect area = m_Owner->rect();
     auto dock = [&area, place](const Entry& e) {
         QWidget* child = e.child.data();
         if (TakesNoRoom(child)) {
@@ -110,12 +110,12 @@ QRect DockingHost::Arrange(bool place) const {
             break;
         }
     };
-    for (const Entry& e : entries_) {
+    for (const Entry& e : m_Entries) {
         if (e.align == Align::Top || e.align == Align::Bottom) {
             dock(e);
         }
     }
-    for (const Entry& e : entries_) {
+    for (const Entry& e : m_Entries) {
         if (e.align == Align::Left || e.align == Align::Right) {
             dock(e);
         }
@@ -128,17 +128,17 @@ QRect DockingHost::clientArea() const {
 }
 
 void DockingHost::relayout() {
-    if (laying_) {
+    if (m_Laying) {
         return;
     }
-    laying_ = true;
+    m_Laying = true;
     // Forget children that are gone or were moved to another owner.
-    std::erase_if(entries_, [this](const Entry& e) {
+    std::erase_if(m_Entries, [this](const Entry& e) {
         const QWidget* child = e.child.data();
-        return child == nullptr || child->parentWidget() != owner_;
+        return child == nullptr || child->parentWidget() != m_Owner;
     });
     Arrange(true);
-    laying_ = false;
+    m_Laying = false;
 }
 
 bool DockingHost::eventFilter(QObject* watched, QEvent* event) {
@@ -146,7 +146,7 @@ bool DockingHost::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Resize:
     case QEvent::ShowToParent:
     case QEvent::HideToParent:
-        if (watched == owner_ || align(dynamic_cast<QWidget*>(watched)) != Align::None) {
+        if (watched == m_Owner || align(dynamic_cast<QWidget*>(watched)) != Align::None) {
             relayout();
         }
         break;

@@ -67,9 +67,9 @@ private:
     // leave; with place set, also moves each child to its strip.
     QRect Arrange(bool place) const;
 
-    QWidget* owner_;
-    std::vector<Entry> entries_;
-    bool laying_ = false;
+    QWidget* m_Owner;
+    std::vector<Entry> m_Entries;
+    bool m_Laying = false;
 };
 
 } // namespace varnel::platform

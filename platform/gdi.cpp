@@ -36,10 +36,10 @@ public:
     std::uint32_t Add(GdiObject object) {
         // Skip 0 and anything still in use when the counter wraps.
         do {
-            ++next_;
-        } while (next_ == 0 || objects.count(next_) != 0);
-        objects.emplace(next_, std::move(object));
-        return next_;
+            ++m_Next;
+        } while (m_Next == 0 || objects.count(m_Next) != 0);
+        objects.emplace(m_Next, std::move(object));
+        return m_Next;
     }
 
     GdiObject* Find(std::uint32_t handle, Kind kind) {
@@ -63,7 +63,7 @@ public:
     }
 
 private:
-    std::uint32_t next_ = 0x10000;
+    std::uint32_t m_Next = 0x10000;
 };
 
 // The table is platform state of this process; it lives as long as the
@@ -309,14 +309,14 @@ int LiveMemoryDCCount() {
     return table.liveMemoryDCs;
 }
 
-PainterDC::PainterDC(QPainter& painter) : handle_(AddDC(Kind::PainterDC, &painter)) {}
+PainterDC::PainterDC(QPainter& painter) : m_Handle(AddDC(Kind::PainterDC, &painter)) {}
 
 PainterDC::PainterDC(QPaintDevice* device)
-    : ownPainter_(std::make_unique<QPainter>(device)),
-      handle_(AddDC(Kind::PainterDC, ownPainter_.get())) {}
+    : m_OwnPainter(std::make_unique<QPainter>(device)),
+      m_Handle(AddDC(Kind::PainterDC, m_OwnPainter.get())) {}
 
 PainterDC::~PainterDC() {
-    RemoveDC(handle_, Kind::PainterDC);
+    RemoveDC(m_Handle, Kind::PainterDC);
 }
 
 } // namespace varnel::platform

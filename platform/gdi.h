@@ -95,11 +95,11 @@ public:
     PainterDC(const PainterDC&) = delete;
     PainterDC& operator=(const PainterDC&) = delete;
 
-    HDC handle() const { return handle_; }
+    HDC handle() const { return m_Handle; }
 
 private:
-    std::unique_ptr<QPainter> ownPainter_;
-    HDC handle_ = 0;
+    std::unique_ptr<QPainter> m_OwnPainter;
+    HDC m_Handle = 0;
 };
 
 } // namespace varnel::platform

@@ -17,8 +17,8 @@ namespace {
 class ManualDrag : public QObject {
 public:
     ManualDrag(QWidget* window, Qt::Edges edges, QPoint globalPress)
-        : QObject(window), window_(window), edges_(edges), press_(globalPress),
-          startGeometry_(window->geometry()), startPos_(window->pos()) {
+        : QObject(window), m_Window(window), m_Edges(edges), m_Press(globalPress),
+          m_StartGeometry(window->geometry()), m_StartPos(window->pos()) {
         qApp->installEventFilter(this);
     }
 
@@ -46,36 +46,36 @@ protected:
 
 private:
     void Follow(QPoint global) {
-        if (window_ == nullptr) {
+        if (m_Window == nullptr) {
             return;
         }
-        const QPoint delta = global - press_;
-        if (edges_ == Qt::Edges()) {
-            window_->move(startPos_ + delta);
+        const QPoint delta = global - m_Press;
+        if (m_Edges == Qt::Edges()) {
+            m_Window->move(m_StartPos + delta);
             return;
         }
-        const int minWidth = std::max(1, window_->minimumWidth());
-        const int minHeight = std::max(1, window_->minimumHeight());
-        const int maxWidth = std::max(minWidth, window_->maximumWidth());
-        const int maxHeight = std::max(minHeight, window_->maximumHeight());
-        const QRect start = startGeometry_;
+        const int minWidth = std::max(1, m_Window->minimumWidth());
+        const int minHeight = std::max(1, m_Window->minimumHeight());
+        const int maxWidth = std::max(minWidth, m_Window->maximumWidth());
+        const int maxHeight = std::max(minHeight, m_Window->maximumHeight());
+        const QRect start = m_StartGeometry;
         int left = start.left();
         int top = start.top();
         int width = start.width();
         int height = start.height();
-        if (edges_ & Qt::LeftEdge) {
+        if (m_Edges & Qt::LeftEdge) {
             width = std::clamp(start.width() - delta.x(), minWidth, maxWidth);
             left = start.left() + start.width() - width; // the right edge stays
-        } else if (edges_ & Qt::RightEdge) {
+        } else if (m_Edges & Qt::RightEdge) {
             width = std::clamp(start.width() + delta.x(), minWidth, maxWidth);
         }
-        if (edges_ & Qt::TopEdge) {
+        if (m_Edges & Qt::TopEdge) {
             height = std::clamp(start.height() - delta.y(), minHeight, maxHeight);
             top = start.top() + start.height() - height;
-        } else if (edges_ & Qt::BottomEdge) {
+        } else if (m_Edges & Qt::BottomEdge) {
             height = std::clamp(start.height() + delta.y(), minHeight, maxHeight);
         }
-        window_->setGeometry(left, top, width, height);
+        m_Window->setGeometry(left, top, width, height);
     }
 
     void Finish() {
@@ -83,11 +83,11 @@ private:
         deleteLater();
     }
 
-    QPointer<QWidget> window_;
-    Qt::Edges edges_;
-    QPoint press_;
-    QRect startGeometry_;
-    QPoint startPos_;
+    QPointer<QWidget> m_Window;
+    Qt::Edges m_Edges;
+    QPoint m_Press;
+    QRect m_StartGeometry;
+    QPoint m_StartPos;
 };
 
 // One manual drag per window at a time: a new press replaces a drag whose

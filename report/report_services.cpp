@@ -3,7 +3,7 @@
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/date_text.h"
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
 
 #include <memory>
 #include <optional>

@@ -4,7 +4,7 @@
 // provides them: Big5 conversion in the Traditional Chinese mode, the system
 // locale's date text, and the version query of the platform.
 
-#include "digest/report.h"
+#include "report/report.h"
 
 namespace varnel {
 

@@ -1,6 +1,6 @@
 #include "skin/skin_bitmap.h"
 
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 
 #include <QFile>
 #include <QImage>

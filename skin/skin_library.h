@@ -3,8 +3,8 @@
 // The skin library: the process-wide sizing flag and the functions the skin
 // controls share to decide on, read and take values from the skin store.
 
+#include "platform/formats/property_bag.h"
 #include "platform/gdi.h"
-#include "platform/property_bag.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 #include "digest/binary_file_stream.h"
-#include "platform/errors.h"
+#include "platform/os/errors.h"
 
 #include "tests/digest/digest_test_support.h"
 

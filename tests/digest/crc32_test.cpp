@@ -1,6 +1,6 @@
 #include "digest/binary_file_stream.h"
 #include "digest/crc32.h"
-#include "platform/errors.h"
+#include "platform/os/errors.h"
 
 #include "tests/digest/digest_test_support.h"
 

@@ -30,10 +30,10 @@ using ConvertFunction = decltype(&::GBToBig5);
 class Gb2Big5Library : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        handle_ = dlopen(VARNEL_GB2BIG5_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle_, nullptr) << dlerror();
-        gbToBig5_ = reinterpret_cast<ConvertFunction>(dlsym(handle_, "GBToBig5"));
-        big5ToGb_ = reinterpret_cast<ConvertFunction>(dlsym(handle_, "Big5ToGB"));
+        m_Handle = dlopen(VARNEL_GB2BIG5_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(m_Handle, nullptr) << dlerror();
+        m_GbToBig5 = reinterpret_cast<ConvertFunction>(dlsym(m_Handle, "GBToBig5"));
+        m_Big5ToGb = reinterpret_cast<ConvertFunction>(dlsym(m_Handle, "Big5ToGB"));
     }
 
     // Runs fn over a heap buffer of exactly the string's size plus its NUL,
@@ -46,17 +46,17 @@ protected:
         return std::string(buffer.data(), buffer.size() - 1);
     }
 
-    static inline void* handle_ = nullptr;
-    static inline ConvertFunction gbToBig5_ = nullptr;
-    static inline ConvertFunction big5ToGb_ = nullptr;
+    static inline void* m_Handle = nullptr;
+    static inline ConvertFunction m_GbToBig5 = nullptr;
+    static inline ConvertFunction m_Big5ToGb = nullptr;
 };
 
 TEST_F(Gb2Big5Library, ExportsBothEntryPointsAndNothingElse) {
-    ASSERT_NE(gbToBig5_, nullptr);
-    ASSERT_NE(big5ToGb_, nullptr);
+    ASSERT_NE(m_GbToBig5, nullptr);
+    ASSERT_NE(m_Big5ToGb, nullptr);
     // Internal helpers are hidden: only the C interface is reachable by name.
-    EXPECT_EQ(dlsym(handle_, "Convert"), nullptr);
-    EXPECT_EQ(dlsym(handle_, "kGbToBig5"), nullptr);
+    EXPECT_EQ(dlsym(m_Handle, "Convert"), nullptr);
+    EXPECT_EQ(dlsym(m_Handle, "kGbToBig5"), nullptr);
 }
 
 TEST_F(Gb2Big5Library, ConvertsTheProgramTextsInPlaceToTheirTraditionalForms) {
@@ -69,7 +69,7 @@ TEST_F(Gb2Big5Library, ConvertsTheProgramTextsInPlaceToTheirTraditionalForms) {
         std::vector<char> buffer(gb->begin(), gb->end());
         buffer.push_back('\0');
         char* const start = buffer.data();
-        gbToBig5_(start);
+        m_GbToBig5(start);
         EXPECT_EQ(std::strlen(start), gb->size()) << simplified;
         EXPECT_EQ(std::string(start), *big5) << simplified << " -> " << *Big5ToUtf8(start);
     }
@@ -79,7 +79,7 @@ TEST_F(Gb2Big5Library, Big5ToGbTakesTheProgramTextsBack) {
     for (const auto& [simplified, traditional] : kProgramTexts) {
         const auto big5 = Utf8ToBig5(traditional);
         ASSERT_TRUE(big5);
-        const std::string gb = Run(big5ToGb_, *big5);
+        const std::string gb = Run(m_Big5ToGb, *big5);
         EXPECT_EQ(GbToUtf8(gb).value_or("<not GB2312>"), simplified);
     }
 }
@@ -89,22 +89,22 @@ TEST_F(Gb2Big5Library, PassesAsciiThrough) {
     for (int c = 1; c < 0x80; ++c) {
         ascii.push_back(static_cast<char>(c));
     }
-    EXPECT_EQ(Run(gbToBig5_, ascii), ascii);
-    EXPECT_EQ(Run(big5ToGb_, ascii), ascii);
-    EXPECT_EQ(Run(gbToBig5_, ""), "");
+    EXPECT_EQ(Run(m_GbToBig5, ascii), ascii);
+    EXPECT_EQ(Run(m_Big5ToGb, ascii), ascii);
+    EXPECT_EQ(Run(m_GbToBig5, ""), "");
 }
 
 TEST_F(Gb2Big5Library, IgnoresANullPointer) {
-    gbToBig5_(nullptr);
-    big5ToGb_(nullptr);
+    m_GbToBig5(nullptr);
+    m_Big5ToGb(nullptr);
 }
 
 TEST_F(Gb2Big5Library, LeavesALoneLeadByteAtTheEndAlone) {
     const std::string gb = *Utf8ToGb("关闭");
     const std::string big5 = *Utf8ToBig5("關閉");
-    EXPECT_EQ(Run(gbToBig5_, gb + "\xB9"), big5 + "\xB9");
-    EXPECT_EQ(Run(gbToBig5_, "\xB9"), "\xB9");
-    EXPECT_EQ(Run(big5ToGb_, big5 + "\xC3"), gb + "\xC3");
+    EXPECT_EQ(Run(m_GbToBig5, gb + "\xB9"), big5 + "\xB9");
+    EXPECT_EQ(Run(m_GbToBig5, "\xB9"), "\xB9");
+    EXPECT_EQ(Run(m_Big5ToGb, big5 + "\xC3"), gb + "\xC3");
 }
 
 TEST_F(Gb2Big5Library, KeepsCharacterAlignmentAcrossBytesOutsideGb2312) {
@@ -112,12 +112,12 @@ TEST_F(Gb2Big5Library, KeepsCharacterAlignmentAcrossBytesOutsideGb2312) {
     // must not be read as the lead of the next character.
     const std::string gb = *Utf8ToGb("关闭");
     const std::string big5 = *Utf8ToBig5("關閉");
-    EXPECT_EQ(Run(gbToBig5_, "\x81\x40" + gb), "\x81\x40" + big5);
-    EXPECT_EQ(Run(gbToBig5_, "\x81\xB9" + gb), "\x81\xB9" + big5);
+    EXPECT_EQ(Run(m_GbToBig5, "\x81\x40" + gb), "\x81\x40" + big5);
+    EXPECT_EQ(Run(m_GbToBig5, "\x81\xB9" + gb), "\x81\xB9" + big5);
     // A stray high byte before ASCII is a single byte of its own.
-    EXPECT_EQ(Run(gbToBig5_, "\xB9"
-                             "A" +
-                                 gb),
+    EXPECT_EQ(Run(m_GbToBig5, "\xB9"
+                              "A" +
+                                  gb),
               "\xB9"
               "A" +
                   big5);
@@ -125,14 +125,14 @@ TEST_F(Gb2Big5Library, KeepsCharacterAlignmentAcrossBytesOutsideGb2312) {
 
 TEST_F(Gb2Big5Library, UsesTheWordToChooseTheForm) {
     // 复 is 復 alone but 複 in 复制 (copy); 发 is 發 alone but 髮 in 头发 (hair).
-    EXPECT_EQ(Run(gbToBig5_, *Utf8ToGb("复")), *Utf8ToBig5("復"));
-    EXPECT_EQ(Run(gbToBig5_, *Utf8ToGb("复制")), *Utf8ToBig5("複製"));
-    EXPECT_EQ(Run(gbToBig5_, *Utf8ToGb("发")), *Utf8ToBig5("發"));
-    EXPECT_EQ(Run(gbToBig5_, *Utf8ToGb("头发")), *Utf8ToBig5("頭髮"));
+    EXPECT_EQ(Run(m_GbToBig5, *Utf8ToGb("复")), *Utf8ToBig5("復"));
+    EXPECT_EQ(Run(m_GbToBig5, *Utf8ToGb("复制")), *Utf8ToBig5("複製"));
+    EXPECT_EQ(Run(m_GbToBig5, *Utf8ToGb("发")), *Utf8ToBig5("發"));
+    EXPECT_EQ(Run(m_GbToBig5, *Utf8ToGb("头发")), *Utf8ToBig5("頭髮"));
     // A word cut short by the end of the string is converted character by
     // character, never matched beyond the terminator.
     const std::string cut = *Utf8ToGb("头发");
-    EXPECT_EQ(Run(gbToBig5_, cut.substr(0, 3)), *Utf8ToBig5("頭") + cut.substr(2, 1));
+    EXPECT_EQ(Run(m_GbToBig5, cut.substr(0, 3)), *Utf8ToBig5("頭") + cut.substr(2, 1));
 }
 
 // Every GB2312 character becomes exactly one Big5 character; the stand-in
@@ -158,7 +158,7 @@ TEST_F(Gb2Big5Library, MapsEveryGb2312CharacterLikeOpenCc) {
     const std::string standIn = "\u25A1";
     std::vector<std::string> converted;
     for (std::size_t i = 0; i < gbCodes.size(); ++i) {
-        const std::string big5 = Run(gbToBig5_, gbCodes[i]);
+        const std::string big5 = Run(m_GbToBig5, gbCodes[i]);
         ASSERT_EQ(big5.size(), 2u);
         const auto ch = Big5ToUtf8(big5);
         ASSERT_TRUE(ch) << "no Big5 character for GB2312 " << originals[i];

@@ -31,13 +31,13 @@ protected:
     void SetUp() override {
         for (const char* name : kVariables) {
             const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            m_Saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
             unsetenv(name);
         }
         UiLanguage.clear();
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved_) {
+        for (const auto& [name, value] : m_Saved) {
             if (value) {
                 setenv(name, value->c_str(), 1);
             } else {
@@ -47,7 +47,7 @@ protected:
         UiLanguage.clear();
     }
     static constexpr const char* kVariables[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_Saved;
 };
 
 TEST_F(SystemLocale, EachLocaleGivesItsTagAndMode) {

@@ -3,7 +3,7 @@
 
 #include "i18n/language.h"
 #include "platform/date_text.h"
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
 #include "report/report_services.h"
 #include "tests/digest/digest_test_support.h"
 

@@ -4,7 +4,7 @@
 // has a different colour in every pixel, so a piece drawn at the wrong place,
 // from the wrong row or mirrored shows in a pixel comparison.
 
-#include "platform/property_bag.h"
+#include "platform/formats/property_bag.h"
 #include "skin/skin_file.h"
 
 #include <QImage>
@@ -42,14 +42,14 @@ public:
 
     void write(const PropertyBag& bag) {
         WriteSkinFile(
-            std::filesystem::path(dir_.filePath(QStringLiteral("Skin20.dll")).toStdString()), bag);
+            std::filesystem::path(m_Dir.filePath(QStringLiteral("Skin20.dll")).toStdString()), bag);
     }
 
-    QString path() const { return dir_.filePath(QStringLiteral("Skin20.dll")); }
-    QString folder() const { return dir_.path(); }
+    QString path() const { return m_Dir.filePath(QStringLiteral("Skin20.dll")); }
+    QString folder() const { return m_Dir.path(); }
 
 private:
-    QTemporaryDir dir_;
+    QTemporaryDir m_Dir;
 };
 
 } // namespace varnel::test

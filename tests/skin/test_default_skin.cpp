@@ -19,10 +19,10 @@ protected:
     void SetUp() override {
         const std::optional<PropertyBag> read = varnel::ReadSkinFile(kSkin);
         ASSERT_TRUE(read.has_value()) << kSkin;
-        bag_ = *read;
+        m_Bag = *read;
     }
-    QImage picture(const char* name) const { return bag_.ReadProperty(name, QImage()); }
-    int integer(const char* name) const { return bag_.ReadProperty(name, std::int16_t{-999}); }
+    QImage picture(const char* name) const { return m_Bag.ReadProperty(name, QImage()); }
+    int integer(const char* name) const { return m_Bag.ReadProperty(name, std::int16_t{-999}); }
 
     // Mean brightness of a picture, 0 to 255.
     static double Brightness(const QImage& image) {
@@ -35,7 +35,7 @@ protected:
         return sum / (image.width() * image.height());
     }
 
-    PropertyBag bag_;
+    PropertyBag m_Bag;
 };
 
 TEST_F(DefaultSkinTest, IsLargeEnoughToBeUsed) {
@@ -46,15 +46,15 @@ TEST_F(DefaultSkinTest, HoldsEveryEntryWithItsKindAndNothingElse) {
     for (const varnel::SkinEntry& entry : varnel::kSkinEntries) {
         const QString name =
             QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
-        EXPECT_EQ(bag_.kind(name), varnel::StoredKind(entry.kind)) << name.toStdString();
+        EXPECT_EQ(m_Bag.kind(name), varnel::StoredKind(entry.kind)) << name.toStdString();
         if (entry.kind == varnel::SkinEntryKind::Picture) {
-            const QImage image = bag_.ReadProperty(name, QImage());
+            const QImage image = m_Bag.ReadProperty(name, QImage());
             EXPECT_FALSE(image.isNull()) << name.toStdString();
             // The pieces are copied as they are: no transparency to lose.
             EXPECT_FALSE(image.hasAlphaChannel()) << name.toStdString();
         }
     }
-    EXPECT_EQ(bag_.size(), varnel::kSkinEntries.size());
+    EXPECT_EQ(m_Bag.size(), varnel::kSkinEntries.size());
 }
 
 TEST_F(DefaultSkinTest, PiecesFitTogether) {
@@ -125,9 +125,9 @@ TEST_F(DefaultSkinTest, HoverIsLighterAndPressedDarker) {
 
 TEST_F(DefaultSkinTest, ColoursAreBlueFrameAndLightWindow) {
     using varnel::Colour;
-    const Colour fore = bag_.ReadProperty("FORECOLOR", Colour{0x01000000u});
-    const Colour back = bag_.ReadProperty("BackColor", Colour{0x01000000u});
-    const Colour parent = bag_.ReadProperty("PARENTBACKCOLOR", Colour{0x01000000u});
+    const Colour fore = m_Bag.ReadProperty("FORECOLOR", Colour{0x01000000u});
+    const Colour back = m_Bag.ReadProperty("BackColor", Colour{0x01000000u});
+    const Colour parent = m_Bag.ReadProperty("PARENTBACKCOLOR", Colour{0x01000000u});
     for (const Colour c : {fore, back, parent}) {
         EXPECT_EQ(c.value & 0xFF000000u, 0u);
     }

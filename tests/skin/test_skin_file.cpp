@@ -30,8 +30,8 @@ PropertyBag SmallSkin() {
 
 class SkinFileTest : public ::testing::Test {
 protected:
-    fs::path dir() const { return fs::path(dir_.path().toStdString()); }
-    QTemporaryDir dir_;
+    fs::path dir() const { return fs::path(m_Dir.path().toStdString()); }
+    QTemporaryDir m_Dir;
 };
 
 TEST_F(SkinFileTest, WrittenStoreReadsBackWithCaseInsensitiveNames) {

@@ -70,9 +70,9 @@ const char* kValues = "# a hand-made skin\n"
 class SkinToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(tmp_.isValid());
-        src_ = tmp_.filePath(QStringLiteral("src"));
-        ASSERT_TRUE(QDir().mkpath(src_));
+        ASSERT_TRUE(m_Tmp.isValid());
+        m_Src = m_Tmp.filePath(QStringLiteral("src"));
+        ASSERT_TRUE(QDir().mkpath(m_Src));
         int i = 0;
         for (const varnel::SkinEntry& entry : varnel::kSkinEntries) {
             if (entry.kind == varnel::SkinEntryKind::Picture) {
@@ -81,7 +81,7 @@ protected:
                 const QString file = bmp ? Name(entry).toLower() + QStringLiteral(".bmp")
                                          : Name(entry) + QStringLiteral(".png");
                 ASSERT_TRUE(
-                    PictureFor(i).save(src_ + QLatin1Char('/') + file, bmp ? "BMP" : "PNG"));
+                    PictureFor(i).save(m_Src + QLatin1Char('/') + file, bmp ? "BMP" : "PNG"));
             }
             ++i;
         }
@@ -89,19 +89,19 @@ protected:
     }
 
     void WriteValues(const QByteArray& text) {
-        QFile f(src_ + QStringLiteral("/values.txt"));
+        QFile f(m_Src + QStringLiteral("/values.txt"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);
     }
 
-    QString path(const QString& name) const { return tmp_.filePath(name); }
+    QString path(const QString& name) const { return m_Tmp.filePath(name); }
 
-    QTemporaryDir tmp_;
-    QString src_;
+    QTemporaryDir m_Tmp;
+    QString m_Src;
 };
 
 TEST_F(SkinToolTest, PackStoresEveryEntryWithItsKindAndPixels) {
-    const Result r = RunTool({"pack", src_, path("Skin20.dll")});
+    const Result r = RunTool({"pack", m_Src, path("Skin20.dll")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const std::optional<PropertyBag> bag = varnel::ReadSkinFile(Native(path("Skin20.dll")));
     ASSERT_TRUE(bag.has_value());
@@ -131,7 +131,7 @@ TEST_F(SkinToolTest, PackStoresEveryEntryWithItsKindAndPixels) {
 }
 
 TEST_F(SkinToolTest, ListShowsKindsSizesAndValues) {
-    ASSERT_EQ(RunTool({"pack", src_, path("s.dll")}).status, 0);
+    ASSERT_EQ(RunTool({"pack", m_Src, path("s.dll")}).status, 0);
     const Result r = RunTool({"list", path("s.dll")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QStringList lines = r.out.split(QLatin1Char('\n'));
@@ -153,7 +153,7 @@ TEST_F(SkinToolTest, ListShowsKindsSizesAndValues) {
 }
 
 TEST_F(SkinToolTest, UnpackThenPackGivesTheSameStore) {
-    ASSERT_EQ(RunTool({"pack", "--compression", "0", src_, path("a.dll")}).status, 0);
+    ASSERT_EQ(RunTool({"pack", "--compression", "0", m_Src, path("a.dll")}).status, 0);
     const Result unpack = RunTool({"unpack", path("a.dll"), path("out")});
     ASSERT_EQ(unpack.status, 0) << unpack.err.toStdString();
     EXPECT_TRUE(QFile::exists(path("out/CLOSE3.png")));
@@ -178,10 +178,10 @@ TEST_F(SkinToolTest, TheDefaultSkinSurvivesUnpackAndPack) {
 }
 
 TEST_F(SkinToolTest, AMissingEntryIsNamed) {
-    ASSERT_TRUE(QFile::remove(src_ + QStringLiteral("/LEFTTOP.png")));
+    ASSERT_TRUE(QFile::remove(m_Src + QStringLiteral("/LEFTTOP.png")));
     WriteValues("XOFFSET2 = 1\nYOFFSET = 1\nFROMRIGHT = 1\nFROMTOP = 1\nICONSPACE = 1\n"
                 "FORECOLOR = #000000\nBackColor = #000000\nPARENTBACKCOLOR = #000000\n");
-    const Result r = RunTool({"pack", src_, path("s.dll")});
+    const Result r = RunTool({"pack", m_Src, path("s.dll")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("LEFTTOP"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("XOFFSET "))) << r.err.toStdString();
@@ -189,12 +189,12 @@ TEST_F(SkinToolTest, AMissingEntryIsNamed) {
 }
 
 TEST_F(SkinToolTest, AnUnreadablePictureIsNamedWithItsFile) {
-    QFile bad(src_ + QStringLiteral("/CLOSE.png"));
+    QFile bad(m_Src + QStringLiteral("/CLOSE.png"));
     ASSERT_TRUE(bad.exists());
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
     bad.write("not a picture at all");
     bad.close();
-    const Result r = RunTool({"pack", src_, path("s.dll")});
+    const Result r = RunTool({"pack", m_Src, path("s.dll")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("CLOSE"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("CLOSE.png"))) << r.err.toStdString();
@@ -202,9 +202,9 @@ TEST_F(SkinToolTest, AnUnreadablePictureIsNamedWithItsFile) {
 }
 
 TEST_F(SkinToolTest, TwoFilesForOnePictureAreAnError) {
-    ASSERT_TRUE(PictureFor(1).save(src_ + QStringLiteral("/Min.png")));
-    ASSERT_TRUE(PictureFor(1).save(src_ + QStringLiteral("/MIN.bmp")));
-    const Result r = RunTool({"pack", src_, path("s.dll")});
+    ASSERT_TRUE(PictureFor(1).save(m_Src + QStringLiteral("/Min.png")));
+    ASSERT_TRUE(PictureFor(1).save(m_Src + QStringLiteral("/MIN.bmp")));
+    const Result r = RunTool({"pack", m_Src, path("s.dll")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("MIN has more than one file")))
         << r.err.toStdString();
@@ -218,7 +218,7 @@ TEST_F(SkinToolTest, BadValuesAreReportedWithTheirLine) {
                 "TOPMID = 3\n"
                 "no equals sign\n"
                 "xoffset = 4\n");
-    const Result r = RunTool({"pack", src_, path("s.dll")});
+    const Result r = RunTool({"pack", m_Src, path("s.dll")});
     EXPECT_EQ(r.status, 1);
     const std::string err = r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("values.txt:2: unknown entry \"XOFSET\""))) << err;
@@ -233,8 +233,8 @@ TEST_F(SkinToolTest, BadValuesAreReportedWithTheirLine) {
 TEST_F(SkinToolTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(RunTool({}).status, 2);
     EXPECT_EQ(RunTool({"frobnicate"}).status, 2);
-    EXPECT_EQ(RunTool({"pack", src_}).status, 2);
-    EXPECT_EQ(RunTool({"pack", "--compression", "12", src_, path("s.dll")}).status, 2);
+    EXPECT_EQ(RunTool({"pack", m_Src}).status, 2);
+    EXPECT_EQ(RunTool({"pack", "--compression", "12", m_Src, path("s.dll")}).status, 2);
     EXPECT_EQ(RunTool({"unpack", path("s.dll")}).status, 2);
     EXPECT_EQ(RunTool({"list"}).status, 2);
     EXPECT_EQ(RunTool({"--help"}).status, 0);

@@ -8,7 +8,7 @@
 // caption control: dragging it moves the window, a double-click closes it.
 
 #include "platform/docking_host.h"
-#include "platform/property_bag.h"
+#include "platform/formats/property_bag.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
 #include "skin/skin_border.h"

@@ -4,10 +4,10 @@
 
 #include "digest/binary_file_stream.h"
 #include "digest/crc32.h"
-#include "digest/file_facts.h"
 #include "digest/md5_sha1.h"
-#include "digest/report.h"
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
+#include "report/file_facts.h"
+#include "report/report.h"
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "digest/batch_report.h"
+#include "report/batch_report.h"
 
 #include <algorithm>
 #include <chrono>

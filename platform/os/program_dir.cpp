@@ -1,4 +1,4 @@
-#include "platform/program_dir.h"
+#include "platform/os/program_dir.h"
 
 #include <string>
 #include <system_error>

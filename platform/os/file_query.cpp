@@ -1,6 +1,6 @@
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 
-#include "platform/errors.h"
+#include "platform/os/errors.h"
 
 #include <cerrno>
 #include <fcntl.h>

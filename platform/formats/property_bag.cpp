@@ -1,4 +1,4 @@
-#include "platform/property_bag.h"
+#include "platform/formats/property_bag.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -41,32 +41,32 @@ constexpr int kPictureAllocationLimitMiB = 80;
 class ByteReader {
 public:
     explicit ByteReader(const QByteArray& bytes)
-        : data_(reinterpret_cast<const unsigned char*>(bytes.constData())),
-          size_(static_cast<std::size_t>(bytes.size())) {}
+        : m_Data(reinterpret_cast<const unsigned char*>(bytes.constData())),
+          m_Size(static_cast<std::size_t>(bytes.size())) {}
     // The reader keeps a pointer into the bytes: never let it outlive them.
     explicit ByteReader(QByteArray&&) = delete;
 
-    bool ok() const { return ok_; }
-    bool atEnd() const { return pos_ == size_; }
-    std::size_t remaining() const { return size_ - pos_; }
-    std::size_t position() const { return pos_; }
+    bool ok() const { return m_Ok; }
+    bool atEnd() const { return m_Pos == m_Size; }
+    std::size_t remaining() const { return m_Size - m_Pos; }
+    std::size_t position() const { return m_Pos; }
     bool skip(std::size_t n) {
-        if (!ok_ || n > remaining()) {
-            ok_ = false;
+        if (!m_Ok || n > remaining()) {
+            m_Ok = false;
             return false;
         }
-        pos_ += n;
+        m_Pos += n;
         return true;
     }
-    void fail() { ok_ = false; }
+    void fail() { m_Ok = false; }
 
     bool raw(void* out, std::size_t n) {
-        if (!ok_ || n > remaining()) {
-            ok_ = false;
+        if (!m_Ok || n > remaining()) {
+            m_Ok = false;
             return false;
         }
-        std::memcpy(out, data_ + pos_, n);
-        pos_ += n;
+        std::memcpy(out, m_Data + m_Pos, n);
+        m_Pos += n;
         return true;
     }
 
@@ -98,19 +98,19 @@ public:
     // marker reads as an empty string. Longer than maxChars fails.
     QString string(qsizetype maxChars) {
         const std::uint32_t bytes = u32();
-        if (!ok_ || bytes == kNullLength) {
+        if (!m_Ok || bytes == kNullLength) {
             return {};
         }
         if ((bytes % 2) != 0 || bytes / 2 > static_cast<std::uint64_t>(maxChars) ||
             bytes > remaining()) {
-            ok_ = false;
+            m_Ok = false;
             return {};
         }
         QString s(static_cast<qsizetype>(bytes / 2), Qt::Uninitialized);
         char16_t* out = reinterpret_cast<char16_t*>(s.data());
         for (std::uint32_t i = 0; i < bytes / 2; ++i) {
-            out[i] = static_cast<char16_t>((data_[pos_] << 8) | data_[pos_ + 1]);
-            pos_ += 2;
+            out[i] = static_cast<char16_t>((m_Data[m_Pos] << 8) | m_Data[m_Pos + 1]);
+            m_Pos += 2;
         }
         return s;
     }
@@ -119,23 +119,23 @@ public:
     // an empty array.
     QByteArray bytes(qsizetype maxBytes) {
         const std::uint32_t n = u32();
-        if (!ok_ || n == kNullLength) {
+        if (!m_Ok || n == kNullLength) {
             return {};
         }
         if (n > static_cast<std::uint64_t>(maxBytes) || n > remaining()) {
-            ok_ = false;
+            m_Ok = false;
             return {};
         }
-        QByteArray b(reinterpret_cast<const char*>(data_ + pos_), static_cast<qsizetype>(n));
-        pos_ += n;
+        QByteArray b(reinterpret_cast<const char*>(m_Data + m_Pos), static_cast<qsizetype>(n));
+        m_Pos += n;
         return b;
     }
 
 private:
-    const unsigned char* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-    bool ok_ = true;
+    const unsigned char* m_Data;
+    std::size_t m_Size;
+    std::size_t m_Pos = 0;
+    bool m_Ok = true;
 };
 
 QByteArray EncodePicture(const QImage& image, int compression) {
@@ -371,7 +371,7 @@ PropertyKind KindOf(const PropertyValue& value) {
 // --- lookups ---------------------------------------------------------------
 
 const PropertyBag::Entry* PropertyBag::find(const QString& name) const {
-    for (const Entry& e : entries_) {
+    for (const Entry& e : m_Entries) {
         if (e.name.compare(name, Qt::CaseInsensitive) == 0) {
             return &e;
         }
@@ -446,7 +446,7 @@ void PropertyBag::SetValue(const QString& name, PropertyValue value) {
         e->value = std::move(value);
         return;
     }
-    entries_.push_back(Entry{name, std::move(value)});
+    m_Entries.push_back(Entry{name, std::move(value)});
 }
 
 namespace {
@@ -505,9 +505,9 @@ const PropertyValue* PropertyBag::value(const QString& name) const {
 }
 
 bool PropertyBag::remove(const QString& name) {
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+    for (auto it = m_Entries.begin(); it != m_Entries.end(); ++it) {
         if (it->name.compare(name, Qt::CaseInsensitive) == 0) {
-            entries_.erase(it);
+            m_Entries.erase(it);
             return true;
         }
     }
@@ -516,18 +516,18 @@ bool PropertyBag::remove(const QString& name) {
 
 QStringList PropertyBag::names() const {
     QStringList list;
-    list.reserve(static_cast<qsizetype>(entries_.size()));
-    for (const Entry& e : entries_) {
+    list.reserve(static_cast<qsizetype>(m_Entries.size()));
+    for (const Entry& e : m_Entries) {
         list.append(e.name);
     }
     return list;
 }
 
 bool operator==(const PropertyBag& a, const PropertyBag& b) {
-    if (a.entries_.size() != b.entries_.size()) {
+    if (a.m_Entries.size() != b.m_Entries.size()) {
         return false;
     }
-    for (const PropertyBag::Entry& e : a.entries_) {
+    for (const PropertyBag::Entry& e : a.m_Entries) {
         const PropertyBag::Entry* other = b.find(e.name);
         if (other == nullptr || other->name != e.name || !SameValue(e.value, other->value)) {
             return false;
@@ -545,8 +545,8 @@ QByteArray PropertyBag::contents() const {
     out.setByteOrder(QDataStream::BigEndian);
     out.setFloatingPointPrecision(QDataStream::DoublePrecision);
     out.writeRawData(kMagic, sizeof kMagic);
-    out << kFormatVersion << static_cast<std::uint32_t>(entries_.size());
-    for (const Entry& e : entries_) {
+    out << kFormatVersion << static_cast<std::uint32_t>(m_Entries.size());
+    for (const Entry& e : m_Entries) {
         const PropertyKind k = KindOf(e.value);
         out << e.name << static_cast<std::uint8_t>(k);
         switch (k) {
@@ -577,7 +577,7 @@ QByteArray PropertyBag::contents() const {
         }
         case PropertyKind::Picture: {
             const QImage& image = std::get<QImage>(e.value);
-            const QByteArray png = EncodePicture(image, pictureCompression_);
+            const QByteArray png = EncodePicture(image, m_PictureCompression);
             if (!image.isNull() && png.isEmpty()) {
                 return {};
             }
@@ -613,7 +613,7 @@ std::optional<PropertyBag> PropertyBag::FromContents(const QByteArray& bytes) {
         return std::nullopt;
     }
     PropertyBag bag;
-    bag.entries_.reserve(count);
+    bag.m_Entries.reserve(count);
     QSet<QString> seen; // case-folded names: each name once, whatever its case
     qsizetype pixels = 0;
     for (std::uint32_t i = 0; i < count && in.ok(); ++i) {
@@ -687,7 +687,7 @@ std::optional<PropertyBag> PropertyBag::FromContents(const QByteArray& bytes) {
         if (!in.ok()) {
             return std::nullopt;
         }
-        bag.entries_.push_back(Entry{std::move(name), std::move(value)});
+        bag.m_Entries.push_back(Entry{std::move(name), std::move(value)});
     }
     if (!in.ok() || !in.atEnd()) {
         return std::nullopt;
@@ -697,7 +697,7 @@ std::optional<PropertyBag> PropertyBag::FromContents(const QByteArray& bytes) {
 
 bool PropertyBag::setContents(const QByteArray& bytes) {
     std::optional<PropertyBag> bag = FromContents(bytes);
-    entries_ = bag ? std::move(bag->entries_) : std::vector<Entry>{};
+    m_Entries = bag ? std::move(bag->m_Entries) : std::vector<Entry>{};
     return bag.has_value();
 }
 

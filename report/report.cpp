@@ -1,4 +1,4 @@
-#include "digest/report.h"
+#include "report/report.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The folder walk: depth-first order (a folder's files before its subfolders'),
 // hidden entries left out, separators, links and loops, odd entries.
 
-#include "digest/folder_walk.h"
+#include "report/folder_walk.h"
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>

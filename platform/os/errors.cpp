@@ -1,4 +1,4 @@
-#include "platform/errors.h"
+#include "platform/os/errors.h"
 
 namespace varnel {
 

@@ -9,7 +9,7 @@
 // the facts with the services below, which runs on the caller's thread (the
 // conversion service is not promised to be thread-safe).
 
-#include "digest/file_facts.h"
+#include "report/file_facts.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "digest/folder_walk.h"
+#include "report/folder_walk.h"
 
 #include <cerrno>
 #include <dirent.h>

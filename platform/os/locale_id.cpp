@@ -1,4 +1,4 @@
-#include "platform/locale_id.h"
+#include "platform/os/locale_id.h"
 
 #include <array>
 #include <cstdlib>

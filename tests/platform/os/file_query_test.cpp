@@ -1,5 +1,5 @@
-#include "platform/errors.h"
-#include "platform/file_query.h"
+#include "platform/os/errors.h"
+#include "platform/os/file_query.h"
 
 #include <gtest/gtest.h>
 

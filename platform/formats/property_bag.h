@@ -151,18 +151,18 @@ public:
     std::optional<PropertyKind> kind(const QString& name) const;
     const PropertyValue* value(const QString& name) const; // nullptr when absent
     bool remove(const QString& name);
-    void clear() { entries_.clear(); }
-    bool isEmpty() const { return entries_.empty(); }
-    std::size_t size() const { return entries_.size(); }
+    void clear() { m_Entries.clear(); }
+    bool isEmpty() const { return m_Entries.empty(); }
+    std::size_t size() const { return m_Entries.size(); }
     // Entries in the order they were first stored.
-    const std::vector<Entry>& entries() const { return entries_; }
+    const std::vector<Entry>& entries() const { return m_Entries; }
     QStringList names() const;
 
     // --- byte form
     // zlib level for the PNG bytes of pictures: -1 zlib's default, 0 (stored,
     // no compression) to 9. Only the writer looks at it; any level reads back.
-    void setPictureCompression(int level) { pictureCompression_ = level; }
-    int pictureCompression() const { return pictureCompression_; }
+    void setPictureCompression(int level) { m_PictureCompression = level; }
+    int pictureCompression() const { return m_PictureCompression; }
 
     // The bag as bytes (docs/skin-format.md). A picture that cannot be encoded
     // makes the result empty; contents() of an empty bag is never empty.
@@ -181,8 +181,8 @@ private:
     Entry* find(const QString& name);
     template <typename T> std::optional<T> readAs(const QString& name) const;
 
-    std::vector<Entry> entries_;
-    int pictureCompression_ = -1;
+    std::vector<Entry> m_Entries;
+    int m_PictureCompression = -1;
 };
 
 // The record of "marking a property changed" (PropertyChanged of a user
@@ -192,24 +192,24 @@ private:
 class PropertyChangeLog {
 public:
     void PropertyChanged(const QString& name) {
-        marked_.append(name);
-        if (listener_) {
-            listener_(name);
+        m_Marked.append(name);
+        if (m_Listener) {
+            m_Listener(name);
         }
     }
     // Every name marked, in order, repeats included.
-    const QStringList& marked() const { return marked_; }
+    const QStringList& marked() const { return m_Marked; }
     bool wasMarked(const QString& name) const {
-        return marked_.contains(name, Qt::CaseInsensitive);
+        return m_Marked.contains(name, Qt::CaseInsensitive);
     }
-    void clear() { marked_.clear(); }
+    void clear() { m_Marked.clear(); }
     void setListener(std::function<void(const QString&)> listener) {
-        listener_ = std::move(listener);
+        m_Listener = std::move(listener);
     }
 
 private:
-    QStringList marked_;
-    std::function<void(const QString&)> listener_;
+    QStringList m_Marked;
+    std::function<void(const QString&)> m_Listener;
 };
 
 } // namespace varnel::platform

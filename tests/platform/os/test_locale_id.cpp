@@ -1,6 +1,6 @@
 // POSIX locale names to Windows locale ids and ANSI code pages.
 
-#include "platform/locale_id.h"
+#include "platform/os/locale_id.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -108,12 +108,12 @@ protected:
     void SetUp() override {
         for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
             const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            m_Saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
             unsetenv(name);
         }
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved_) {
+        for (const auto& [name, value] : m_Saved) {
             if (value) {
                 setenv(name, value->c_str(), 1);
             } else {
@@ -121,7 +121,7 @@ protected:
             }
         }
     }
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_Saved;
 };
 
 TEST_F(SystemLocaleEnvironment, FollowsLcAllThenLcMessagesThenLang) {

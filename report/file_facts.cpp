@@ -1,8 +1,8 @@
-#include "digest/file_facts.h"
+#include "report/file_facts.h"
 
 #include "digest/crc32.h"
 #include "digest/md5_sha1.h"
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 
 #include <array>
 #include <cerrno>

@@ -12,14 +12,14 @@ namespace varnel {
 class RuntimeError : public std::runtime_error {
 public:
     RuntimeError(std::int32_t number, std::string source, const std::string& message)
-        : std::runtime_error(message), number_(number), source_(std::move(source)) {}
+        : std::runtime_error(message), m_Number(number), m_Source(std::move(source)) {}
 
-    std::int32_t Number() const noexcept { return number_; }
-    const std::string& Source() const noexcept { return source_; }
+    std::int32_t Number() const noexcept { return m_Number; }
+    const std::string& Source() const noexcept { return m_Source; }
 
 private:
-    std::int32_t number_;
-    std::string source_;
+    std::int32_t m_Number;
+    std::string m_Source;
 };
 
 // Standard error numbers and their messages.

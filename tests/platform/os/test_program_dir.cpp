@@ -1,6 +1,6 @@
 // The program's folder and the parent-folder rule.
 
-#include "platform/program_dir.h"
+#include "platform/os/program_dir.h"
 
 #include <gtest/gtest.h>
 

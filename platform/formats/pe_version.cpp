@@ -1,6 +1,6 @@
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
 
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 
 #include <algorithm>
 #include <array>
@@ -62,15 +62,15 @@ std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t at) {
 // fills its whole buffer from inside the source or fails.
 class ByteSource {
 public:
-    explicit ByteSource(std::uint64_t size) : size_(size) {}
+    explicit ByteSource(std::uint64_t size) : m_Size(size) {}
     ByteSource(const ByteSource&) = delete;
     ByteSource& operator=(const ByteSource&) = delete;
     virtual ~ByteSource() = default;
 
-    std::uint64_t size() const { return size_; }
+    std::uint64_t size() const { return m_Size; }
 
     bool Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
-        if (offset > size_ || out.size() > size_ - offset) {
+        if (offset > m_Size || out.size() > m_Size - offset) {
             return false;
         }
         return ReadInside(offset, out);
@@ -79,23 +79,23 @@ public:
 private:
     virtual bool ReadInside(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
 
-    std::uint64_t size_;
+    std::uint64_t m_Size;
 };
 
 class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::span<const std::uint8_t> bytes)
-        : ByteSource(bytes.size()), bytes_(bytes) {}
+        : ByteSource(bytes.size()), m_Bytes(bytes) {}
 
 private:
     bool ReadInside(std::uint64_t offset, std::span<std::uint8_t> out) const override {
         if (!out.empty()) {
-            std::memcpy(out.data(), bytes_.data() + offset, out.size());
+            std::memcpy(out.data(), m_Bytes.data() + offset, out.size());
         }
         return true;
     }
 
-    std::span<const std::uint8_t> bytes_;
+    std::span<const std::uint8_t> m_Bytes;
 };
 
 // Reads with pread at the wanted offsets only, so a multi-gigabyte file costs
@@ -103,13 +103,13 @@ private:
 // which fails the read.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::uint64_t size) : ByteSource(size), fd_(fd) {}
+    FileSource(int fd, std::uint64_t size) : ByteSource(size), m_Fd(fd) {}
 
 private:
     bool ReadInside(std::uint64_t offset, std::span<std::uint8_t> out) const override {
         std::size_t done = 0;
         while (done < out.size()) {
-            const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
+            const ssize_t n = ::pread(m_Fd, out.data() + done, out.size() - done,
                                       static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR) {
                 continue;
@@ -122,20 +122,20 @@ private:
         return true;
     }
 
-    int fd_;
+    int m_Fd;
 };
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd) : m_Fd(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { ::close(fd_); }
+    ~FileDescriptor() { ::close(m_Fd); }
 
-    int get() const { return fd_; }
+    int get() const { return m_Fd; }
 
 private:
-    int fd_;
+    int m_Fd;
 };
 
 // The part of a section that the file holds: RVAs [virtualAddress,
@@ -153,7 +153,7 @@ struct ResourceEntry {
 
 class PeImage {
 public:
-    explicit PeImage(const ByteSource& source) : source_(source) {}
+    explicit PeImage(const ByteSource& source) : m_Source(source) {}
 
     std::string FileVersion();
 
@@ -163,23 +163,23 @@ private:
     template <typename Match>
     std::optional<ResourceEntry> FindEntry(std::uint32_t directoryOffset, Match match);
 
-    const ByteSource& source_;
-    std::vector<Section> sections_;
-    std::uint32_t resourceRva_ = 0;
-    std::vector<std::uint32_t> visited_;
+    const ByteSource& m_Source;
+    std::vector<Section> m_Sections;
+    std::uint32_t m_ResourceRva = 0;
+    std::vector<std::uint32_t> m_Visited;
 };
 
 // DOS header, PE signature, COFF header, optional header (PE32 or PE32+) up to
 // the resource data directory, and the whole section table.
 bool PeImage::ReadHeaders() {
     std::array<std::uint8_t, kDosHeaderSize> dos{};
-    if (!source_.Read(0, dos) || dos[0] != 'M' || dos[1] != 'Z') {
+    if (!m_Source.Read(0, dos) || dos[0] != 'M' || dos[1] != 'Z') {
         return false;
     }
     const std::uint64_t ntOffset = Le32(dos, kNtOffsetField);
 
     std::array<std::uint8_t, kNtHeadersSize> nt{};
-    if (!source_.Read(ntOffset, nt) || nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) {
+    if (!m_Source.Read(ntOffset, nt) || nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) {
         return false;
     }
     const std::uint16_t sectionCount = Le16(nt, 4 + 2);
@@ -187,7 +187,7 @@ bool PeImage::ReadHeaders() {
     const std::uint64_t optionalOffset = ntOffset + kNtHeadersSize;
 
     std::array<std::uint8_t, 2> magic{};
-    if (optionalSize < magic.size() || !source_.Read(optionalOffset, magic)) {
+    if (optionalSize < magic.size() || !m_Source.Read(optionalOffset, magic)) {
         return false;
     }
     std::uint64_t countField = 0;  // NumberOfRvaAndSizes
@@ -210,29 +210,29 @@ bool PeImage::ReadHeaders() {
     }
     std::array<std::uint8_t, 4> count{};
     std::array<std::uint8_t, kDataDirectorySize> resource{};
-    if (!source_.Read(optionalOffset + countField, count) ||
+    if (!m_Source.Read(optionalOffset + countField, count) ||
         Le32(count, 0) <= kResourceDirectoryIndex ||
-        !source_.Read(optionalOffset + resourceField, resource)) {
+        !m_Source.Read(optionalOffset + resourceField, resource)) {
         return false;
     }
-    resourceRva_ = Le32(resource, 0);
-    if (resourceRva_ == 0 || sectionCount == 0) {
+    m_ResourceRva = Le32(resource, 0);
+    if (m_ResourceRva == 0 || sectionCount == 0) {
         return false;
     }
 
     // At most 65535 headers; each batch is read into a fixed buffer.
     const std::uint64_t tableOffset = optionalOffset + optionalSize;
-    sections_.reserve(sectionCount);
+    m_Sections.reserve(sectionCount);
     std::array<std::uint8_t, kSectionBatch * kSectionHeaderSize> batch{};
     for (std::size_t first = 0; first < sectionCount; first += kSectionBatch) {
         const std::size_t n = std::min<std::size_t>(kSectionBatch, sectionCount - first);
         const std::span<std::uint8_t> headers(batch.data(), n * kSectionHeaderSize);
-        if (!source_.Read(tableOffset + first * kSectionHeaderSize, headers)) {
+        if (!m_Source.Read(tableOffset + first * kSectionHeaderSize, headers)) {
             return false;
         }
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t at = i * kSectionHeaderSize;
-            sections_.push_back(
+            m_Sections.push_back(
                 Section{Le32(headers, at + 12), Le32(headers, at + 20), Le32(headers, at + 16)});
         }
     }
@@ -242,7 +242,7 @@ bool PeImage::ReadHeaders() {
 // File offset of the RVA range [rva, rva + length) when the whole range lies in
 // the file data of one section and inside the file.
 std::optional<std::uint64_t> PeImage::MapRva(std::uint64_t rva, std::uint64_t length) const {
-    for (const Section& s : sections_) {
+    for (const Section& s : m_Sections) {
         if (rva < s.virtualAddress) {
             continue;
         }
@@ -251,7 +251,7 @@ std::optional<std::uint64_t> PeImage::MapRva(std::uint64_t rva, std::uint64_t le
             continue;
         }
         const std::uint64_t offset = std::uint64_t{s.rawPointer} + into;
-        if (offset <= source_.size() && length <= source_.size() - offset) {
+        if (offset <= m_Source.size() && length <= m_Source.size() - offset) {
             return offset;
         }
     }
@@ -264,15 +264,15 @@ std::optional<std::uint64_t> PeImage::MapRva(std::uint64_t rva, std::uint64_t le
 // directory already seen on this walk means the offsets form a cycle.
 template <typename Match>
 std::optional<ResourceEntry> PeImage::FindEntry(std::uint32_t directoryOffset, Match match) {
-    if (std::find(visited_.begin(), visited_.end(), directoryOffset) != visited_.end()) {
+    if (std::find(m_Visited.begin(), m_Visited.end(), directoryOffset) != m_Visited.end()) {
         return std::nullopt;
     }
-    visited_.push_back(directoryOffset);
+    m_Visited.push_back(directoryOffset);
 
-    const std::uint64_t rva = std::uint64_t{resourceRva_} + directoryOffset;
+    const std::uint64_t rva = std::uint64_t{m_ResourceRva} + directoryOffset;
     const auto headerAt = MapRva(rva, kResourceDirectorySize);
     std::array<std::uint8_t, kResourceDirectorySize> header{};
-    if (!headerAt || !source_.Read(*headerAt, header)) {
+    if (!headerAt || !m_Source.Read(*headerAt, header)) {
         return std::nullopt;
     }
     const std::uint32_t entryCount = std::uint32_t{Le16(header, 12)} + Le16(header, 14);
@@ -287,7 +287,7 @@ std::optional<ResourceEntry> PeImage::FindEntry(std::uint32_t directoryOffset, M
     for (std::uint32_t first = 0; first < scanned; first += kEntryBatch) {
         const std::size_t n = std::min<std::size_t>(kEntryBatch, scanned - first);
         const std::span<std::uint8_t> entries(batch.data(), n * kResourceEntrySize);
-        if (!source_.Read(*entriesAt + first * kResourceEntrySize, entries)) {
+        if (!m_Source.Read(*entriesAt + first * kResourceEntrySize, entries)) {
             return std::nullopt;
         }
         for (std::size_t i = 0; i < n; ++i) {
@@ -324,9 +324,9 @@ std::string PeImage::FileVersion() {
     }
 
     const auto dataEntryAt =
-        MapRva(std::uint64_t{resourceRva_} + language->offset, kResourceDataEntrySize);
+        MapRva(std::uint64_t{m_ResourceRva} + language->offset, kResourceDataEntrySize);
     std::array<std::uint8_t, kResourceDataEntrySize> dataEntry{};
-    if (!dataEntryAt || !source_.Read(*dataEntryAt, dataEntry)) {
+    if (!dataEntryAt || !m_Source.Read(*dataEntryAt, dataEntry)) {
         return {};
     }
     const std::uint32_t dataRva = Le32(dataEntry, 0);
@@ -336,7 +336,7 @@ std::string PeImage::FileVersion() {
     // so nothing is allocated by a size taken from the file.
     const auto blockAt = MapRva(dataRva, dataSize);
     std::array<std::uint8_t, kVersionPrefixSize> block{};
-    if (dataSize < block.size() || !blockAt || !source_.Read(*blockAt, block)) {
+    if (dataSize < block.size() || !blockAt || !m_Source.Read(*blockAt, block)) {
         return {};
     }
     const std::uint16_t length = Le16(block, 0);

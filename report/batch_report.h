@@ -15,7 +15,7 @@
 // Look-ahead is bounded (Limits), so memory stays flat on huge trees and a
 // stop wastes little work.
 
-#include "digest/file_facts.h"
+#include "report/file_facts.h"
 
 #include <atomic>
 #include <condition_variable>

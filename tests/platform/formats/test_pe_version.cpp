@@ -2,7 +2,7 @@
 // from pefile, an independent reader; synthetic images are built here and
 // checked against pefile too, so the builder itself is not taken on trust.
 
-#include "platform/pe_version.h"
+#include "platform/formats/pe_version.h"
 
 #include <gtest/gtest.h>
 
@@ -91,18 +91,18 @@ public:
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
-        path_ = pattern;
+        m_Path = pattern;
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir() {
         std::error_code ec;
-        fs::remove_all(path_, ec);
+        fs::remove_all(m_Path, ec);
     }
-    const fs::path& path() const { return path_; }
+    const fs::path& path() const { return m_Path; }
 
 private:
-    fs::path path_;
+    fs::path m_Path;
 };
 
 void WriteFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
@@ -687,9 +687,9 @@ constexpr RealFile kRealFiles[] = {
 class PeVersionRealFile : public ::testing::TestWithParam<RealFile> {
 protected:
     void SetUp() override {
-        path_ = GetParam().FullPath();
-        if (!fs::exists(path_)) {
-            GTEST_SKIP() << path_ << " is missing (" << GetParam().source
+        m_Path = GetParam().FullPath();
+        if (!fs::exists(m_Path)) {
+            GTEST_SKIP() << m_Path << " is missing (" << GetParam().source
                          << "; scripts/install-deps installs the packages)";
         }
         if (!PefileAvailable()) {
@@ -697,58 +697,58 @@ protected:
         }
         // One pefile run per file for the whole program.
         static std::map<std::string, std::optional<PefileFacts>> cache;
-        auto [it, added] = cache.try_emplace(path_);
+        auto [it, added] = cache.try_emplace(m_Path);
         if (added) {
-            it->second = AskPefile(path_);
+            it->second = AskPefile(m_Path);
         }
-        ASSERT_TRUE(it->second) << "pefile could not read " << path_;
-        facts_ = *it->second;
-        ASSERT_NE(facts_.version, "none") << "pefile finds no version record";
-        bytes_ = ReadWholeFile(path_);
-        ASSERT_FALSE(bytes_.empty());
+        ASSERT_TRUE(it->second) << "pefile could not read " << m_Path;
+        m_Facts = *it->second;
+        ASSERT_NE(m_Facts.version, "none") << "pefile finds no version record";
+        m_Bytes = ReadWholeFile(m_Path);
+        ASSERT_FALSE(m_Bytes.empty());
     }
 
-    std::string path_;
-    PefileFacts facts_;
-    Bytes bytes_;
+    std::string m_Path;
+    PefileFacts m_Facts;
+    Bytes m_Bytes;
 };
 
 TEST_P(PeVersionRealFile, AgreesWithPefile) {
-    EXPECT_EQ(GetFileVersion(path_), facts_.version);
-    EXPECT_EQ(GetFileVersionFromBytes(bytes_), facts_.version);
+    EXPECT_EQ(GetFileVersion(m_Path), m_Facts.version);
+    EXPECT_EQ(GetFileVersionFromBytes(m_Bytes), m_Facts.version);
 }
 
 TEST_P(PeVersionRealFile, TruncatedAtEveryKibAndStructureEdge) {
     std::vector<std::uint64_t> lengths;
-    for (std::uint64_t n = 0; n <= bytes_.size(); n += 1024) {
+    for (std::uint64_t n = 0; n <= m_Bytes.size(); n += 1024) {
         lengths.push_back(n);
     }
-    for (const std::uint64_t m : facts_.marks) {
+    for (const std::uint64_t m : m_Facts.marks) {
         lengths.insert(lengths.end(), {m - 1, m, m + 1});
     }
-    lengths.push_back(bytes_.size());
+    lengths.push_back(m_Bytes.size());
     for (const std::uint64_t n : lengths) {
-        if (n > bytes_.size()) {
+        if (n > m_Bytes.size()) {
             continue;
         }
-        ASSERT_EQ(GetFileVersionFromBytes(Prefix(bytes_, n)),
-                  n >= facts_.need ? facts_.version : "")
-            << "prefix of " << n << " bytes (record complete at " << facts_.need << ")";
+        ASSERT_EQ(GetFileVersionFromBytes(Prefix(m_Bytes, n)),
+                  n >= m_Facts.need ? m_Facts.version : "")
+            << "prefix of " << n << " bytes (record complete at " << m_Facts.need << ")";
     }
 }
 
 TEST_P(PeVersionRealFile, TruncatedCopiesOnDisk) {
     TempDir dir;
     const fs::path file = dir.path() / "cut.dll";
-    for (const std::uint64_t n : {facts_.need - 1, facts_.need}) {
-        WriteFile(file, Prefix(bytes_, n));
-        EXPECT_EQ(GetFileVersion(file), n >= facts_.need ? facts_.version : "") << n;
+    for (const std::uint64_t n : {m_Facts.need - 1, m_Facts.need}) {
+        WriteFile(file, Prefix(m_Bytes, n));
+        EXPECT_EQ(GetFileVersion(file), n >= m_Facts.need ? m_Facts.version : "") << n;
     }
 }
 
 TEST_P(PeVersionRealFile, DamagedCopiesGiveEmptyText) {
     const auto damaged = [&](std::uint64_t at, std::uint32_t value, int width) {
-        Bytes copy = bytes_;
+        Bytes copy = m_Bytes;
         const auto i = static_cast<std::size_t>(at);
         if (width == 2) {
             Put16(copy, i, value);
@@ -757,13 +757,13 @@ TEST_P(PeVersionRealFile, DamagedCopiesGiveEmptyText) {
         }
         return GetFileVersionFromBytes(copy);
     };
-    EXPECT_EQ(damaged(0x3C, 0xFFFFFFFF, 4), "");                    // e_lfanew
-    EXPECT_EQ(damaged(facts_.root + 12, 0xFFFF, 2), "");            // named entries
-    EXPECT_EQ(damaged(facts_.root + 14, 0xFFFF, 2), "");            // id entries
-    EXPECT_EQ(damaged(facts_.versionEntry + 4, 0x80000000, 4), ""); // cycle to the root
-    EXPECT_EQ(damaged(facts_.versionEntry + 4, 0xFFFFFFFF, 4), "");
-    EXPECT_EQ(damaged(facts_.dataEntry, 0xFFFFFFFF, 4), "");     // data RVA
-    EXPECT_EQ(damaged(facts_.dataEntry + 4, 0xFFFFFFFF, 4), ""); // data size
+    EXPECT_EQ(damaged(0x3C, 0xFFFFFFFF, 4), "");                     // e_lfanew
+    EXPECT_EQ(damaged(m_Facts.root + 12, 0xFFFF, 2), "");            // named entries
+    EXPECT_EQ(damaged(m_Facts.root + 14, 0xFFFF, 2), "");            // id entries
+    EXPECT_EQ(damaged(m_Facts.versionEntry + 4, 0x80000000, 4), ""); // cycle to the root
+    EXPECT_EQ(damaged(m_Facts.versionEntry + 4, 0xFFFFFFFF, 4), "");
+    EXPECT_EQ(damaged(m_Facts.dataEntry, 0xFFFFFFFF, 4), "");     // data RVA
+    EXPECT_EQ(damaged(m_Facts.dataEntry + 4, 0xFFFFFFFF, 4), ""); // data size
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, PeVersionRealFile, ::testing::ValuesIn(kRealFiles),

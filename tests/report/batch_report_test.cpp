@@ -1,8 +1,8 @@
 // The pipelined batch: the same facts as one file at a time, in list order,
 // whatever the look-ahead; a stop at any moment ends it promptly.
 
-#include "digest/batch_report.h"
-#include "digest/report.h"
+#include "report/batch_report.h"
+#include "report/report.h"
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>

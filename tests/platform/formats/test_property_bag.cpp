@@ -1,4 +1,4 @@
-#include "platform/property_bag.h"
+#include "platform/formats/property_bag.h"
 
 #include <QBuffer>
 #include <QImageWriter>
