@@ -1,6 +1,6 @@
 #include "skin/skin_store_cache.h"
 
-#include "platform/file_query.h"
+#include "platform/os/file_query.h"
 #include "skin/skin_file.h"
 
 #include <QCoreApplication>

@@ -9,7 +9,7 @@
 // The cache belongs to the application object (a child of it, made on first
 // use) and dies with it; without an application object nothing is cached.
 
-#include "platform/property_bag.h"
+#include "platform/formats/property_bag.h"
 
 #include <QObject>
 
