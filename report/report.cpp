@@ -1,5 +1,7 @@
 #include "report/report.h"
 
+#include "platform/formats/name_escape.h"
+
 #include <charconv>
 #include <cstdint>
 
@@ -17,76 +19,6 @@ constexpr std::string_view kCrcLabel = "CRC32值 ：";
 constexpr std::string_view kSha1Label = "SHA1值   ：";
 constexpr std::string_view kMd5Label = "MD5值     ：";
 constexpr std::string_view kLineEnd = "\r\n";
-
-// U+FFFD REPLACEMENT CHARACTER in UTF-8.
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// Length of the valid UTF-8 sequence at the start of text, or 0 when it is not
-// one (overlong forms, surrogates and code points past U+10FFFF are invalid).
-std::size_t ValidSequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
-    const std::uint8_t lead = byte(0);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    std::uint8_t low = 0x80;
-    std::uint8_t high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) {
-        return 0;
-    }
-    if (byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-bool IsControl(std::string_view sequence) {
-    if (sequence.size() == 1) {
-        const auto c = static_cast<std::uint8_t>(sequence[0]);
-        return c < 0x20 || c == 0x7F;
-    }
-    // C1 controls U+0080..U+009F: C2 80 .. C2 9F.
-    return sequence.size() == 2 && static_cast<std::uint8_t>(sequence[0]) == 0xC2 &&
-           static_cast<std::uint8_t>(sequence[1]) <= 0x9F;
-}
-
-void AppendDisplayText(std::string& out, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const std::size_t length = ValidSequenceLength(bytes);
-        if (length == 0) {
-            // One replacement per byte that starts no valid sequence.
-            out += kReplacement;
-            bytes.remove_prefix(1);
-            continue;
-        }
-        const std::string_view sequence = bytes.substr(0, length);
-        if (IsControl(sequence)) {
-            out += kReplacement;
-        } else {
-            out += sequence;
-        }
-        bytes.remove_prefix(length);
-    }
-}
 
 void AppendHex8(std::string& out, std::uint32_t value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -107,10 +39,7 @@ void AppendDecimal(std::string& out, std::uint64_t value) {
 } // namespace
 
 std::string DisplayText(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    AppendDisplayText(text, bytes);
-    return text;
+    return platform::EscapeName(bytes);
 }
 
 void AppendReportBlock(std::string& out, std::string_view displayPath, const FileFacts& facts,
@@ -125,7 +54,7 @@ void AppendReportBlock(std::string& out, std::string_view displayPath, const Fil
     };
 
     shown(kNameLabel);
-    AppendDisplayText(out, displayPath);
+    platform::AppendEscapedName(out, displayPath);
     out += kLineEnd;
 
     if (options.ShowVersion && !facts.version.empty()) {

@@ -70,10 +70,11 @@ void AppendReportBlock(std::string& out, std::string_view displayPath, const Fil
 std::string FormatReportBlock(std::string_view displayPath, const FileFacts& facts,
                               const ReportOptions& options, const ReportServices& services);
 
-// A path's bytes made fit to show: invalid UTF-8 sequences become U+FFFD, and
-// so do control characters (a name holding CR or LF must not be able to write
-// lines of its own into the report). Valid text without controls comes back
-// unchanged.
+// A path's bytes made fit to show, in the visible, reversible escape of
+// platform/formats/name_escape.h: control characters, bytes that are not
+// UTF-8, bidirectional controls and the backslash are written as escapes, so
+// a name can neither write lines of its own into the report nor look like
+// another name. Valid text without them comes back unchanged.
 std::string DisplayText(std::string_view bytes);
 
 } // namespace varnel

@@ -374,18 +374,15 @@ TEST(FileFacts, FiveGibFileShowsItsTrueSize) {
     EXPECT_EQ(facts.size, size);
 }
 
-TEST(DisplayText, ValidTextIsKeptOthersReplaced) {
+TEST(DisplayText, NameLineUsesTheVisibleEscape) {
     EXPECT_EQ(DisplayText("/data/简体/a b.txt"), "/data/简体/a b.txt");
-    EXPECT_EQ(DisplayText("a\xFF"
-                          "b"),
-              "a\xEF\xBF\xBD"
-              "b");
-    // Truncated sequence, overlong form, surrogate half.
-    EXPECT_EQ(DisplayText("\xE6\x96"), "\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_EQ(DisplayText("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_EQ(DisplayText("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     // A name cannot forge report lines with its own CR LF.
-    EXPECT_EQ(DisplayText("x\r\nMD5"), "x\xEF\xBF\xBD\xEF\xBF\xBDMD5");
+    EXPECT_EQ(DisplayText("x\r\nMD5"), "x\\r\\nMD5");
+    const FileFacts facts;
+    ReportOptions options;
+    options.ShowSHA1 = false;
+    EXPECT_EQ(FormatReportBlock("a\nb\xFF", facts, options, {}),
+              "文件名称：a\\nb\\377\r\nMD5值     ：\r\n\r\n");
 }
 
 } // namespace

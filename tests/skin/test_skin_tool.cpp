@@ -269,4 +269,44 @@ TEST_F(SkinToolTest, UnpackWritesOnlyInsideItsFolder) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("Caption"))) << r.err.toStdString();
 }
 
+TEST_F(SkinToolTest, HostileEntryNamesReachNeitherTheTerminalNorValuesRaw) {
+    struct Hostile {
+        QString name;
+        const char* shown;
+    };
+    const Hostile names[] = {
+        {QStringLiteral("CLEAR\x1B[2J"), "CLEAR\\033[2J"},
+        {QStringLiteral("CR\rOK"), "CR\\rOK"},
+        {QString::fromUtf16(u"N\0UL", 4), "N\\000UL"},
+        {QString::fromUtf16(u"bidi\u202Etxt"), "bidi\\u202Etxt"},
+    };
+    PropertyBag bag;
+    for (const Hostile& h : names) {
+        bag.SetValue(h.name, std::int16_t{7});
+    }
+    ASSERT_TRUE(varnel::WriteSkinFile(Native(path("hostile.dll")), bag));
+
+    const Result list = RunTool({"list", path("hostile.dll")});
+    EXPECT_EQ(list.status, 0) << list.err.toStdString();
+    for (const Hostile& h : names) {
+        EXPECT_TRUE(list.out.contains(QString::fromUtf8(h.shown))) << h.shown;
+    }
+    // Nothing cut the listing short: the summary follows every entry.
+    EXPECT_TRUE(list.out.contains(QStringLiteral("4 entries"))) << list.out.toStdString();
+    for (const QChar c : list.out) {
+        EXPECT_TRUE(c == QLatin1Char('\n') ||
+                    (c.unicode() >= 0x20 && c.unicode() != 0x7F && c.unicode() != 0x202E))
+            << "raw character " << static_cast<int>(c.unicode());
+    }
+
+    const Result unpack = RunTool({"unpack", path("hostile.dll"), path("hostile")});
+    QFile values(path("hostile/values.txt"));
+    ASSERT_TRUE(values.open(QIODevice::ReadOnly));
+    const QByteArray written = values.readAll();
+    EXPECT_FALSE(written.contains("CLEAR") || written.contains("CR") || written.contains("UL") ||
+                 written.contains("bidi"))
+        << written.toStdString();
+    EXPECT_EQ(unpack.err.count(QStringLiteral("left out")), 4) << unpack.err.toStdString();
+}
+
 } // namespace

@@ -11,7 +11,18 @@ int main(int argc, char** argv) {
     QString out;
     QString err;
     const int status = varnel::skintool::Run(QCoreApplication::arguments().mid(1), out, err);
-    std::fputs(out.toLocal8Bit().constData(), stdout);
-    std::fputs(err.toLocal8Bit().constData(), stderr);
+    // Written by length: the text is never cut at a NUL, and a failed write
+    // of the output is a failure of the run.
+    const QByteArray outBytes = out.toLocal8Bit();
+    const QByteArray errBytes = err.toLocal8Bit();
+    const bool written =
+        std::fwrite(outBytes.constData(), 1, static_cast<std::size_t>(outBytes.size()), stdout) ==
+            static_cast<std::size_t>(outBytes.size()) &&
+        std::fflush(stdout) == 0;
+    std::fwrite(errBytes.constData(), 1, static_cast<std::size_t>(errBytes.size()), stderr);
+    if (!written && status == varnel::skintool::kExitOk) {
+        std::fputs("varnel-skin: cannot write the output\n", stderr);
+        return varnel::skintool::kExitFailure;
+    }
     return status;
 }

@@ -1,5 +1,7 @@
 #include "tools/varnel-skin/skin_tool.h"
 
+#include "platform/formats/name_escape.h"
+
 #include "skin/skin_entries.h"
 #include "skin/skin_file.h"
 
@@ -93,6 +95,15 @@ std::optional<Colour> ParseColour(const QString& text) {
     return std::nullopt;
 }
 
+// Outside text (entry names, text values) as the tool prints it: in the
+// visible escape of names, so that no control character, stray byte or
+// bidirectional control reaches the terminal or a file as it is.
+QString Shown(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return QString::fromStdString(platform::EscapeName(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
+
 bool IsPlainFileName(const QString& name) {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]{1,64}$"));
     return plain.match(name).hasMatch();
@@ -101,7 +112,7 @@ bool IsPlainFileName(const QString& name) {
 QString ValueText(const PropertyValue& value) {
     switch (platform::KindOf(value)) {
     case PropertyKind::Text:
-        return QStringLiteral("\"%1\"").arg(std::get<QString>(value));
+        return QStringLiteral("\"%1\"").arg(Shown(std::get<QString>(value)));
     case PropertyKind::Int32:
         return QString::number(std::get<std::int32_t>(value));
     case PropertyKind::Int16:
@@ -122,7 +133,7 @@ QString ValueText(const PropertyValue& value) {
     case PropertyKind::Font: {
         const StdFont& f = std::get<StdFont>(value);
         QString s = QStringLiteral("%1 %2pt weight %3 charset %4")
-                        .arg(f.family)
+                        .arg(Shown(f.family))
                         .arg(f.pointSize)
                         .arg(f.weight)
                         .arg(f.charset);
@@ -314,7 +325,15 @@ bool UnpackToFolder(const PropertyBag& bag, const fs::path& dir, QStringList* wa
                                     "# Colours: #RRGGBB or the Windows layout &HBBGGRR&.\n");
     for (const PropertyBag::Entry& e : bag.entries()) {
         const PropertyKind kind = platform::KindOf(e.value);
-        if (kind == PropertyKind::Int16 || kind == PropertyKind::Int32) {
+        const bool number = kind == PropertyKind::Int16 || kind == PropertyKind::Int32;
+        if ((number || kind == PropertyKind::Colour) && !IsPlainFileName(e.name)) {
+            // values.txt is read back line by line: a name of any other shape
+            // could write lines of its own there.
+            warnings->append(QStringLiteral("entry \"%1\" left out: its name is not a plain name")
+                                 .arg(Shown(e.name)));
+            continue;
+        }
+        if (number) {
             values += QStringLiteral("%1 = %2\n").arg(e.name, ValueText(e.value));
             continue;
         }
@@ -324,16 +343,17 @@ bool UnpackToFolder(const PropertyBag& bag, const fs::path& dir, QStringList* wa
             continue;
         }
         if (kind != PropertyKind::Picture) {
-            warnings->append(QStringLiteral("entry %1 (%2) left out: only pictures, integers "
-                                            "and colours are unpacked")
-                                 .arg(e.name, QLatin1String(platform::PropertyKindName(kind))));
+            warnings->append(
+                QStringLiteral("entry %1 (%2) left out: only pictures, integers "
+                               "and colours are unpacked")
+                    .arg(Shown(e.name), QLatin1String(platform::PropertyKindName(kind))));
             continue;
         }
         const QImage& image = std::get<QImage>(e.value);
         if (!IsPlainFileName(e.name)) {
             warnings->append(QStringLiteral("picture entry \"%1\" left out: its name is not a "
                                             "plain file name")
-                                 .arg(e.name));
+                                 .arg(Shown(e.name)));
             continue;
         }
         if (image.isNull()) {
@@ -364,7 +384,7 @@ QString ListEntries(const PropertyBag& bag) {
     QString text;
     for (const PropertyBag::Entry& e : bag.entries()) {
         text += QStringLiteral("%1 %2 %3\n")
-                    .arg(e.name, -16)
+                    .arg(Shown(e.name), -16)
                     .arg(QLatin1String(platform::PropertyKindName(platform::KindOf(e.value))), -8)
                     .arg(ValueText(e.value));
     }

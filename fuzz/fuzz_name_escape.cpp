@@ -1,0 +1,29 @@
+// The name escape on arbitrary bytes: the escape must give the bytes back,
+// and what it shows must be valid UTF-8 free of controls.
+#include "platform/formats/name_escape.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::string shown = varnel::platform::EscapeName(bytes);
+    for (const char c : shown) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            std::abort();
+        }
+    }
+    // Unescaping arbitrary text must never fail unsafely either.
+    (void)varnel::platform::UnescapeName(bytes);
+    if (varnel::platform::UnescapeName(shown) != std::string(bytes)) {
+        std::abort();
+    }
+    // A second escape leaves no control either and unescapes to the first.
+    if (varnel::platform::UnescapeName(varnel::platform::EscapeName(shown)) != shown) {
+        std::abort();
+    }
+    return 0;
+}
