@@ -107,10 +107,9 @@ DateTextFormatter::DateTextFormatter(const QLocale& locale)
       m_TimeForm(
           ReplaceDayPeriodFields(StripTimeZoneFields(locale.timeFormat(QLocale::LongFormat)))) {}
 
-std::string DateTextFormatter::Format(std::chrono::system_clock::time_point time) const {
-    // A date value holds whole seconds; the text shows no fraction either.
-    const auto seconds = std::chrono::floor<std::chrono::seconds>(time).time_since_epoch().count();
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds));
+std::string DateTextFormatter::Format(std::chrono::sys_seconds time) const {
+    const QDateTime local =
+        QDateTime::fromSecsSinceEpoch(static_cast<qint64>(time.time_since_epoch().count()));
     if (!local.isValid()) {
         return {};
     }
@@ -122,7 +121,7 @@ std::string DateTextFormatter::Format(std::chrono::system_clock::time_point time
     return text.toStdString();
 }
 
-std::string FormatModifiedTime(std::chrono::system_clock::time_point time) {
+std::string FormatModifiedTime(std::chrono::sys_seconds time) {
     return DateTextFormatter().Format(time);
 }
 

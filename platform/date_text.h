@@ -22,7 +22,8 @@ public:
     DateTextFormatter(); // QLocale::system()
     explicit DateTextFormatter(const QLocale& locale);
 
-    std::string Format(std::chrono::system_clock::time_point time) const;
+    // Any time a file system can hold, before 1970 and after 2262 too.
+    std::string Format(std::chrono::sys_seconds time) const;
 
     const QString& dateForm() const noexcept { return m_DateForm; }
     const QString& timeForm() const noexcept { return m_TimeForm; }
@@ -34,7 +35,7 @@ private:
 };
 
 // Date text of time for the system locale (UTF-8).
-std::string FormatModifiedTime(std::chrono::system_clock::time_point time);
+std::string FormatModifiedTime(std::chrono::sys_seconds time);
 
 // A QLocale date-time form with its time-zone fields ("t" ... "tttt") taken
 // out, together with the blanks, brackets and comma that set them off.

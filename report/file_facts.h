@@ -48,7 +48,7 @@ enum class ReadFailure {
 struct FileFacts {
     // From the directory entry; absent when it cannot be read (missing path).
     std::optional<std::uint64_t> size;
-    std::optional<std::chrono::system_clock::time_point> modified;
+    std::optional<std::chrono::sys_seconds> modified;
 
     // Empty when not asked for, when the file has no version record, or when
     // the query failed.

@@ -27,7 +27,7 @@ struct ReportServices {
     std::function<std::string(std::string_view)> convert;
     // Local date-time text of the user's locale (short date, blank, long
     // time; date alone at exactly midnight); UTF-8.
-    std::function<std::string(std::chrono::system_clock::time_point)> formatTime;
+    std::function<std::string(std::chrono::sys_seconds)> formatTime;
     // The file's version text ("1.2.3.4"), empty when it has none. Called
     // while facts are gathered, possibly on worker threads: must be
     // thread-safe.

@@ -25,10 +25,9 @@ ReportServices MakeReportServices() {
         std::string text;
     };
     auto state = std::make_shared<TimeText>();
-    services.formatTime = [state](std::chrono::system_clock::time_point time) {
-        const auto second = std::chrono::floor<std::chrono::seconds>(time);
+    services.formatTime = [state](std::chrono::sys_seconds second) {
         if (state->second != second) {
-            state->text = state->formatter.Format(time);
+            state->text = state->formatter.Format(second);
             state->second = second;
         }
         return state->text;

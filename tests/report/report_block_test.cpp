@@ -45,10 +45,8 @@ ReportOptions OnlyMd5() {
 // epoch, a fixed version for every path.
 ReportServices FakeServices() {
     ReportServices s;
-    s.formatTime = [](std::chrono::system_clock::time_point t) {
-        return "T" +
-               std::to_string(
-                   std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count());
+    s.formatTime = [](std::chrono::sys_seconds t) {
+        return "T" + std::to_string(t.time_since_epoch().count());
     };
     s.fileVersion = [](const std::filesystem::path&) { return std::string("1.2.3.4"); };
     return s;

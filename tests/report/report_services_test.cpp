@@ -34,7 +34,7 @@ TEST_F(ReportServicesTest, TimeAndVersionComeFromThePlatform) {
     const ReportServices services = MakeReportServices();
     ASSERT_TRUE(services.formatTime);
     ASSERT_TRUE(services.fileVersion);
-    const auto now = std::chrono::system_clock::now();
+    const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
     EXPECT_EQ(services.formatTime(now), platform::FormatModifiedTime(now));
 
     test::ScratchDir dir;

@@ -84,6 +84,27 @@ TEST_F(FileQuery, EntryAttributes) {
     EXPECT_FALSE(QueryEntry("").has_value());
 }
 
+TEST_F(FileQuery, ModifiedTimeOfAnyDateTheFileSystemHolds) {
+    const auto file = MakeFile("when.bin", "x");
+    // Before 1970, the 64-bit nanosecond limit (2262-04-11), past it, ext4's end.
+    for (const std::int64_t seconds :
+         {std::int64_t{-2208970739}, std::int64_t{0}, std::int64_t{9223372036},
+          std::int64_t{9223372037}, std::int64_t{17179869183}}) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 250}};
+        if (::utimensat(AT_FDCWD, file.c_str(), times, 0) != 0) {
+            continue; // a file system that cannot hold the date
+        }
+        // The file system may round or bound the time (ext4 ends in 2446):
+        // what it holds is what the query must give.
+        struct stat held {};
+        ASSERT_EQ(::stat(file.c_str(), &held), 0);
+        const auto info = QueryEntry(file);
+        ASSERT_TRUE(info.has_value());
+        EXPECT_EQ(info->modified.time_since_epoch().count(), held.st_mtim.tv_sec) << seconds;
+        EXPECT_EQ(info->modifiedNanoseconds, held.st_mtim.tv_nsec) << seconds;
+    }
+}
+
 TEST_F(FileQuery, FindNormalFileAcceptsOnlyVisibleRegularFiles) {
     std::int32_t error = -1;
     EXPECT_TRUE(FindNormalFile(MakeFile("plain.txt", "abc"), error));
