@@ -854,6 +854,10 @@ bool Skin_Caption::event(QEvent* event) {
     } else if (event->type() == QEvent::ParentChange && parentWidget() != nullptr) {
         parentWidget()->installEventFilter(this);
     }
+    // Leaving the control ends a hover as leaving the band does.
+    if (event->type() == QEvent::Leave && m_ControlBox && m_OverButton) {
+        ShowNormalButtons();
+    }
     return QWidget::event(event);
 }
 
@@ -864,6 +868,12 @@ void Skin_Caption::UserControl_MouseMove(float x, float y) {
     const double bandTop = m_FromTop;
     const double bandBottom = static_cast<double>(m_FromTop) + ImageHeight(m_CloseImage.get());
     if (!(static_cast<float>(bandTop) < y && y < static_cast<float>(bandBottom))) {
+        // Off the band the pointer is over no button: the hover ends here, so
+        // that a later press or click away from the buttons never acts on the
+        // button hovered last.
+        if (m_OverButton) {
+            ShowNormalButtons();
+        }
         return;
     }
     const CaptionButtonRow row = ButtonRow();
@@ -891,13 +901,17 @@ void Skin_Caption::UserControl_MouseMove(float x, float y) {
             m_OverButton = true;
         }
     } else {
-        ShowButtonImage(CaptionButton::Close, "CLOSE");
-        if (m_Style != 0) {
-            ShowButtonImage(CaptionButton::MaxRestore, m_Maximized == 1 ? "RES1" : "MAX");
-            ShowButtonImage(CaptionButton::Minimise, "MIN");
-        }
-        m_OverButton = false;
+        ShowNormalButtons();
     }
+}
+
+void Skin_Caption::ShowNormalButtons() {
+    ShowButtonImage(CaptionButton::Close, "CLOSE");
+    if (m_Style != 0) {
+        ShowButtonImage(CaptionButton::MaxRestore, m_Maximized == 1 ? "RES1" : "MAX");
+        ShowButtonImage(CaptionButton::Minimise, "MIN");
+    }
+    m_OverButton = false;
 }
 
 void Skin_Caption::UserControl_MouseDown() {

@@ -28,6 +28,11 @@
 // store and drawing the normal button images), while the mouse handlers draw
 // hover and pressed images onto the surface between repaints; a repaint of
 // the buttons' place shows their normal images again.
+//
+// Press, release and click act on the button the last pointer movement found
+// the pointer over. That hover ends when the pointer moves into the band of
+// the buttons but off every button, out of the band, or off the control; so
+// a click away from the buttons never acts on one.
 
 #include "platform/property_bag.h"
 
@@ -202,6 +207,9 @@ private:
     // Loads the named image of a button into its holder and draws it at the
     // button's place, to be shown without a layout pass.
     void ShowButtonImage(CaptionButton button, const char* entry);
+    // The close, maximise or restore and minimise buttons' normal images; the
+    // pointer is over no button.
+    void ShowNormalButtons();
     // Writes the failed work-area query's message at the text position.
     void WriteWorkAreaFailure();
     void Flush(const QRect& rect);
