@@ -19,6 +19,7 @@
 #include <QPalette>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -612,7 +613,7 @@ void Skin_Caption::paintEvent(QPaintEvent* event) {
         QPainter surface(&m_Surface);
         surface.setClipRegion(region);
         surface.fillRect(m_Surface.rect(), m_OwnBackColour.toQColor());
-        m_TextY = 0;
+        m_MessageShown = false;
         m_Painting = true;
         UserControl_Paint(surface);
         m_Painting = false;
@@ -661,20 +662,41 @@ void Skin_Caption::ShowButtonImage(CaptionButton button, const char* entry) {
 }
 
 void Skin_Caption::WriteWorkAreaFailure() {
+    // Once written, the message stays until the next repaint; a second
+    // failure before then finds it there.
+    if (m_MessageShown) {
+        return;
+    }
     EnsureSurface();
     if (m_Surface.isNull()) {
         return;
     }
+    // The text goes after the caption text, in the middle of the bar's
+    // height, so that it covers neither the icon nor the caption.
     const QString text = QString::fromUtf8(kWorkAreaFailure);
     const QFontMetrics metrics(font());
-    const QRect place(0, m_TextY, metrics.horizontalAdvance(text) + 1, metrics.height());
+    QRect place(Label1->geometry().right() + 9, (height() - metrics.height()) / 2,
+                metrics.horizontalAdvance(text) + 1, metrics.height());
+    // It ends before the buttons.
+    const CaptionButtonRow row = ButtonRow();
+    int end = width();
+    if (m_SHOWONTOP) {
+        end = row.PlacedLeft(CaptionButton::OnTop);
+    } else if (m_ControlBox) {
+        end = row.PlacedLeft(m_Style != 0 ? CaptionButton::Minimise : CaptionButton::Close);
+    }
+    place.setRight(std::min(place.right(), end - m_IconSpace - 1));
+    if (place.isEmpty()) {
+        return;
+    }
     {
         QPainter painter(&m_Surface);
+        painter.setClipRect(place);
         painter.setFont(font());
         painter.setPen(m_OwnForeColour.toQColor());
         painter.drawText(place, Qt::AlignLeft | Qt::AlignTop, text);
     }
-    m_TextY += metrics.height();
+    m_MessageShown = true;
     Flush(place);
 }
 

@@ -210,7 +210,7 @@ private:
     // The close, maximise or restore and minimise buttons' normal images; the
     // pointer is over no button.
     void ShowNormalButtons();
-    // Writes the failed work-area query's message at the text position.
+    // Writes the failed work-area query's message onto the bar.
     void WriteWorkAreaFailure();
     void Flush(const QRect& rect);
     void SetCaptionText();
@@ -271,8 +271,8 @@ private:
 
     qint64 m_IconKey = 0; // the owner's icon that Image1 shows
     QImage m_Surface;
-    QRegion m_Flushed; // drawn onto the surface outside a repaint, to be shown
-    int m_TextY = 0;   // where the next line of text goes on the surface
+    QRegion m_Flushed;           // drawn onto the surface outside a repaint, to be shown
+    bool m_MessageShown = false; // the failed query's message, until a repaint
     bool m_Painting = false;
     bool m_DesignMode = false;
     bool m_PressedHere = false; // a press on the surface, waiting for its release

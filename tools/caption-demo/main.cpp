@@ -2,16 +2,18 @@
 // three skinned borders, for trying the caption's buttons, double-click
 // maximise, dragging and (with style 1) border sizing by hand.
 //
-//   caption-demo [--style N] [--ontop-button] [skin file]
+//   caption-demo [--style N] [--ontop-button] [--no-work-area] [skin file]
 //
 // The skin defaults to Skins/Skin20.dll beside the program; the style to 1
-// (every button acts and the borders size the window). Keys: M asks the
-// system to maximise the window (the caption takes that over), T changes the
-// window title, Escape closes.
+// (every button acts and the borders size the window). --no-work-area makes
+// every work-area query fail, to see the message the caption then writes.
+// Keys: M asks the system to maximise the window (the caption takes that
+// over), T changes the window title, Escape closes.
 
 #include "platform/docking_host.h"
 #include "platform/property_bag.h"
 #include "platform/units.h"
+#include "platform/work_area.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_library.h"
@@ -75,6 +77,7 @@ int main(int argc, char** argv) {
         args.remove(at, 2);
     }
     const bool onTopButton = args.removeAll(QStringLiteral("--ontop-button")) > 0;
+    const bool noWorkArea = args.removeAll(QStringLiteral("--no-work-area")) > 0;
     const QString skin =
         args.isEmpty() ? QApplication::applicationDirPath() + QStringLiteral("/Skins/Skin20.dll")
                        : args.first();
@@ -92,6 +95,9 @@ int main(int argc, char** argv) {
     saved.WriteProperty(QStringLiteral("SHOWONTOP"), onTopButton, false);
     caption->UserControl_ReadProperties(saved);
     varnel::platform::DockingHost::For(&window)->setAlign(caption, varnel::platform::Align::Top);
+    if (noWorkArea) {
+        caption->setWorkAreaSource(std::make_unique<varnel::platform::FixedWorkArea>(std::nullopt));
+    }
 
     auto* left = new varnel::Skin_Border(&window);
     left->setBORDERTYPE(1);
