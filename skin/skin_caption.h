@@ -33,6 +33,11 @@
 // the pointer over. That hover ends when the pointer moves into the band of
 // the buttons but off every button, out of the band, or off the control; so
 // a click away from the buttons never acts on one.
+//
+// Maximising (the button, a double-click on the bar) fits the owner to the
+// desktop work area while its window state stays normal, and restoring gives
+// back the exact bounds it had; a maximise by the system is taken over the
+// same way at the next layout pass.
 
 #include "platform/property_bag.h"
 
