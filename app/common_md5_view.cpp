@@ -5,14 +5,20 @@
 #include "app/public_browse_folder_module.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
+#include "platform/docking_host.h"
 #include "platform/file_dialogs.h"
 #include "platform/link_opener.h"
+#include "platform/os/program_dir.h"
+#include "platform/formats/property_bag.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
 #include "report/batch_report.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_services.h"
+#include "skin/skin_border.h"
+#include "skin/skin_caption.h"
+#include "skin/skin_library.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,6 +53,9 @@ namespace {
 // Designed client area, in twips.
 constexpr int kClientWidthTwips = 7380;
 constexpr int kClientHeightTwips = 5085;
+// Outer size of the window framed by its skin, in twips.
+constexpr int kSkinnedWidthTwips = 7370;
+constexpr int kSkinnedHeightTwips = 5065;
 
 // The open-file dialog's filter, in the common dialog's form.
 constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.ocx|File (*.*)|*.*";
@@ -118,9 +127,13 @@ bool IsFolder(const std::string& nativePath) {
 } // namespace
 
 Common_MD5_View::Common_MD5_View(QWidget* parent)
+    : Common_MD5_View(platform::ProgramDir(), parent) {}
+
+Common_MD5_View::Common_MD5_View(const std::filesystem::path& programFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       CommonDialog1(std::make_unique<platform::QtDialogService>()),
-      m_LinkOpener(std::make_unique<platform::DesktopLinkOpener>()) {
+      m_LinkOpener(std::make_unique<platform::DesktopLinkOpener>()),
+      m_ProgramFolder(programFolder) {
     CreateControls();
     Form_Load();
 }
@@ -222,14 +235,44 @@ void Common_MD5_View::CreateControls() {
     Check5 = check("Check5", "文件大小.", true, {4820, 3360, 1095, 255});
     Check6 = check("Check6", "文件版本.", false, {6060, 3360, 1095, 255});
     Command7 = button("Command7", "更多工具", "More Tools", {4080, 4440, 990, 375});
-    // Tab places 13 to 16 belong to the skin's caption and border controls,
-    // which sit along the window's edges.
+
+    // Tab places 13 to 16: the skin's caption and border controls, docked
+    // along the window's edges. They take no focus, so Tab passes over them.
+    // Each loads the properties the window keeps for it; they stay hidden
+    // until the load procedure finds a usable skin.
+    Skin_Caption1 = new Skin_Caption(this);
+    Skin_Caption1->setObjectName(QStringLiteral("Skin_Caption1"));
+    Skin_Caption1->hide();
+    {
+        PropertyBag saved;
+        saved.SetValue(QStringLiteral("Style"), std::int32_t{3});
+        saved.SetValue(QStringLiteral("Font"), StdFont{QStringLiteral("Tahoma"), 8.25});
+        saved.SetValue(QStringLiteral("BackColor"), Colour::FromRgb(90, 126, 220));
+        Skin_Caption1->UserControl_ReadProperties(saved);
+    }
+    platform::DockingHost* const docking = platform::DockingHost::For(this);
+    docking->setAlign(Skin_Caption1, platform::Align::Top);
+    const auto border = [this, docking](const char* name, std::int32_t type, platform::Align edge) {
+        auto* control = new Skin_Border(this);
+        control->setObjectName(QString::fromLatin1(name));
+        control->hide();
+        PropertyBag saved;
+        saved.SetValue(QStringLiteral("BORDERTYPE"), type);
+        control->UserControl_ReadProperties(saved);
+        docking->setAlign(control, edge);
+        return control;
+    };
+    Skin_Border1 = border("Skin_Border1", 1, platform::Align::Left);
+    Skin_Border2 = border("Skin_Border2", 2, platform::Align::Right);
+    Skin_Border3 = border("Skin_Border3", 3, platform::Align::Bottom);
+
     Command6 = button("Command6", "比较", "Comp", {2160, 4440, 990, 360});
     Command8 = button("Command8", "关于作者", "About", {6000, 4440, 990, 375});
 
-    QWidget* const tabOrder[] = {Command1, Command4, Command3, Command5, Text1,
-                                 Command2, Check1,   Check2,   Check3,   Check4,
-                                 Check5,   Check6,   Command7, Command6, Command8};
+    QWidget* const tabOrder[] = {Command1,     Command4,     Command3, Command5,      Text1,
+                                 Command2,     Check1,       Check2,   Check3,        Check4,
+                                 Check5,       Check6,       Command7, Skin_Caption1, Skin_Border1,
+                                 Skin_Border2, Skin_Border3, Command6, Command8};
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
         QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
@@ -293,6 +336,26 @@ void Common_MD5_View::Form_Load() {
 
     m_StopRequested = false;
     Text1->viewport()->setAcceptDrops(true);
+
+    // The skin: every control gets the path before any is shown, the caption
+    // paints once, and the window takes the size that fits the frame.
+    m_SkinFile = QFile::decodeName(QByteArray::fromStdString(m_ProgramFolder.native())) +
+                 QStringLiteral("/Skins/Skin") + QStringLiteral("20.dll");
+    if (IsSkinUsable(m_SkinFile)) {
+        Skin_Caption1->setPath(m_SkinFile);
+        Skin_Border1->setPath(m_SkinFile);
+        Skin_Border2->setPath(m_SkinFile);
+        Skin_Border3->setPath(m_SkinFile);
+        Skin_Caption1->REDRAW();
+        Skin_Caption1->setVisible(true);
+        Skin_Border1->setVisible(true);
+        Skin_Border2->setVisible(true);
+        Skin_Border3->setVisible(true);
+        const int tpp = platform::TwipsPerPixel(this);
+        resize(platform::TwipsToPixels(kSkinnedWidthTwips, tpp),
+               platform::TwipsToPixels(kSkinnedHeightTwips, tpp));
+        show();
+    }
     // Without a usable skin the window keeps its designed size and is shown
     // frameless by Main; it is moved by dragging its background.
 }

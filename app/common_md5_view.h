@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,9 @@ class DialogService;
 class LinkOpener;
 } // namespace platform
 
+class Skin_Border;
+class Skin_Caption;
+
 class Common_MD5_View : public QWidget {
     Q_OBJECT
 
@@ -29,6 +33,10 @@ public:
     // Builds the window and runs its load procedure (Form_Load). The window
     // is left hidden; Main shows it.
     explicit Common_MD5_View(QWidget* parent = nullptr);
+    // The same with the program's folder given: the skin file is looked for
+    // in its Skins folder. When that file is usable, the load procedure gives
+    // it to the skin controls and shows the window in its skinned size.
+    explicit Common_MD5_View(const std::filesystem::path& programFolder, QWidget* parent = nullptr);
     ~Common_MD5_View() override;
 
     // Seams: the dialogs (open file, folder picker) and the link opener.
@@ -139,6 +147,10 @@ private:
     QLabel* Image2 = nullptr;
     QLabel* Image3 = nullptr;
     QLabel* Image4 = nullptr;
+    Skin_Caption* Skin_Caption1 = nullptr;
+    Skin_Border* Skin_Border1 = nullptr;
+    Skin_Border* Skin_Border2 = nullptr;
+    Skin_Border* Skin_Border3 = nullptr;
     std::unique_ptr<platform::DialogService> CommonDialog1;
     std::unique_ptr<platform::LinkOpener> m_LinkOpener;
 
@@ -149,6 +161,7 @@ private:
     std::string m_FolderPathNative;
     bool m_StopRequested = false;
     QString m_SkinFile;
+    std::filesystem::path m_ProgramFolder;
     ReportOptions m_Options;
 
     // The report text exactly as appended (UTF-8, CR LF), valid while the

@@ -1,0 +1,289 @@
+#pragma once
+
+// Skin_Caption: the reusable control that takes the place of a window's title
+// bar. It paints the bar from the skin store (three bar pieces, the window
+// buttons), shows the owning window's icon and caption text, and carries out
+// what the user does with the mouse on it: the buttons (close, minimise,
+// maximise or restore, stay-on-top), double-click maximise, and moving the
+// window by dragging the bar. It knows nothing of the window that embeds it:
+// the owner is its parent widget, read and written through its title, icon,
+// palette, window state and geometry.
+//
+// Make-up, front to back:
+//   Label1  the caption text in the front colour, at (XOFFSET + 17, YOFFSET)
+//   Label2  the same text in the back colour, one pixel left and up: a shadow
+//   Image1  the window's icon, 16 x 16, at (XOFFSET2, YOFFSET + 2)
+//
+// Style (which window buttons act):
+//   Style  min/max drawn  max reacts  double-click  close reacts  resize allows sizing
+//   0      no             no          no            yes           no
+//   1      yes            yes         yes           yes           yes
+//   2      yes            yes         yes           yes           no
+//   3      yes            no          no            yes           no
+//   4      yes            yes         yes           no            no
+// Any other value acts as 2. The minimise button reacts whenever it is drawn.
+//
+// Drawing is made onto a surface the control keeps: every repaint runs the
+// layout pass DrawCaption over the region being repainted (reading the skin
+// store and drawing the normal button images), while the mouse handlers draw
+// hover and pressed images onto the surface between repaints; a repaint of
+// the buttons' place shows their normal images again.
+//
+// Press, release and click act on the button the last pointer movement found
+// the pointer over. That hover ends when the pointer moves into the band of
+// the buttons but off every button, out of the band, or off the control; so
+// a click away from the buttons never acts on one.
+//
+// Maximising (the button, a double-click on the bar) fits the owner to the
+// desktop work area while its window state stays normal, and restoring gives
+// back the exact bounds it had; a maximise by the system is taken over the
+// same way at the next layout pass.
+
+#include "platform/formats/property_bag.h"
+
+#include <QImage>
+#include <QRegion>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+class QPainter;
+
+namespace varnel {
+
+namespace platform {
+class WorkAreaSource;
+} // namespace platform
+
+class Skin_clsBitmap;
+class Skin_clsOnTop;
+
+// The window buttons, by the numbers the control records for them.
+enum class CaptionButton : std::int32_t {
+    Close = 0,
+    Minimise = 1,
+    MaxRestore = 2, // maximise, or restore while the caption has maximised the window
+    OnTop = 3,
+};
+
+// The button row of the bar, right to left: close, maximise or restore,
+// minimise, stay-on-top, each as wide as its current image, with iconSpace
+// pixels between neighbours and fromRight pixels right of the close button.
+// A button keeps its place whether or not the buttons to its right are drawn.
+struct CaptionButtonRow {
+    double surfaceWidth = 0; // pixels
+    int fromRight = 0;
+    int iconSpace = 0;
+    int closeWidth = 0;
+    int maxWidth = 0;
+    int minWidth = 0;
+    int onTopWidth = 0;
+
+    // The exact left edge and the right edge (one past the last column).
+    double Left(CaptionButton button) const;
+    double Right(CaptionButton button) const;
+    // Where the image is drawn: Left rounded to the nearest pixel, halves to even.
+    int PlacedLeft(CaptionButton button) const;
+    // The button's hit range: Left < x < Right, compared in single precision,
+    // so the image's left-most column counts as outside.
+    bool Contains(CaptionButton button, float x) const;
+};
+
+class Skin_Caption : public QWidget {
+public:
+    // Initialize: makes the stay-on-top object.
+    explicit Skin_Caption(QWidget* parent = nullptr);
+    // Terminate: releases the picture holders.
+    ~Skin_Caption() override;
+
+    using QWidget::setFont;
+    using QWidget::setStyle;
+
+    // Properties. Each write stores the value and marks the property changed;
+    // only the writes of ONTOP, Path and Font have an effect at once.
+    bool ControlBox() const { return m_ControlBox; }
+    void setControlBox(bool value);
+    bool Movable() const { return m_Movable; }
+    void setMovable(bool value);
+    // Writing True puts the owner into the topmost band at once, False takes
+    // it out; the stay-on-top image follows at the next layout pass.
+    bool ONTOP() const { return m_ONTOP; }
+    void setONTOP(bool value);
+    // The full path of the skin file. Writing runs a layout pass.
+    QString Path() const { return m_Path; }
+    void setPath(const QString& value);
+    bool ShowIcon() const { return m_ShowIcon; }
+    void setShowIcon(bool value);
+    bool SHOWONTOP() const { return m_SHOWONTOP; }
+    void setSHOWONTOP(bool value);
+    std::int32_t Style() const { return m_Style; }
+    void setStyle(std::int32_t value);
+    // The control's record of the window state: 0 normal or minimised, 1
+    // maximised to the work area by this control, 2 maximised by the system
+    // and not yet taken over. Every layout pass sets it again; not saved.
+    std::int32_t Style2() const { return m_Style2; }
+    void setStyle2(std::int32_t value);
+
+    // Repaints the control now (the paint handling runs the layout pass).
+    void REDRAW();
+
+    // The control's own font: not the caption text's, which keeps its design
+    // font; used for the message of a failed work-area query. Writing runs a
+    // layout pass.
+    StdFont Font() const;
+    void setFont(const StdFont& value);
+
+    // The colours of the caption text's back copy (BackColor) and front copy
+    // (ForeColor). Each repaint sets both again from the skin's colours.
+    Colour BackColor() const { return m_Label2Colour; }
+    void setBackColor(Colour value);
+    Colour ForeColor() const { return m_Label1Colour; }
+    void setForeColor(Colour value);
+
+    // First placement in a designer: the container's font, docked along the
+    // top edge of the owner at its full width.
+    void UserControl_InitProperties();
+    // The persisted properties, with their keys, kinds and defaults:
+    //   "Path" text "", "Movable" True, "Style" integer 1, "ShowIcon" True,
+    //   "ControlBox" True, "ONTOP" False, "SHOWONTOP" False, "Font" (the
+    //   container's font), "BackColor" &H80000012, "ForeColor" &H00FFFFFF.
+    // Reading also makes SizingEnabled False and applies ONTOP to the owner.
+    void UserControl_ReadProperties(const PropertyBag& propBag);
+    void UserControl_WriteProperties(PropertyBag& propBag) const;
+
+    // The properties marked changed, for a host that saves them.
+    PropertyChangeLog& changeLog() { return m_Changes; }
+
+    // A control edited in a window designer: it reads no skin and keeps a
+    // height of 400 twips.
+    bool designMode() const { return m_DesignMode; }
+    void setDesignMode(bool designMode);
+
+    // Where the desktop work area comes from (the screen by default).
+    void setWorkAreaSource(std::unique_ptr<platform::WorkAreaSource> source);
+
+    // State, for hosts and tests.
+    bool MaximizedToWorkArea() const { return m_Maximized == 1; }
+    CaptionButton HotButton() const { return static_cast<CaptionButton>(m_HotButton); }
+    bool OverButton() const { return m_OverButton; }
+    // The pointer setting: 99 (custom) while Movable was read True, else 0.
+    std::int32_t MousePointer() const { return m_MousePointer; }
+    // The button row as the current button images place it.
+    CaptionButtonRow ButtonRow() const;
+    // What the surface shows now, hover and pressed images included.
+    const QImage& surface() const { return m_Surface; }
+
+    // The label font: "Trebuchet MS" bold 11.25 pt, with families after it
+    // that have the glyphs it lacks.
+    static QFont CaptionTextFont();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    enum class Order { PlaceThenSize, SizeThenPlace };
+
+    // Event procedures.
+    void UserControl_Paint(QPainter& painter);
+    void UserControl_Resize();
+    void UserControl_MouseMove(float x, float y);
+    void UserControl_MouseDown();
+    void UserControl_MouseUp();
+    void UserControl_Click();
+    void UserControl_DblClick();
+
+    // The layout pass; draws when a painter (onto the surface) is given.
+    void DrawCaption(QPainter* painter);
+    void TakeOverSystemMaximise();
+    bool MaximizeToWorkArea(Order order);
+    void RestoreFromWorkArea();
+    void DragWindow();
+
+    // Loads the named image of a button into its holder and draws it at the
+    // button's place, to be shown without a layout pass.
+    void ShowButtonImage(CaptionButton button, const char* entry);
+    // The close, maximise or restore and minimise buttons' normal images; the
+    // pointer is over no button.
+    void ShowNormalButtons();
+    // Writes the failed work-area query's message onto the bar.
+    void WriteWorkAreaFailure();
+    void Flush(const QRect& rect);
+    void SetCaptionText();
+    void SetHeight(int pixels);
+    void EnsureSurface();
+    Skin_clsBitmap* Holder(CaptionButton button) const;
+    Skin_clsOnTop& OnTop();
+
+    // The owner's window state: 0 normal, 1 minimised, 2 maximised.
+    int OwnerWindowState() const;
+    void SetOwnerWindowStateNormal();
+    int TwipsPerPixel() const;
+
+    // Constituents.
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Image1 = nullptr;
+
+    // State.
+    std::uint8_t m_Maximized = 0;
+    std::int32_t m_RestoreWidth = 0;
+    std::int32_t m_RestoreHeight = 0;
+    std::int32_t m_RestoreLeft = 0;
+    std::int32_t m_RestoreTop = 0;
+    PropertyBag m_SkinStore;
+    QString m_Path;
+    std::unique_ptr<Skin_clsOnTop> m_OnTop;
+    std::unique_ptr<Skin_clsBitmap> m_TopLeft;
+    std::unique_ptr<Skin_clsBitmap> m_TopMid;
+    std::unique_ptr<Skin_clsBitmap> m_TopRight;
+    std::unique_ptr<Skin_clsBitmap> m_CloseImage;
+    std::unique_ptr<Skin_clsBitmap> m_MaxImage;
+    std::unique_ptr<Skin_clsBitmap> m_MinImage;
+    std::unique_ptr<Skin_clsBitmap> m_OnTopImage;
+    bool m_Movable = false;
+    bool m_ONTOP = false;
+    std::int16_t m_XOffset2 = 0;
+    std::int16_t m_XOffset = 0;
+    std::int16_t m_YOffset = 0;
+    bool m_SHOWONTOP = false;
+    std::int16_t m_FromTop = 0;
+    std::int16_t m_FromRight = 0;
+    std::int16_t m_IconSpace = 0;
+    bool m_ShowIcon = false;
+    bool m_ControlBox = false;
+    std::int32_t m_HotButton = 0;
+    bool m_OverButton = false;
+    std::int32_t m_Style2 = 0;
+    std::int32_t m_Style = 0;
+
+    // The control's own colours (the skin's FORECOLOR and BackColor once
+    // read) and its constituent labels' colours.
+    Colour m_OwnForeColour;
+    Colour m_OwnBackColour;
+    Colour m_Label1Colour;
+    Colour m_Label2Colour;
+    std::int32_t m_MousePointer = 0;
+
+    qint64 m_IconKey = 0; // the owner's icon that Image1 shows
+    QImage m_Surface;
+    QRegion m_Flushed;           // drawn onto the surface outside a repaint, to be shown
+    bool m_MessageShown = false; // the failed query's message, until a repaint
+    bool m_Painting = false;
+    bool m_DesignMode = false;
+    bool m_PressedHere = false; // a press on the surface, waiting for its release
+    QPoint m_PressGlobal;
+    PropertyChangeLog m_Changes;
+    std::unique_ptr<platform::WorkAreaSource> m_WorkArea;
+};
+
+} // namespace varnel
