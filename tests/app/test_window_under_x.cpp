@@ -1,7 +1,8 @@
 // The main window under a real X server with a window manager, driven with
-// real pointer input: what moves or closes a window cannot be judged on the
-// offscreen platform, where no window manager takes part.
+// real pointer input: what moves, minimises or closes a window cannot be
+// judged on the offscreen platform, where no window manager takes part.
 #include "app/common_md5_view.h"
+#include "skin/skin_caption.h"
 #include "tests/support/x_session.h"
 
 #include <QApplication>
@@ -9,26 +10,36 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 using namespace varnel;
 using varnel::testing::DragWithPointer;
+using varnel::testing::RunXdotool;
 using varnel::testing::WaitFor;
 using varnel::testing::XWindowGeometry;
 
 namespace {
 
+// The main window, frameless (no skin beside the test program) or in the
+// default skin of the run-time tree.
 class WindowUnderX : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void Show(bool skinned) {
         if (!varnel::testing::XSessionUnavailable().empty()) {
             GTEST_SKIP() << "no X server with a window manager: "
                          << varnel::testing::XSessionUnavailable();
         }
-        window = std::make_unique<Common_MD5_View>();
+        window = skinned
+                     ? std::make_unique<Common_MD5_View>(std::filesystem::path(VARNEL_PROGRAM_DIR))
+                     : std::make_unique<Common_MD5_View>();
         window->show();
-        // Generous: the first window of a fresh server on a loaded machine is slow.
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), 30000));
+        // Generous: the first window of a fresh server on a loaded machine
+        // can be slow.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), 30000))
+            << varnel::testing::XDiagnostics();
         // The manager has placed the window once the server and Qt agree.
         ASSERT_TRUE(WaitFor(
             [&] { return XWindowGeometry(window->winId()).topLeft() == window->pos(); }, 30000));
@@ -36,30 +47,112 @@ protected:
 
     QPoint XPosition() const { return XWindowGeometry(window->winId()).topLeft(); }
 
+    // A point of the window on the screen, from where the X server has the
+    // window: Qt's own idea of the window's screen position can lag behind
+    // the window manager's placement.
+    QPoint OnScreen(QPoint inWindow) const { return XPosition() + inWindow; }
+
+    static bool MoveTo(QPoint at) {
+        return !RunXdotool(
+                    {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())})
+                    .isNull();
+    }
+
+    static bool Click(int count) {
+        return !RunXdotool({QStringLiteral("click"), QStringLiteral("--repeat"),
+                            QString::number(count), QStringLiteral("--delay"), QStringLiteral("80"),
+                            QStringLiteral("1")})
+                    .isNull();
+    }
+
+    Skin_Caption* Caption() const {
+        return window->findChild<Skin_Caption*>(QStringLiteral("Skin_Caption1"));
+    }
+
+    // The middle of a caption button, on the screen.
+    QPoint ButtonCentre(CaptionButton button) const {
+        // The row is known once the bar has been painted.
+        EXPECT_TRUE(WaitFor([&] { return Caption()->ButtonRow().closeWidth > 0; }));
+        const CaptionButtonRow row = Caption()->ButtonRow();
+        const int x = static_cast<int>((row.Left(button) + row.Right(button)) / 2);
+        return OnScreen(Caption()->mapTo(window.get(), QPoint(x, Caption()->height() / 2)));
+    }
+
+    void ExpectDragsMoveExactly(QPoint grab) {
+        for (const QPoint travel :
+             {QPoint(24, 24), QPoint(-37, 15), QPoint(90, -41), QPoint(3, 0)}) {
+            const QPoint start = XPosition();
+            ASSERT_TRUE(DragWithPointer(start + grab, travel));
+            EXPECT_TRUE(WaitFor([&] { return XPosition() == start + travel; }, 3000))
+                << "travel " << travel.x() << "," << travel.y() << ": from " << start.x() << ","
+                << start.y() << " to " << XPosition().x() << "," << XPosition().y();
+            EXPECT_TRUE(WaitFor([&] { return window->pos() == start + travel; }, 3000));
+        }
+    }
+
     std::unique_ptr<Common_MD5_View> window;
 };
 
 TEST_F(WindowUnderX, BodyDragMovesTheWindowByExactlyThePointersTravel) {
+    Show(false);
     // The background's top left corner holds no control.
-    const QPoint grab(6, 6);
-    for (const QPoint travel : {QPoint(24, 24), QPoint(-37, 15), QPoint(90, -41), QPoint(3, 0)}) {
-        const QPoint start = XPosition();
-        ASSERT_TRUE(DragWithPointer(start + grab, travel));
-        EXPECT_TRUE(WaitFor([&] { return XPosition() == start + travel; }, 3000))
-            << "travel " << travel.x() << "," << travel.y() << ": from " << start.x() << ","
-            << start.y() << " to " << XPosition().x() << "," << XPosition().y();
-        EXPECT_TRUE(WaitFor([&] { return window->pos() == start + travel; }, 3000));
-    }
+    ExpectDragsMoveExactly(QPoint(6, 6));
 }
 
 TEST_F(WindowUnderX, DoubleClickOnTheBodyStillClosesTheWindow) {
-    const QPoint at = XPosition() + QPoint(6, 6);
-    ASSERT_FALSE(varnel::testing::RunXdotool(
-                     {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                      QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-                      QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")})
-                     .isNull());
+    Show(false);
+    ASSERT_TRUE(MoveTo(XPosition() + QPoint(6, 6)));
+    ASSERT_TRUE(Click(2));
     EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }, 3000));
+}
+
+TEST_F(WindowUnderX, CaptionDragMovesTheWindowByExactlyThePointersTravel) {
+    Show(true);
+    ASSERT_NE(Caption(), nullptr);
+    ASSERT_TRUE(Caption()->isVisible());
+    // Right of the caption text, left of the buttons.
+    const CaptionButtonRow row = Caption()->ButtonRow();
+    const QPoint grab(static_cast<int>(row.Left(CaptionButton::OnTop)) - 40,
+                      Caption()->height() / 2);
+    ASSERT_GT(grab.x(), 150);
+    ExpectDragsMoveExactly(Caption()->mapTo(window.get(), grab));
+}
+
+TEST_F(WindowUnderX, CaptionButtonsMinimiseAndClose) {
+    Show(true);
+    ASSERT_NE(Caption(), nullptr);
+    struct Step {
+        CaptionButton button;
+        const char* what;
+        std::function<bool()> done;
+    };
+    const Step steps[] = {
+        {CaptionButton::Minimise, "minimise", [&] { return window->isMinimized(); }},
+        {CaptionButton::Close, "close", [&] { return !window->isVisible(); }},
+    };
+    for (const Step& step : steps) {
+        if (window->isMinimized()) {
+            window->showNormal();
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), 10000));
+        }
+        // The button is found by the pointer's movement, as a user's hover:
+        // come from the bar's middle so the pointer does move onto it.
+        const QPoint centre = ButtonCentre(step.button);
+        ASSERT_TRUE(MoveTo(OnScreen(Caption()->mapTo(window.get(), Caption()->rect().center()))));
+        ASSERT_TRUE(MoveTo(centre)) << step.what;
+        ASSERT_TRUE(WaitFor([&] {
+            return Caption()->OverButton() && Caption()->HotButton() == step.button;
+        })) << step.what
+            << " at " << centre.x() << "," << centre.y() << " window " << window->pos().x() << ","
+            << window->pos().y() << " caption " << Caption()->width() << "x" << Caption()->height()
+            << " visible " << Caption()->isVisible() << " hot "
+            << static_cast<int>(Caption()->HotButton()) << " over " << Caption()->OverButton()
+            << " pointer " << RunXdotool({QStringLiteral("getmouselocation")}).toStdString() << "\n"
+            << varnel::testing::XDiagnostics();
+        ASSERT_TRUE(Click(1)) << step.what;
+        EXPECT_TRUE(WaitFor(step.done, 5000)) << step.what;
+    }
 }
 
 } // namespace

@@ -58,16 +58,19 @@ template <typename Check> bool Poll(Check check, int timeoutMs) {
     return check();
 }
 
+// The manager announces itself early in its start (the check window); the
+// client list comes last, once it has taken over the screen and
+// handles requests. A window shown before that may never be managed.
 bool ManagerRuns(const std::string& display) {
     const std::string command =
-        "DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null";
+        "DISPLAY=" + display + " xprop -root _NET_CLIENT_LIST 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return false;
     }
     char line[256] = {};
     const bool found = std::fgets(line, sizeof line, pipe) != nullptr &&
-                       std::string(line).find("window id") != std::string::npos;
+                       std::string(line).find("(WINDOW)") != std::string::npos;
     pclose(pipe);
     return found;
 }
@@ -132,6 +135,22 @@ bool XSession::Start() {
     }
     Unavailable().clear();
     return true;
+}
+
+std::string XDiagnostics() {
+    std::string text;
+    FILE* pipe = popen("pgrep -a openbox; xprop -root _NET_SUPPORTING_WM_CHECK _NET_CLIENT_LIST "
+                       "2>&1; xwininfo -root -children 2>&1 | head -20",
+                       "r");
+    if (pipe == nullptr) {
+        return text;
+    }
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        text += line;
+    }
+    pclose(pipe);
+    return text;
 }
 
 const std::string& XSessionUnavailable() {

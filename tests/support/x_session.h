@@ -56,6 +56,10 @@ QRect XWindowGeometry(unsigned long windowId);
 // from + travel, release there.
 bool DragWithPointer(QPoint from, QPoint travel);
 
+// What the server and the window manager hold now (the manager's check
+// window, the top-level windows), for the message of a failed test.
+std::string XDiagnostics();
+
 // Turns the event loop until done() holds or timeoutMs passes.
 template <typename Predicate> bool WaitFor(Predicate done, int timeoutMs = 5000);
 
