@@ -62,8 +62,7 @@ template <typename Check> bool Poll(Check check, int timeoutMs) {
 // client list comes last, once it has taken over the screen and
 // handles requests. A window shown before that may never be managed.
 bool ManagerRuns(const std::string& display) {
-    const std::string command =
-        "DISPLAY=" + display + " xprop -root _NET_CLIENT_LIST 2>/dev/null";
+    const std::string command = "DISPLAY=" + display + " xprop -root _NET_CLIENT_LIST 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return false;
