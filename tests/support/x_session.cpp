@@ -127,7 +127,7 @@ bool XSession::Start() {
     m_Display = ":" + number;
     setenv("DISPLAY", m_Display.c_str(), 1);
     m_Manager = Spawn({"openbox", "--sm-disable"});
-    if (m_Manager == 0 || !Poll([&] { return ManagerRuns(m_Display); }, 10000)) {
+    if (m_Manager == 0 || !Poll([&] { return ManagerRuns(m_Display); }, 30000)) {
         m_Error = "openbox cannot be started on " + m_Display + " (is it installed?)";
         Unavailable() = m_Error;
         return false;
