@@ -8,8 +8,10 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
 #include <QPointer>
-#include <QStyle>
 #include <QWidget>
 #include <QWindow>
 
@@ -50,10 +52,14 @@ xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name) {
 void SendSkipTaskbar(const QWidget* window, bool skip) {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
                                    : nullptr;
-    const WId id = window->internalWinId();
-    if (x11 == nullptr || x11->connection() == nullptr || id == 0) {
+    // The native window of the QWindow: the widget's own id can lag behind
+    // after Qt has re-created the native window for new flags.
+    const QWindow* handle = window->windowHandle();
+    if (x11 == nullptr || x11->connection() == nullptr || handle == nullptr ||
+        handle->handle() == nullptr) {
         return;
     }
+    const WId id = handle->winId();
     xcb_connection_t* connection = x11->connection();
     const xcb_atom_t state = InternAtom(connection, "_NET_WM_STATE");
     const xcb_atom_t skipTaskbar = InternAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
@@ -197,26 +203,62 @@ bool FitsWindow(const QWidget* window, std::uint32_t command) {
     }
 }
 
-QIcon CommandIcon(const QWidget* window, std::uint32_t command) {
-    const QStyle::StandardPixmap none = QStyle::SP_CustomBase;
-    QStyle::StandardPixmap pixmap = none;
+// The small glyph beside a menu item: two overlapping windows for Restore, a
+// bar for Minimize, a window for Maximize, a cross for Close.
+QPixmap CommandGlyph(std::uint32_t command, const QColor& ink) {
+    constexpr int kSize = 16;
+    QPixmap pixmap(kSize, kSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QPen pen(ink, 1);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    const auto frame = [&painter, &ink](QRect box) {
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
+        painter.fillRect(QRect(box.left(), box.top(), box.width(), 2), ink); // title edge
+    };
     switch (command) {
     case SC_RESTORE:
-        pixmap = QStyle::SP_TitleBarNormalButton;
+        frame(QRect(6, 3, 8, 7));
+        // The front window hides the back one where they overlap.
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.fillRect(QRect(3, 6, 8, 7), Qt::transparent);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        frame(QRect(3, 6, 8, 7));
         break;
     case SC_MINIMIZE:
-        pixmap = QStyle::SP_TitleBarMinButton;
+        painter.fillRect(QRect(4, 11, 8, 2), ink);
         break;
     case SC_MAXIMIZE:
-        pixmap = QStyle::SP_TitleBarMaxButton;
+        frame(QRect(3, 3, 10, 10));
         break;
     case SC_CLOSE:
-        pixmap = QStyle::SP_TitleBarCloseButton;
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(ink, 1.6));
+        painter.drawLine(QPointF(4.5, 4.5), QPointF(11.5, 11.5));
+        painter.drawLine(QPointF(11.5, 4.5), QPointF(4.5, 11.5));
         break;
     default:
         break;
     }
-    return pixmap == none ? QIcon() : window->style()->standardIcon(pixmap, nullptr, window);
+    painter.end();
+    return pixmap;
+}
+
+// The glyph in the menu's text colour, and in its disabled text colour for a
+// disabled item (the same gray as the item's text).
+QIcon CommandIcon(const QWidget* window, std::uint32_t command) {
+    if (command != SC_RESTORE && command != SC_MINIMIZE && command != SC_MAXIMIZE &&
+        command != SC_CLOSE) {
+        return {};
+    }
+    const QPalette& palette = window->palette();
+    QIcon icon;
+    icon.addPixmap(CommandGlyph(command, palette.color(QPalette::Active, QPalette::Text)),
+                   QIcon::Normal);
+    icon.addPixmap(CommandGlyph(command, palette.color(QPalette::Disabled, QPalette::Text)),
+                   QIcon::Disabled);
+    return icon;
 }
 
 } // namespace
