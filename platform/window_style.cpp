@@ -330,7 +330,7 @@ void FrameChanged(QWidget* window) {
     flags |= Qt::CustomizeWindowHint;
     flags.setFlag(Qt::WindowTitleHint, title);
     flags.setFlag(Qt::WindowSystemMenuHint, systemMenu);
-    flags.setFlag(Qt::WindowCloseButtonHint, systemMenu && CloseEnabled(state->menu.get()));
+    flags.setFlag(Qt::WindowCloseButtonHint, systemMenu && CloseEnabled(GetSystemMenu(top)));
     flags.setFlag(Qt::WindowMinimizeButtonHint, systemMenu && (style & WS_MINIMIZEBOX) != 0);
     flags.setFlag(Qt::WindowMaximizeButtonHint, systemMenu && (style & WS_MAXIMIZEBOX) != 0);
     flags.setFlag(Qt::WindowContextHelpButtonHint, title && (exStyle & WS_EX_CONTEXTHELP) != 0);
