@@ -46,10 +46,10 @@ xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name) {
     return atom;
 }
 
-// Asks the window manager to keep a mapped window off the task bar or to put
-// it back (_NET_WM_STATE_SKIP_TASKBAR). Qt has no flag for it. Only an X
-// server has a task bar to leave; elsewhere nothing happens.
-void SendSkipTaskbar(const QWidget* window, bool skip) {
+// Asks the window manager to add a _NET_WM_STATE atom to a mapped window or
+// to take it away. Only an X server has one to ask; elsewhere nothing
+// happens.
+void SendNetWmState(const QWidget* window, const char* atomName, bool on) {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
                                    : nullptr;
     // The native window of the QWindow: the widget's own id can lag behind
@@ -62,9 +62,9 @@ void SendSkipTaskbar(const QWidget* window, bool skip) {
     const WId id = handle->winId();
     xcb_connection_t* connection = x11->connection();
     const xcb_atom_t state = InternAtom(connection, "_NET_WM_STATE");
-    const xcb_atom_t skipTaskbar = InternAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
+    const xcb_atom_t atom = InternAtom(connection, atomName);
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    if (state == 0 || skipTaskbar == 0 || screen == nullptr) {
+    if (state == 0 || atom == 0 || screen == nullptr) {
         return;
     }
     xcb_client_message_event_t message{};
@@ -72,8 +72,8 @@ void SendSkipTaskbar(const QWidget* window, bool skip) {
     message.format = 32;
     message.window = static_cast<xcb_window_t>(id);
     message.type = state;
-    message.data.data32[0] = skip ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
-    message.data.data32[1] = skipTaskbar;
+    message.data.data32[0] = on ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
+    message.data.data32[1] = atom;
     message.data.data32[3] = 1; // from a normal application
     xcb_send_event(connection, 0, screen->root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
@@ -104,24 +104,33 @@ public:
     std::unique_ptr<SystemMenu> menu;
 
     // Once the words have been applied, the window's task-bar presence
-    // follows them; before that the window is left as Qt made it.
+    // follows them; before that it is left as Qt made it.
     bool applied = false;
     // The size limits the window had before it lost its thick frame.
     std::optional<std::pair<QSize, QSize>> freeSizes;
 
-    void AssertTaskbar() {
-        if (applied && window_->isVisible()) {
-            SendSkipTaskbar(window_, (exStyle & WS_EX_APPWINDOW) == 0);
+    // Tells the window manager the task-bar presence and the topmost band
+    // once more. Qt writes the window state before it maps a window, but a
+    // window manager that is still unmanaging the window from an earlier
+    // hide may erase it (a quick hide and show, as a style change or a
+    // change of band makes); what it is told after the map stays.
+    void AssertWindowState() {
+        if (!window_->isVisible()) {
+            return;
         }
+        if (applied) {
+            SendNetWmState(window_, "_NET_WM_STATE_SKIP_TASKBAR", (exStyle & WS_EX_APPWINDOW) == 0);
+        }
+        SendNetWmState(window_, "_NET_WM_STATE_ABOVE", IsStaysOnTop(window_));
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // The show event comes before the window is mapped: tell the window
         // manager once the map request has gone out.
-        if (watched == window_ && event->type() == QEvent::Show && applied) {
+        if (watched == window_ && event->type() == QEvent::Show) {
             QMetaObject::invokeMethod(
-                this, [this] { AssertTaskbar(); }, Qt::QueuedConnection);
+                this, [this] { AssertWindowState(); }, Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -341,7 +350,7 @@ void FrameChanged(QWidget* window) {
             handle->setFlags(flags);
         }
     }
-    state->AssertTaskbar();
+    state->AssertWindowState();
     top->update();
 }
 

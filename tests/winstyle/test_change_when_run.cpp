@@ -419,7 +419,7 @@ TEST(ChangeWhenRun, SystemMenuItemsActOnTheWindow) {
         if (c.enabled) {
             menu->setActiveAction(action);
             QTest::keyClick(menu, Qt::Key_Return);
-            QTRY_VERIFY(c.after(*a.form));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return c.after(*a.form); }));
         } else {
             menu->close();
         }

@@ -1,0 +1,290 @@
+// ChangeWhenRun under a real X server with a window manager: the title bar,
+// the topmost band and the task-bar button really change, as the window
+// manager reports them on the window (_NET_FRAME_EXTENTS, _NET_WM_STATE,
+// _NET_WM_ALLOWED_ACTIONS, read with xprop).
+//
+// The fixture starts its own Xvfb on a free display between :40 and :60 and
+// openbox on it, then makes the QApplication on the xcb platform. When
+// either cannot start, every test is skipped with the reason.
+#include "winstyle/change_when_run.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace varnel;
+
+namespace {
+
+// Polls until done() holds or the time is up.
+bool PollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// A child process started with its output discarded; stopped with SIGTERM.
+class Child {
+public:
+    explicit Child(const std::vector<std::string>& argv) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int devnull = ::open("/dev/null", O_WRONLY);
+            if (devnull >= 0) {
+                dup2(devnull, STDOUT_FILENO);
+                dup2(devnull, STDERR_FILENO);
+            }
+            std::vector<char*> args;
+            for (const std::string& arg : argv) {
+                args.push_back(const_cast<char*>(arg.c_str()));
+            }
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+    }
+    ~Child() { Stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool Running() {
+        if (pid_ <= 0) {
+            return false;
+        }
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        return true;
+    }
+
+    void Stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+std::string RootProperty(const char* name) {
+    std::string out;
+    const std::string command = std::string("xprop -root ") + name + " 2>/dev/null";
+    if (FILE* pipe = popen(command.c_str(), "r"); pipe != nullptr) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            out += buffer;
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// What xprop says of one property of the window's native window.
+QString WindowProperty(const QWidget& window, const char* name) {
+    const QWindow* handle = window.windowHandle();
+    if (handle == nullptr) {
+        return {};
+    }
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(handle->winId()),
+                                          QString::fromLatin1(name)});
+    xprop.waitForFinished(5000);
+    return QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+}
+
+// The top of _NET_FRAME_EXTENTS (left, right, top, bottom); -1 when unset.
+int FrameTop(const QWidget& window) {
+    const QString text = WindowProperty(window, "_NET_FRAME_EXTENTS");
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (equals < 0) {
+        return -1;
+    }
+    const QStringList parts = text.mid(equals + 1).split(QLatin1Char(','));
+    return parts.size() == 4 ? parts[2].trimmed().toInt() : -1;
+}
+
+bool HasAtom(const QWidget& window, const char* property, const char* atom) {
+    const QString text = WindowProperty(window, property);
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (equals < 0) {
+        return false;
+    }
+    const QStringList atoms = text.mid(equals + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString& a : atoms) {
+        if (a.trimmed() == QLatin1String(atom)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Waits, handling events, until condition holds; false after ten seconds.
+bool Eventually(const std::function<bool()>& condition) {
+    return QTest::qWaitFor(condition, 10000);
+}
+
+class UnderWindowManager : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        for (int display = 40; display <= 60 && !server_; ++display) {
+            const std::string name = ":" + std::to_string(display);
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+            const std::string lock = "/tmp/.X" + std::to_string(display) + "-lock";
+            if (std::filesystem::exists(socket) || std::filesystem::exists(lock)) {
+                continue;
+            }
+            auto server = std::make_unique<Child>(std::vector<std::string>{
+                "Xvfb", name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+            const bool up =
+                PollUntil([&] { return std::filesystem::exists(socket) || !server->Running(); },
+                          std::chrono::seconds(10));
+            if (up && server->Running()) {
+                server_ = std::move(server);
+                setenv("DISPLAY", name.c_str(), 1);
+            }
+        }
+        if (!server_) {
+            skip_ = "no Xvfb could start on a free display between :40 and :60";
+            return;
+        }
+        wm_ = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable"});
+        const bool managed = PollUntil(
+            [] {
+                return RootProperty("_NET_SUPPORTING_WM_CHECK").find("window id") !=
+                       std::string::npos;
+            },
+            std::chrono::seconds(15));
+        if (!managed) {
+            skip_ = "openbox (and xprop) did not come up on the test X server";
+            TearDownTestSuite();
+            return;
+        }
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        static int argc = 1;
+        static char name[] = "test_change_when_run_x11";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        // openbox announces itself before its event loop runs, and a window
+        // mapped in between can be missed: the window manager is ready once
+        // it frames a probe window (shown again if it was missed).
+        bool framed = false;
+        for (int attempt = 0; attempt < 3 && !framed; ++attempt) {
+            QWidget probe;
+            probe.setGeometry(0, 0, 50, 50);
+            probe.show();
+            framed = QTest::qWaitFor([&probe] { return FrameTop(probe) > 0; }, 5000);
+        }
+        if (!framed) {
+            skip_ = "openbox does not frame windows on the test X server";
+            TearDownTestSuite();
+        }
+    }
+
+    static void TearDownTestSuite() {
+        app_.reset();
+        wm_.reset();
+        server_.reset();
+    }
+
+    void SetUp() override {
+        if (!app_) {
+            GTEST_SKIP() << skip_;
+        }
+        form_ = std::make_unique<QWidget>();
+        form_->setWindowTitle(QStringLiteral("ChangeWhenRun under X"));
+        form_->setGeometry(100, 100, 300, 200);
+        form_->show();
+        // Managed: the window manager has framed it.
+        ASSERT_TRUE(Eventually([this] { return FrameTop(*form_) > 0; }));
+        controller_.setClient(form_.get());
+    }
+
+    void TearDown() override { form_.reset(); }
+
+    static inline std::unique_ptr<Child> server_;
+    static inline std::unique_ptr<Child> wm_;
+    static inline std::unique_ptr<QApplication> app_;
+    static inline std::string skip_;
+
+    std::unique_ptr<QWidget> form_;
+    ChangeWhenRun controller_;
+};
+
+TEST_F(UnderWindowManager, TitlebarOffAndOnChangesTheFrame) {
+    const int titled = FrameTop(*form_);
+    controller_.setTitlebar(false);
+    EXPECT_TRUE(Eventually([this] { return FrameTop(*form_) == 0; }));
+    EXPECT_TRUE(form_->isVisible());
+    controller_.setTitlebar(true);
+    EXPECT_TRUE(Eventually([&] { return FrameTop(*form_) == titled; }));
+}
+
+TEST_F(UnderWindowManager, WindowStateFollowsTopMostAndShowInTaskbar) {
+    struct Case {
+        const char* name;
+        std::function<void(ChangeWhenRun&, bool)> write;
+        const char* atom;
+        bool atomWhenOn; // the atom is there while the property is on
+    };
+    const std::vector<Case> cases = {
+        {"TopMost", &ChangeWhenRun::setTopMost, "_NET_WM_STATE_ABOVE", true},
+        {"ShowInTaskbar", &ChangeWhenRun::setShowInTaskbar, "_NET_WM_STATE_SKIP_TASKBAR", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool value : {true, false, true}) {
+            c.write(controller_, value);
+            const bool expected = value == c.atomWhenOn;
+            EXPECT_TRUE(Eventually([&] {
+                return HasAtom(*form_, "_NET_WM_STATE", c.atom) == expected;
+            })) << "with the property "
+                << value;
+        }
+    }
+    // Each change leaves the other in place.
+    controller_.setShowInTaskbar(false);
+    controller_.setTopMost(true);
+    EXPECT_TRUE(Eventually([this] {
+        return HasAtom(*form_, "_NET_WM_STATE", "_NET_WM_STATE_ABOVE") &&
+               HasAtom(*form_, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR");
+    })) << WindowProperty(*form_, "_NET_WM_STATE").toStdString();
+}
+
+TEST_F(UnderWindowManager, SizeableOffTakesAwayResizing) {
+    const char* resize = "_NET_WM_ACTION_RESIZE";
+    EXPECT_TRUE(Eventually([&] { return HasAtom(*form_, "_NET_WM_ALLOWED_ACTIONS", resize); }));
+    controller_.setSizeable(false);
+    EXPECT_TRUE(Eventually([&] { return !HasAtom(*form_, "_NET_WM_ALLOWED_ACTIONS", resize); }));
+    controller_.setSizeable(true);
+    EXPECT_TRUE(Eventually([&] { return HasAtom(*form_, "_NET_WM_ALLOWED_ACTIONS", resize); }));
+}
+
+} // namespace
