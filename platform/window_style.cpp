@@ -363,11 +363,22 @@ void ShowWindow(QWidget* window, ShowCommand command) {
     if (top == nullptr) {
         return;
     }
-    if (command == ShowCommand::Hide) {
+    switch (command) {
+    case ShowCommand::Hide:
         top->hide();
-    } else {
+        break;
+    case ShowCommand::Show:
+        top->show();
+        break;
+    case ShowCommand::ShowNormal:
         top->showNormal();
+        break;
     }
+}
+
+bool IsWindowVisible(const QWidget* window) {
+    const QWidget* top = TopLevel(window);
+    return top != nullptr && top->isVisible();
 }
 
 WindowUpdateLock::WindowUpdateLock(QWidget* window)

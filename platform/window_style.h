@@ -79,8 +79,11 @@ void FrameChanged(QWidget* window);
 // Puts the window into the topmost band or takes it out.
 void SetTopMost(QWidget* window, bool topMost);
 
-enum class ShowCommand { Hide, ShowNormal };
+// Hide; Show in the window's present state (maximised stays maximised);
+// ShowNormal, restoring a minimised or maximised window.
+enum class ShowCommand { Hide, Show, ShowNormal };
 void ShowWindow(QWidget* window, ShowCommand command);
+bool IsWindowVisible(const QWidget* window);
 
 // Suspends drawing of a window for the lifetime of the lock.
 class WindowUpdateLock {

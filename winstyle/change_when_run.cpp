@@ -220,11 +220,18 @@ bool ChangeWhenRun::ShowInTaskbar() const {
 }
 
 void ChangeWhenRun::setShowInTaskbar(bool value) {
-    // The task bar looks at a window when it is shown.
+    // The task bar looks at a window when it is shown, so the window is
+    // hidden and shown again; only a window that was showing, and in the
+    // state it had (a maximised window is not restored by it).
+    const bool visible = IsWindowVisible(m_hWnd);
     WindowUpdateLock lock(m_hWnd);
-    ShowWindow(m_hWnd, ShowCommand::Hide);
+    if (visible) {
+        ShowWindow(m_hWnd, ShowCommand::Hide);
+    }
     SetExStyleBits(WS_EX_APPWINDOW, value);
-    ShowWindow(m_hWnd, ShowCommand::ShowNormal);
+    if (visible) {
+        ShowWindow(m_hWnd, ShowCommand::Show);
+    }
 }
 
 bool ChangeWhenRun::Titlebar() const {

@@ -231,6 +231,31 @@ TEST(ChangeWhenRun, RemoveMenuItem) {
     EXPECT_TRUE(a.controller.Moveable());
 }
 
+TEST(ChangeWhenRun, ShowInTaskbarKeepsTheWindowsStateAndVisibility) {
+    struct Case {
+        const char* name;
+        std::function<void(QWidget&)> prepare;
+        bool visible;
+        Qt::WindowStates state;
+    };
+    const std::vector<Case> cases = {
+        {"maximised", [](QWidget& w) { w.showMaximized(); }, true, Qt::WindowMaximized},
+        {"hidden", [](QWidget& w) { w.hide(); }, false, Qt::WindowNoState},
+        {"normal", [](QWidget&) {}, true, Qt::WindowNoState},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Attached a;
+        c.prepare(*a.form);
+        for (const bool value : {false, true}) {
+            a.controller.setShowInTaskbar(value);
+            EXPECT_EQ(a.controller.ShowInTaskbar(), value);
+            EXPECT_EQ(a.form->isVisible(), c.visible);
+            EXPECT_EQ(a.form->windowState(), c.state);
+        }
+    }
+}
+
 TEST(ChangeWhenRun, TitlebarReadsTrueWhileEitherCaptionBitIsSet) {
     struct Case {
         std::uint32_t captionBits;
