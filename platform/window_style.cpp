@@ -515,10 +515,12 @@ QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(CommandIcon(top, item.id), item.text);
+        // A grayed item keeps its glyph: the identifier with bit 15 set again.
+        const std::uint32_t glyph = item.id | 0x8000;
+        QAction* action = menu->addAction(CommandIcon(top, glyph), item.text);
         action->setData(item.id);
         action->setEnabled((item.state & kGrayedOrDisabled) == 0 && FitsWindow(top, item.id));
-        if (item.id == SC_CLOSE) {
+        if (glyph == SC_CLOSE) {
             menu->setDefaultAction(action);
         }
         const std::uint32_t command = item.id;
