@@ -1,0 +1,163 @@
+#pragma once
+
+// The window-style service: the style and extended-style words of a window
+// and its system menu, as a window system with style bits keeps them, over a
+// Qt window.
+//
+// The words are kept per top-level window, starting from what the window's
+// Qt flags show. Writing a word only stores it; FrameChanged applies the
+// words to the real window as Qt window flags and size hints (the frame is
+// recomputed only then, as after a frame-changed position call). The
+// topmost bit of the extended style is not stored: it answers from the
+// window's real stays-on-top state, and only SetTopMost changes it.
+//
+// The system menu is a model of our own (identifier, state, text per item);
+// PopupSystemMenu shows it as a QMenu whose items act on the window.
+//
+// Every function takes the window as a widget (any widget stands for its
+// top-level window); a null widget is "no window": reads give 0, writes do
+// nothing.
+
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class QMenu;
+class QWidget;
+
+namespace varnel::platform {
+
+// Style bits.
+inline constexpr std::uint32_t WS_MAXIMIZEBOX = 0x00010000;
+inline constexpr std::uint32_t WS_MINIMIZEBOX = 0x00020000;
+inline constexpr std::uint32_t WS_THICKFRAME = 0x00040000;
+inline constexpr std::uint32_t WS_SYSMENU = 0x00080000;
+inline constexpr std::uint32_t WS_DLGFRAME = 0x00400000;
+inline constexpr std::uint32_t WS_BORDER = 0x00800000;
+inline constexpr std::uint32_t WS_CAPTION = WS_BORDER | WS_DLGFRAME; // the title bar
+
+// Extended style bits.
+inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008;
+inline constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x00000080;
+inline constexpr std::uint32_t WS_EX_CONTEXTHELP = 0x00000400;
+inline constexpr std::uint32_t WS_EX_APPWINDOW = 0x00040000;
+
+// System-menu command identifiers.
+inline constexpr std::uint32_t SC_SIZE = 0xF000;
+inline constexpr std::uint32_t SC_MOVE = 0xF010;
+inline constexpr std::uint32_t SC_MINIMIZE = 0xF020;
+inline constexpr std::uint32_t SC_MAXIMIZE = 0xF030;
+inline constexpr std::uint32_t SC_CLOSE = 0xF060;
+inline constexpr std::uint32_t SC_RESTORE = 0xF120;
+
+// Menu item states (MFS_GRAYED is both bits: grayed and disabled).
+inline constexpr std::uint32_t MFS_ENABLED = 0x0;
+inline constexpr std::uint32_t MF_GRAYED = 0x1;
+inline constexpr std::uint32_t MF_DISABLED = 0x2;
+
+// Which fields SetMenuItemInfo writes.
+inline constexpr std::uint32_t MIIM_STATE = 0x1;
+inline constexpr std::uint32_t MIIM_ID = 0x2;
+
+// What GetMenuItemID answers for a position that holds no item.
+inline constexpr std::uint32_t NoMenuItem = 0xFFFFFFFF;
+
+enum class WindowLong { Style, ExStyle };
+
+std::uint32_t GetWindowLong(const QWidget* window, WindowLong which);
+void SetWindowLong(QWidget* window, WindowLong which, std::uint32_t value);
+
+// Applies the style words to the real window: title bar, system-menu box and
+// close button, minimise / maximise buttons, sizing (a window without the
+// thick frame keeps its size), tool-window type, context-help hint and
+// task-bar presence. Keeps the window's place, size, state and visibility.
+void FrameChanged(QWidget* window);
+
+// Puts the window into the topmost band or takes it out.
+void SetTopMost(QWidget* window, bool topMost);
+
+// Hide; Show in the window's present state (maximised stays maximised);
+// ShowNormal, restoring a minimised or maximised window.
+enum class ShowCommand { Hide, Show, ShowNormal };
+void ShowWindow(QWidget* window, ShowCommand command);
+bool IsWindowVisible(const QWidget* window);
+
+// Suspends drawing of a window for the lifetime of the lock.
+class WindowUpdateLock {
+public:
+    explicit WindowUpdateLock(QWidget* window);
+    ~WindowUpdateLock();
+    WindowUpdateLock(const WindowUpdateLock&) = delete;
+    WindowUpdateLock& operator=(const WindowUpdateLock&) = delete;
+
+private:
+    QWidget* m_Window;
+    bool m_WasEnabled;
+};
+
+// One item of a system menu. A separator has identifier 0.
+struct MenuItemInfo {
+    std::uint32_t id = 0;
+    std::uint32_t state = MFS_ENABLED;
+    QString text;
+    bool separator = false;
+};
+
+// A window's system menu: Restore, Move, Size, Minimize, Maximize, a
+// separator and Close, in that order, until changed.
+class SystemMenu {
+public:
+    explicit SystemMenu(QWidget* window);
+
+    int count() const { return static_cast<int>(m_Items.size()); }
+    // The item at position, or nothing when there is none.
+    std::optional<MenuItemInfo> at(int position) const;
+    // Writes the fields of mask (MIIM_STATE, MIIM_ID) at position; false when
+    // there is no item there.
+    bool set(int position, std::uint32_t mask, const MenuItemInfo& info);
+    // Removes the item at position; false when there is none.
+    bool removeAt(int position);
+    // Removes the first item whose identifier is exactly id; false when none.
+    bool removeCommand(std::uint32_t id);
+
+private:
+    void ItemsChanged();
+
+    QWidget* m_Window;
+    std::vector<MenuItemInfo> m_Items;
+};
+
+// The window's system menu, made on first use; it lives as long as the
+// window. Null for no window.
+SystemMenu* GetSystemMenu(QWidget* window);
+
+// -1 for no menu.
+int GetMenuItemCount(const SystemMenu* menu);
+// The identifier at position: 0 for a separator, NoMenuItem when there is no
+// item there.
+std::uint32_t GetMenuItemID(const SystemMenu* menu, int position);
+std::optional<MenuItemInfo> GetMenuItemInfo(const SystemMenu* menu, int position);
+bool SetMenuItemInfo(SystemMenu* menu, int position, std::uint32_t mask, const MenuItemInfo& info);
+bool RemoveMenuByPosition(SystemMenu* menu, int position);
+bool RemoveMenuByCommand(SystemMenu* menu, std::uint32_t id);
+
+// Pops the window's system menu up at a screen point and returns it (it
+// deletes itself when closed); null for no window. An item acts on the
+// window when chosen. Besides the menu's own states, items that do not fit
+// the window's state and style are disabled, as the system does each time it
+// shows the menu: Restore unless minimised or maximised; Move and Size while
+// maximised; Size without the thick frame; Minimize and Maximize without
+// their box or while already so. A grayed item no longer carries its command
+// identifier, so no such rule enables it again.
+QMenu* PopupSystemMenu(QWidget* window, QPoint screen);
+
+// Carries out a system command on the window, as choosing it in the menu
+// does: restore, move or size (the window follows the mouse), minimise,
+// maximise, close. An identifier with bit 15 cleared (a grayed item) and any
+// other identifier do nothing.
+void SysCommand(QWidget* window, std::uint32_t command);
+
+} // namespace varnel::platform
