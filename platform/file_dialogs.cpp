@@ -41,7 +41,10 @@ void KeepQtSettingsOffDisk() {
 QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) {
     KeepQtSettingsOffDisk();
     QFileDialog dialog(owner);
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    // Read-only: the dialog only chooses; it offers no way to make, rename
+    // or delete files and folders.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails |
+                      QFileDialog::ReadOnly);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = NameFiltersFromCommonDialogFilter(filter);
@@ -59,7 +62,8 @@ QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) 
 std::optional<QString> QtDialogService::GetExistingFolder(QWidget* owner, const QString& prompt) {
     KeepQtSettingsOffDisk();
     QFileDialog dialog(owner);
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly |
+                      QFileDialog::ReadOnly);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setWindowTitle(prompt);

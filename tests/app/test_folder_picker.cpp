@@ -143,9 +143,20 @@ TEST(QtDialogs, AnswerThroughTheirWidgetsAndWriteNothingInTheHomeFolder) {
 
     platform::QtDialogService dialogs;
 
+    // Neither dialog can make, rename or delete anything.
+    int writableDialogs = 0;
+    const auto noteWritable = [&](QFileDialog& dialog) {
+        auto* newFolder = dialog.findChild<QWidget*>(QStringLiteral("newFolderButton"));
+        if (!dialog.testOption(QFileDialog::ReadOnly) ||
+            (newFolder != nullptr && newFolder->isEnabled())) {
+            ++writableDialogs;
+        }
+    };
+
     QStringList filters;
     QString selectedFilter;
     AnswerDialogWhenOpen([&](QFileDialog& dialog) {
+        noteWritable(dialog);
         filters = dialog.nameFilters();
         selectedFilter = dialog.selectedNameFilter();
         dialog.setDirectory(folder);
@@ -170,6 +181,7 @@ TEST(QtDialogs, AnswerThroughTheirWidgetsAndWriteNothingInTheHomeFolder) {
 
     QString title;
     AnswerDialogWhenOpen([&](QFileDialog& dialog) {
+        noteWritable(dialog);
         title = dialog.windowTitle();
         // Accepting a folder dialog with nothing selected chooses the folder
         // it shows. (Selecting the folder from its parent would race with the
@@ -191,6 +203,7 @@ TEST(QtDialogs, AnswerThroughTheirWidgetsAndWriteNothingInTheHomeFolder) {
     EXPECT_EQ(kept, QStringLiteral("/kept"));
 
     QCoreApplication::processEvents();
+    EXPECT_EQ(writableDialogs, 0);
     EXPECT_EQ(EntriesBelow(home.path()), QStringList{});
 }
 

@@ -30,6 +30,12 @@ PropertyBag SmallSkin() {
 
 class SkinFileTest : public ::testing::Test {
 protected:
+    // The folder goes by its native bytes: QTemporaryDir's own clean-up
+    // cannot name files whose names are not UTF-8, and would leave them.
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir(), ignored);
+    }
     fs::path dir() const { return fs::path(m_Dir.path().toStdString()); }
     QTemporaryDir m_Dir;
 };

@@ -72,6 +72,8 @@ TEST(SkinLibrary, UsableSkinUnderANameThatIsNotUtf8) {
         std::filesystem::resize_file(path, 30720);
     }
     EXPECT_TRUE(IsSkinUsable(path));
+    // QTemporaryDir cannot name a file that is not UTF-8 to remove it.
+    std::filesystem::remove(path);
 }
 
 TEST(SkinLibrary, StoreNamesMatchWhateverTheirCase) {
