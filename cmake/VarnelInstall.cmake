@@ -90,11 +90,14 @@ set(varnel_man_pages)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/man/varnel.1.in ${varnel_man_dir}/varnel.1 @ONLY)
 set(VARNEL_MAN_SOURCES ${varnel_man_dir}/varnel.1)
 
+# varnel-skin's commands ("pack    builds ...") start at the margin; help2man
+# takes indented lines as the items of a list.
+set(varnel_help_sed_varnel-skin "-e '/^$/,$s/^\\(.\\)/  \\1/'")
 if(VARNEL_HELP2MAN)
   foreach(program varnel-report varnel-skin)
     set(wrapper ${varnel_man_dir}/help/${program})
     file(GENERATE OUTPUT ${wrapper}
-         CONTENT "#!/bin/sh\n\"$<TARGET_FILE:${program}>\" \"$@\" | sed -e '1s/^usage:/Usage:/' -e '2,/^$/s/^ *\\(${program} \\)/  or:  \\1/'\n"
+         CONTENT "#!/bin/sh\n\"$<TARGET_FILE:${program}>\" \"$@\" | sed -e '1s/^usage:/Usage:/' -e '2,/^$/s/^ *\\(${program} \\)/  or:  \\1/' ${varnel_help_sed_${program}}\n"
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                           WORLD_READ WORLD_EXECUTE)
     add_custom_command(
@@ -104,7 +107,7 @@ if(VARNEL_HELP2MAN)
               --version-string=${PROJECT_VERSION} --source=Varnel
               --include=${PROJECT_SOURCE_DIR}/packaging/man/${program}.h2m
               --output=${varnel_man_dir}/${program}.1 ${wrapper}
-      DEPENDS ${program} ${PROJECT_SOURCE_DIR}/packaging/man/${program}.h2m
+      DEPENDS ${program} ${wrapper} ${PROJECT_SOURCE_DIR}/packaging/man/${program}.h2m
       COMMENT "Writing the manual page of ${program}"
       VERBATIM)
     list(APPEND VARNEL_MAN_SOURCES ${varnel_man_dir}/${program}.1)
