@@ -33,7 +33,8 @@ endif()
 install(TARGETS Varnel varnel-report varnel-skin
         RUNTIME DESTINATION ${install_tree_program_dir})
 install(FILES ${VARNEL_SKIN_DIR}/Skin20.dll DESTINATION ${install_tree_program_dir}/Skins)
-# Loaded at run time only, never linked: a plain data-like file, not executable.
+# Opened with dlopen, never linked or run: installed without execute bits, as
+# Debian wants of shared libraries.
 install(TARGETS GB2BIG5
         LIBRARY DESTINATION ${VARNEL_INSTALL_TREE}/Librarys
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
@@ -46,8 +47,8 @@ foreach(pair "varnel:Varnel" "varnel-report:varnel-report" "varnel-skin:varnel-s
   string(REPLACE ":" ";" pair "${pair}")
   list(GET pair 0 command)
   list(GET pair 1 program)
-  file(RELATIVE_PATH target /root/${CMAKE_INSTALL_BINDIR}
-       /root/${install_tree_program_dir}/${program})
+  file(RELATIVE_PATH target /prefix/${CMAKE_INSTALL_BINDIR}
+       /prefix/${install_tree_program_dir}/${program})
   file(CREATE_LINK ${target} ${varnel_links_dir}/${command} SYMBOLIC)
   install(FILES ${varnel_links_dir}/${command} DESTINATION ${CMAKE_INSTALL_BINDIR})
 endforeach()
