@@ -5,17 +5,27 @@
 
 #include <QApplication>
 #include <memory>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
-    // The program reads no command line: Qt sees the program name only.
+    // Every argument names a file or folder to report (what a desktop entry's
+    // %F hands over). Qt sees the program name only, so no argument is taken
+    // as one of its own options.
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        paths.emplace_back(argv[i]);
+    }
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
     // Names only; the program writes no settings under them.
     QCoreApplication::setOrganizationName(QStringLiteral("Varnel"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
     QGuiApplication::setQuitOnLastWindowClosed(true);
+    // Ties the window to its installed desktop entry (launcher icon, name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.varnel.Varnel"));
 
     std::unique_ptr<varnel::Common_MD5_View> mainWindow;
-    varnel::Main(mainWindow);
+    varnel::Main(mainWindow, paths);
     return QApplication::exec();
 }

@@ -2,7 +2,40 @@
 
 #include "app/common_md5_view.h"
 
+#include <QByteArray>
+#include <QList>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+#include <system_error>
+
 namespace varnel {
+namespace {
+
+// The absolute form of path with "." components and repeated separators left
+// out. ".." stays: folding it away would be wrong when the component before
+// it is a link to a folder elsewhere.
+std::string AbsoluteNative(const std::string& path, const std::filesystem::path& workingFolder) {
+    const std::string joined = path.front() == '/' ? path : workingFolder.native() + "/" + path;
+    std::string result;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find('/', start);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string_view part(joined.data() + start, end - start);
+        if (!part.empty() && part != ".") {
+            result += '/';
+            result += part;
+        }
+        start = end + 1;
+    }
+    return result.empty() ? std::string("/") : result;
+}
+
+} // namespace
 
 bool InitControlLibrary() {
     // The designed system registers its extended control classes here; Qt's
@@ -10,12 +43,42 @@ bool InitControlLibrary() {
     return true;
 }
 
-void Main(std::unique_ptr<Common_MD5_View>& mainWindow) {
+std::unique_ptr<QMimeData> CommandLineDrop(const std::vector<std::string>& paths,
+                                           const std::filesystem::path& workingFolder) {
+    auto mime = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const std::string& path : paths) {
+        // A relative path cannot be placed without a working folder.
+        if (path.empty() || (path.front() != '/' && workingFolder.empty())) {
+            continue;
+        }
+        // Percent-encoded bytes, as a file manager sends them: a name that is
+        // not valid UTF-8 keeps its exact bytes.
+        const QByteArray bytes = QByteArray::fromStdString(AbsoluteNative(path, workingFolder));
+        urls.append(QUrl::fromEncoded(QByteArrayLiteral("file://") + bytes.toPercentEncoding("/"),
+                                      QUrl::StrictMode));
+    }
+    mime->setUrls(urls);
+    return mime;
+}
+
+void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths) {
     InitControlLibrary();
     if (!mainWindow) {
         mainWindow = std::make_unique<Common_MD5_View>();
     }
     mainWindow->show();
+    if (paths.empty()) {
+        return;
+    }
+    std::error_code error;
+    const std::filesystem::path workingFolder = std::filesystem::current_path(error);
+    std::shared_ptr<QMimeData> drop = CommandLineDrop(paths, workingFolder);
+    // Queued, so that the window is on screen and the event loop runs when
+    // the reports start; the window is the context, so nothing runs once it
+    // is gone.
+    Common_MD5_View* window = mainWindow.get();
+    QTimer::singleShot(0, window, [window, drop] { window->Text1_OLEDragDrop(drop.get()); });
 }
 
 } // namespace varnel

@@ -3,7 +3,12 @@
 // Start-up of the program: the main window is made and shown; the program
 // then runs in the application's event loop until its last window closes.
 
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
+
+class QMimeData;
 
 namespace varnel {
 
@@ -14,6 +19,18 @@ bool InitControlLibrary();
 
 // Creates the main window into mainWindow when there is none yet and shows
 // it without a modal loop. The caller owns the window and runs the event loop.
-void Main(std::unique_ptr<Common_MD5_View>& mainWindow);
+// Paths named on the command line (native bytes, as the program received
+// them) are reported once the event loop runs, as a drop of those items on
+// the report box would report them: in order, a folder with its own block
+// and then those of its files. No paths: nothing is reported.
+void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths = {});
+
+// The drop that stands for paths named on the command line: one local file
+// URL per path, carrying the path's exact bytes. A relative path is taken
+// from workingFolder; "." components are left out, ".." ones kept (a link
+// may lead elsewhere). Empty paths are skipped, and so are relative ones when
+// workingFolder is empty (the working folder could not be read).
+std::unique_ptr<QMimeData> CommandLineDrop(const std::vector<std::string>& paths,
+                                           const std::filesystem::path& workingFolder);
 
 } // namespace varnel

@@ -1,0 +1,278 @@
+// An installed Varnel: the tree that `cmake --install` lays out, and its
+// programs started from there. The tree under test is VARNEL_INSTALLED_ROOT
+// when set (CI points it at the unpacked Debian package's usr/); otherwise a
+// DESTDIR-staged install of this build to an unusual prefix, made per test.
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const QString kAppId = QStringLiteral(VARNEL_APP_ID);
+
+struct ProgramRun {
+    bool finished = false;
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QProcessEnvironment ProgramEnvironment(const QString& lang) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LANG"), lang);
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    // The dynamic loader names every library it opens, with the path it used.
+    env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    return env;
+}
+
+ProgramRun RunProgram(const QString& program, const QStringList& args,
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    ProgramRun run;
+    run.finished = process.waitForFinished(120000);
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return run;
+}
+
+// The loader's line for a library loaded from exactly path: written once it
+// is in memory (its "file=" line comes before the open, found or not).
+QString LoadedLine(const QString& path) {
+    return QStringLiteral("calling init: %1\n").arg(path);
+}
+
+class InstalledTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString given = qEnvironmentVariable("VARNEL_INSTALLED_ROOT");
+        if (!given.isEmpty()) {
+            m_Root = QFileInfo(given).canonicalFilePath();
+            ASSERT_FALSE(m_Root.isEmpty()) << "no such folder: " << given.toStdString();
+            return;
+        }
+        ASSERT_TRUE(m_Stage.isValid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DESTDIR"), m_Stage.path());
+        const ProgramRun install =
+            RunProgram(QStringLiteral(VARNEL_CMAKE_COMMAND),
+                       {QStringLiteral("--install"), QStringLiteral(VARNEL_BUILD_DIR),
+                        QStringLiteral("--prefix"), QStringLiteral("/opt/varnel test")},
+                       env);
+        ASSERT_TRUE(install.finished && install.exitCode == 0) << install.err.toStdString();
+        m_Root = QFileInfo(m_Stage.path() + QStringLiteral("/opt/varnel test")).canonicalFilePath();
+        ASSERT_FALSE(m_Root.isEmpty());
+    }
+
+    QString At(const QString& relative) const { return m_Root + QLatin1Char('/') + relative; }
+
+    QString MakeInputFile() {
+        EXPECT_TRUE(m_Work.isValid());
+        const QString path = m_Work.path() + QStringLiteral("/input.bin");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("abc");
+        return path;
+    }
+
+    QTemporaryDir m_Stage;
+    QTemporaryDir m_Work;
+    QString m_Root;
+};
+
+TEST_F(InstalledTreeTest, TreeHoldsTheRunTimeFilesAndTheCommandLinks) {
+    enum Kind { Program, Data, Link };
+    struct Entry {
+        const char* path;
+        Kind kind;
+        const char* linkTarget; // for links: the file it resolves to
+    };
+    const std::vector<Entry> entries = {
+        {"lib/varnel/Varnel/Varnel", Program, nullptr},
+        {"lib/varnel/Varnel/varnel-report", Program, nullptr},
+        {"lib/varnel/Varnel/varnel-skin", Program, nullptr},
+        {"lib/varnel/Varnel/Skins/Skin20.dll", Data, nullptr},
+        {"lib/varnel/Librarys/libGB2BIG5.so", Data, nullptr},
+        {"bin/varnel", Link, "lib/varnel/Varnel/Varnel"},
+        {"bin/varnel-report", Link, "lib/varnel/Varnel/varnel-report"},
+        {"bin/varnel-skin", Link, "lib/varnel/Varnel/varnel-skin"},
+        {"share/applications/" VARNEL_APP_ID ".desktop", Data, nullptr},
+        {"share/metainfo/" VARNEL_APP_ID ".metainfo.xml", Data, nullptr},
+        {"share/man/man1/varnel.1.gz", Data, nullptr},
+        {"share/man/man1/varnel-report.1.gz", Data, nullptr},
+        {"share/man/man1/varnel-skin.1.gz", Data, nullptr},
+        {"share/doc/varnel/copyright", Data, nullptr},
+        {"share/doc/varnel/changelog.gz", Data, nullptr},
+    };
+    for (const Entry& entry : entries) {
+        SCOPED_TRACE(entry.path);
+        const QFileInfo info(At(QString::fromLatin1(entry.path)));
+        switch (entry.kind) {
+        case Program:
+            EXPECT_TRUE(info.isFile() && !info.isSymLink() && info.isExecutable());
+            break;
+        case Data:
+            EXPECT_TRUE(info.isFile() && !info.isSymLink() && info.size() > 0);
+            break;
+        case Link:
+            ASSERT_TRUE(info.isSymLink());
+            const QByteArray raw = QFile::encodeName(info.filePath());
+            std::vector<char> buffer(4096);
+            const ssize_t length = ::readlink(raw.constData(), buffer.data(), buffer.size());
+            ASSERT_GT(length, 0);
+            // Relative, so that a staged or unpacked tree works where it lies.
+            EXPECT_NE(buffer[0], '/');
+            EXPECT_EQ(info.canonicalFilePath(), At(QString::fromLatin1(entry.linkTarget)));
+            break;
+        }
+    }
+
+    // The run-time tree holds the programs and their files, nothing else of
+    // the build (tests, demos, generators).
+    std::set<QString> found;
+    QDirIterator it(At(QStringLiteral("lib/varnel")), QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        found.insert(it.next().mid(m_Root.size() + 1));
+    }
+    const std::set<QString> expected = {
+        QStringLiteral("lib/varnel/Varnel/Varnel"),
+        QStringLiteral("lib/varnel/Varnel/varnel-report"),
+        QStringLiteral("lib/varnel/Varnel/varnel-skin"),
+        QStringLiteral("lib/varnel/Varnel/Skins/Skin20.dll"),
+        QStringLiteral("lib/varnel/Librarys/libGB2BIG5.so"),
+    };
+    EXPECT_EQ(found, expected);
+}
+
+TEST_F(InstalledTreeTest, IconsHaveTheirThemeSizesAndTheDesktopEntryNamesThem) {
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        SCOPED_TRACE(size);
+        const QImage icon(
+            At(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId)));
+        ASSERT_FALSE(icon.isNull());
+        EXPECT_EQ(icon.size(), QSize(size, size));
+        EXPECT_TRUE(icon.hasAlphaChannel());
+        // Something is drawn, and the corners stay clear.
+        EXPECT_EQ(icon.pixelColor(0, 0).alpha(), 0);
+        EXPECT_GT(icon.pixelColor(size / 2, size / 2).alpha(), 0);
+    }
+
+    QFile desktop(At(QStringLiteral("share/applications/%1.desktop").arg(kAppId)));
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly));
+    const QString entry = QString::fromUtf8(desktop.readAll());
+    const auto value = [&entry](const char* key) {
+        const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(QLatin1String(key)),
+                                      QRegularExpression::MultilineOption);
+        return line.match(entry).captured(1);
+    };
+    EXPECT_EQ(value("Icon"), kAppId);
+    EXPECT_EQ(value("Exec"), QStringLiteral("varnel %F"));
+    EXPECT_TRUE(QFileInfo(At(QStringLiteral("bin/varnel"))).isExecutable());
+}
+
+TEST_F(InstalledTreeTest, ReportFindsTheConversionLibraryOfItsTree) {
+    const QString input = MakeInputFile();
+    const ProgramRun run = RunProgram(At(QStringLiteral("bin/varnel-report")),
+                                      {QStringLiteral("--lang"), QStringLiteral("taiwan"), input},
+                                      ProgramEnvironment(QStringLiteral("en_US.UTF-8")));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // The labels are converted through the library: 称 becomes 稱.
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("文件名稱：") + input + QStringLiteral("\r\n")))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("900150983CD24FB0D6963F7D28E17F72")))
+        << "MD5 of \"abc\" (RFC 1321)";
+    EXPECT_TRUE(
+        run.err.contains(LoadedLine(At(QStringLiteral("lib/varnel/Librarys/libGB2BIG5.so")))))
+        << run.err.toStdString();
+}
+
+TEST_F(InstalledTreeTest, SkinToolReadsTheInstalledSkin) {
+    const ProgramRun run = RunProgram(
+        At(QStringLiteral("bin/varnel-skin")),
+        {QStringLiteral("list"), At(QStringLiteral("lib/varnel/Varnel/Skins/Skin20.dll"))});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_GE(run.out.count(QLatin1Char('\n')), 10) << run.out.toStdString();
+}
+
+TEST_F(InstalledTreeTest, WindowStartsAndFindsItsLibraryFromTheTree) {
+    const QString input = MakeInputFile();
+    QProcess window;
+    // Traditional Chinese converts the captions at start, through the library.
+    window.setProcessEnvironment(ProgramEnvironment(QStringLiteral("zh_TW.UTF-8")));
+    // The loader writes to standard error; waiting for output means that.
+    window.setReadChannel(QProcess::StandardError);
+    window.start(At(QStringLiteral("bin/varnel")), {input});
+    ASSERT_TRUE(window.waitForStarted(30000));
+
+    const QString wanted = LoadedLine(At(QStringLiteral("lib/varnel/Librarys/libGB2BIG5.so")));
+    QString err;
+    const QDeadlineTimer deadline(60000);
+    while (!err.contains(wanted) && window.state() == QProcess::Running && !deadline.hasExpired()) {
+        window.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+        err += QString::fromUtf8(window.readAllStandardError());
+    }
+    EXPECT_TRUE(err.contains(wanted)) << err.right(4000).toStdString();
+    // Still running: it started, reported its file and waits for the user.
+    EXPECT_EQ(window.state(), QProcess::Running) << "exit code " << window.exitCode() << "\n"
+                                                 << err.right(4000).toStdString();
+    window.kill();
+    window.waitForFinished(30000);
+}
+
+TEST_F(InstalledTreeTest, ManualPagesFollowTheProgramsHelp) {
+    for (const char* program : {"varnel-report", "varnel-skin"}) {
+        SCOPED_TRACE(program);
+        const QString name = QString::fromLatin1(program);
+        const ProgramRun help =
+            RunProgram(At(QStringLiteral("bin/") + name), {QStringLiteral("--help")});
+        ASSERT_TRUE(help.finished && help.exitCode == 0);
+        const ProgramRun page = RunProgram(
+            QStringLiteral("gzip"),
+            {QStringLiteral("-dc"), At(QStringLiteral("share/man/man1/%1.1.gz").arg(name))});
+        ASSERT_TRUE(page.finished && page.exitCode == 0) << page.err.toStdString();
+        QString text = page.out;
+        text.replace(QLatin1String("\\-"), QLatin1String("-"));
+        EXPECT_TRUE(text.contains(QStringLiteral(".TH %1 ").arg(name.toUpper())));
+        // Every option and subcommand word the program's help names is in
+        // its page.
+        const QRegularExpression word(QStringLiteral("(--[a-z0-9-]+|^\\S+(?=\\s{2,}))"),
+                                      QRegularExpression::MultilineOption);
+        int checked = 0;
+        for (auto match = word.globalMatch(help.out); match.hasNext();) {
+            const QString token = match.next().captured(1);
+            EXPECT_TRUE(text.contains(token)) << token.toStdString();
+            ++checked;
+        }
+        EXPECT_GE(checked, 3) << help.out.toStdString();
+    }
+}
+
+} // namespace
