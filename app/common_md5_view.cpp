@@ -9,10 +9,9 @@
 #include "platform/link_opener.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
-#include "report/batch_report.h"
-#include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_services.h"
+#include "report/run_progress.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,7 +19,6 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -34,6 +32,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 
 #include <filesystem>
@@ -53,8 +52,11 @@ constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.
 // The folder picker's prompt; shown as it is in every language mode.
 constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
 
-// Shortest time between two redraws of the text box during a folder report.
-constexpr qint64 kRedrawIntervalMs = 40;
+// How often finished blocks are appended to the text box while a report
+// runs, and the most appended in one turn of the event loop (the rest wait
+// for the next turn, so no turn grows long).
+constexpr int kAppendIntervalMs = 25;
+constexpr std::size_t kMaxBlocksPerTurn = 1500;
 
 constexpr const char* kCloseCaption = "关闭";
 constexpr const char* kCloseHint = "关闭退出";
@@ -348,90 +350,136 @@ QString Common_MD5_View::ReportText() const {
 
 void Common_MD5_View::ReportFile() {
     ReadReportOptions();
+    StartReport({RunItem::File(m_FilePathNative)});
+}
+
+void Common_MD5_View::ReportFolder() {
+    ReadReportOptions();
+    // The folder keeps the separator the walk adds to it.
+    std::string folder = m_FolderPathNative;
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    setFolderPathNative(folder);
+    StartReport({RunItem::Folder(folder)});
+}
+
+void Common_MD5_View::StartReport(std::vector<RunItem> items) {
+    if (m_Running) {
+        m_Queued.push_back({std::move(items), m_Options});
+        return;
+    }
+    if (m_RunTimer == nullptr) {
+        m_RunTimer = new QTimer(this);
+        m_RunTimer->setInterval(kAppendIntervalMs);
+        connect(m_RunTimer, &QTimer::timeout, this, &Common_MD5_View::OnRunTimer);
+    }
+    ReportRun::Settings settings;
+    settings.options = m_Options;
+    const std::string language = UiLanguage;
+    settings.services = [language] { return MakeReportServices(language); };
+    settings.versionQuery = MakeReportServices(language).fileVersion;
+    m_Run = std::make_unique<ReportRun>(std::move(items), std::move(settings));
+    m_LastRunStopped = false;
+    m_StopRequested = false;
+    m_RunClock.start();
+    m_NextProgressMs = kProgressDelay.count();
+    SetRunning(true);
+    SetStopFace();
+    m_RunTimer->start();
+}
+
+void Common_MD5_View::OnRunTimer() {
+    if (m_Run) {
+        if (m_StopRequested) {
+            EndRun(true);
+        } else {
+            TakeFinishedBlocks();
+            if (m_Run->Ended()) {
+                // Blocks finished between the take and the test are still
+                // waiting: take them before the run goes.
+                TakeFinishedBlocks();
+                EndRun(false);
+            } else if (m_RunClock.elapsed() >= m_NextProgressMs) {
+                ShowProgress();
+                m_NextProgressMs = m_RunClock.elapsed() + kProgressInterval.count();
+            }
+        }
+    }
+    // Stopped runs are dropped once their threads have returned, so that
+    // destroying them never waits on a file.
+    std::erase_if(m_Retiring,
+                  [](const std::unique_ptr<ReportRun>& run) { return run->ThreadsDone(); });
+    if (!m_Run && m_Retiring.empty()) {
+        m_RunTimer->stop();
+    }
+}
+
+void Common_MD5_View::TakeFinishedBlocks() {
+    std::vector<RunBlock> blocks;
+    // A bounded batch per turn keeps every turn of the event loop short;
+    // the rest waits for the next turn.
+    m_Run->TakeReady(blocks, kMaxBlocksPerTurn);
+    if (blocks.empty()) {
+        return;
+    }
+    for (const RunBlock& block : blocks) {
+        AppendReportText(block.text, true);
+    }
+    setFilePathNative(blocks.back().path);
     Text1->setUpdatesEnabled(false);
-    const ReportServices services = MakeReportServices();
-    const FileFacts facts =
-        GatherFileFacts(std::filesystem::path(m_FilePathNative), m_Options, services.fileVersion);
-    std::string block;
-    AppendReportBlock(block, DisplayText(m_FilePathNative), facts, m_Options, services);
-    AppendReportText(block);
+    ShowPendingText();
     MoveCaretToEnd();
     Text1->setUpdatesEnabled(true);
 }
 
-void Common_MD5_View::ReportFolder() {
-    if (m_Running) {
-        return;
+void Common_MD5_View::ShowProgress() {
+    const std::string text = ProgressTextChinese(FiguresOf(m_Run->Progress()));
+    if (!m_ProgressShown) {
+        m_TitleBeforeRun = windowTitle();
+        m_ProgressShown = true;
     }
-    SetRunning(true);
-    m_LastRunStopped = false;
-    SetStopFace();
-    ReadReportOptions();
-    const ReportOptions options = m_Options;
-    const ReportServices services = MakeReportServices();
+    setWindowTitle(m_TitleBeforeRun + QStringLiteral(" - ") + Shown(text.c_str()));
+}
 
-    std::string folder = m_FolderPathNative;
-    std::vector<std::string> folderFileList;
-    CollectFolderFiles(folder, folderFileList);
-    setFolderPathNative(folder);
-
-    // Worker threads gather the files' facts ahead of the loop; the loop
-    // takes them in list order and writes one block per event-loop turn.
-    std::vector<std::filesystem::path> paths(folderFileList.begin(), folderFileList.end());
-    BatchReporter batch(std::move(paths), options, services.fileVersion);
-    std::string block;
-    // Drawing of the box is suspended while the blocks are appended and
-    // resumed at most every kRedrawIntervalMs. The blocks written in between
-    // join the box's document together: each insertion into the document
-    // costs time in proportion to its length, and drawing the box after each
-    // of thousands of small files would cost many times what reporting them
-    // does. Faster redraws would not be seen.
-    QElapsedTimer sinceRedraw;
-    sinceRedraw.start();
-    for (const std::string& file : folderFileList) {
-        QCoreApplication::processEvents();
-        std::optional<FileFacts> facts = batch.Next();
-        if (!facts.has_value()) {
-            break;
-        }
-        Text1->setUpdatesEnabled(false);
-        setFilePathNative(file);
-        block.clear();
-        AppendReportBlock(block, DisplayText(file), *facts, options, services);
-        AppendReportText(block, true);
-        if (sinceRedraw.elapsed() >= kRedrawIntervalMs) {
-            ShowPendingText();
-            MoveCaretToEnd();
-            Text1->setUpdatesEnabled(true);
-            sinceRedraw.restart();
-        }
-        if (m_StopRequested) {
-            batch.Stop();
-            m_StopRequested = false;
-            m_LastRunStopped = true;
-            break;
-        }
+void Common_MD5_View::EndRun(bool stopped) {
+    if (stopped) {
+        m_Run->Stop();
+        m_Queued.clear();
+        m_LastRunStopped = true;
     }
+    if (!m_Run->ThreadsDone()) {
+        m_Retiring.push_back(std::move(m_Run));
+    }
+    m_Run.reset();
+    // Blocks appended before the end join the box's document now.
     ShowPendingText();
-    MoveCaretToEnd();
-    Text1->setUpdatesEnabled(true);
-
-    SetCloseFace();
+    if (m_ProgressShown) {
+        setWindowTitle(m_TitleBeforeRun);
+        m_ProgressShown = false;
+    }
     m_StopRequested = false;
+    SetCloseFace();
     SetRunning(false);
     if (m_CloseWhenRunEnds) {
         m_CloseWhenRunEnds = false;
         m_LastRunStopped = true;
-        close();
+        QTimer::singleShot(0, this, &QWidget::close);
+    } else if (!m_Queued.empty()) {
+        // The next report waiting its turn, with the options of its call.
+        QueuedReport next = std::move(m_Queued.front());
+        m_Queued.erase(m_Queued.begin());
+        m_Options = next.options;
+        StartReport(std::move(next.items));
     }
+    emit reportEnded();
 }
 
 // --------------------------------------------------------------- commands
 
 void Common_MD5_View::Command1_Click() {
-    if (m_Running) {
-        return;
-    }
+    // The button is disabled while a report runs; the compare command calls
+    // this twice, and a report asked for while one runs waits its turn.
     const QString chosen = CommonDialog1->GetOpenFileName(this, QString::fromLatin1(kOpenFilter));
     if (chosen.isEmpty()) {
         return;
@@ -460,7 +508,10 @@ void Common_MD5_View::Command2_Click() {
         ReportFolder();
         SetCopyClearEnabled(true);
     }
-    SetCloseFace();
+    // The report runs on: its end gives the button its Close face again.
+    if (!m_Running) {
+        SetCloseFace();
+    }
 }
 
 void Common_MD5_View::Command3_Click() {
@@ -486,7 +537,12 @@ void Common_MD5_View::Command4_Click() {
 
 void Common_MD5_View::Command5_Click() {
     if (CaptionIs(kStopCaption)) {
+        // The report ends at once: the files being read are abandoned and
+        // no block is appended after this click.
         m_StopRequested = true;
+        if (m_Run) {
+            EndRun(true);
+        }
         SetCopyClearEnabled(true);
         SetCloseFace();
         return;
@@ -523,17 +579,16 @@ void Common_MD5_View::Text1_OLEDragDrop(const QMimeData* mime) {
     }
     // Several items are reported one after the other, in drop order; a
     // dropped folder gets the block of its own path, then those of its files.
+    std::vector<RunItem> items;
     for (const std::string& path : paths) {
-        setFilePathNative(path);
-        ReportFile();
+        items.push_back({path, RunItem::Kind::FileThenFolder});
         if (IsFolder(path)) {
-            setFolderPathNative(path);
-            ReportFolder();
-            if (m_LastRunStopped) {
-                break;
-            }
+            setFolderPathNative(path.back() == '/' ? path : path + '/');
         }
     }
+    setFilePathNative(paths.front());
+    ReadReportOptions();
+    StartReport(std::move(items));
     SetCopyClearEnabled(true);
 }
 
@@ -742,10 +797,11 @@ void Common_MD5_View::showEvent(QShowEvent* event) {
 
 void Common_MD5_View::closeEvent(QCloseEvent* event) {
     if (m_Running) {
-        // Closing inside a folder report's yield would pull the window from
-        // under the running report: stop it, and close when it has ended.
+        // A running report is stopped first; the window closes on the next
+        // turn of the event loop, once the report has ended.
         m_StopRequested = true;
         m_CloseWhenRunEnds = true;
+        EndRun(true);
         event->ignore();
         return;
     }

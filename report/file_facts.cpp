@@ -27,8 +27,7 @@ FactsGatherer::FactsGatherer(bool allowHelperThread) : m_Hasher(allowHelperThrea
 FactsGatherer::~FactsGatherer() = default;
 
 FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportOptions& options,
-                                const VersionQuery& versionQuery, const std::atomic<bool>* cancel,
-                                std::atomic<std::uint64_t>* bytesRead) {
+                                const VersionQuery& versionQuery, const Control& run) {
     FileFacts facts;
 
     // The version query runs whatever the kind of entry: it answers empty for
@@ -86,9 +85,12 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     }
 
     const DigestSelection wanted{options.ShowCRC32, options.ShowSHA1, true};
+    if (run.bytesKnown != nullptr) {
+        run.bytesKnown->fetch_add(file.Size(), std::memory_order_relaxed);
+    }
     HashControl control;
-    control.cancel = cancel;
-    control.bytesRead = bytesRead;
+    control.cancel = run.cancel;
+    control.bytesRead = run.bytesRead;
     HashResult hashed = m_Hasher.Hash(file, wanted, control);
     switch (hashed.outcome) {
     case HashOutcome::Done:

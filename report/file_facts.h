@@ -89,15 +89,26 @@ public:
     FactsGatherer(const FactsGatherer&) = delete;
     FactsGatherer& operator=(const FactsGatherer&) = delete;
 
+    // What a caller may ask of one gathering besides the facts.
+    struct Control {
+        // Once true while the file is read, the read stops and the facts
+        // come back with readOk false (ReadFailure::ReadFailed, "cancelled").
+        const std::atomic<bool>* cancel = nullptr;
+        std::atomic<std::uint64_t>* bytesRead = nullptr;  // bytes added as they are read
+        std::atomic<std::uint64_t>* bytesKnown = nullptr; // the file's size, added before
+    };
+
     // The facts of the file at path for the given options. The version query
-    // is only called when options.ShowVersion is on. When cancel is given and
-    // becomes true while a file is read, the read stops and the facts come
-    // back with readOk false (ReadFailure::ReadFailed, "cancelled"). When
-    // bytesRead is given, the bytes are added to it as they are read.
+    // is only called when options.ShowVersion is on.
+    FileFacts Gather(const std::filesystem::path& path, const ReportOptions& options,
+                     const VersionQuery& versionQuery, const Control& control);
     FileFacts Gather(const std::filesystem::path& path, const ReportOptions& options,
                      const VersionQuery& versionQuery = {},
-                     const std::atomic<bool>* cancel = nullptr,
-                     std::atomic<std::uint64_t>* bytesRead = nullptr);
+                     const std::atomic<bool>* cancel = nullptr) {
+        Control control;
+        control.cancel = cancel;
+        return Gather(path, options, versionQuery, control);
+    }
 
 private:
     FileHasher m_Hasher;
