@@ -53,10 +53,15 @@ constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.
 constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
 
 // How often finished blocks are appended to the text box while a report
-// runs, and the most appended in one turn of the event loop (the rest wait
-// for the next turn, so no turn grows long).
+// runs. A turn of the event loop appends blocks for at most kAppendBudgetMs
+// (taken kBlocksPerTake at a time); when blocks are left over, the next turn
+// follows at once, after the events that wait (input, painting).
 constexpr int kAppendIntervalMs = 25;
-constexpr std::size_t kMaxBlocksPerTurn = 1500;
+constexpr qint64 kAppendBudgetMs = 6;
+constexpr std::size_t kBlocksPerTake = 128;
+// Finished blocks a report may hold for the window: enough that the workers
+// never wait for the window's next turn.
+constexpr std::size_t kBlocksAhead = 8192;
 
 constexpr const char* kCloseCaption = "关闭";
 constexpr const char* kCloseHint = "关闭退出";
@@ -320,10 +325,16 @@ void Common_MD5_View::ShowPendingText() {
         return;
     }
     // The box shows lines; each CR LF of the report becomes one line break
-    // (the report text itself keeps its CR LF in m_ReportText).
+    // (the report text itself keeps its CR LF in m_ReportText). Each report
+    // block is one paragraph of the box's document, its lines parted by line
+    // separators: a document of one paragraph per line costs several times
+    // as much to append to, and a folder report appends thousands of blocks.
+    // The box's text reads the same either way (both separators are line
+    // breaks in its plain text).
     QString shown = QString::fromStdString(m_PendingText);
     m_PendingText.clear();
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1String("\r\n\r\n"), QString(QChar::LineSeparator) + QLatin1Char('\n'));
+    shown.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
     m_Appending = true;
     QTextCursor end(Text1->document());
     end.movePosition(QTextCursor::End);
@@ -376,6 +387,7 @@ void Common_MD5_View::StartReport(std::vector<RunItem> items) {
     }
     ReportRun::Settings settings;
     settings.options = m_Options;
+    settings.maxFilesAhead = kBlocksAhead;
     const std::string language = UiLanguage;
     settings.services = [language] { return MakeReportServices(language); };
     settings.versionQuery = MakeReportServices(language).fileVersion;
@@ -386,7 +398,7 @@ void Common_MD5_View::StartReport(std::vector<RunItem> items) {
     m_NextProgressMs = kProgressDelay.count();
     SetRunning(true);
     SetStopFace();
-    m_RunTimer->start();
+    m_RunTimer->start(kAppendIntervalMs);
 }
 
 void Common_MD5_View::OnRunTimer() {
@@ -394,11 +406,11 @@ void Common_MD5_View::OnRunTimer() {
         if (m_StopRequested) {
             EndRun(true);
         } else {
-            TakeFinishedBlocks();
-            if (m_Run->Ended()) {
-                // Blocks finished between the take and the test are still
-                // waiting: take them before the run goes.
-                TakeFinishedBlocks();
+            const bool more = TakeFinishedBlocks();
+            // Blocks left over are taken on the next turn, at once.
+            m_RunTimer->setInterval(more ? 0 : kAppendIntervalMs);
+            if (!more && m_Run->Ended()) {
+                // Every block has been taken: the run is over.
                 EndRun(false);
             } else if (m_RunClock.elapsed() >= m_NextProgressMs) {
                 ShowProgress();
@@ -415,22 +427,31 @@ void Common_MD5_View::OnRunTimer() {
     }
 }
 
-void Common_MD5_View::TakeFinishedBlocks() {
+bool Common_MD5_View::TakeFinishedBlocks() {
+    QElapsedTimer spent;
+    spent.start();
     std::vector<RunBlock> blocks;
-    // A bounded batch per turn keeps every turn of the event loop short;
-    // the rest waits for the next turn.
-    m_Run->TakeReady(blocks, kMaxBlocksPerTurn);
-    if (blocks.empty()) {
-        return;
-    }
-    for (const RunBlock& block : blocks) {
-        AppendReportText(block.text, true);
-    }
-    setFilePathNative(blocks.back().path);
+    bool more = false;
     Text1->setUpdatesEnabled(false);
-    ShowPendingText();
+    // A bounded time per turn keeps every turn of the event loop short.
+    while (spent.elapsed() < kAppendBudgetMs) {
+        blocks.clear();
+        more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
+        if (blocks.empty()) {
+            break;
+        }
+        for (const RunBlock& block : blocks) {
+            AppendReportText(block.text, true);
+        }
+        setFilePathNative(blocks.back().path);
+        ShowPendingText();
+        if (!more) {
+            break;
+        }
+    }
     MoveCaretToEnd();
     Text1->setUpdatesEnabled(true);
+    return more;
 }
 
 void Common_MD5_View::ShowProgress() {

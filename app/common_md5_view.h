@@ -118,7 +118,9 @@ private:
     // run that is going.
     void StartReport(std::vector<RunItem> items);
     void OnRunTimer();
-    void TakeFinishedBlocks();
+    // Appends the finished blocks; true when more are ready than one turn
+    // of the event loop appends.
+    bool TakeFinishedBlocks();
     void ShowProgress();
     // Ends the running report: stopped (nothing more is appended) or run to
     // its end.
