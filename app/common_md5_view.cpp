@@ -35,6 +35,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -57,6 +58,8 @@ constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
 // (taken kBlocksPerTake at a time); when blocks are left over, the next turn
 // follows at once, after the events that wait (input, painting).
 constexpr int kAppendIntervalMs = 25;
+// The pieces the exact report text is kept in.
+constexpr std::size_t kReportPieceBytes = 1u << 20;
 constexpr qint64 kAppendBudgetMs = 6;
 constexpr std::size_t kBlocksPerTake = 128;
 // Finished blocks a report may hold for the window: enough that the workers
@@ -313,7 +316,14 @@ void Common_MD5_View::ReadReportOptions() {
 }
 
 void Common_MD5_View::AppendReportText(const std::string& block, bool later) {
-    m_ReportText += block;
+    // Kept in pieces of at most kReportPieceBytes (a block is never split):
+    // one string would be copied whole each time it outgrew its capacity,
+    // holding the report twice at that moment.
+    if (m_ReportText.empty() || m_ReportText.back().size() + block.size() > kReportPieceBytes) {
+        m_ReportText.emplace_back();
+        m_ReportText.back().reserve(std::max(kReportPieceBytes, block.size()));
+    }
+    m_ReportText.back() += block;
     m_PendingText += block;
     if (!later) {
         ShowPendingText();
@@ -350,7 +360,11 @@ void Common_MD5_View::MoveCaretToEnd() {
 
 QString Common_MD5_View::ReportText() const {
     if (m_ReportTextExact) {
-        return QString::fromStdString(m_ReportText);
+        QString text;
+        for (const std::string& piece : m_ReportText) {
+            text += QString::fromStdString(piece);
+        }
+        return text;
     }
     QString text = Text1->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -388,6 +402,7 @@ void Common_MD5_View::StartReport(std::vector<RunItem> items) {
     ReportRun::Settings settings;
     settings.options = m_Options;
     settings.maxFilesAhead = kBlocksAhead;
+    settings.lowerPriority = true;
     const std::string language = UiLanguage;
     settings.services = [language] { return MakeReportServices(language); };
     settings.versionQuery = MakeReportServices(language).fileVersion;

@@ -175,8 +175,8 @@ private:
 
     // The report text exactly as appended (UTF-8, CR LF), valid while the
     // user has not edited Text1.
-    std::string m_ReportText;
-    std::string m_PendingText; // in m_ReportText, not yet in Text1's document
+    std::vector<std::string> m_ReportText; // in pieces, in order
+    std::string m_PendingText;             // in m_ReportText, not yet in Text1's document
     bool m_ReportTextExact = true;
     bool m_Appending = false;
 

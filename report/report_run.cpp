@@ -1,6 +1,7 @@
 #include "report/report_run.h"
 
 #include "platform/os/file_query.h"
+#include "platform/os/thread_priority.h"
 
 #include <algorithm>
 #include <system_error>
@@ -52,6 +53,9 @@ ReportRun::ReportRun(std::vector<RunItem> items, Settings settings)
         try {
             m_Threads.emplace_back([this, body] {
                 RunningThread running(m_ThreadsRunning);
+                if (m_Settings.lowerPriority) {
+                    platform::LowerCurrentThreadPriority();
+                }
                 (this->*body)();
             });
             return true;

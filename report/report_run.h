@@ -82,6 +82,9 @@ public:
         std::size_t maxFilesAhead = 256;           // finished but not yet taken
         std::uint64_t maxBytesAhead = 64ull << 20; // their sizes together
         bool allowHelperThreads = true;            // MD5 of large files on a helper
+        // The run's threads run below the priority of the thread that made
+        // the run (a window's thread keeps its turns on a busy machine).
+        bool lowerPriority = false;
     };
 
     // Starts the walker and the workers at once.
