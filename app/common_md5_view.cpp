@@ -446,21 +446,26 @@ bool Common_MD5_View::TakeFinishedBlocks() {
     QElapsedTimer spent;
     spent.start();
     std::vector<RunBlock> blocks;
-    bool more = false;
+    bool more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
+    if (blocks.empty()) {
+        // Nothing new: the box, its caret and the user's selection are left
+        // alone.
+        return false;
+    }
     Text1->setUpdatesEnabled(false);
     // A bounded time per turn keeps every turn of the event loop short.
-    while (spent.elapsed() < kAppendBudgetMs) {
-        blocks.clear();
-        more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
-        if (blocks.empty()) {
-            break;
-        }
+    for (;;) {
         for (const RunBlock& block : blocks) {
             AppendReportText(block.text, true);
         }
         setFilePathNative(blocks.back().path);
         ShowPendingText();
-        if (!more) {
+        if (!more || spent.elapsed() >= kAppendBudgetMs) {
+            break;
+        }
+        blocks.clear();
+        more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
+        if (blocks.empty()) {
             break;
         }
     }
