@@ -12,10 +12,9 @@
 #include "platform/os/program_dir.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
-#include "report/batch_report.h"
-#include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_services.h"
+#include "report/run_progress.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_library.h"
@@ -26,7 +25,6 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -40,8 +38,10 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -62,8 +62,18 @@ constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.
 // The folder picker's prompt; shown as it is in every language mode.
 constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
 
-// Shortest time between two redraws of the text box during a folder report.
-constexpr qint64 kRedrawIntervalMs = 40;
+// How often finished blocks are appended to the text box while a report
+// runs. A turn of the event loop appends blocks for at most kAppendBudgetMs
+// (taken kBlocksPerTake at a time); when blocks are left over, the next turn
+// follows at once, after the events that wait (input, painting).
+constexpr int kAppendIntervalMs = 25;
+// The pieces the exact report text is kept in.
+constexpr std::size_t kReportPieceBytes = 1u << 20;
+constexpr qint64 kAppendBudgetMs = 6;
+constexpr std::size_t kBlocksPerTake = 128;
+// Finished blocks a report may hold for the window: enough that the workers
+// never wait for the window's next turn.
+constexpr std::size_t kBlocksAhead = 8192;
 
 constexpr const char* kCloseCaption = "关闭";
 constexpr const char* kCloseHint = "关闭退出";
@@ -372,7 +382,14 @@ void Common_MD5_View::ReadReportOptions() {
 }
 
 void Common_MD5_View::AppendReportText(const std::string& block, bool later) {
-    m_ReportText += block;
+    // Kept in pieces of at most kReportPieceBytes (a block is never split):
+    // one string would be copied whole each time it outgrew its capacity,
+    // holding the report twice at that moment.
+    if (m_ReportText.empty() || m_ReportText.back().size() + block.size() > kReportPieceBytes) {
+        m_ReportText.emplace_back();
+        m_ReportText.back().reserve(std::max(kReportPieceBytes, block.size()));
+    }
+    m_ReportText.back() += block;
     m_PendingText += block;
     if (!later) {
         ShowPendingText();
@@ -384,10 +401,16 @@ void Common_MD5_View::ShowPendingText() {
         return;
     }
     // The box shows lines; each CR LF of the report becomes one line break
-    // (the report text itself keeps its CR LF in m_ReportText).
+    // (the report text itself keeps its CR LF in m_ReportText). Each report
+    // block is one paragraph of the box's document, its lines parted by line
+    // separators: a document of one paragraph per line costs several times
+    // as much to append to, and a folder report appends thousands of blocks.
+    // The box's text reads the same either way (both separators are line
+    // breaks in its plain text).
     QString shown = QString::fromStdString(m_PendingText);
     m_PendingText.clear();
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1String("\r\n\r\n"), QString(QChar::LineSeparator) + QLatin1Char('\n'));
+    shown.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
     m_Appending = true;
     QTextCursor end(Text1->document());
     end.movePosition(QTextCursor::End);
@@ -403,7 +426,11 @@ void Common_MD5_View::MoveCaretToEnd() {
 
 QString Common_MD5_View::ReportText() const {
     if (m_ReportTextExact) {
-        return QString::fromStdString(m_ReportText);
+        QString text;
+        for (const std::string& piece : m_ReportText) {
+            text += QString::fromStdString(piece);
+        }
+        return text;
     }
     QString text = Text1->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -414,90 +441,152 @@ QString Common_MD5_View::ReportText() const {
 
 void Common_MD5_View::ReportFile() {
     ReadReportOptions();
-    Text1->setUpdatesEnabled(false);
-    const ReportServices services = MakeReportServices();
-    const FileFacts facts =
-        GatherFileFacts(std::filesystem::path(m_FilePathNative), m_Options, services.fileVersion);
-    std::string block;
-    AppendReportBlock(block, DisplayText(m_FilePathNative), facts, m_Options, services);
-    AppendReportText(block);
-    MoveCaretToEnd();
-    Text1->setUpdatesEnabled(true);
+    StartReport({RunItem::File(m_FilePathNative)});
 }
 
 void Common_MD5_View::ReportFolder() {
+    ReadReportOptions();
+    // The folder keeps the separator the walk adds to it.
+    std::string folder = m_FolderPathNative;
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    setFolderPathNative(folder);
+    StartReport({RunItem::Folder(folder)});
+}
+
+void Common_MD5_View::StartReport(std::vector<RunItem> items) {
     if (m_Running) {
+        m_Queued.push_back({std::move(items), m_Options});
         return;
     }
-    SetRunning(true);
+    if (m_RunTimer == nullptr) {
+        m_RunTimer = new QTimer(this);
+        m_RunTimer->setInterval(kAppendIntervalMs);
+        connect(m_RunTimer, &QTimer::timeout, this, &Common_MD5_View::OnRunTimer);
+    }
+    ReportRun::Settings settings;
+    settings.options = m_Options;
+    settings.maxFilesAhead = kBlocksAhead;
+    settings.lowerPriority = true;
+    const std::string language = UiLanguage;
+    settings.services = [language] { return MakeReportServices(language); };
+    settings.versionQuery = MakeReportServices(language).fileVersion;
+    m_Run = std::make_unique<ReportRun>(std::move(items), std::move(settings));
     m_LastRunStopped = false;
+    m_StopRequested = false;
+    m_RunClock.start();
+    m_NextProgressMs = kProgressDelay.count();
+    SetRunning(true);
     SetStopFace();
-    ReadReportOptions();
-    const ReportOptions options = m_Options;
-    const ReportServices services = MakeReportServices();
+    m_RunTimer->start(kAppendIntervalMs);
+}
 
-    std::string folder = m_FolderPathNative;
-    std::vector<std::string> folderFileList;
-    CollectFolderFiles(folder, folderFileList);
-    setFolderPathNative(folder);
+void Common_MD5_View::OnRunTimer() {
+    if (m_Run) {
+        if (m_StopRequested) {
+            EndRun(true);
+        } else {
+            const bool more = TakeFinishedBlocks();
+            // Blocks left over are taken on the next turn, at once.
+            m_RunTimer->setInterval(more ? 0 : kAppendIntervalMs);
+            if (!more && m_Run->Ended()) {
+                // Every block has been taken: the run is over.
+                EndRun(false);
+            } else if (m_RunClock.elapsed() >= m_NextProgressMs) {
+                ShowProgress();
+                m_NextProgressMs = m_RunClock.elapsed() + kProgressInterval.count();
+            }
+        }
+    }
+    // Stopped runs are dropped once their threads have returned, so that
+    // destroying them never waits on a file.
+    std::erase_if(m_Retiring,
+                  [](const std::unique_ptr<ReportRun>& run) { return run->ThreadsDone(); });
+    if (!m_Run && m_Retiring.empty()) {
+        m_RunTimer->stop();
+    }
+}
 
-    // Worker threads gather the files' facts ahead of the loop; the loop
-    // takes them in list order and writes one block per event-loop turn.
-    std::vector<std::filesystem::path> paths(folderFileList.begin(), folderFileList.end());
-    BatchReporter batch(std::move(paths), options, services.fileVersion);
-    std::string block;
-    // Drawing of the box is suspended while the blocks are appended and
-    // resumed at most every kRedrawIntervalMs. The blocks written in between
-    // join the box's document together: each insertion into the document
-    // costs time in proportion to its length, and drawing the box after each
-    // of thousands of small files would cost many times what reporting them
-    // does. Faster redraws would not be seen.
-    QElapsedTimer sinceRedraw;
-    sinceRedraw.start();
-    for (const std::string& file : folderFileList) {
-        QCoreApplication::processEvents();
-        std::optional<FileFacts> facts = batch.Next();
-        if (!facts.has_value()) {
+bool Common_MD5_View::TakeFinishedBlocks() {
+    QElapsedTimer spent;
+    spent.start();
+    std::vector<RunBlock> blocks;
+    bool more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
+    if (blocks.empty()) {
+        // Nothing new: the box, its caret and the user's selection are left
+        // alone.
+        return false;
+    }
+    Text1->setUpdatesEnabled(false);
+    // A bounded time per turn keeps every turn of the event loop short.
+    for (;;) {
+        for (const RunBlock& block : blocks) {
+            AppendReportText(block.text, true);
+        }
+        setFilePathNative(blocks.back().path);
+        ShowPendingText();
+        if (!more || spent.elapsed() >= kAppendBudgetMs) {
             break;
         }
-        Text1->setUpdatesEnabled(false);
-        setFilePathNative(file);
-        block.clear();
-        AppendReportBlock(block, DisplayText(file), *facts, options, services);
-        AppendReportText(block, true);
-        if (sinceRedraw.elapsed() >= kRedrawIntervalMs) {
-            ShowPendingText();
-            MoveCaretToEnd();
-            Text1->setUpdatesEnabled(true);
-            sinceRedraw.restart();
-        }
-        if (m_StopRequested) {
-            batch.Stop();
-            m_StopRequested = false;
-            m_LastRunStopped = true;
+        blocks.clear();
+        more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
+        if (blocks.empty()) {
             break;
         }
     }
-    ShowPendingText();
     MoveCaretToEnd();
     Text1->setUpdatesEnabled(true);
+    return more;
+}
 
-    SetCloseFace();
+void Common_MD5_View::ShowProgress() {
+    const std::string text = ProgressTextChinese(FiguresOf(m_Run->Progress()));
+    if (!m_ProgressShown) {
+        m_TitleBeforeRun = windowTitle();
+        m_ProgressShown = true;
+    }
+    setWindowTitle(m_TitleBeforeRun + QStringLiteral(" - ") + Shown(text.c_str()));
+}
+
+void Common_MD5_View::EndRun(bool stopped) {
+    if (stopped) {
+        m_Run->Stop();
+        m_Queued.clear();
+        m_LastRunStopped = true;
+    }
+    if (!m_Run->ThreadsDone()) {
+        m_Retiring.push_back(std::move(m_Run));
+    }
+    m_Run.reset();
+    // Blocks appended before the end join the box's document now.
+    ShowPendingText();
+    if (m_ProgressShown) {
+        setWindowTitle(m_TitleBeforeRun);
+        m_ProgressShown = false;
+    }
     m_StopRequested = false;
+    SetCloseFace();
     SetRunning(false);
     if (m_CloseWhenRunEnds) {
         m_CloseWhenRunEnds = false;
         m_LastRunStopped = true;
-        close();
+        QTimer::singleShot(0, this, &QWidget::close);
+    } else if (!m_Queued.empty()) {
+        // The next report waiting its turn, with the options of its call.
+        QueuedReport next = std::move(m_Queued.front());
+        m_Queued.erase(m_Queued.begin());
+        m_Options = next.options;
+        StartReport(std::move(next.items));
     }
+    emit reportEnded();
 }
 
 // --------------------------------------------------------------- commands
 
 void Common_MD5_View::Command1_Click() {
-    if (m_Running) {
-        return;
-    }
+    // The button is disabled while a report runs; the compare command calls
+    // this twice, and a report asked for while one runs waits its turn.
     const QString chosen = CommonDialog1->GetOpenFileName(this, QString::fromLatin1(kOpenFilter));
     if (chosen.isEmpty()) {
         return;
@@ -526,7 +615,10 @@ void Common_MD5_View::Command2_Click() {
         ReportFolder();
         SetCopyClearEnabled(true);
     }
-    SetCloseFace();
+    // The report runs on: its end gives the button its Close face again.
+    if (!m_Running) {
+        SetCloseFace();
+    }
 }
 
 void Common_MD5_View::Command3_Click() {
@@ -552,7 +644,12 @@ void Common_MD5_View::Command4_Click() {
 
 void Common_MD5_View::Command5_Click() {
     if (CaptionIs(kStopCaption)) {
+        // The report ends at once: the files being read are abandoned and
+        // no block is appended after this click.
         m_StopRequested = true;
+        if (m_Run) {
+            EndRun(true);
+        }
         SetCopyClearEnabled(true);
         SetCloseFace();
         return;
@@ -589,17 +686,16 @@ void Common_MD5_View::Text1_OLEDragDrop(const QMimeData* mime) {
     }
     // Several items are reported one after the other, in drop order; a
     // dropped folder gets the block of its own path, then those of its files.
+    std::vector<RunItem> items;
     for (const std::string& path : paths) {
-        setFilePathNative(path);
-        ReportFile();
+        items.push_back({path, RunItem::Kind::FileThenFolder});
         if (IsFolder(path)) {
-            setFolderPathNative(path);
-            ReportFolder();
-            if (m_LastRunStopped) {
-                break;
-            }
+            setFolderPathNative(path.back() == '/' ? path : path + '/');
         }
     }
+    setFilePathNative(paths.front());
+    ReadReportOptions();
+    StartReport(std::move(items));
     SetCopyClearEnabled(true);
 }
 
@@ -788,10 +884,11 @@ void Common_MD5_View::showEvent(QShowEvent* event) {
 
 void Common_MD5_View::closeEvent(QCloseEvent* event) {
     if (m_Running) {
-        // Closing inside a folder report's yield would pull the window from
-        // under the running report: stop it, and close when it has ended.
+        // A running report is stopped first; the window closes on the next
+        // turn of the event loop, once the report has ended.
         m_StopRequested = true;
         m_CloseWhenRunEnds = true;
+        EndRun(true);
         event->ignore();
         return;
     }

@@ -4,18 +4,22 @@
 // buttons, file drops and the two report builders (one file, a folder tree).
 
 #include "report/file_facts.h"
+#include "report/report_run.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
 class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace varnel {
 namespace platform {
@@ -64,7 +68,7 @@ public:
     // The report options as last read from Check1 ... Check6.
     const ReportOptions& reportOptions() const { return m_Options; }
 
-    // True while a folder report runs (between its start and its end).
+    // True while a report runs (between its start and its end).
     bool IsReportRunning() const { return m_Running; }
 
     // The whole text of Text1 with CR LF line ends: the exact report bytes
@@ -72,11 +76,15 @@ public:
     // its line breaks written as CR LF.
     QString ReportText() const;
 
-    // Appends the block of the file named by FilePath to Text1.
+    // Appends the block of the file named by FilePath to Text1. The file is
+    // read on worker threads; the call returns at once and the block is
+    // appended when it is done. A call while a report runs waits its turn
+    // after that report.
     void ReportFile();
-    // Appends the blocks of every file below FolderPath to Text1, yielding to
-    // the event loop once per file. Refused (does nothing) while a folder
-    // report already runs.
+    // Appends the blocks of every file below FolderPath to Text1: the walk
+    // and the reading run on worker threads, and the finished blocks are
+    // appended in walk order, a batch at a time, from a timer. The call
+    // returns at once. Refused (does nothing) while a folder report runs.
     void ReportFolder();
 
     // Event procedures of the buttons, the MD5 box and the text box.
@@ -95,6 +103,8 @@ signals:
     // The more-tools button: the owner of the about window hides this window
     // and shows that one.
     void moreToolsRequested();
+    // A report has ended (after its last block, or stopped).
+    void reportEnded();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -111,6 +121,17 @@ private:
     void Form_DblClick();
 
     void ReadReportOptions();
+    // Starts a run of items with the current options, or queues it after the
+    // run that is going.
+    void StartReport(std::vector<RunItem> items);
+    void OnRunTimer();
+    // Appends the finished blocks; true when more are ready than one turn
+    // of the event loop appends.
+    bool TakeFinishedBlocks();
+    void ShowProgress();
+    // Ends the running report: stopped (nothing more is appended) or run to
+    // its end.
+    void EndRun(bool stopped);
     // Adds block to the report; later leaves it out of the box's document
     // until ShowPendingText (the folder report's batched redraws).
     void AppendReportText(const std::string& block, bool later = false);
@@ -166,10 +187,25 @@ private:
 
     // The report text exactly as appended (UTF-8, CR LF), valid while the
     // user has not edited Text1.
-    std::string m_ReportText;
-    std::string m_PendingText; // in m_ReportText, not yet in Text1's document
+    std::vector<std::string> m_ReportText; // in pieces, in order
+    std::string m_PendingText;             // in m_ReportText, not yet in Text1's document
     bool m_ReportTextExact = true;
     bool m_Appending = false;
+
+    // The running report, those stopped whose threads are still returning,
+    // and the reports waiting their turn (with the options of their call).
+    struct QueuedReport {
+        std::vector<RunItem> items;
+        ReportOptions options;
+    };
+    std::unique_ptr<ReportRun> m_Run;
+    std::vector<std::unique_ptr<ReportRun>> m_Retiring;
+    std::vector<QueuedReport> m_Queued;
+    QTimer* m_RunTimer = nullptr;
+    QElapsedTimer m_RunClock;
+    qint64 m_NextProgressMs = 0;
+    QString m_TitleBeforeRun;
+    bool m_ProgressShown = false;
 
     bool m_Running = false;
     bool m_CloseWhenRunEnds = false;

@@ -1,19 +1,28 @@
-// The main window's folder report against varnel-report on the same folder.
+// The main window's reports, measured. A benchmark, not a test.
 //
-//   bench_window [folder] [path/to/varnel-report]
+//   bench_window tree [folder] [varnel-report]   the folder through the window
+//       and through varnel-report, three times each on cached data (the best
+//       time counts), and the longest gap between event-loop turns
+//   bench_window once [folder] [varnel-report]   one window run and one
+//       varnel-report run, with the window process's peak memory (run it in
+//       a process of its own for a true peak)
+//   bench_window big <file>                      the longest gap between
+//       event-loop turns while the window reports one large file, then the
+//       same file again with Stop clicked after a second: the time from the
+//       click to the end of the run, and until the run's threads are gone
 //
 // The folder defaults to $VARNEL_BENCH_DATA/tree (default /tmp/varnel-bench,
 // the tree bench/run.sh uses): 20 folders of 1,000 files of 4 KiB, made here
-// when missing. The window runs offscreen and reports the folder through its
-// real ReportFolder; a zero-interval timer counts the event-loop turns the
-// run gives and the longest time between two of them. Each side runs three
-// times on cached data; the best time counts. A benchmark, not a test.
+// when missing. The window runs offscreen through its real ReportFolder /
+// ReportFile; a 1 ms timer counts the event-loop turns and the longest gap.
 
 #include "app/common_md5_view.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,6 +60,54 @@ void MakeTree(const std::filesystem::path& root) {
     std::ofstream(root / ".complete") << "";
 }
 
+// A field of /proc/self/status in kB ("VmHWM", "Threads"), -1 when absent.
+long StatusField(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(name + ":", 0) == 0) {
+            return std::strtol(line.c_str() + name.size() + 1, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+// Counts event-loop turns and the longest time between two of them.
+class TurnWatch {
+public:
+    // A 1 ms timer: a zero-interval one would keep the window's thread busy
+    // and take a core from the workers.
+    TurnWatch() {
+        m_Ticker.setTimerType(Qt::PreciseTimer);
+        m_Ticker.setInterval(1);
+        QObject::connect(&m_Ticker, &QTimer::timeout, [this] {
+            const qint64 now = m_Clock.nsecsElapsed();
+            if (m_Last >= 0) {
+                longestGapMs = std::max(longestGapMs, static_cast<double>(now - m_Last) / 1e6);
+            }
+            m_Last = now;
+            ++turns;
+        });
+        m_Clock.start();
+        m_Ticker.start();
+    }
+    double longestGapMs = 0;
+    long turns = 0;
+
+private:
+    QTimer m_Ticker;
+    QElapsedTimer m_Clock;
+    qint64 m_Last = -1;
+};
+
+void WaitForEnd(varnel::Common_MD5_View& window) {
+    while (window.IsReportRunning()) {
+        QEventLoop loop;
+        QObject::connect(&window, &varnel::Common_MD5_View::reportEnded, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
 struct WindowRun {
     double seconds = 0;
     double longestGapMs = 0;
@@ -63,37 +120,110 @@ WindowRun RunWindow(const QString& folder) {
     window.show();
     QElapsedTimer clock;
     WindowRun run;
-    qint64 lastTurn = -1;
-    QTimer ticker;
-    ticker.setInterval(0);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (lastTurn >= 0) {
-            run.longestGapMs =
-                std::max(run.longestGapMs, static_cast<double>(now - lastTurn) / 1e6);
-        }
-        lastTurn = now;
-        ++run.turns;
-    });
     window.setFolderPath(folder);
-    ticker.start();
+    TurnWatch watch;
     clock.start();
     window.ReportFolder();
+    WaitForEnd(window);
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    ticker.stop();
+    run.longestGapMs = watch.longestGapMs;
+    run.turns = watch.turns;
     run.blocks = window.ReportText().count(QStringLiteral("\r\n\r\n"));
     return run;
 }
 
-double RunCommand(const QString& program, const QString& folder) {
+double RunCommand(const QString& program, const QString& path) {
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    process.start(program, {folder});
+    process.start(program, {path});
     process.waitForFinished(-1);
     return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+int Tree(const QString& folder, const QString& report) {
+    RunCommand(report, folder); // warm the cache
+    double bestWindow = 1e9;
+    double bestCommand = 1e9;
+    double longestGap = 0;
+    for (int i = 0; i < 3; ++i) {
+        const WindowRun run = RunWindow(folder);
+        std::printf("window:        %.3f s, %ld blocks, %ld turns, longest gap %.2f ms\n",
+                    run.seconds, run.blocks, run.turns, run.longestGapMs);
+        bestWindow = std::min(bestWindow, run.seconds);
+        longestGap = std::max(longestGap, run.longestGapMs);
+        const double command = RunCommand(report, folder);
+        std::printf("varnel-report: %.3f s\n", command);
+        bestCommand = std::min(bestCommand, command);
+    }
+    std::printf("best: window %.3f s, varnel-report %.3f s, ratio %.2f; longest gap %.2f ms\n",
+                bestWindow, bestCommand, bestWindow / bestCommand, longestGap);
+    return 0;
+}
+
+int Once(const QString& folder, const QString& report) {
+    const double command = RunCommand(report, folder);
+    const WindowRun run = RunWindow(folder);
+    std::printf("window %.3f s (%ld blocks, longest gap %.2f ms), varnel-report %.3f s, ratio "
+                "%.2f; window peak memory %.1f MB\n",
+                run.seconds, run.blocks, run.longestGapMs, command, run.seconds / command,
+                static_cast<double>(StatusField("VmHWM")) / 1024.0);
+    return 0;
+}
+
+int Big(const QString& file) {
+    {
+        varnel::Common_MD5_View window;
+        window.show();
+        window.setFilePath(file);
+        TurnWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        window.ReportFile();
+        WaitForEnd(window);
+        std::printf("whole file: %.3f s, %ld turns, longest gap %.2f ms\n",
+                    static_cast<double>(clock.nsecsElapsed()) / 1e9, watch.turns,
+                    watch.longestGapMs);
+    }
+    varnel::Common_MD5_View window;
+    window.show();
+    window.setFilePath(file);
+    TurnWatch watch;
+    const long threadsBefore = StatusField("Threads");
+    window.ReportFile();
+    QElapsedTimer clock;
+    double toEndMs = -1;
+    double toThreadsGoneMs = -1;
+    QTimer::singleShot(1000, [&] {
+        auto* stop = window.findChild<QPushButton*>(QStringLiteral("Command5"));
+        clock.start();
+        stop->click();
+        if (!window.IsReportRunning()) {
+            toEndMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        }
+    });
+    WaitForEnd(window);
+    // The worker threads abandon the file between two chunks.
+    {
+        QEventLoop loop;
+        QTimer poll;
+        poll.setInterval(1);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (StatusField("Threads") <= threadsBefore) {
+                loop.quit();
+            }
+        });
+        poll.start();
+        loop.exec();
+    }
+    toThreadsGoneMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    std::printf("stop after 1 s: run ended %.2f ms after the click, its threads gone after %.2f "
+                "ms; %ld turns, longest gap %.2f ms; blocks %lld\n",
+                toEndMs, toThreadsGoneMs, watch.turns, watch.longestGapMs,
+                static_cast<long long>(window.ReportText().count(QStringLiteral("\r\n\r\n"))));
+    return 0;
 }
 
 } // namespace
@@ -102,33 +232,23 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
+    const std::string mode = argc > 1 ? argv[1] : "tree";
     const char* data = std::getenv("VARNEL_BENCH_DATA");
     const std::filesystem::path root =
-        argc > 1 ? std::filesystem::path(argv[1])
+        argc > 2 ? std::filesystem::path(argv[2])
                  : std::filesystem::path(data != nullptr ? data : "/tmp/varnel-bench") / "tree";
-    const QString report = QString::fromLocal8Bit(argc > 2 ? argv[2] : VARNEL_REPORT_PROGRAM);
+    const QString report = QString::fromLocal8Bit(argc > 3 ? argv[3] : VARNEL_REPORT_PROGRAM);
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
-    if (argc <= 1) {
+    const QString path = QString::fromStdString(root.string());
+    if (mode == "big") {
+        return Big(path);
+    }
+    if (argc <= 2) {
         MakeTree(root);
     }
-    const QString folder = QString::fromStdString(root.string());
-
-    RunCommand(report, folder); // warm the cache
-    double bestWindow = 1e9;
-    double bestCommand = 1e9;
-    WindowRun worst;
-    for (int i = 0; i < 3; ++i) {
-        const WindowRun run = RunWindow(folder);
-        std::printf("window:        %.3f s, %ld blocks, %ld turns, longest gap %.2f ms\n",
-                    run.seconds, run.blocks, run.turns, run.longestGapMs);
-        bestWindow = std::min(bestWindow, run.seconds);
-        worst.longestGapMs = std::max(worst.longestGapMs, run.longestGapMs);
-        const double command = RunCommand(report, folder);
-        std::printf("varnel-report: %.3f s\n", command);
-        bestCommand = std::min(bestCommand, command);
+    if (mode == "once") {
+        return Once(path, report);
     }
-    std::printf("best: window %.3f s, varnel-report %.3f s, ratio %.2f; longest gap %.2f ms\n",
-                bestWindow, bestCommand, bestWindow / bestCommand, worst.longestGapMs);
-    return 0;
+    return Tree(path, report);
 }

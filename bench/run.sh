@@ -3,15 +3,19 @@
 # hyperfine on cached data (warm-up runs first). Benchmarks, not tests:
 # nothing here passes or fails.
 #
-#   bench/run.sh [path/to/varnel-report]
+#   bench/run.sh [path/to/varnel-report [path/to/bench_window]]
 #
 # Data is made once under $VARNEL_BENCH_DATA (default /tmp/varnel-bench):
-# a 512 MiB file and a folder of 20,000 files of 4 KiB, random content.
-# Results go to bench/out/ (JSON and Markdown per comparison, summary.txt).
+# a 512 MiB file and a folder of 20,000 files of 4 KiB, random content. The
+# window's figures (bench_window) also use a folder of 100,000 files of 4 KiB
+# and a sparse file of 4 GiB, which are removed at the end (keep them with
+# VARNEL_BENCH_KEEP=1). Results go to bench/out/ (JSON and Markdown per
+# comparison, window.txt, summary.txt).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 report=${1:-$here/../build/dist/Varnel/varnel-report}
+window=${2:-$here/../build/bench/bench_window}
 data=${VARNEL_BENCH_DATA:-/tmp/varnel-bench}
 out=$here/out
 runs=${VARNEL_BENCH_RUNS:-10}
@@ -44,6 +48,8 @@ for d in range(20):
 PY
     touch "$tree/.complete"
 fi
+tree100k=$data/tree100k
+huge=$data/huge4g.bin
 
 # The same report is checked against rhash once, so the comparison is fair.
 "$report" --crc32 --no-time --no-size "$big" | tr -d '\r' | grep -q "$(md5sum "$big" | cut -c1-32 | tr a-f A-F)" \
@@ -60,6 +66,41 @@ hyperfine --warmup 2 --runs "$runs" --style basic \
     --export-json "$out/tree.json" --export-markdown "$out/tree.md" \
     -n varnel-report "'$report' --crc32 '$tree' > /dev/null" \
     -n rhash "rhash -r --crc32 --sha1 --md5 '$tree' > /dev/null"
+
+# The window: 20,000 files against varnel-report (with the longest gap
+# between event-loop turns), 100,000 files in a process of its own (for its
+# peak memory), and a 4 GiB file (event-loop gaps, then Stop after a second).
+if [ -x "$window" ]; then
+    if [ ! -f "$tree100k/.complete" ]; then
+        echo "making $tree100k"
+        rm -rf "$tree100k"
+        python3 - "$tree100k" <<'PY'
+import os, sys
+root = sys.argv[1]
+# 100 folders of 1,000 files of 4 KiB each.
+for d in range(100):
+    folder = os.path.join(root, "d%03d" % d)
+    os.makedirs(folder)
+    for f in range(1000):
+        with open(os.path.join(folder, "f%04d.bin" % f), "wb") as fh:
+            fh.write(os.urandom(4096))
+PY
+        touch "$tree100k/.complete"
+    fi
+    truncate -s 4G "$huge"
+    {
+        echo "20,000 files:"
+        "$window" tree "$tree" "$report" 2>/dev/null
+        echo "100,000 files:"
+        "$report" "$tree100k" > /dev/null # warm the cache
+        "$window" once "$tree100k" "$report" 2>/dev/null
+        echo "4 GiB sparse file:"
+        "$window" big "$huge" 2>/dev/null
+    } | tee "$out/window.txt"
+    if [ "${VARNEL_BENCH_KEEP:-0}" != 1 ]; then
+        rm -rf "$tree100k" "$huge"
+    fi
+fi
 
 python3 - "$out" <<'PY' | tee "$out/summary.txt"
 import json, os, sys

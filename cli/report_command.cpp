@@ -1,13 +1,15 @@
 #include "cli/report_command.h"
 
 #include "i18n/language.h"
-#include "platform/os/file_query.h"
-#include "report/batch_report.h"
+#include "platform/os/file.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
+#include "report/report_run.h"
 #include "report/report_services.h"
+#include "report/run_progress.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -36,6 +38,8 @@ constexpr std::string_view kUsage =
     "  --file-version, --no-file-version  version line (default: off)\n"
     "  --lang chinese|taiwan|english      language of the labels (default: the\n"
     "                                     system locale's)\n"
+    "  --progress, --no-progress          progress on standard error (default:\n"
+    "                                     on when standard error is a terminal)\n"
     "  --help                             this text\n"
     "  --version                          the program's version\n"
     "  --                                 ends the options\n"
@@ -119,6 +123,32 @@ private:
     int m_Error = 0;
 };
 
+// One line of progress on a terminal, written over in place and cleared
+// before anything else is written to the same stream.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::FILE* stream) : m_Stream(stream) {}
+
+    void Show(const std::string& text) {
+        const std::string line = "\r" + text + "\x1b[K";
+        std::fwrite(line.data(), 1, line.size(), m_Stream);
+        std::fflush(m_Stream);
+        m_Shown = true;
+    }
+
+    void Clear() {
+        if (m_Shown) {
+            std::fputs("\r\x1b[K", m_Stream);
+            std::fflush(m_Stream);
+            m_Shown = false;
+        }
+    }
+
+private:
+    std::FILE* m_Stream;
+    bool m_Shown = false;
+};
+
 void Complain(std::FILE* err, std::string_view path, std::string_view reason) {
     std::string line(kProgram);
     line += ": ";
@@ -156,6 +186,8 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.help = true;
         } else if (arg == "--version") {
             command.version = true;
+        } else if (arg == "--progress" || arg == "--no-progress") {
+            command.progress = arg == "--progress";
         } else if (arg == "--lang" || arg.starts_with("--lang=")) {
             std::string_view value;
             if (arg == "--lang") {
@@ -207,49 +239,62 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
     } else {
         ApplySystemLanguage();
     }
-    const ReportServices services = MakeReportServices();
     const ReportOptions& options = command->options;
-
     bool allRead = true;
 
-    // The files to report, in order: a folder stands for the files below it.
-    std::vector<std::filesystem::path> files;
+    // Each path in order: a folder stands for the files below it, anything
+    // else for its own block. The walk and the reading run on the run's
+    // threads; this thread writes the blocks in walk order.
+    std::vector<RunItem> items;
     for (const std::string& arg : command->paths) {
-        const std::optional<platform::EntryInfo> entry = platform::QueryEntry(arg);
-        if (entry && entry->directory) {
-            std::string folder = arg;
-            std::vector<std::string> found;
-            std::vector<FolderWalkProblem> problems;
-            CollectFolderFiles(folder, found, &problems);
-            for (const FolderWalkProblem& problem : problems) {
-                Complain(err, problem.folder,
-                         "cannot list folder: " + std::generic_category().message(problem.error));
-                allRead = false;
-            }
-            files.reserve(files.size() + found.size());
-            for (std::string& path : found) {
-                files.emplace_back(std::move(path));
-            }
-        } else {
-            files.emplace_back(arg);
-        }
+        items.push_back({arg, RunItem::Kind::FolderElseFile});
     }
+    ReportRun::Settings settings;
+    settings.options = options;
+    const std::string language = UiLanguage;
+    settings.versionQuery = MakeReportServices(language).fileVersion;
+    settings.services = [language] { return MakeReportServices(language); };
+    ReportRun run(std::move(items), std::move(settings));
+
+    const bool showProgress =
+        command->progress.value_or(err == stderr && platform::StandardErrorIsTerminal());
+    ProgressLine progressLine(err);
+    const auto complainAbout = [&](std::string_view path, std::string_view reason) {
+        progressLine.Clear();
+        Complain(err, path, reason);
+        allRead = false;
+    };
 
     Writer writer(out);
-    BatchReporter batch(std::move(files), options, services.fileVersion);
-    for (std::size_t i = 0; std::optional<FileFacts> facts = batch.Next(); ++i) {
-        const std::string& path = batch.path(i).native();
-        AppendReportBlock(writer.buffer(), path, *facts, options, services);
-        if (!facts->readOk) {
-            Complain(err, path, facts->failure);
-            allRead = false;
+    std::vector<RunBlock> ready;
+    auto nextProgress = std::chrono::steady_clock::now() + kProgressDelay;
+    while (run.WaitReady(ready, static_cast<std::size_t>(-1), kProgressInterval)) {
+        for (const FolderWalkProblem& problem : run.TakeProblems()) {
+            complainAbout(problem.folder,
+                          "cannot list folder: " + std::generic_category().message(problem.error));
         }
+        for (RunBlock& block : ready) {
+            writer.buffer() += block.text;
+            if (!block.facts.readOk) {
+                complainAbout(block.path, block.facts.failure);
+            }
+        }
+        ready.clear();
         writer.FlushIfFull();
         if (writer.error() != 0) {
-            batch.Stop();
+            run.Stop();
             break;
         }
+        if (showProgress && std::chrono::steady_clock::now() >= nextProgress) {
+            progressLine.Show(ProgressTextEnglish(FiguresOf(run.Progress())));
+            nextProgress = std::chrono::steady_clock::now() + kProgressInterval;
+        }
     }
+    for (const FolderWalkProblem& problem : run.TakeProblems()) {
+        complainAbout(problem.folder,
+                      "cannot list folder: " + std::generic_category().message(problem.error));
+    }
+    progressLine.Clear();
     writer.Flush();
     if (writer.error() != 0) {
         Complain(err, "standard output",

@@ -22,6 +22,7 @@ namespace varnel {
 struct ReportCommandLine {
     ReportOptions options;               // start states of the check boxes
     std::optional<std::string> language; // "CHINESE", "TAIWAN" or "" (English)
+    std::optional<bool> progress;        // --progress / --no-progress; unset: stderr a terminal
     bool help = false;
     bool version = false;
     std::vector<std::string> paths;
@@ -35,7 +36,9 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
 // Runs the command: report on out, reasons and usage on err. Returns the exit
 // status: 0 when every path could be read, 1 when some could not (their
 // blocks are still written, and "varnel-report: <path>: <reason>" goes to
-// err), 2 for a usage error.
+// err), 2 for a usage error. While a run lasts more than half a second, its
+// progress is shown on err (when err is the process's standard error and a
+// terminal, or with --progress), on one line that is cleared at the end.
 int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std::FILE* err);
 
 } // namespace varnel

@@ -3,10 +3,7 @@
 #include "platform/os/errors.h"
 #include "platform/os/file_query.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
 
 namespace varnel {
 
@@ -17,25 +14,6 @@ constexpr const char* kFileErrorSource = "Varnel.File";
 
 [[noreturn]] void RaiseFileError(std::int32_t number) {
     throw RuntimeError(number, kFileErrorSource, StandardErrorMessage(number));
-}
-
-// Reads exactly size bytes into dest, looping over short reads and signals.
-// Returns 0 on success or the run-time error number: 62 when the file ends
-// early (it shrank since it was opened), 75 for a failing read.
-std::int32_t ReadFully(int fd, std::uint8_t* dest, std::size_t size) {
-    while (size > 0) {
-        const ssize_t got = ::read(fd, dest, size);
-        if (got > 0) {
-            const auto n = static_cast<std::size_t>(got);
-            dest += n;
-            size -= n;
-        } else if (got == 0) {
-            return kErrInputPastEndOfFile;
-        } else if (errno != EINTR) {
-            return kErrPathFileAccess;
-        }
-    }
-    return 0;
 }
 
 } // namespace
@@ -61,21 +39,16 @@ void BinaryFileStream_Class::setFile(const std::filesystem::path& path) {
         RaiseFileError(errorNumber != 0 ? errorNumber : kErrFileNotFound);
     }
 
-    const int fd = platform::OpenReadOnly(path);
-    if (fd < 0) {
-        RaiseFileError(platform::ErrorNumberFromErrno(-fd));
+    // The open refuses an entry replaced by a folder or special file
+    // between the test and the open, judged on the opened file itself.
+    try {
+        m_FileHandle = platform::ReadOnlyFile::Open(path);
+    } catch (const platform::FileError& error) {
+        RaiseFileError(error.RunTimeErrorNumber());
     }
-    // The entry may have been replaced between the test and the open: only a
-    // regular file is served, judged on the descriptor itself.
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        RaiseFileError(kErrFileNotFound);
-    }
-    m_FileHandle = fd;
-    m_Length = st.st_size > 0 ? static_cast<std::int64_t>(st.st_size) : 0;
-    // The file is read once from start to end: let the kernel read ahead.
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    m_Length = static_cast<std::int64_t>(m_FileHandle.Size());
+    // The file is read once from start to end: let the system read ahead.
+    m_FileHandle.AdviseSequential();
 }
 
 std::int32_t BinaryFileStream_Class::Read(std::span<std::uint8_t> buffer, std::int32_t readSize) {
@@ -86,7 +59,7 @@ std::int32_t BinaryFileStream_Class::Read(std::span<std::uint8_t> buffer, std::i
         throw RuntimeError(kErrSubscriptOutOfRange, "Varnel.Read",
                            StandardErrorMessage(kErrSubscriptOutOfRange));
     }
-    if (m_FileHandle < 0) {
+    if (!m_FileHandle.isOpen()) {
         return 0;
     }
 
@@ -103,10 +76,17 @@ std::int32_t BinaryFileStream_Class::Read(std::span<std::uint8_t> buffer, std::i
 
     // Straight into the caller's buffer; for the final partial chunk only the
     // first `count` bytes are written, the rest of the buffer keeps its bytes.
-    const std::int32_t error =
-        ReadFully(m_FileHandle, buffer.data(), static_cast<std::size_t>(count));
-    if (error != 0) {
-        m_ReadError = error;
+    std::size_t got = 0;
+    try {
+        got = m_FileHandle.Read(buffer.first(static_cast<std::size_t>(count)));
+    } catch (const platform::FileError&) {
+        m_ReadError = kErrPathFileAccess;
+        Dispose();
+        return 0;
+    }
+    if (got < static_cast<std::size_t>(count)) {
+        // The file shrank since it was opened.
+        m_ReadError = kErrInputPastEndOfFile;
         Dispose();
         return 0;
     }
@@ -114,12 +94,28 @@ std::int32_t BinaryFileStream_Class::Read(std::span<std::uint8_t> buffer, std::i
     return count;
 }
 
-void BinaryFileStream_Class::Dispose() noexcept {
-    if (m_FileHandle >= 0) {
-        // Errors of close are ignored: the file was only read.
-        ::close(m_FileHandle);
-        m_FileHandle = -1;
+HashResult BinaryFileStream_Class::HashRest(FileHasher& hasher, DigestSelection wanted) {
+    HashResult result;
+    if (!m_FileHandle.isOpen()) {
+        return result; // nothing left: the digests of no data
     }
+    HashControl control;
+    control.limit = static_cast<std::uint64_t>(std::max<std::int64_t>(m_Length - m_Delivered, 0));
+    control.expectExactly = true;
+    result = hasher.Hash(m_FileHandle, wanted, control);
+    m_Delivered += static_cast<std::int64_t>(result.bytes);
+    if (result.outcome == HashOutcome::EndedEarly) {
+        m_ReadError = kErrInputPastEndOfFile;
+    } else if (result.outcome == HashOutcome::ReadFailed) {
+        m_ReadError = kErrPathFileAccess;
+    }
+    Dispose();
+    return result;
+}
+
+void BinaryFileStream_Class::Dispose() noexcept {
+    // Errors of close are ignored: the file was only read.
+    m_FileHandle.Close();
 }
 
 } // namespace varnel

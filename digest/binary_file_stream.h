@@ -4,11 +4,17 @@
 // whose size the consumer chooses. It only reads: it never writes or creates
 // a file. It is the way the CRC-32 calculator and the report builders read.
 
+#include "digest/file_hasher.h"
+#include "platform/os/file.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 
 namespace varnel {
+
+class CRC32_Class;
 
 class BinaryFileStream_Class {
 public:
@@ -60,13 +66,22 @@ public:
     void Dispose() noexcept;
 
 private:
+    friend class CRC32_Class;
+    friend std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId);
+
+    // Hashes every byte the stream has yet to deliver through the program's
+    // one read loop, as if Read were called until it returned 0: the bytes
+    // count as delivered, the file is closed, and a read that fails or a file
+    // that turns out shorter sets ReadError.
+    HashResult HashRest(FileHasher& hasher, DigestSelection wanted);
+
     // The existence test of setFile: a present, non-hidden regular file.
     // errorNumber receives 0 when found, 53 when not found, or the number of
     // the error that made the query fail.
     static bool FileFound(const std::filesystem::path& path, std::int32_t& errorNumber);
 
     std::filesystem::path m_FileName;
-    int m_FileHandle = -1; // open file descriptor, -1 while closed
+    platform::ReadOnlyFile m_FileHandle; // closed while no file is open
     std::int64_t m_Length = 0;
     std::int64_t m_Delivered = 0;
     std::int32_t m_ReadError = 0;

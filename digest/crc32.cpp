@@ -229,15 +229,12 @@ std::uint32_t CRC32_Class::GetByteArrayCrc32(std::span<const std::uint8_t> bytes
 }
 
 std::uint32_t CRC32_Class::GetFileCrc32(BinaryFileStream_Class& stream) const {
-    constexpr std::int32_t kChunk = 8192;
-    std::vector<std::uint8_t> buffer(kChunk);
-    std::uint32_t crc = Crc32Init();
-    std::int32_t n = stream.Read(buffer, kChunk);
-    while (n > 0) {
-        crc = Update(m_CrcTable, crc, std::span(buffer).first(static_cast<std::size_t>(n)));
-        n = stream.Read(buffer, kChunk);
-    }
-    return Crc32Final(crc);
+    // The stream's remaining bytes go through the program's one read loop,
+    // which reads in large chunks; the value is the same as chunk by chunk.
+    FileHasher hasher(false);
+    DigestSelection wanted;
+    wanted.crc32 = true;
+    return stream.HashRest(hasher, wanted).crc32;
 }
 
 } // namespace varnel

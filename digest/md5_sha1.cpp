@@ -1,6 +1,7 @@
 #include "digest/md5_sha1.h"
 
 #include "digest/binary_file_stream.h"
+#include "digest/file_hasher.h"
 #include "platform/os/errors.h"
 
 #include <openssl/evp.h>
@@ -80,8 +81,12 @@ std::string DigestContext::FinalHex() {
 }
 
 std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId) {
-    DigestContext context(algorithmId);
-    if (!context.ok()) {
+    DigestSelection wanted;
+    if (algorithmId == CALG_MD5) {
+        wanted.md5 = true;
+    } else if (algorithmId == CALG_SHA1) {
+        wanted.sha1 = true;
+    } else {
         return {};
     }
     // The stream applies the existence test (present, not hidden, a regular
@@ -92,20 +97,14 @@ std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algori
     } catch (const RuntimeError&) {
         return {};
     }
-    constexpr std::int32_t kBlock = 32768;
-    std::vector<std::uint8_t> block(kBlock);
-    std::int32_t n = 0;
-    while ((n = stream.Read(block, kBlock)) > 0) {
-        if (!context.Update(std::span(block).first(static_cast<std::size_t>(n)))) {
-            return {};
-        }
-    }
-    // A read that failed part way leaves a digest of part of the file: no
-    // digest at all is the honest answer.
-    if (stream.ReadError() != 0) {
+    FileHasher hasher(false);
+    HashResult result = stream.HashRest(hasher, wanted);
+    // A read that failed part way would give a digest of part of the file:
+    // no digest at all is the honest answer.
+    if (result.outcome != HashOutcome::Done) {
         return {};
     }
-    return context.FinalHex();
+    return wanted.md5 ? result.md5 : result.sha1;
 }
 
 } // namespace varnel

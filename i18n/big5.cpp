@@ -19,11 +19,11 @@
 
 #include "gb2big5/gb2big5.h"
 #include "platform/os/program_dir.h"
+#include "platform/os/shared_library.h"
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <dlfcn.h>
 #include <iconv.h>
 #include <mutex>
 
@@ -67,10 +67,7 @@ public:
     void Reset(std::optional<std::filesystem::path> path) {
         const std::lock_guard lock(m_Mutex);
         m_Function.store(nullptr, std::memory_order_release);
-        if (m_Handle != nullptr) {
-            dlclose(m_Handle);
-            m_Handle = nullptr;
-        }
+        m_Library.reset();
         m_Attempted = false;
         m_PathOverride = std::move(path);
     }
@@ -85,25 +82,22 @@ private:
             return;
         }
         ++m_LoadAttempts;
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            dlerror(); // clear the error text: nothing is reported
-            return;
+        std::optional<platform::SharedLibrary> library = platform::SharedLibrary::Load(path);
+        if (!library) {
+            return; // nothing is reported
         }
-        void* symbol = dlsym(handle, kEntryPointName);
+        void* symbol = library->Entry(kEntryPointName);
         if (symbol == nullptr) {
-            dlerror();
-            dlclose(handle);
-            return;
+            return; // the library is unloaded again
         }
-        m_Handle = handle;
+        m_Library = std::move(library);
         m_Function.store(reinterpret_cast<GBToBig5Function>(symbol), std::memory_order_release);
     }
 
     std::mutex m_Mutex;
     std::atomic<GBToBig5Function> m_Function{nullptr};
     std::atomic<std::uint64_t> m_LoadAttempts{0};
-    void* m_Handle = nullptr;
+    std::optional<platform::SharedLibrary> m_Library;
     bool m_Attempted = false;
     std::chrono::steady_clock::time_point m_NextAttempt{};
     std::optional<std::filesystem::path> m_PathOverride;

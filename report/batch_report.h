@@ -16,19 +16,20 @@
 // stop wastes little work.
 
 #include "report/file_facts.h"
+#include "report/report_run.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
+#include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace varnel {
 
+// A ReportRun over a fixed list of files that hands out facts alone, for a
+// consumer that formats the blocks itself.
 class BatchReporter {
 public:
     struct Limits {
@@ -62,30 +63,11 @@ public:
     const std::vector<std::filesystem::path>& paths() const noexcept { return m_Paths; }
 
 private:
-    void Work();
-    bool MayClaim() const; // called with m_Mutex held
-
     const std::vector<std::filesystem::path> m_Paths;
-    const ReportOptions m_Options;
-    const VersionQuery m_VersionQuery;
-    const Limits m_Limits;
-
-    bool ConsumerShouldWake() const; // called with m_Mutex held
-
-    std::mutex m_Mutex;
-    std::condition_variable m_WorkChanged;         // workers wait here for room or a stop
-    std::condition_variable m_ResultsReady;        // the consumer waits here
-    std::vector<std::optional<FileFacts>> m_Slots; // index % maxFilesAhead
-    std::size_t m_NextClaim = 0;                   // next index a worker takes
-    std::size_t m_Taken = 0;                       // facts handed to the consumer
-    std::uint64_t m_BytesAhead = 0;                // sizes of gathered, untaken files
-    unsigned m_WorkersWaiting = 0;
-    unsigned m_WorkersGathering = 0;
-    bool m_ConsumerWaiting = false;
-    bool m_Stopped = false;
-    std::atomic<bool> m_Cancel{false}; // read by workers while reading
-
-    std::vector<std::thread> m_Workers;
+    std::unique_ptr<ReportRun> m_Run;
+    std::vector<RunBlock> m_Ready; // taken from the run, not yet handed out
+    std::size_t m_NextReady = 0;
+    std::atomic<bool> m_Stopped{false};
 };
 
 } // namespace varnel

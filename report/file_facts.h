@@ -6,6 +6,8 @@
 // run ahead on worker threads while the text is written on the caller's
 // thread, where the conversion service lives.
 
+#include "digest/file_hasher.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -73,15 +75,13 @@ struct FileFacts {
 // time; separate objects may run on separate threads.
 //
 // The file is read once: after the existence test (a present, non-hidden,
-// regular file) it is opened through platform::OpenReadOnly, the descriptor is
-// checked to be a regular file, and every wanted digest is fed from the same
-// buffers. Files of kSplitThreshold bytes and more, when more than one digest
-// is wanted, are hashed on two threads: MD5 (which cannot be split and is the
-// slowest) on a helper thread, the read, SHA-1 and CRC-32 on the calling one.
-// The file is never written.
+// regular file) it is opened as a platform::ReadOnlyFile (which refuses what
+// is not a regular file) and hashed by FileHasher, the program's one read
+// loop, every wanted digest fed from the same buffers; large files are
+// hashed on two threads (see FileHasher). The file is never written.
 class FactsGatherer {
 public:
-    static constexpr std::uint64_t kSplitThreshold = 4u << 20;
+    static constexpr std::uint64_t kSplitThreshold = FileHasher::kSplitThreshold;
 
     // allowHelperThread = false hashes every file on the calling thread only.
     explicit FactsGatherer(bool allowHelperThread = true);
@@ -89,17 +89,29 @@ public:
     FactsGatherer(const FactsGatherer&) = delete;
     FactsGatherer& operator=(const FactsGatherer&) = delete;
 
+    // What a caller may ask of one gathering besides the facts.
+    struct Control {
+        // Once true while the file is read, the read stops and the facts
+        // come back with readOk false (ReadFailure::ReadFailed, "cancelled").
+        const std::atomic<bool>* cancel = nullptr;
+        std::atomic<std::uint64_t>* bytesRead = nullptr;  // bytes added as they are read
+        std::atomic<std::uint64_t>* bytesKnown = nullptr; // the file's size, added before
+    };
+
     // The facts of the file at path for the given options. The version query
-    // is only called when options.ShowVersion is on. When cancel is given and
-    // becomes true while a file is read, the read stops and the facts come
-    // back with readOk false (ReadFailure::ReadFailed, "cancelled").
+    // is only called when options.ShowVersion is on.
+    FileFacts Gather(const std::filesystem::path& path, const ReportOptions& options,
+                     const VersionQuery& versionQuery, const Control& control);
     FileFacts Gather(const std::filesystem::path& path, const ReportOptions& options,
                      const VersionQuery& versionQuery = {},
-                     const std::atomic<bool>* cancel = nullptr);
+                     const std::atomic<bool>* cancel = nullptr) {
+        Control control;
+        control.cancel = cancel;
+        return Gather(path, options, versionQuery, control);
+    }
 
 private:
-    bool m_AllowHelperThread;
-    std::vector<std::uint8_t> m_Buffer; // inline reads
+    FileHasher m_Hasher;
 };
 
 // One-off form of FactsGatherer::Gather.

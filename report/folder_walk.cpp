@@ -1,49 +1,33 @@
 #include "report/folder_walk.h"
 
-#include <cerrno>
-#include <dirent.h>
+#include "platform/os/file.h"
+#include "platform/os/file_query.h"
+#include "platform/os/folder_listing.h"
+
+#include <optional>
 #include <set>
-#include <sys/stat.h>
 #include <utility>
 
 namespace varnel {
 
 namespace {
 
-// Closes a directory search when it goes out of scope.
-class DirCloser {
-public:
-    explicit DirCloser(DIR* dir) : m_Dir(dir) {}
-    ~DirCloser() { ::closedir(m_Dir); }
-    DirCloser(const DirCloser&) = delete;
-    DirCloser& operator=(const DirCloser&) = delete;
-
-private:
-    DIR* m_Dir;
-};
-
 // Whether an entry found in a search goes to the subfolder list. The kind the
-// search reports is used when it is sure; links and unknown kinds are asked
+// listing reports is used when it is sure; links and unknown kinds are asked
 // about (links followed). An entry that cannot be asked about counts as a
 // folder, so it is not reported as a file.
-bool IsSubfolder(const struct dirent& entry, const std::string& fullPath) {
-    switch (entry.d_type) {
-    case DT_DIR:
+bool IsSubfolder(platform::EntryKind kind, const std::string& fullPath) {
+    switch (kind) {
+    case platform::EntryKind::Folder:
         return true;
-    case DT_REG:
-    case DT_FIFO:
-    case DT_SOCK:
-    case DT_CHR:
-    case DT_BLK:
+    case platform::EntryKind::File:
+    case platform::EntryKind::Special:
         return false;
-    default:
+    case platform::EntryKind::Unknown:
         break;
     }
-    struct stat st {};
-    if (::stat(fullPath.c_str(), &st) != 0) {
-        return true;
-    }
-    return S_ISDIR(st.st_mode);
+    const std::optional<platform::EntryInfo> info = platform::QueryEntry(fullPath);
+    return !info || info->directory;
 }
 
 } // namespace
@@ -54,15 +38,26 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList)
 
 void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
                         std::vector<FolderWalkProblem>* problems) {
+    WalkFolderFiles(
+        folder,
+        [&fileList](std::string&& path) {
+            fileList.push_back(std::move(path));
+            return true;
+        },
+        problems);
+}
+
+bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&)>& onFile,
+                     std::vector<FolderWalkProblem>* problems) {
     if (folder.empty()) {
-        return;
+        return true;
     }
     if (folder.back() != '/') {
         folder += '/';
     }
 
-    // Identities (device, inode) of the folders entered so far.
-    std::set<std::pair<dev_t, ino_t>> entered;
+    // Identities of the folders entered so far.
+    std::set<platform::FolderIdentity> entered;
 
     // Folders still to search, the next one on top. Pushing a folder's
     // subfolders in reverse order gives exactly the order of the recursive
@@ -74,44 +69,45 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
         const std::string current = std::move(pending.back());
         pending.pop_back();
 
-        DIR* dir = ::opendir(current.c_str());
-        if (dir == nullptr) {
+        std::optional<platform::FolderListing> listing;
+        try {
+            listing.emplace(current);
+        } catch (const platform::FileError& error) {
             if (problems != nullptr) {
-                problems->push_back({current, errno});
+                problems->push_back({current, error.systemError()});
             }
             continue;
         }
-        DirCloser closer(dir);
-
-        struct stat st {};
-        if (::fstat(::dirfd(dir), &st) == 0 && !entered.insert({st.st_dev, st.st_ino}).second) {
+        const std::optional<platform::FolderIdentity> identity = listing->identity();
+        if (identity && !entered.insert(*identity).second) {
             continue; // walked already: reached again through a link
         }
 
         subfolders.clear();
-        while (const struct dirent* entry = ::readdir(dir)) {
-            const std::string_view name(entry->d_name);
-            // ".", ".." and hidden entries all start with a dot.
-            if (name.empty() || name.front() == '.') {
+        while (std::optional<platform::FolderEntry> entry = listing->Next()) {
+            // Hidden entries start with a dot.
+            if (entry->name.empty() || entry->name.front() == '.') {
                 continue;
             }
             std::string fullPath;
-            fullPath.reserve(current.size() + name.size() + 1);
+            fullPath.reserve(current.size() + entry->name.size() + 1);
             fullPath += current;
-            fullPath += name;
-            if (IsSubfolder(*entry, fullPath)) {
+            fullPath += entry->name;
+            if (IsSubfolder(entry->kind, fullPath)) {
                 fullPath += '/';
                 subfolders.push_back(std::move(fullPath));
-            } else {
-                fileList.push_back(std::move(fullPath));
+            } else if (!onFile(std::move(fullPath))) {
+                return false;
             }
         }
         // The search is finished (and closed when this iteration ends) before
         // any subfolder is searched.
+        listing.reset();
         for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
             pending.push_back(std::move(*it));
         }
     }
+    return true;
 }
 
 } // namespace varnel

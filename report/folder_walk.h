@@ -4,6 +4,7 @@
 // the files of a folder before those of its subfolders.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace varnel {
 // A folder the walk could not search, and why (an errno value).
 struct FolderWalkProblem {
     std::string folder; // as composed by the walk, with its trailing "/"
-    int error = 0;
+    int error = 0;      // the system's error code
 };
 
 // Appends to fileList the full path of every non-hidden entry below folder
@@ -39,5 +40,11 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList)
 // problems.
 void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
                         std::vector<FolderWalkProblem>* problems);
+
+// The walk of CollectFolderFiles, handing each file's path to onFile as soon
+// as it is found, in the same order. onFile returns false to end the walk at
+// once; WalkFolderFiles then returns false (true when the walk ran to its end).
+bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&)>& onFile,
+                     std::vector<FolderWalkProblem>* problems = nullptr);
 
 } // namespace varnel

@@ -62,7 +62,8 @@ ReportBlock BuildReportBlock(const std::filesystem::path& path, std::string_view
 // With services.convert set (the Traditional Chinese mode), lines 2 to 4 pass
 // through it label and value together, lines 1 and 5 to 7 with their label
 // only: the path is written as it is, since converting it would rename the
-// folders and files it names.
+// folders and files it names. displayPath is the path's own bytes: the block
+// shows it in the name escape (DisplayText), so callers pass it unescaped.
 void AppendReportBlock(std::string& out, std::string_view displayPath, const FileFacts& facts,
                        const ReportOptions& options, const ReportServices& services);
 

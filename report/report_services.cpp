@@ -12,8 +12,12 @@
 namespace varnel {
 
 ReportServices MakeReportServices() {
+    return MakeReportServices(UiLanguage);
+}
+
+ReportServices MakeReportServices(const std::string& language) {
     ReportServices services;
-    if (UiLanguage == "TAIWAN") {
+    if (language == "TAIWAN") {
         services.convert = [](std::string_view text) { return ConvertToBig5(text); };
     }
     // Files of one folder often share their modified second (unpacked

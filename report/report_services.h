@@ -6,6 +6,8 @@
 
 #include "report/report.h"
 
+#include <string>
+
 namespace varnel {
 
 // Services for the current language mode (UiLanguage, read now):
@@ -16,5 +18,9 @@ namespace varnel {
 // - fileVersion: platform::GetFileVersion (thread-safe).
 // formatTime and convert are for the thread that formats the blocks.
 ReportServices MakeReportServices();
+
+// The same for the language mode given ("TAIWAN", "CHINESE" or empty), for a
+// thread other than the one that set UiLanguage.
+ReportServices MakeReportServices(const std::string& language);
 
 } // namespace varnel

@@ -1,37 +1,36 @@
 #include "skin/skin_bitmap.h"
 
-#include "platform/os/file_query.h"
+#include "platform/os/file.h"
 
-#include <QFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QImageReader>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string>
 
 namespace varnel {
 
 namespace {
 
+// The largest bitmap file read: far above any skin picture, small enough
+// that a huge file named .bmp costs nothing.
+constexpr std::uint64_t kMaxBitmapBytes = 256u << 20;
+
 // Reads a BMP file and nothing else. The file is opened read-only through the
 // platform, which never blocks on a FIFO or device; anything that is not a
 // regular file is refused before a byte is read.
 QImage ReadBmp(const std::filesystem::path& path) {
-    const int fd = platform::OpenReadOnly(path);
-    if (fd < 0) {
+    std::string bytes;
+    try {
+        bytes = platform::ReadWholeFile(path, kMaxBitmapBytes);
+    } catch (const platform::FileError&) {
         return {};
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return {};
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {};
-    }
-    QImageReader reader(&file, "bmp");
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "bmp");
     // Only the BMP reader: a PNG or JPEG under a .bmp name is no bitmap file.
     reader.setAutoDetectImageFormat(false);
     return reader.read();

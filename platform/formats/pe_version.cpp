@@ -1,5 +1,6 @@
 #include "platform/formats/pe_version.h"
 
+#include "platform/os/file.h"
 #include "platform/os/file_query.h"
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace varnel::platform {
@@ -98,44 +97,23 @@ private:
     std::span<const std::uint8_t> m_Bytes;
 };
 
-// Reads with pread at the wanted offsets only, so a multi-gigabyte file costs
-// a handful of small reads. A file that shrinks under us gives a short read,
-// which fails the read.
+// Reads at the wanted offsets only, so a multi-gigabyte file costs a handful
+// of small reads. A file that shrinks under us gives a short read, which
+// fails the read.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::uint64_t size) : ByteSource(size), m_Fd(fd) {}
+    explicit FileSource(const ReadOnlyFile& file) : ByteSource(file.Size()), m_File(file) {}
 
 private:
     bool ReadInside(std::uint64_t offset, std::span<std::uint8_t> out) const override {
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::pread(m_Fd, out.data() + done, out.size() - done,
-                                      static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
+        try {
+            return m_File.ReadAt(offset, out) == out.size();
+        } catch (const FileError&) {
+            return false;
         }
-        return true;
     }
 
-    int m_Fd;
-};
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_Fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { ::close(m_Fd); }
-
-    int get() const { return m_Fd; }
-
-private:
-    int m_Fd;
+    const ReadOnlyFile& m_File;
 };
 
 // The part of a section that the file holds: RVAs [virtualAddress,
@@ -372,17 +350,15 @@ std::string GetFileVersion(const std::filesystem::path& path) {
     if (!entry || !entry->regularFile) {
         return {};
     }
-    const int fd = OpenReadOnly(path);
-    if (fd < 0) {
+    // The open judges the opened file itself: an entry replaced since the
+    // query by anything but a regular file is refused.
+    ReadOnlyFile file;
+    try {
+        file = ReadOnlyFile::Open(path);
+    } catch (const FileError&) {
         return {};
     }
-    const FileDescriptor file(fd);
-    // The entry may have been replaced between the query and the open.
-    struct stat st {};
-    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        return {};
-    }
-    const FileSource source(file.get(), static_cast<std::uint64_t>(st.st_size));
+    const FileSource source(file);
     return PeImage(source).FileVersion();
 }
 

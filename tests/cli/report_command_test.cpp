@@ -65,6 +65,10 @@ TEST(ReportCommandLine, SwitchesLanguageAndEndOfOptions) {
     EXPECT_EQ(Parse({"--lang", "english", "p"})->language, "");
     // The last of two contrary switches wins.
     EXPECT_FALSE(Parse({"--sha1", "--no-sha1", "p"})->options.ShowSHA1);
+
+    EXPECT_FALSE(Parse({"p"})->progress);
+    EXPECT_EQ(Parse({"--progress", "p"})->progress, true);
+    EXPECT_EQ(Parse({"--progress", "--no-progress", "p"})->progress, false);
 }
 
 TEST(ReportCommandLine, UsageErrors) {
@@ -292,6 +296,29 @@ TEST(VarnelReport, VersionAndHelp) {
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: varnel-report", 0), 0u);
+}
+
+// A run of more than half a second shows its progress on standard error when
+// asked to (here standard error is a file, so only when forced), on one line
+// written over in place and cleared at the end; standard output holds the
+// blocks alone.
+TEST(VarnelReport, ProgressGoesToStandardErrorOnlyAndIsClearedAtTheEnd) {
+    ScratchDir dir;
+    const fs::path big = dir / "big.bin";
+    { std::ofstream create(big, std::ios::binary); }
+    fs::resize_file(big, std::uintmax_t{1} << 30); // sparse: reads as zeros
+    const RunResult forced = RunProgram({"--progress", "--no-time", big.string()});
+    EXPECT_EQ(forced.status, 0);
+    EXPECT_EQ(forced.out, ExpectedBlock(big.string(), big, false, true, true));
+    EXPECT_NE(forced.err.find("0/1 files, "), std::string::npos) << forced.err;
+    EXPECT_NE(forced.err.find(" MB/s"), std::string::npos) << forced.err;
+    EXPECT_TRUE(forced.err.starts_with("\r")) << forced.err;
+    EXPECT_TRUE(forced.err.ends_with("\r\x1b[K")) << forced.err;
+
+    // Not a terminal, not forced: nothing on standard error.
+    const RunResult quiet = RunProgram({"--no-time", big.string()});
+    EXPECT_EQ(quiet.out, forced.out);
+    EXPECT_EQ(quiet.err, "");
 }
 
 TEST(VarnelReport, FailedOutputIsNotReportedAsSuccess) {

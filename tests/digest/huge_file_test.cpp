@@ -1,16 +1,19 @@
 // A file of more than 4 GiB: its length and every byte must be served, and
-// its digests must match an independent tool. The file is sparse, so it takes
+// its digests must match an independent tool, through the file stream and
+// through the facts gathering of the reports. The file is sparse, so it takes
 // almost no disk space. Set VARNEL_SKIP_HUGE_FILE_TEST=1 to leave it out
 // (slow sanitizer builds).
 
 #include "digest/binary_file_stream.h"
 #include "digest/crc32.h"
 #include "digest/md5_sha1.h"
+#include "report/file_facts.h"
 
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/statvfs.h>
@@ -67,6 +70,25 @@ TEST(HugeFile, LongerThanFourGiBIsServedWholeWithTrueDigests) {
     EXPECT_EQ(stream.ReadError(), 0);
 
     EXPECT_EQ(GetFileDigest(path, CALG_MD5), expected.md5);
+
+    // The path the reports take: the facts gatherer, with the MD5 helper
+    // thread and without it.
+    ReportOptions all;
+    all.ShowCRC32 = true;
+    for (const bool helper : {true, false}) {
+        SCOPED_TRACE(helper ? "with the helper thread" : "on one thread");
+        std::atomic<std::uint64_t> bytesRead{0};
+        FactsGatherer::Control control;
+        control.bytesRead = &bytesRead;
+        FactsGatherer gatherer(helper);
+        const FileFacts facts = gatherer.Gather(path, all, {}, control);
+        EXPECT_TRUE(facts.readOk) << facts.failure;
+        EXPECT_EQ(facts.size, static_cast<std::uint64_t>(kHugeSize));
+        EXPECT_EQ(test::Hex8(facts.crc32), expected.crc32);
+        EXPECT_EQ(facts.sha1, expected.sha1);
+        EXPECT_EQ(facts.md5, expected.md5);
+        EXPECT_EQ(bytesRead.load(), static_cast<std::uint64_t>(kHugeSize));
+    }
 }
 
 } // namespace

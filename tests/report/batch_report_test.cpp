@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 
@@ -120,19 +120,28 @@ TEST(BatchReporter, StopWhileTheConsumerWaitsReleasesIt) {
         WriteFile(paths.back(), std::string("x"));
     }
     std::mutex mutex;
-    std::condition_variable released;
+    std::condition_variable changed;
+    bool entered = false;
     bool open = false;
-    // The version query of every file waits for the gate to open.
+    // The version query of every file tells that it was entered and waits
+    // for the gate to open.
     VersionQuery gate = [&](const std::filesystem::path&) {
         std::unique_lock lock(mutex);
-        released.wait(lock, [&] { return open; });
+        entered = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return open; });
         return std::string();
     };
     ReportOptions options;
     options.ShowVersion = true;
     auto batch = std::make_unique<BatchReporter>(paths, options, gate);
+    // The stop comes once a file is held in the gate: the consumer is then
+    // waiting for it, or about to.
     std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return entered; });
+        }
         batch->Stop();
     });
     EXPECT_FALSE(batch->Next());
@@ -141,7 +150,7 @@ TEST(BatchReporter, StopWhileTheConsumerWaitsReleasesIt) {
         std::lock_guard lock(mutex);
         open = true;
     }
-    released.notify_all();
+    changed.notify_all();
     batch.reset(); // joins the workers, which take no further file
 }
 
@@ -153,24 +162,29 @@ TEST(BatchReporter, LookAheadStaysWithinItsBound) {
         WriteFile(paths.back(), std::string("y"));
     }
     std::mutex mutex;
-    std::size_t queried = 0;
-    VersionQuery count = [&](const std::filesystem::path&) {
+    std::condition_variable changed;
+    std::set<std::string> queried;
+    VersionQuery count = [&](const std::filesystem::path& path) {
         std::lock_guard lock(mutex);
-        ++queried;
+        queried.insert(path.filename().string());
+        changed.notify_all();
         return std::string();
     };
     ReportOptions options;
     options.ShowVersion = true;
-    BatchReporter batch(paths, options, count, {4, 64u << 20, 2});
-    ASSERT_TRUE(batch.Next());
-    // Give the workers time to run as far ahead as they may.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto batch = std::make_unique<BatchReporter>(paths, options, count,
+                                                 BatchReporter::Limits{4, 64u << 20, 2});
+    ASSERT_TRUE(batch->Next());
+    // One taken and four gathered ahead of the consumer: the workers reach
+    // the bound, and may not pass it. Ending the run joins them, so every
+    // file they took is counted.
     {
-        std::lock_guard lock(mutex);
-        // One taken, at most four gathered ahead of the consumer.
-        EXPECT_LE(queried, 5u);
-        EXPECT_GE(queried, 2u);
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return queried.size() >= 5; });
     }
+    batch.reset();
+    const std::set<std::string> firstFive = {"f0", "f1", "f2", "f3", "f4"};
+    EXPECT_EQ(queried, firstFive);
 }
 
 } // namespace

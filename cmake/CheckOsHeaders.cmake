@@ -1,0 +1,25 @@
+# Fails when code of the program outside platform/ includes an operating-system
+# header: OS calls live in platform/ only, so a port replaces that folder and
+# nothing else. Tests, benchmarks and fuzz targets may make their fixtures as
+# they like and are not checked.
+# Run by ctest: cmake -DSOURCE_DIR=<tree> -P CheckOsHeaders.cmake
+set(checked about app cli digest gb2big5 i18n report skin tools winstyle)
+set(os_headers
+  "unistd\\.h" "fcntl\\.h" "dirent\\.h" "dlfcn\\.h" "sys/[a-z_]+\\.h" "pthread\\.h"
+  "poll\\.h" "termios\\.h" "signal\\.h" "windows\\.h" "io\\.h" "direct\\.h")
+list(JOIN os_headers "|" alternatives)
+set(offenders "")
+foreach(dir ${checked})
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/${dir}/*.cpp ${SOURCE_DIR}/${dir}/*.h)
+  foreach(source ${sources})
+    file(STRINGS ${source} hits REGEX "^[ \t]*#[ \t]*include[ \t]*<(${alternatives})>")
+    if(hits)
+      string(REPLACE "${SOURCE_DIR}/" "" relative ${source})
+      list(APPEND offenders "${relative}: ${hits}")
+    endif()
+  endforeach()
+endforeach()
+if(offenders)
+  list(JOIN offenders "\n  " text)
+  message(FATAL_ERROR "Operating-system headers outside platform/:\n  ${text}")
+endif()

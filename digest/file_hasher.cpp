@@ -1,0 +1,250 @@
+#include "digest/file_hasher.h"
+
+#include "digest/crc32.h"
+#include "digest/md5_sha1.h"
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <mutex>
+#include <span>
+#include <system_error>
+#include <thread>
+
+namespace varnel {
+
+namespace {
+
+// Inline reads: large enough that a small file takes one read() (plus none
+// once its known length is reached), small enough to stay in the CPU's caches.
+constexpr std::size_t kInlineBufferSize = 256u << 10;
+
+// The ring between the reader and the MD5 helper of a split file.
+constexpr std::size_t kRingChunk = 1u << 20;
+constexpr std::size_t kRingSlots = 8;
+
+bool Cancelled(const HashControl& control) {
+    return control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed);
+}
+
+void Count(const HashControl& control, std::size_t bytes) {
+    if (control.bytesRead != nullptr) {
+        control.bytesRead->fetch_add(bytes, std::memory_order_relaxed);
+    }
+}
+
+// The digests being computed for one file.
+struct Digests {
+    bool wantCrc = false;
+    std::uint32_t crc = Crc32Init();
+    std::optional<DigestContext> sha1;
+    std::optional<DigestContext> md5;
+
+    explicit Digests(DigestSelection wanted) : wantCrc(wanted.crc32) {
+        if (wanted.sha1) {
+            sha1.emplace(CALG_SHA1);
+        }
+        if (wanted.md5) {
+            md5.emplace(CALG_MD5);
+        }
+    }
+
+    // Everything but MD5.
+    void UpdateOthers(std::span<const std::uint8_t> data) {
+        if (wantCrc) {
+            crc = Crc32Update(crc, data);
+        }
+        if (sha1) {
+            sha1->Update(data);
+        }
+    }
+    void UpdateMd5(std::span<const std::uint8_t> data) {
+        if (md5) {
+            md5->Update(data);
+        }
+    }
+};
+
+// How a read loop ended.
+struct LoopEnd {
+    HashOutcome outcome = HashOutcome::Done;
+    std::optional<platform::FileError> error;
+};
+
+std::size_t ChunkFor(std::size_t buffer, std::uint64_t total, std::uint64_t limit) {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(buffer, limit - total));
+}
+
+// Reads on this thread, feeding every digest. When a read comes back short
+// once the file's known length is reached, that is taken for the end without
+// asking again, so a small file costs a single read().
+LoopEnd HashInline(platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buffer,
+                   Digests& digests, const HashControl& control, std::uint64_t& total) {
+    if (buffer.size() != kInlineBufferSize) {
+        buffer.resize(kInlineBufferSize);
+    }
+    const std::uint64_t known = std::min(file.Size(), control.limit);
+    while (total < control.limit) {
+        if (Cancelled(control)) {
+            return {HashOutcome::Cancelled, std::nullopt};
+        }
+        const std::size_t want = ChunkFor(buffer.size(), total, control.limit);
+        std::size_t got = 0;
+        try {
+            got = file.ReadSome(std::span(buffer).first(want));
+        } catch (const platform::FileError& error) {
+            return {HashOutcome::ReadFailed, error};
+        }
+        if (got == 0) {
+            break;
+        }
+        const std::span<const std::uint8_t> data(buffer.data(), got);
+        digests.UpdateOthers(data);
+        digests.UpdateMd5(data);
+        total += got;
+        Count(control, got);
+        if (got < want && total >= known) {
+            break;
+        }
+    }
+    return {};
+}
+
+// Reads on this thread into a ring of chunks; a helper thread feeds MD5 from
+// the ring while this thread feeds SHA-1 and CRC-32 from the same chunks. MD5
+// sets the pace: it is the slowest digest and cannot be split. Nothing, before
+// anything is read, when the helper thread cannot be started.
+std::optional<LoopEnd> HashSplit(platform::ReadOnlyFile& file, Digests& digests,
+                                 const HashControl& control, std::uint64_t& total) {
+    struct Ring {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::array<std::size_t, kRingSlots> length{};
+        std::uint64_t published = 0; // chunks handed to the helper
+        std::uint64_t consumed = 0;  // chunks the helper has finished with
+        bool finished = false;       // no further chunk will be published
+    } ring;
+    std::vector<std::vector<std::uint8_t>> chunks(kRingSlots,
+                                                  std::vector<std::uint8_t>(kRingChunk));
+
+    auto md5Loop = [&ring, &chunks, &digests] {
+        for (std::uint64_t j = 0;; ++j) {
+            std::size_t length = 0;
+            {
+                std::unique_lock lock(ring.mutex);
+                ring.changed.wait(lock, [&] { return ring.published > j || ring.finished; });
+                if (ring.published <= j) {
+                    return;
+                }
+                length = ring.length[j % kRingSlots];
+            }
+            digests.UpdateMd5(std::span<const std::uint8_t>(chunks[j % kRingSlots].data(), length));
+            {
+                std::lock_guard lock(ring.mutex);
+                ring.consumed = j + 1;
+            }
+            ring.changed.notify_all();
+        }
+    };
+
+    std::thread helper;
+    try {
+        helper = std::thread(md5Loop);
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+
+    LoopEnd end;
+    for (std::uint64_t i = 0; total < control.limit; ++i) {
+        const std::size_t slot = i % kRingSlots;
+        {
+            // The slot is free once the helper is done with the chunk that
+            // used it kRingSlots chunks ago (this thread finished it already).
+            std::unique_lock lock(ring.mutex);
+            ring.changed.wait(lock, [&] { return i - ring.consumed < kRingSlots; });
+        }
+        if (Cancelled(control)) {
+            end.outcome = HashOutcome::Cancelled;
+            break;
+        }
+        const std::size_t want = ChunkFor(kRingChunk, total, control.limit);
+        std::size_t got = 0;
+        try {
+            got = file.Read(std::span(chunks[slot]).first(want));
+        } catch (const platform::FileError& error) {
+            end = {HashOutcome::ReadFailed, error};
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        {
+            std::lock_guard lock(ring.mutex);
+            ring.length[slot] = got;
+            ring.published = i + 1;
+        }
+        ring.changed.notify_all();
+        digests.UpdateOthers(std::span<const std::uint8_t>(chunks[slot].data(), got));
+        total += got;
+        Count(control, got);
+        if (got < want) {
+            break;
+        }
+    }
+    {
+        std::lock_guard lock(ring.mutex);
+        ring.finished = true;
+    }
+    ring.changed.notify_all();
+    helper.join();
+    return end;
+}
+
+} // namespace
+
+FileHasher::FileHasher(bool allowHelperThread) : m_AllowHelperThread(allowHelperThread) {}
+
+HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted,
+                            const HashControl& control) {
+    HashResult result;
+    Digests digests(wanted);
+    const bool large = std::min(file.Size(), control.limit) >= kSplitThreshold;
+    if (large) {
+        // The file is read once from start to end: let the system read ahead.
+        file.AdviseSequential();
+    }
+    std::optional<LoopEnd> end;
+    if (large && m_AllowHelperThread && wanted.md5 && (wanted.sha1 || wanted.crc32)) {
+        // Nothing when no helper thread could be started; nothing was read
+        // then, and the file is hashed inline below.
+        end = HashSplit(file, digests, control, result.bytes);
+    }
+    if (!end) {
+        end = HashInline(file, m_Buffer, digests, control, result.bytes);
+    }
+    result.outcome = end->outcome;
+    result.error = std::move(end->error);
+    if (result.outcome == HashOutcome::Done && control.expectExactly &&
+        result.bytes < control.limit) {
+        result.outcome = HashOutcome::EndedEarly;
+    }
+    // CRC-32 covers the bytes read, whatever the outcome.
+    result.crc32 = wanted.crc32 ? Crc32Final(digests.crc) : 0;
+    if (result.outcome != HashOutcome::Done) {
+        return result;
+    }
+    if (digests.sha1) {
+        result.sha1 = digests.sha1->FinalHex();
+    }
+    if (digests.md5) {
+        result.md5 = digests.md5->FinalHex();
+    }
+    if ((wanted.md5 && result.md5.empty()) || (wanted.sha1 && result.sha1.empty())) {
+        result.outcome = HashOutcome::ServiceFailed;
+        result.sha1.clear();
+        result.md5.clear();
+    }
+    return result;
+}
+
+} // namespace varnel

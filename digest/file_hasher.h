@@ -1,0 +1,84 @@
+#pragma once
+
+// The one read loop of the program: reads an open file from its current
+// position to its end and feeds every wanted digest (CRC-32, SHA-1, MD5) from
+// the same buffers, so a file is read once whatever is asked of it. The report
+// (FactsGatherer), GetFileDigest and CRC32_Class::GetFileCrc32 all hash
+// through it.
+//
+//     FileHasher hasher;
+//     platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(path);
+//     HashResult r = hasher.Hash(file, {.crc32 = true, .md5 = true});
+//     if (r.outcome == HashOutcome::Done) { use(r.crc32, r.md5); }
+
+#include "platform/os/file.h"
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+struct DigestSelection {
+    bool crc32 = false;
+    bool sha1 = false;
+    bool md5 = false;
+};
+
+// What a caller may ask of a run besides the digests.
+struct HashControl {
+    // Checked between chunks: once true, the read stops and the result is
+    // Cancelled. The file being read is abandoned part way.
+    const std::atomic<bool>* cancel = nullptr;
+    // Bytes are added here as they are read (for progress shown elsewhere).
+    std::atomic<std::uint64_t>* bytesRead = nullptr;
+    // Read at most this many bytes; a file that ends before them is
+    // EndedEarly when expectExactly is set.
+    std::uint64_t limit = std::numeric_limits<std::uint64_t>::max();
+    bool expectExactly = false;
+};
+
+enum class HashOutcome {
+    Done,          // read to its end (or to the limit), digests filled
+    Cancelled,     // stopped by HashControl::cancel
+    ReadFailed,    // a read failed (error holds why)
+    EndedEarly,    // the file ended before HashControl::limit bytes
+    ServiceFailed, // the digest service failed
+};
+
+struct HashResult {
+    HashOutcome outcome = HashOutcome::Done;
+    std::uint64_t bytes = 0; // bytes read and fed
+    std::optional<platform::FileError> error;
+    // Only for the digests asked. CRC-32 covers the bytes read whatever the
+    // outcome; the texts are filled only when it is Done.
+    std::uint32_t crc32 = 0;
+    std::string sha1; // upper-case hex
+    std::string md5;  // upper-case hex
+};
+
+// Keeps its read buffer between files, so a run over many files allocates
+// nothing per file. One object serves one thread at a time.
+//
+// Files of kSplitThreshold bytes and more, when MD5 and another digest are
+// wanted, are hashed on two threads: MD5 (which cannot be split and is the
+// slowest) on a helper thread, the read, SHA-1 and CRC-32 on the calling one.
+class FileHasher {
+public:
+    static constexpr std::uint64_t kSplitThreshold = 4u << 20;
+
+    // allowHelperThread = false hashes every file on the calling thread only.
+    explicit FileHasher(bool allowHelperThread = true);
+
+    HashResult Hash(platform::ReadOnlyFile& file, DigestSelection wanted,
+                    const HashControl& control = {});
+
+private:
+    bool m_AllowHelperThread;
+    std::vector<std::uint8_t> m_Buffer;
+};
+
+} // namespace varnel

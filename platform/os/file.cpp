@@ -1,0 +1,219 @@
+#include "platform/os/file.h"
+
+#include "platform/os/errors.h"
+#include "platform/os/file_query.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace varnel::platform {
+
+namespace {
+
+FileFailure FailureFromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return FileFailure::NotFound;
+    case EACCES:
+    case EPERM:
+        return FileFailure::AccessDenied;
+    case EISDIR:
+        return FileFailure::Folder;
+    default:
+        return FileFailure::Other;
+    }
+}
+
+[[noreturn]] void Throw(FileFailure failure, int err, const std::string& context) {
+    std::string what = context;
+    if (err != 0) {
+        what += ": " + std::generic_category().message(err);
+    }
+    throw FileError(failure, err, what);
+}
+
+[[noreturn]] void ThrowErrno(int err, const std::string& context) {
+    Throw(FailureFromErrno(err), err, context);
+}
+
+} // namespace
+
+FileError::FileError(FileFailure failure, int systemError, const std::string& what)
+    : std::runtime_error(what), m_Failure(failure), m_SystemError(systemError) {}
+
+std::int32_t FileError::RunTimeErrorNumber() const noexcept {
+    switch (m_Failure) {
+    case FileFailure::NotFound:
+    case FileFailure::Folder:
+    case FileFailure::NotRegular:
+        return kErrFileNotFound;
+    case FileFailure::AccessDenied:
+        return kErrPermissionDenied;
+    default:
+        return kErrPathFileAccess;
+    }
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    Close();
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : m_Handle(std::exchange(other.m_Handle, -1)), m_Size(std::exchange(other.m_Size, 0)) {}
+
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_Handle = std::exchange(other.m_Handle, -1);
+        m_Size = std::exchange(other.m_Size, 0);
+    }
+    return *this;
+}
+
+ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path) {
+    // OpenReadOnly never blocks, whatever the entry is (O_NONBLOCK, O_NOCTTY).
+    const int fd = OpenReadOnly(path);
+    if (fd < 0) {
+        ThrowErrno(-fd, "cannot open");
+    }
+    ReadOnlyFile file(fd, 0);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ThrowErrno(errno, "cannot open");
+    }
+    if (S_ISDIR(st.st_mode)) {
+        Throw(FileFailure::Folder, 0, "is a folder");
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Throw(FileFailure::NotRegular, 0, "not a regular file");
+    }
+    file.m_Size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return file;
+}
+
+std::size_t ReadOnlyFile::ReadSome(std::span<std::uint8_t> dest) {
+    if (m_Handle < 0 || dest.empty()) {
+        return 0;
+    }
+    for (;;) {
+        const ssize_t got = ::read(m_Handle, dest.data(), dest.size());
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            Throw(FileFailure::ReadFailed, errno, "read error");
+        }
+    }
+}
+
+std::size_t ReadOnlyFile::Read(std::span<std::uint8_t> dest) {
+    std::size_t done = 0;
+    while (done < dest.size()) {
+        const std::size_t got = ReadSome(dest.subspan(done));
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) const {
+    if (m_Handle < 0) {
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < dest.size()) {
+        const ssize_t got = ::pread(m_Handle, dest.data() + done, dest.size() - done,
+                                    static_cast<off_t>(offset + done));
+        if (got > 0) {
+            done += static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            Throw(FileFailure::ReadFailed, errno, "read error");
+        }
+    }
+    return done;
+}
+
+void ReadOnlyFile::AdviseSequential() const noexcept {
+    if (m_Handle >= 0) {
+        ::posix_fadvise(m_Handle, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+}
+
+void ReadOnlyFile::Close() noexcept {
+    if (m_Handle >= 0) {
+        ::close(m_Handle);
+        m_Handle = -1;
+    }
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
+    ReadOnlyFile file = ReadOnlyFile::Open(path);
+    if (file.Size() > maxBytes) {
+        Throw(FileFailure::TooLarge, 0, "file too large");
+    }
+    std::string bytes;
+    std::uint8_t chunk[64 * 1024];
+    // The file may grow while it is read: the limit holds for what is read.
+    while (const std::size_t got = file.ReadSome(chunk)) {
+        if (bytes.size() + got > maxBytes) {
+            Throw(FileFailure::TooLarge, 0, "file too large");
+        }
+        bytes.append(reinterpret_cast<const char*>(chunk), got);
+    }
+    return bytes;
+}
+
+void ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes) {
+    // The path stays in its native bytes, so a name that is not valid UTF-8
+    // is written as given.
+    std::string temp = path.native() + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        ThrowErrno(errno, "cannot create a temporary file");
+    }
+    std::size_t done = 0;
+    int err = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // mkstemp makes the file 0600; a data file is for all to read.
+    if (err == 0 && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)) {
+        err = errno;
+    }
+    if (::close(fd) != 0 && err == 0) {
+        err = errno;
+    }
+    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) {
+        err = errno;
+    }
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        ThrowErrno(err, "cannot write");
+    }
+}
+
+bool StandardErrorIsTerminal() noexcept {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+} // namespace varnel::platform

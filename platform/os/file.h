@@ -1,0 +1,110 @@
+#pragma once
+
+// The file layer every other folder reads through: a read-only regular file
+// that closes itself, one failure type that carries the reason, and the
+// replacement of a file's contents for the tools that write data files.
+//
+//     platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(path); // throws FileError
+//     std::vector<std::uint8_t> buffer(1 << 16);
+//     while (const std::size_t n = file.Read(buffer)) { use(first n bytes); }
+//
+// Only regular files are opened: a folder, FIFO, socket or device is refused
+// before a byte is read, and the open never blocks whatever the path names.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace varnel::platform {
+
+// Why a file could not be opened or read.
+enum class FileFailure {
+    NotFound,     // no such entry (or a component of its path is missing)
+    Folder,       // the path names a folder
+    NotRegular,   // neither a regular file nor a folder (FIFO, socket, device)
+    AccessDenied, // permission denied
+    ReadFailed,   // a read failed part way
+    TooLarge,     // larger than the caller's limit
+    Other,        // any other failure of the system
+};
+
+class FileError : public std::runtime_error {
+public:
+    FileError(FileFailure failure, int systemError, const std::string& what);
+
+    FileFailure failure() const noexcept { return m_Failure; }
+    // The system's own error code (errno on POSIX), 0 when there was none.
+    int systemError() const noexcept { return m_SystemError; }
+    // The nearest run-time error number: 53 not found (folders and special
+    // files included), 70 permission denied, 75 any other failure.
+    std::int32_t RunTimeErrorNumber() const noexcept;
+
+private:
+    FileFailure m_Failure;
+    int m_SystemError;
+};
+
+class ReadOnlyFile {
+public:
+    ReadOnlyFile() noexcept = default; // closed
+    ~ReadOnlyFile();
+    ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+    ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // Opens path for reading only. Throws FileError when the path is missing,
+    // not a regular file (judged on the opened file itself, so an entry
+    // swapped after a test is still refused) or cannot be opened. Windows'
+    // deny-write share mode has no POSIX counterpart: other writers are not
+    // kept out.
+    static ReadOnlyFile Open(const std::filesystem::path& path);
+
+    bool isOpen() const noexcept { return m_Handle >= 0; }
+    // The length the file had when it was opened.
+    std::uint64_t Size() const noexcept { return m_Size; }
+
+    // Sequential reads from the current position. Read fills dest as far as
+    // the file allows (fewer bytes only at the end of the file); ReadSome
+    // asks the system once and returns what it gave (0 at the end). Both
+    // throw FileError (ReadFailed) when a read fails; a closed file gives 0.
+    std::size_t Read(std::span<std::uint8_t> dest);
+    std::size_t ReadSome(std::span<std::uint8_t> dest);
+
+    // Positioned read: fills dest from offset as far as the file allows,
+    // without moving the sequential position. Throws FileError on failure.
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) const;
+
+    // Tells the system the file will be read once from start to end, so it
+    // reads ahead in large steps. Only advice: nothing fails.
+    void AdviseSequential() const noexcept;
+
+    // Closes the file (errors of close are ignored: it was only read).
+    void Close() noexcept;
+
+private:
+    explicit ReadOnlyFile(int handle, std::uint64_t size) noexcept
+        : m_Handle(handle), m_Size(size) {}
+
+    int m_Handle = -1;
+    std::uint64_t m_Size = 0;
+};
+
+// The whole of a regular file of at most maxBytes. Throws FileError (with
+// TooLarge for a file over the limit, also one that grows past it while it
+// is read).
+std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
+
+// Replaces the contents of path with bytes, through a temporary file in the
+// same folder renamed over it, so a reader never sees half a file. The file
+// is readable by everyone (0644). Throws FileError on failure, leaving path
+// as it was.
+void ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes);
+
+// True when the process's standard error goes to a terminal.
+bool StandardErrorIsTerminal() noexcept;
+
+} // namespace varnel::platform

@@ -1,0 +1,352 @@
+#include "report/report_run.h"
+
+#include "platform/os/file_query.h"
+#include "platform/os/thread_priority.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace varnel {
+
+namespace {
+
+// A waiting consumer is woken once this many blocks stand ready in a row (or
+// sooner, see ConsumerShouldWake): a wake-up per small file would cost more
+// than hashing it.
+constexpr std::size_t kWakeBatch = 8;
+
+// A file this large took long enough that waking the consumer for it alone
+// costs nothing in comparison.
+constexpr std::uint64_t kWakeAloneSize = 1u << 20;
+
+// The longest a ready block waits for the ones after it while the consumer
+// waits.
+constexpr std::chrono::milliseconds kMaxHoldBack{20};
+
+// Counts a thread of the run as running until it returns.
+class RunningThread {
+public:
+    explicit RunningThread(std::atomic<unsigned>& count) : m_Count(count) {}
+    ~RunningThread() { m_Count.fetch_sub(1); }
+    RunningThread(const RunningThread&) = delete;
+    RunningThread& operator=(const RunningThread&) = delete;
+
+private:
+    std::atomic<unsigned>& m_Count;
+};
+
+} // namespace
+
+unsigned ReportRun::DefaultWorkers() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+ReportRun::ReportRun(std::vector<RunItem> items, Settings settings)
+    : m_Items(std::move(items)), m_Settings(std::move(settings)),
+      m_Start(std::chrono::steady_clock::now()),
+      m_Slots(std::max<std::size_t>(m_Settings.maxFilesAhead, 1)) {
+    const unsigned workers =
+        m_Settings.workers == 0 ? DefaultWorkers() : std::max(m_Settings.workers, 1u);
+    const auto start = [this](void (ReportRun::*body)()) {
+        m_ThreadsRunning.fetch_add(1);
+        try {
+            m_Threads.emplace_back([this, body] {
+                RunningThread running(m_ThreadsRunning);
+                if (m_Settings.lowerPriority) {
+                    platform::LowerCurrentThreadPriority();
+                }
+                (this->*body)();
+            });
+            return true;
+        } catch (const std::system_error&) {
+            m_ThreadsRunning.fetch_sub(1);
+            return false;
+        }
+    };
+    bool started = start(&ReportRun::Walk);
+    unsigned workersStarted = 0;
+    for (unsigned i = 0; started && i < workers; ++i) {
+        if (!start(&ReportRun::Work)) {
+            break; // fewer workers
+        }
+        ++workersStarted;
+    }
+    if (!started || workersStarted == 0) {
+        // No thread to read with: the run ends with nothing, rather than
+        // reading on the consumer's thread.
+        Stop();
+    }
+}
+
+ReportRun::~ReportRun() {
+    Stop();
+    for (std::thread& thread : m_Threads) {
+        thread.join();
+    }
+}
+
+void ReportRun::Stop() {
+    {
+        std::lock_guard lock(m_Mutex);
+        m_Stopped = true;
+    }
+    m_Cancel.store(true, std::memory_order_relaxed);
+    m_WorkChanged.notify_all();
+    m_ResultsReady.notify_all();
+}
+
+bool ReportRun::AddFile(std::string&& path) {
+    std::unique_lock lock(m_Mutex);
+    if (m_Stopped) {
+        return false;
+    }
+    m_Paths.push_back(std::move(path));
+    const bool wake = m_WorkersWaiting > 0;
+    lock.unlock();
+    if (wake) {
+        m_WorkChanged.notify_one();
+    }
+    return true;
+}
+
+void ReportRun::Walk() {
+    for (const RunItem& item : m_Items) {
+        bool walk = false;
+        bool own = false;
+        switch (item.kind) {
+        case RunItem::Kind::File:
+            own = true;
+            break;
+        case RunItem::Kind::Folder:
+            walk = true;
+            break;
+        case RunItem::Kind::FileThenFolder: {
+            own = true;
+            // A path whose attributes cannot be read is walked too: it
+            // contributes nothing.
+            const auto entry = platform::QueryEntry(item.path);
+            walk = !entry || entry->directory;
+            break;
+        }
+        case RunItem::Kind::FolderElseFile: {
+            const auto entry = platform::QueryEntry(item.path);
+            walk = entry && entry->directory;
+            own = !walk;
+            break;
+        }
+        }
+        if (own && !AddFile(std::string(item.path))) {
+            break;
+        }
+        if (walk) {
+            std::string folder = item.path;
+            std::vector<FolderWalkProblem> problems;
+            const bool whole = WalkFolderFiles(
+                folder, [this](std::string&& path) { return AddFile(std::move(path)); }, &problems);
+            if (!problems.empty()) {
+                std::lock_guard lock(m_Mutex);
+                m_Problems.insert(m_Problems.end(), problems.begin(), problems.end());
+            }
+            if (!whole) {
+                break;
+            }
+        }
+    }
+    {
+        std::lock_guard lock(m_Mutex);
+        m_WalkEnded = true;
+    }
+    m_WorkChanged.notify_all();
+    m_ResultsReady.notify_all();
+}
+
+bool ReportRun::MayClaim() const {
+    if (m_NextClaim >= m_Paths.size()) {
+        return false;
+    }
+    if (m_NextClaim >= m_Taken + m_Slots.size()) {
+        return false; // its slot still holds a block the consumer has not taken
+    }
+    // The file the consumer waits for is always claimable; others only while
+    // the finished files ahead stay under the byte bound.
+    return m_NextClaim == m_Taken || m_BytesAhead < m_Settings.maxBytesAhead;
+}
+
+bool ReportRun::ConsumerShouldWake() const {
+    const std::optional<RunBlock>& next = m_Slots[m_Taken % m_Slots.size()];
+    if (!m_ConsumerWaiting || !next.has_value()) {
+        return false;
+    }
+    if (next->facts.size.value_or(0) >= kWakeAloneSize) {
+        return true;
+    }
+    // Enough blocks ready in a row, or the ready run cannot grow soon: the
+    // list ends, no worker is gathering, or the workers cannot go further
+    // ahead until the consumer takes some.
+    std::size_t run = 0;
+    while (run < kWakeBatch && m_Taken + run < m_Paths.size() &&
+           m_Slots[(m_Taken + run) % m_Slots.size()].has_value()) {
+        ++run;
+    }
+    const bool listEnds = m_WalkEnded && m_Taken + run >= m_Paths.size();
+    return run >= kWakeBatch || listEnds || m_WorkersGathering == 0 || !MayClaim();
+}
+
+void ReportRun::Work() {
+    FactsGatherer gatherer(m_Settings.allowHelperThreads);
+    std::optional<ReportServices> services;
+    if (m_Settings.services) {
+        services = m_Settings.services();
+    }
+    FactsGatherer::Control control;
+    control.cancel = &m_Cancel;
+    control.bytesRead = &m_BytesDone;
+    control.bytesKnown = &m_BytesKnown;
+
+    std::unique_lock lock(m_Mutex);
+    for (;;) {
+        const auto canGoOn = [this] {
+            return m_Stopped || MayClaim() || (m_WalkEnded && m_NextClaim >= m_Paths.size());
+        };
+        if (!canGoOn()) {
+            ++m_WorkersWaiting;
+            m_WorkChanged.wait(lock, canGoOn);
+            --m_WorkersWaiting;
+        }
+        if (m_Stopped || m_NextClaim >= m_Paths.size()) {
+            break;
+        }
+        const std::size_t index = m_NextClaim++;
+        RunBlock block;
+        block.path = m_Paths[index];
+        ++m_WorkersGathering;
+        lock.unlock();
+
+        block.facts =
+            gatherer.Gather(block.path, m_Settings.options, m_Settings.versionQuery, control);
+        if (services && !m_Cancel.load(std::memory_order_relaxed)) {
+            AppendReportBlock(block.text, block.path, block.facts, m_Settings.options, *services);
+        }
+
+        lock.lock();
+        --m_WorkersGathering;
+        if (m_Stopped) {
+            break;
+        }
+        m_BytesAhead += block.facts.size.value_or(0);
+        m_Slots[index % m_Slots.size()] = std::move(block);
+        if (ConsumerShouldWake()) {
+            m_ResultsReady.notify_one();
+        }
+    }
+    lock.unlock();
+    // A worker that leaves may be the one the waiting consumer counted on.
+    m_ResultsReady.notify_one();
+}
+
+std::size_t ReportRun::TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker) {
+    std::size_t taken = 0;
+    while (!m_Stopped && taken < max && m_Taken < m_Paths.size()) {
+        std::optional<RunBlock>& slot = m_Slots[m_Taken % m_Slots.size()];
+        if (!slot.has_value()) {
+            break;
+        }
+        m_BytesAhead -= std::min(m_BytesAhead, slot->facts.size.value_or(0));
+        out.push_back(std::move(*slot));
+        slot.reset();
+        ++m_Taken;
+        ++taken;
+    }
+    wakeWorker = taken > 0 && m_WorkersWaiting > 0 && MayClaim();
+    return taken;
+}
+
+std::size_t ReportRun::TakeReady(std::vector<RunBlock>& out, std::size_t max) {
+    bool wakeWorker = false;
+    std::size_t taken = 0;
+    {
+        std::lock_guard lock(m_Mutex);
+        taken = TakeLocked(out, max, wakeWorker);
+    }
+    if (wakeWorker) {
+        m_WorkChanged.notify_all();
+    }
+    return taken;
+}
+
+bool ReportRun::WaitReady(std::vector<RunBlock>& out, std::size_t max,
+                          std::optional<std::chrono::milliseconds> timeout) {
+    const auto deadline =
+        timeout ? std::optional(std::chrono::steady_clock::now() + *timeout) : std::nullopt;
+    bool wakeWorker = false;
+    std::size_t taken = 0;
+    {
+        std::unique_lock lock(m_Mutex);
+        const auto ended = [this] {
+            return m_Stopped || (m_WalkEnded && m_Taken >= m_Paths.size());
+        };
+        const auto nextReady = [this] {
+            return m_Taken < m_Paths.size() && m_Slots[m_Taken % m_Slots.size()].has_value();
+        };
+        // Wait for a run of ready blocks (see ConsumerShouldWake), but never
+        // hold back a ready one for longer than kMaxHoldBack. The wait is
+        // timed so that a block that became ready without a wake-up is seen
+        // within two hold-back periods.
+        m_ConsumerWaiting = true;
+        std::optional<std::chrono::steady_clock::time_point> seenReady;
+        while (!ended() && !(nextReady() && ConsumerShouldWake())) {
+            const auto now = std::chrono::steady_clock::now();
+            if (deadline && now >= *deadline) {
+                break;
+            }
+            if (nextReady()) {
+                if (!seenReady) {
+                    seenReady = now;
+                } else if (now - *seenReady >= kMaxHoldBack) {
+                    break;
+                }
+            }
+            m_ResultsReady.wait_for(lock, kMaxHoldBack);
+        }
+        m_ConsumerWaiting = false;
+        taken = TakeLocked(out, max, wakeWorker);
+        if (taken == 0 && ended()) {
+            return false;
+        }
+    }
+    if (wakeWorker) {
+        m_WorkChanged.notify_all();
+    }
+    return true;
+}
+
+bool ReportRun::Ended() const {
+    std::lock_guard lock(m_Mutex);
+    return m_Stopped || (m_WalkEnded && m_Taken >= m_Paths.size());
+}
+
+RunProgress ReportRun::Progress() const {
+    RunProgress progress;
+    {
+        std::lock_guard lock(m_Mutex);
+        progress.filesDone = m_Taken;
+        progress.filesStarted = m_NextClaim;
+        progress.filesFound = m_Paths.size();
+        progress.walkEnded = m_WalkEnded;
+    }
+    progress.bytesDone = m_BytesDone.load(std::memory_order_relaxed);
+    progress.bytesKnown = m_BytesKnown.load(std::memory_order_relaxed);
+    progress.elapsed = std::chrono::steady_clock::now() - m_Start;
+    return progress;
+}
+
+std::vector<FolderWalkProblem> ReportRun::TakeProblems() {
+    std::lock_guard lock(m_Mutex);
+    std::vector<FolderWalkProblem> problems(
+        m_Problems.begin() + static_cast<std::ptrdiff_t>(m_ProblemsTaken), m_Problems.end());
+    m_ProblemsTaken = m_Problems.size();
+    return problems;
+}
+
+} // namespace varnel

@@ -1,0 +1,164 @@
+#pragma once
+
+// One report run: the engine behind the main window's reports and the
+// varnel-report command. A walker thread lists the files of the run's items
+// in walk order while worker threads gather their facts (and format their
+// blocks) ahead of the consumer; the consumer takes the finished blocks
+// strictly in walk order, never waiting on a file unless it asks to.
+//
+//     ReportRun run({RunItem::Folder("/data")}, settings);
+//     std::vector<RunBlock> ready;
+//     while (run.WaitReady(ready)) {          // or TakeReady() from a timer
+//         for (RunBlock& block : ready) { show(block.text); }
+//         ready.clear();
+//     }
+//
+// The first block is ready as soon as its file is done, not after the walk.
+// Stop() ends the run at once: the files being read are abandoned, and no
+// block is handed out after it returns. Look-ahead is bounded (files and
+// bytes), so memory stays flat on huge trees.
+
+#include "report/file_facts.h"
+#include "report/folder_walk.h"
+#include "report/report.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace varnel {
+
+// One thing a run reports, in the order given.
+struct RunItem {
+    enum class Kind {
+        File,           // the block of the path itself (ReportFile)
+        Folder,         // the blocks of every file below it (ReportFolder)
+        FileThenFolder, // its own block, then its files when it is a folder (a drop)
+        FolderElseFile, // its files when it is a folder, else its own block
+    };
+    std::string path; // native bytes
+    Kind kind = Kind::File;
+
+    static RunItem File(std::string path) { return {std::move(path), Kind::File}; }
+    static RunItem Folder(std::string path) { return {std::move(path), Kind::Folder}; }
+};
+
+// A finished file, in walk order.
+struct RunBlock {
+    std::string path; // native bytes, as the walk composed it
+    FileFacts facts;
+    std::string text; // the formatted block; empty when the run formats none
+};
+
+// Where a run stands.
+struct RunProgress {
+    std::size_t filesDone = 0;    // blocks handed to the consumer
+    std::size_t filesStarted = 0; // files whose gathering began
+    std::size_t filesFound = 0;   // files listed so far
+    bool walkEnded = false;       // filesFound is the run's total
+    std::uint64_t bytesDone = 0;  // bytes read so far (files in reading included)
+    std::uint64_t bytesKnown = 0; // sizes of the files reached so far
+    std::chrono::steady_clock::duration elapsed{};
+};
+
+class ReportRun {
+public:
+    struct Settings {
+        ReportOptions options;
+        VersionQuery versionQuery; // thread-safe; called by the workers
+        // Makes the formatting services of one worker, on that worker's
+        // thread. Unset: blocks are not formatted (RunBlock::text empty).
+        std::function<ReportServices()> services;
+        unsigned workers = 0;                      // 0: one per processor core
+        std::size_t maxFilesAhead = 256;           // finished but not yet taken
+        std::uint64_t maxBytesAhead = 64ull << 20; // their sizes together
+        bool allowHelperThreads = true;            // MD5 of large files on a helper
+        // The run's threads run below the priority of the thread that made
+        // the run (a window's thread keeps its turns on a busy machine).
+        bool lowerPriority = false;
+    };
+
+    // Starts the walker and the workers at once.
+    ReportRun(std::vector<RunItem> items, Settings settings);
+    // Stops and joins every thread.
+    ~ReportRun();
+    ReportRun(const ReportRun&) = delete;
+    ReportRun& operator=(const ReportRun&) = delete;
+
+    // Moves the finished blocks that follow the last one taken, in order, to
+    // the end of out (at most max of them). Never waits. Returns how many.
+    std::size_t TakeReady(std::vector<RunBlock>& out,
+                          std::size_t max = static_cast<std::size_t>(-1));
+
+    // Waits until at least one block is ready or the run has ended (or, with
+    // a timeout, until it has passed), then takes as TakeReady does. False
+    // once the run has ended with nothing left to take; true otherwise, also
+    // when the timeout passed with nothing taken.
+    bool WaitReady(std::vector<RunBlock>& out, std::size_t max = static_cast<std::size_t>(-1),
+                   std::optional<std::chrono::milliseconds> timeout = std::nullopt);
+
+    // True once every file has been handed out, or after Stop().
+    bool Ended() const;
+
+    // Ends the run: from the return on nothing more is handed out; the
+    // threads take no further file and abandon the ones they read. Callable
+    // from any thread.
+    void Stop();
+
+    // True once every thread of the run has returned (after the end, or a
+    // little after Stop()); destroying the run then does not wait.
+    bool ThreadsDone() const noexcept { return m_ThreadsRunning.load() == 0; }
+
+    RunProgress Progress() const;
+
+    // The folders the walk could not search so far, each once.
+    std::vector<FolderWalkProblem> TakeProblems();
+
+    // The worker count a run uses for Settings::workers = 0.
+    static unsigned DefaultWorkers();
+
+private:
+    void Walk();
+    void Work();
+    bool AddFile(std::string&& path); // false once stopped
+    bool MayClaim() const;            // with m_Mutex held
+    bool ConsumerShouldWake() const;  // with m_Mutex held
+    std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
+
+    const std::vector<RunItem> m_Items;
+    const Settings m_Settings;
+    const std::chrono::steady_clock::time_point m_Start;
+
+    mutable std::mutex m_Mutex;
+    std::condition_variable m_WorkChanged;        // workers wait here for a file, room or a stop
+    std::condition_variable m_ResultsReady;       // the consumer waits here
+    std::deque<std::string> m_Paths;              // every file listed, in walk order
+    std::vector<std::optional<RunBlock>> m_Slots; // index % maxFilesAhead
+    std::vector<FolderWalkProblem> m_Problems;
+    std::size_t m_ProblemsTaken = 0;
+    std::size_t m_NextClaim = 0;    // next index a worker takes
+    std::size_t m_Taken = 0;        // blocks handed to the consumer
+    std::uint64_t m_BytesAhead = 0; // sizes of finished, untaken files
+    unsigned m_WorkersWaiting = 0;
+    unsigned m_WorkersGathering = 0;
+    bool m_ConsumerWaiting = false;
+    bool m_WalkEnded = false;
+    bool m_Stopped = false;
+
+    std::atomic<bool> m_Cancel{false}; // read by the threads while they read
+    std::atomic<std::uint64_t> m_BytesDone{0};
+    std::atomic<std::uint64_t> m_BytesKnown{0};
+    std::atomic<unsigned> m_ThreadsRunning{0};
+    std::vector<std::thread> m_Threads;
+};
+
+} // namespace varnel

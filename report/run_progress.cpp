@@ -1,0 +1,94 @@
+#include "report/run_progress.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+
+namespace varnel {
+
+namespace {
+
+std::string Megabytes(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+// "m:ss", or "h:mm:ss" from an hour on.
+std::string Clock(std::chrono::seconds left) {
+    const auto total = static_cast<std::int64_t>(left.count());
+    char text[32];
+    if (total >= 3600) {
+        std::snprintf(text, sizeof text, "%" PRId64 ":%02" PRId64 ":%02" PRId64, total / 3600,
+                      (total / 60) % 60, total % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%" PRId64 ":%02" PRId64, total / 60, total % 60);
+    }
+    return text;
+}
+
+std::string Files(const ProgressFigures& figures) {
+    std::string text = std::to_string(figures.filesDone);
+    if (figures.filesTotal) {
+        text += "/" + std::to_string(*figures.filesTotal);
+    }
+    return text;
+}
+
+} // namespace
+
+ProgressFigures FiguresOf(const RunProgress& progress) {
+    ProgressFigures figures;
+    figures.filesDone = progress.filesDone;
+    figures.bytesDone = progress.bytesDone;
+    const double seconds = std::chrono::duration<double>(progress.elapsed).count();
+    if (seconds > 0) {
+        figures.megabytesPerSecond = static_cast<double>(progress.bytesDone) / seconds / 1e6;
+    }
+    if (!progress.walkEnded) {
+        return figures;
+    }
+    figures.filesTotal = progress.filesFound;
+    if (progress.filesDone >= progress.filesFound || seconds <= 0) {
+        return figures;
+    }
+    double left = -1;
+    if (progress.bytesDone > 0 && progress.filesStarted > 0) {
+        const double started = static_cast<double>(progress.filesStarted);
+        const double known = static_cast<double>(progress.bytesKnown);
+        const double notStarted = std::max(0.0, static_cast<double>(progress.filesFound) - started);
+        const double total = known + notStarted * (known / started);
+        const double rate = static_cast<double>(progress.bytesDone) / seconds;
+        left = std::max(0.0, (total - static_cast<double>(progress.bytesDone)) / rate);
+    } else if (progress.filesDone > 0) {
+        left = seconds * static_cast<double>(progress.filesFound - progress.filesDone) /
+               static_cast<double>(progress.filesDone);
+    }
+    if (left >= 0 && std::isfinite(left)) {
+        figures.timeLeft = std::chrono::seconds(static_cast<std::int64_t>(std::ceil(left)));
+    }
+    return figures;
+}
+
+std::string ProgressTextEnglish(const ProgressFigures& figures) {
+    std::string text = Files(figures) + " files, " +
+                       Megabytes(static_cast<double>(figures.bytesDone) / 1e6) + " MB, " +
+                       Megabytes(figures.megabytesPerSecond) + " MB/s";
+    if (figures.timeLeft) {
+        text += ", " + Clock(*figures.timeLeft) + " left";
+    }
+    return text;
+}
+
+std::string ProgressTextChinese(const ProgressFigures& figures) {
+    std::string text = "已完成 " + Files(figures) + " 个文件，" +
+                       Megabytes(static_cast<double>(figures.bytesDone) / 1e6) + " MB，" +
+                       Megabytes(figures.megabytesPerSecond) + " MB/s";
+    if (figures.timeLeft) {
+        text += "，剩余 " + Clock(*figures.timeLeft);
+    }
+    return text;
+}
+
+} // namespace varnel

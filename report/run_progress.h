@@ -1,0 +1,41 @@
+#pragma once
+
+// The figures a long run shows while it lasts: files done (of how many, once
+// the walk has ended), bytes read, speed and time left.
+
+#include "report/report_run.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace varnel {
+
+// A run is shown as long once it has lasted this long.
+inline constexpr std::chrono::milliseconds kProgressDelay{500};
+// How often the figures are shown anew.
+inline constexpr std::chrono::milliseconds kProgressInterval{250};
+
+struct ProgressFigures {
+    std::size_t filesDone = 0;
+    std::optional<std::size_t> filesTotal; // known once the walk has ended
+    std::uint64_t bytesDone = 0;
+    double megabytesPerSecond = 0; // 10^6 bytes per second, since the start
+    std::optional<std::chrono::seconds> timeLeft;
+};
+
+// The figures of a run's progress. The time left is estimated from the speed
+// so far: from the bytes still to read (the sizes of the files not yet
+// reached taken as the mean of those reached) or, when no bytes were read,
+// from the files still to do. Unknown while the walk goes on.
+ProgressFigures FiguresOf(const RunProgress& progress);
+
+// "12/300 files, 45.6 MB, 78.9 MB/s, 0:03 left" (parts left out while unknown).
+std::string ProgressTextEnglish(const ProgressFigures& figures);
+
+// The same in the window's language: "已完成 12/300 个文件，45.6 MB，78.9 MB/s，剩余 0:03".
+std::string ProgressTextChinese(const ProgressFigures& figures);
+
+} // namespace varnel

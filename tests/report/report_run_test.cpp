@@ -1,0 +1,196 @@
+// A report run: its blocks in walk order and with the text of one file at a
+// time, whatever the workers and the look-ahead; the four kinds of items; a
+// stop that hands out nothing more; the figures its progress is shown from.
+
+#include "report/folder_walk.h"
+#include "report/report.h"
+#include "report/report_run.h"
+#include "report/run_progress.h"
+#include "tests/digest/digest_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace varnel {
+namespace {
+
+using test::PseudoRandomBytes;
+using test::ScratchDir;
+using test::WriteFile;
+
+// a (3 files, one of them large enough for the MD5 helper), a/s (2 files),
+// a hidden file, and a single file beside the folder.
+struct Tree {
+    ScratchDir dir;
+    std::string folder;
+    std::string single;
+    std::uint64_t bytes = 0;
+
+    Tree() {
+        folder = (dir / "a").string();
+        std::filesystem::create_directories(dir / "a" / "s");
+        const std::pair<const char*, std::size_t> files[] = {
+            {"a/one", 10},
+            {"a/two", 0},
+            {"a/big", static_cast<std::size_t>(FileHasher::kSplitThreshold) + 5},
+            {"a/s/three", 70000},
+            {"a/s/four", 1},
+            {"single", 33}};
+        for (const auto& [name, size] : files) {
+            WriteFile(dir / name, PseudoRandomBytes(size, static_cast<std::uint32_t>(size)));
+            bytes += size;
+        }
+        WriteFile(dir / "a" / ".hidden", std::string("h"));
+        single = (dir / "single").string();
+    }
+};
+
+ReportOptions AllLines() {
+    ReportOptions options;
+    options.ShowCRC32 = true;
+    return options;
+}
+
+std::string OneAtATime(const std::vector<std::string>& paths, const ReportOptions& options) {
+    std::string text;
+    for (const std::string& path : paths) {
+        AppendReportBlock(text, DisplayText(path), GatherFileFacts(path, options), options, {});
+    }
+    return text;
+}
+
+ReportRun::Settings Formatting(unsigned workers, std::size_t ahead) {
+    ReportRun::Settings settings;
+    settings.options = AllLines();
+    settings.services = [] { return ReportServices{}; };
+    settings.workers = workers;
+    settings.maxFilesAhead = ahead;
+    return settings;
+}
+
+TEST(ReportRun, BlocksComeInWalkOrderWithTheTextOfOneFileAtATime) {
+    Tree tree;
+    std::string folder = tree.folder;
+    std::vector<std::string> walked;
+    CollectFolderFiles(folder, walked);
+    // File, Folder, FileThenFolder (a folder), FolderElseFile (a file), and
+    // a missing file, which still gets its calm block.
+    std::vector<std::string> expectedPaths = {tree.single};
+    expectedPaths.insert(expectedPaths.end(), walked.begin(), walked.end());
+    expectedPaths.push_back(tree.folder);
+    expectedPaths.insert(expectedPaths.end(), walked.begin(), walked.end());
+    expectedPaths.push_back(tree.single);
+    expectedPaths.push_back(tree.single + ".missing");
+    const std::string expected = OneAtATime(expectedPaths, AllLines());
+
+    for (const auto& [workers, ahead] :
+         {std::pair{1u, std::size_t{1}}, std::pair{3u, std::size_t{2}},
+          std::pair{0u, std::size_t{256}}}) {
+        SCOPED_TRACE(std::to_string(workers) + " workers, " + std::to_string(ahead) + " ahead");
+        ReportRun run({RunItem::File(tree.single),
+                       RunItem::Folder(tree.folder),
+                       {tree.folder, RunItem::Kind::FileThenFolder},
+                       {tree.single, RunItem::Kind::FolderElseFile},
+                       RunItem::File(tree.single + ".missing")},
+                      Formatting(workers, ahead));
+        std::vector<RunBlock> blocks;
+        while (run.WaitReady(blocks)) {
+        }
+        EXPECT_TRUE(run.Ended());
+        std::vector<std::string> paths;
+        std::string text;
+        for (const RunBlock& block : blocks) {
+            paths.push_back(block.path);
+            text += block.text;
+        }
+        EXPECT_EQ(paths, expectedPaths);
+        EXPECT_EQ(text, expected);
+
+        const RunProgress progress = run.Progress();
+        EXPECT_TRUE(progress.walkEnded);
+        EXPECT_EQ(progress.filesDone, expectedPaths.size());
+        EXPECT_EQ(progress.filesFound, expectedPaths.size());
+        EXPECT_EQ(progress.bytesDone, 2 * tree.bytes); // the folder twice, the single file twice
+        EXPECT_EQ(progress.bytesKnown, progress.bytesDone);
+    }
+}
+
+TEST(ReportRun, AfterStopNothingMoreIsHandedOut) {
+    Tree tree;
+    ReportRun run({RunItem::Folder(tree.folder), RunItem::Folder(tree.folder)}, Formatting(2, 256));
+    std::vector<RunBlock> blocks;
+    ASSERT_TRUE(run.WaitReady(blocks, 1));
+    ASSERT_EQ(blocks.size(), 1u);
+    run.Stop();
+    EXPECT_TRUE(run.Ended());
+    EXPECT_EQ(run.TakeReady(blocks), 0u);
+    EXPECT_FALSE(run.WaitReady(blocks));
+    EXPECT_EQ(blocks.size(), 1u);
+}
+
+TEST(ReportRun, FoldersThatCannotBeSearchedAreToldOnce) {
+    Tree tree;
+    ReportRun run({RunItem::Folder(tree.folder + "/missing"), RunItem::Folder(tree.single)},
+                  Formatting(1, 4));
+    std::vector<RunBlock> blocks;
+    while (run.WaitReady(blocks)) {
+    }
+    EXPECT_TRUE(blocks.empty());
+    const std::vector<FolderWalkProblem> problems = run.TakeProblems();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].folder, tree.folder + "/missing/");
+    EXPECT_EQ(problems[1].folder, tree.single + "/");
+    EXPECT_TRUE(run.TakeProblems().empty());
+}
+
+TEST(ReportRun, NoItemsEndsAtOnce) {
+    ReportRun run({}, Formatting(1, 4));
+    std::vector<RunBlock> blocks;
+    EXPECT_FALSE(run.WaitReady(blocks));
+    EXPECT_TRUE(run.Ended());
+}
+
+TEST(RunProgressFigures, TotalsAndTimeLeftOnlyOnceTheWalkHasEnded) {
+    using namespace std::chrono_literals;
+    struct Case {
+        const char* name;
+        RunProgress progress;
+        const char* english;
+    };
+    const auto at = [](std::size_t done, std::size_t started, std::size_t found, bool ended,
+                       std::uint64_t bytes, std::uint64_t known, std::chrono::seconds elapsed) {
+        RunProgress p;
+        p.filesDone = done;
+        p.filesStarted = started;
+        p.filesFound = found;
+        p.walkEnded = ended;
+        p.bytesDone = bytes;
+        p.bytesKnown = known;
+        p.elapsed = elapsed;
+        return p;
+    };
+    const Case cases[] = {
+        {"walking", at(5, 6, 40, false, 10'000'000, 12'000'000, 2s), "5 files, 10.0 MB, 5.0 MB/s"},
+        // Half of one 4 GB file in 4 s: 4 s to go.
+        {"one large file", at(0, 1, 1, true, 2'000'000'000, 4'000'000'000, 4s),
+         "0/1 files, 2000.0 MB, 500.0 MB/s, 0:04 left"},
+        // 100 files reached of 400, 1 MB each, 50 MB read in 10 s: 350 MB
+        // to go at 5 MB/s.
+        {"many files", at(50, 100, 400, true, 50'000'000, 100'000'000, 10s),
+         "50/400 files, 50.0 MB, 5.0 MB/s, 1:10 left"},
+        // Empty files: by the count of files.
+        {"empty files", at(100, 120, 300, true, 0, 0, 2s),
+         "100/300 files, 0.0 MB, 0.0 MB/s, 0:04 left"},
+        {"done", at(3, 3, 3, true, 3, 3, 1s), "3/3 files, 0.0 MB, 0.0 MB/s"},
+        {"over an hour", at(1, 2, 2, true, 1'000'000, 4'000'000'000, 1s),
+         "1/2 files, 1.0 MB, 1.0 MB/s, 1:06:39 left"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ProgressTextEnglish(FiguresOf(c.progress)), c.english);
+    }
+    EXPECT_EQ(ProgressTextChinese(FiguresOf(cases[1].progress)),
+              "已完成 0/1 个文件，2000.0 MB，500.0 MB/s，剩余 0:04");
+}
+
+} // namespace
+} // namespace varnel
