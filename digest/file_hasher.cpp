@@ -27,9 +27,12 @@ bool Cancelled(const HashControl& control) {
     return control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed);
 }
 
-void Count(const HashControl& control, std::size_t bytes) {
+void Count(const HashControl& control, std::size_t bytes, std::uint64_t total) {
     if (control.bytesRead != nullptr) {
         control.bytesRead->fetch_add(bytes, std::memory_order_relaxed);
+    }
+    if (control.afterChunk) {
+        control.afterChunk(total);
     }
 }
 
@@ -102,7 +105,7 @@ LoopEnd HashInline(platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buff
         digests.UpdateOthers(data);
         digests.UpdateMd5(data);
         total += got;
-        Count(control, got);
+        Count(control, got, total);
         if (got < want && total >= known) {
             break;
         }
@@ -186,7 +189,7 @@ std::optional<LoopEnd> HashSplit(platform::ReadOnlyFile& file, Digests& digests,
         ring.changed.notify_all();
         digests.UpdateOthers(std::span<const std::uint8_t>(chunks[slot].data(), got));
         total += got;
-        Count(control, got);
+        Count(control, got, total);
         if (got < want) {
             break;
         }

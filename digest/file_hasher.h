@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ struct HashControl {
     // EndedEarly when expectExactly is set.
     std::uint64_t limit = std::numeric_limits<std::uint64_t>::max();
     bool expectExactly = false;
+    // Called on the reading thread after each chunk, with the bytes read so
+    // far (tests change the file there to see what a change in mid-read does).
+    std::function<void(std::uint64_t)> afterChunk;
 };
 
 enum class HashOutcome {

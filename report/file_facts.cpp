@@ -43,9 +43,15 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
 
     // The directory entry gives size and time, and the existence test: a
     // present, non-hidden, regular file.
-    const std::optional<platform::EntryInfo> entry = platform::QueryEntry(path);
+    int queryError = 0;
+    const std::optional<platform::EntryInfo> entry = platform::QueryEntry(path, &queryError);
     if (!entry) {
-        MarkUnread(facts, ReadFailure::NotFound, "not found");
+        // Missing, or present but out of reach: say which (a folder on the
+        // way that cannot be searched, a name longer than the system allows).
+        MarkUnread(facts, ReadFailure::NotFound,
+                   queryError == ENOENT || queryError == ENOTDIR || queryError == 0
+                       ? std::string("not found")
+                       : std::generic_category().message(queryError));
         return facts;
     }
     facts.size = entry->size;
@@ -84,6 +90,12 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         return facts;
     }
 
+    // The block describes the file as it was opened: its size, time and
+    // exactly that many bytes.
+    const platform::FileStamp opened = file.OpenedStamp();
+    facts.size = opened.size;
+    facts.modified = std::chrono::sys_seconds(std::chrono::seconds(opened.modifiedSeconds));
+
     const DigestSelection wanted{options.ShowCRC32, options.ShowSHA1, true};
     if (run.bytesKnown != nullptr) {
         run.bytesKnown->fetch_add(file.Size(), std::memory_order_relaxed);
@@ -91,10 +103,31 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     HashControl control;
     control.cancel = run.cancel;
     control.bytesRead = run.bytesRead;
+    control.limit = opened.size;
+    control.expectExactly = true;
+    control.afterChunk = run.afterChunk;
     HashResult hashed = m_Hasher.Hash(file, wanted, control);
+    if (hashed.outcome == HashOutcome::Done) {
+        // Digests of bytes that were changing would be of neither version of
+        // the file: a file that grew, was rewritten or was touched while it
+        // was read gets no digest.
+        bool unchanged = false;
+        try {
+            unchanged = file.Stamp() == opened;
+        } catch (const platform::FileError&) {
+            unchanged = false;
+        }
+        if (!unchanged) {
+            MarkUnread(facts, ReadFailure::Changed, "changed while it was read");
+            return facts;
+        }
+    }
     switch (hashed.outcome) {
     case HashOutcome::Done:
         break;
+    case HashOutcome::EndedEarly:
+        MarkUnread(facts, ReadFailure::Changed, "changed while it was read (it became shorter)");
+        return facts;
     case HashOutcome::Cancelled:
         MarkUnread(facts, ReadFailure::ReadFailed, "cancelled");
         return facts;

@@ -43,6 +43,7 @@ enum class ReadFailure {
     Hidden,      // a hidden entry: the existence test does not match it
     Folder,      // a folder
     SystemEntry, // neither a regular file nor a folder (FIFO, socket, device)
+    Changed,     // its length or time changed while it was read: no digest is given
     OpenFailed,  // present, but the open failed (permission denied, ...)
     ReadFailed,  // opened, but a read failed part way
 };
@@ -96,6 +97,9 @@ public:
         const std::atomic<bool>* cancel = nullptr;
         std::atomic<std::uint64_t>* bytesRead = nullptr;  // bytes added as they are read
         std::atomic<std::uint64_t>* bytesKnown = nullptr; // the file's size, added before
+        // Called after each chunk read, with the bytes read so far (tests
+        // change the file there).
+        std::function<void(std::uint64_t)> afterChunk;
     };
 
     // The facts of the file at path for the given options. The version query

@@ -67,13 +67,15 @@ ReadOnlyFile::~ReadOnlyFile() {
 }
 
 ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
-    : m_Handle(std::exchange(other.m_Handle, -1)), m_Size(std::exchange(other.m_Size, 0)) {}
+    : m_Handle(std::exchange(other.m_Handle, -1)), m_Size(std::exchange(other.m_Size, 0)),
+      m_Opened(other.m_Opened) {}
 
 ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_Handle = std::exchange(other.m_Handle, -1);
         m_Size = std::exchange(other.m_Size, 0);
+        m_Opened = other.m_Opened;
     }
     return *this;
 }
@@ -96,7 +98,19 @@ ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path) {
         Throw(FileFailure::NotRegular, 0, "not a regular file");
     }
     file.m_Size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    file.m_Opened = FileStamp{file.m_Size, static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                              static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
     return file;
+}
+
+FileStamp ReadOnlyFile::Stamp() const {
+    struct stat st {};
+    if (m_Handle < 0 || ::fstat(m_Handle, &st) != 0) {
+        ThrowErrno(m_Handle < 0 ? EBADF : errno, "cannot query");
+    }
+    return FileStamp{st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0,
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                     static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
 }
 
 std::size_t ReadOnlyFile::ReadSome(std::span<std::uint8_t> dest) {

@@ -47,6 +47,15 @@ private:
     int m_SystemError;
 };
 
+// What tells one state of a file from another: its length and its
+// modification time to the nanosecond.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::uint32_t modifiedNanoseconds = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 class ReadOnlyFile {
 public:
     ReadOnlyFile() noexcept = default; // closed
@@ -66,6 +75,11 @@ public:
     bool isOpen() const noexcept { return m_Handle >= 0; }
     // The length the file had when it was opened.
     std::uint64_t Size() const noexcept { return m_Size; }
+    // Length and modification time when it was opened, and now (asked of the
+    // open file, whatever has become of its name since). Stamp throws
+    // FileError when the system cannot say.
+    const FileStamp& OpenedStamp() const noexcept { return m_Opened; }
+    FileStamp Stamp() const;
 
     // Sequential reads from the current position. Read fills dest as far as
     // the file allows (fewer bytes only at the end of the file); ReadSome
@@ -91,6 +105,7 @@ private:
 
     int m_Handle = -1;
     std::uint64_t m_Size = 0;
+    FileStamp m_Opened;
 };
 
 // The whole of a regular file of at most maxBytes. Throws FileError (with

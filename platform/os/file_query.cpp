@@ -29,12 +29,21 @@ bool IsHiddenName(const std::filesystem::path& path) {
     return !name.empty() && name[0] == '.' && name != "." && name != "..";
 }
 
-std::optional<EntryInfo> QueryEntry(const std::filesystem::path& path) {
+std::optional<EntryInfo> QueryEntry(const std::filesystem::path& path, int* systemError) {
+    if (systemError != nullptr) {
+        *systemError = 0;
+    }
     if (path.empty()) {
+        if (systemError != nullptr) {
+            *systemError = ENOENT;
+        }
         return std::nullopt;
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
+        if (systemError != nullptr) {
+            *systemError = errno;
+        }
         return std::nullopt;
     }
     EntryInfo info;

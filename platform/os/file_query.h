@@ -25,8 +25,9 @@ struct EntryInfo {
 };
 
 // Attributes of the entry at path (links followed), or nothing when it cannot
-// be read (missing, permission denied, dangling link).
-std::optional<EntryInfo> QueryEntry(const std::filesystem::path& path);
+// be read (missing, permission denied, dangling link, name too long); then
+// *systemError, when given, says why (an errno value).
+std::optional<EntryInfo> QueryEntry(const std::filesystem::path& path, int* systemError = nullptr);
 
 // True when the entry's own name (last path component) begins with ".".
 bool IsHiddenName(const std::filesystem::path& path);
