@@ -178,5 +178,21 @@ TEST(SharedLibraryLoader, LoadsLibrariesAndFindsEntriesByName) {
     EXPECT_FALSE(SharedLibrary::Load("/etc/hostname")); // not a library
 }
 
+TEST_F(FileLayer, OnlyARegularFileIsLoadedAsALibrary) {
+    // A FIFO would block the loader's open forever, a device feed it
+    // without end; a folder is no library either. Each is refused at once.
+    ASSERT_EQ(::mkfifo((dir / "fifo.so").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.so");
+    std::filesystem::create_symlink(VARNEL_GB2BIG5_LIBRARY, dir / "link.so");
+    for (const char* name : {"fifo.so", "folder.so"}) {
+        EXPECT_FALSE(SharedLibrary::Load(dir / name)) << name;
+    }
+    EXPECT_FALSE(SharedLibrary::Load("/dev/zero"));
+    // A link to a real library is still followed.
+    std::optional<SharedLibrary> linked = SharedLibrary::Load(dir / "link.so");
+    ASSERT_TRUE(linked);
+    EXPECT_NE(linked->Entry("GBToBig5"), nullptr);
+}
+
 } // namespace
 } // namespace varnel::platform
