@@ -23,9 +23,12 @@ inline constexpr std::uint64_t kSkinMinimumBytes = 30 * 1024;
 std::optional<PropertyBag> ReadSkinFile(const std::filesystem::path& path);
 
 // Writes bag's byte form to path, through a temporary file in the same folder
-// renamed over path, so a reader never sees half a skin. False on failure
-// (the message, if any, in *error).
+// renamed over path, so a reader never sees half a skin. A path that names a
+// link or anything but a regular file is refused; a regular file replaced
+// keeps its permissions (and owner where allowed). False on failure (the
+// message, if any, in *error); *done, when given, says what was done ("new
+// file", "replaced a file, mode 0600 kept", ...).
 bool WriteSkinFile(const std::filesystem::path& path, const PropertyBag& bag,
-                   QString* error = nullptr);
+                   QString* error = nullptr, QString* done = nullptr);
 
 } // namespace varnel

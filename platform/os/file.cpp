@@ -189,9 +189,27 @@ std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBy
     return bytes;
 }
 
-void ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes) {
+Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes) {
+    // What is there now, the name itself (a link is not followed).
+    Replaced result;
+    struct stat old {};
+    if (::lstat(path.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode)) {
+            Throw(FileFailure::Folder, 0, "is a folder, not replaced");
+        }
+        if (!S_ISREG(old.st_mode)) {
+            Throw(FileFailure::NotRegular, 0,
+                  S_ISLNK(old.st_mode) ? "is a symbolic link, not followed or replaced"
+                                       : "exists and is not a regular file, not replaced");
+        }
+        result.existed = true;
+        result.mode = static_cast<std::uint32_t>(old.st_mode & 07777);
+    } else if (errno != ENOENT) {
+        ThrowErrno(errno, "cannot look at");
+    }
     // The path stays in its native bytes, so a name that is not valid UTF-8
-    // is written as given.
+    // is written as given. mkstemp creates the temporary file new
+    // (O_CREAT | O_EXCL): it never opens an existing name or follows a link.
     std::string temp = path.native() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
@@ -210,9 +228,13 @@ void ReplaceFileContents(const std::filesystem::path& path, std::span<const char
         }
         done += static_cast<std::size_t>(n);
     }
-    // mkstemp makes the file 0600; a data file is for all to read.
-    if (err == 0 && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)) {
+    // mkstemp makes the file 0600: a new data file is for all to read, a
+    // replaced one keeps its permissions and, where allowed, its owner.
+    if (err == 0 && (::fchmod(fd, static_cast<mode_t>(result.mode)) != 0 || ::fsync(fd) != 0)) {
         err = errno;
+    }
+    if (err == 0 && result.existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        result.ownerKept = ::fchown(fd, old.st_uid, old.st_gid) == 0;
     }
     if (::close(fd) != 0 && err == 0) {
         err = errno;
@@ -224,6 +246,7 @@ void ReplaceFileContents(const std::filesystem::path& path, std::span<const char
         ::unlink(temp.c_str());
         ThrowErrno(err, "cannot write");
     }
+    return result;
 }
 
 bool StandardErrorIsTerminal() noexcept {

@@ -113,11 +113,22 @@ private:
 // is read).
 std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 
+// What ReplaceFileContents did.
+struct Replaced {
+    bool existed = false;      // a regular file was there and was replaced
+    std::uint32_t mode = 0644; // permission bits the file has now
+    bool ownerKept = true;     // false when the old owner could not be kept
+};
+
 // Replaces the contents of path with bytes, through a temporary file in the
-// same folder renamed over it, so a reader never sees half a file. The file
-// is readable by everyone (0644). Throws FileError on failure, leaving path
-// as it was.
-void ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes);
+// same folder renamed over it, so a reader never sees half a file. A new file
+// is readable by everyone (0644); a regular file that was there keeps its
+// permission bits, and its owner where the system allows. Nothing is written
+// through a link or over what is not a regular file: a path that names a
+// link, a device, a FIFO, a socket or a folder is refused (FileFailure
+// NotRegular or Folder), and the temporary file is created new, never
+// opened through a link. Throws FileError on failure, leaving path as it was.
+Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes);
 
 // True when the process's standard error goes to a terminal.
 bool StandardErrorIsTerminal() noexcept;

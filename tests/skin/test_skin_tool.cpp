@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -267,6 +270,90 @@ TEST_F(SkinToolTest, UnpackWritesOnlyInsideItsFolder) {
     EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/absolute.png")));
     EXPECT_TRUE(r.err.contains(QStringLiteral("../escaped"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("Caption"))) << r.err.toStdString();
+}
+
+TEST_F(SkinToolTest, UnpackNeverWritesThroughLinksPlantedInItsFolder) {
+    ASSERT_EQ(RunTool({"pack", m_Src, path("skin.dll")}).status, 0);
+    ASSERT_TRUE(QDir().mkpath(path("out")));
+    struct Planted {
+        const char* name;
+        const char* victim;
+    };
+    const Planted planted[] = {{"LEFTTOP.png", "victim1.txt"}, {"values.txt", "victim2.txt"}};
+    for (const Planted& p : planted) {
+        QFile victim(path(QString::fromLatin1(p.victim)));
+        ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+        victim.write("untouched");
+        victim.close();
+        fs::create_symlink(Native(path(QString::fromLatin1(p.victim))),
+                           Native(path(QStringLiteral("out/") + QString::fromLatin1(p.name))));
+    }
+    const Result r = RunTool({"unpack", path("skin.dll"), path("out")});
+    EXPECT_EQ(r.status, 1);
+    for (const Planted& p : planted) {
+        QFile victim(path(QString::fromLatin1(p.victim)));
+        ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+        EXPECT_EQ(victim.readAll(), QByteArray("untouched")) << p.victim;
+        EXPECT_TRUE(r.err.contains(QString::fromLatin1(p.name))) << r.err.toStdString();
+        EXPECT_TRUE(
+            fs::is_symlink(Native(path(QStringLiteral("out/") + QString::fromLatin1(p.name)))));
+    }
+    // The other pictures were written as new files.
+    EXPECT_TRUE(QFile::exists(path("out/TOPMID.png")));
+}
+
+TEST_F(SkinToolTest, PackReplacesOnlyRegularFilesAndKeepsTheirMode) {
+    // An output that is a link or a FIFO is refused and left as it is.
+    QFile target(path("target.txt"));
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+    target.write("keep");
+    target.close();
+    fs::create_symlink(Native(path("target.txt")), Native(path("link.dll")));
+    ASSERT_EQ(::mkfifo(Native(path("fifo.dll")).c_str(), 0600), 0);
+    for (const char* name : {"link.dll", "fifo.dll"}) {
+        const Result r = RunTool({"pack", m_Src, path(QString::fromLatin1(name))});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("not"))) << r.err.toStdString();
+    }
+    EXPECT_TRUE(fs::is_symlink(Native(path("link.dll"))));
+    EXPECT_TRUE(fs::is_fifo(Native(path("fifo.dll"))));
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), QByteArray("keep"));
+
+    // A regular file is replaced and keeps its mode; the tool says so.
+    QFile owned(path("owned.dll"));
+    ASSERT_TRUE(owned.open(QIODevice::WriteOnly));
+    owned.close();
+    fs::permissions(Native(path("owned.dll")), fs::perms::owner_read | fs::perms::owner_write);
+    const Result replaced = RunTool({"pack", m_Src, path("owned.dll")});
+    EXPECT_EQ(replaced.status, 0) << replaced.err.toStdString();
+    EXPECT_EQ(fs::status(Native(path("owned.dll"))).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(replaced.out.contains(QStringLiteral("mode 0600 kept")))
+        << replaced.out.toStdString();
+    EXPECT_TRUE(
+        RunTool({"pack", m_Src, path("fresh.dll")}).out.contains(QStringLiteral("new file")));
+}
+
+TEST_F(SkinToolTest, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+    struct Input {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+    };
+    const Input inputs[] = {
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+        {"a link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+        {"a folder", [](const fs::path& p) { fs::create_directory(p); }},
+    };
+    for (const Input& input : inputs) {
+        const fs::path values = Native(m_Src + QStringLiteral("/values.txt"));
+        fs::remove_all(values);
+        input.make(values);
+        const Result r = RunTool({"pack", m_Src, path("out.dll")});
+        EXPECT_EQ(r.status, 1) << input.what;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("values.txt")))
+            << input.what << ": " << r.err.toStdString();
+    }
 }
 
 TEST_F(SkinToolTest, HostileEntryNamesReachNeitherTheTerminalNorValuesRaw) {

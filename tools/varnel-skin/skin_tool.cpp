@@ -1,15 +1,16 @@
 #include "tools/varnel-skin/skin_tool.h"
 
 #include "platform/formats/name_escape.h"
+#include "platform/os/file.h"
 
 #include "skin/skin_entries.h"
 #include "skin/skin_file.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 
 #include <map>
@@ -47,8 +48,30 @@ const char* UsageText() {
            "list    prints the entries of SKIN with kind and size or value.\n";
 }
 
+// The bytes of a regular file of at most maxBytes: a FIFO, a device or a
+// folder is refused before anything is read, and nothing larger is read.
+std::optional<QByteArray> ReadInputFile(const fs::path& file, std::uint64_t maxBytes,
+                                        QString* error) {
+    try {
+        const std::string bytes = platform::ReadWholeFile(file, maxBytes);
+        return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    } catch (const platform::FileError& failure) {
+        *error = failure.failure() == platform::FileFailure::TooLarge
+                     ? QStringLiteral("larger than %1 bytes").arg(maxBytes)
+                     : QString::fromLocal8Bit(failure.what());
+        return std::nullopt;
+    }
+}
+
 std::optional<QImage> ReadPicture(const fs::path& file, QString* error) {
-    QImageReader reader(Native(file));
+    std::optional<QByteArray> bytes = ReadInputFile(
+        file, static_cast<std::uint64_t>(platform::PropertyBagLimits::kMaxPictureBytes), error);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    QBuffer buffer(&*bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     reader.setAllocationLimit(kPictureAllocationLimitMiB);
     const QSize size = reader.size();
@@ -69,16 +92,27 @@ std::optional<QImage> ReadPicture(const fs::path& file, QString* error) {
 }
 
 std::optional<QString> ReadSmallTextFile(const fs::path& file, QString* error) {
-    QFile f(Native(file));
-    if (!f.open(QIODevice::ReadOnly)) {
-        *error = f.errorString();
+    const std::optional<QByteArray> bytes =
+        ReadInputFile(file, static_cast<std::uint64_t>(kMaxValuesFileBytes), error);
+    if (!bytes) {
         return std::nullopt;
     }
-    if (f.size() > kMaxValuesFileBytes) {
-        *error = QStringLiteral("larger than %1 bytes").arg(kMaxValuesFileBytes);
-        return std::nullopt;
+    return QString::fromUtf8(*bytes);
+}
+
+// Writes bytes as the file at path, never through a link or over what is
+// not a regular file (a link planted there beforehand is refused, not
+// followed). False with the reason in *errors.
+bool WriteOutputFile(const fs::path& path, const QByteArray& bytes, QStringList* errors) {
+    try {
+        platform::ReplaceFileContents(
+            path, std::span<const char>(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        return true;
+    } catch (const platform::FileError& failure) {
+        errors->append(QStringLiteral("cannot write %1: %2")
+                           .arg(Native(path), QString::fromLocal8Bit(failure.what())));
+        return false;
     }
-    return QString::fromUtf8(f.readAll());
 }
 
 std::optional<Colour> ParseColour(const QString& text) {
@@ -361,22 +395,19 @@ bool UnpackToFolder(const PropertyBag& bag, const fs::path& dir, QStringList* wa
             continue;
         }
         const fs::path file = dir / (e.name.toStdString() + ".png");
-        QSaveFile out(Native(file));
-        QImageWriter writer(&out, "png");
-        if (!out.open(QIODevice::WriteOnly) || !writer.write(image) || !out.commit()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        if (!writer.write(image)) {
             errors->append(
-                QStringLiteral("cannot write %1: %2").arg(Native(file), out.errorString()));
+                QStringLiteral("cannot encode %1: %2").arg(Native(file), writer.errorString()));
             ok = false;
+            continue;
         }
+        ok = WriteOutputFile(file, png, errors) && ok;
     }
-    const fs::path valuesFile = dir / kValuesFileName;
-    QSaveFile out(Native(valuesFile));
-    const QByteArray bytes = values.toUtf8();
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        errors->append(
-            QStringLiteral("cannot write %1: %2").arg(Native(valuesFile), out.errorString()));
-        ok = false;
-    }
+    ok = WriteOutputFile(dir / kValuesFileName, values.toUtf8(), errors) && ok;
     return ok;
 }
 
@@ -481,13 +512,18 @@ int Run(const QStringList& args, QString& out, QString& err) {
         bag->setPictureCompression(compression);
         const fs::path outFile(QFile::encodeName(rest[1]).toStdString());
         QString error;
-        if (!WriteSkinFile(outFile, *bag, &error)) {
+        QString done;
+        if (!WriteSkinFile(outFile, *bag, &error, &done)) {
             err += QStringLiteral("varnel-skin: cannot write %1: %2\n").arg(rest[1], error);
             return kExitFailure;
         }
         std::error_code ec;
         const std::uintmax_t size = fs::file_size(outFile, ec);
-        out += QStringLiteral("%1: %2 entries, %3 bytes\n").arg(rest[1]).arg(bag->size()).arg(size);
+        out += QStringLiteral("%1: %2 entries, %3 bytes (%4)\n")
+                   .arg(rest[1])
+                   .arg(bag->size())
+                   .arg(size)
+                   .arg(done);
         if (!ec && size < kSkinMinimumBytes) {
             err += QStringLiteral("varnel-skin: warning: %1 holds %2 bytes; the program uses a "
                                   "skin file only from %3 bytes (try --compression 0)\n")
