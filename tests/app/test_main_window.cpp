@@ -682,6 +682,33 @@ TEST_F(MainWindowTest, StopDuringALargeFileEndsTheReportWithoutItsBlock) {
     EXPECT_TRUE(Button(1)->isEnabled());
 }
 
+// A run of more than half a second shows its progress in the window's title
+// (files, bytes, speed), and the title is restored when it ends, here by Stop.
+TEST_F(MainWindowTest, ALongRunShowsItsProgressInTheTitleUntilItEnds) {
+    const std::string big = MakeSparseFile(Path("big.bin"), 4ull << 30);
+    dialogs->fileAnswers = {QString::fromStdString(big)};
+    const QString designed = window->windowTitle();
+    QString progressTitle;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (progressTitle.isEmpty() && window->IsReportRunning() &&
+            window->windowTitle() != designed) {
+            progressTitle = window->windowTitle();
+            Click(Button(5));
+        }
+    });
+    ticker.start();
+    Click(Button(1));
+    ticker.stop();
+    ASSERT_FALSE(progressTitle.isEmpty()) << "no progress was shown";
+    EXPECT_TRUE(progressTitle.startsWith(designed + QStringLiteral(" - 已完成 0/1 个文件，")))
+        << progressTitle.toStdString();
+    EXPECT_TRUE(progressTitle.contains(QStringLiteral(" MB/s"))) << progressTitle.toStdString();
+    EXPECT_EQ(window->windowTitle(), designed);
+    EXPECT_EQ(CountBlocks(Report()), 0);
+}
+
 TEST_F(MainWindowTest, CopyAndClearDuringARunSeeEveryBlockWrittenSoFar) {
     // The small files come first in walk order; the large one in the
     // subfolder keeps the run going while the test copies and clears.
