@@ -201,7 +201,7 @@ std::optional<PropertyBag> ParseValues(const QString& text, const QString& fileN
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
-        const QString where = QStringLiteral("%1:%2: ").arg(fileName).arg(i + 1);
+        const QString where = QStringLiteral("%1:%2: ").arg(Shown(fileName)).arg(i + 1);
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
             continue;
         }
@@ -215,7 +215,7 @@ std::optional<PropertyBag> ParseValues(const QString& text, const QString& fileN
         const QString valueText = line.mid(eq + 1).trimmed();
         const SkinEntry* entry = FindSkinEntry(name.toStdString());
         if (entry == nullptr) {
-            errors->append(where + QStringLiteral("unknown entry \"%1\"").arg(name));
+            errors->append(where + QStringLiteral("unknown entry \"%1\"").arg(Shown(name)));
             ok = false;
             continue;
         }
@@ -238,7 +238,7 @@ std::optional<PropertyBag> ParseValues(const QString& text, const QString& fileN
             if (!isNumber || v < -32768 || v > 32767) {
                 errors->append(where + QStringLiteral("%1 needs an integer from -32768 to "
                                                       "32767, not \"%2\"")
-                                           .arg(canonical, valueText));
+                                           .arg(canonical, Shown(valueText)));
                 ok = false;
                 continue;
             }
@@ -248,7 +248,7 @@ std::optional<PropertyBag> ParseValues(const QString& text, const QString& fileN
             if (!colour) {
                 errors->append(where + QStringLiteral("%1 needs a colour #RRGGBB or &HBBGGRR&, "
                                                       "not \"%2\"")
-                                           .arg(canonical, valueText));
+                                           .arg(canonical, Shown(valueText)));
                 ok = false;
                 continue;
             }
