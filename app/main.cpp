@@ -2,6 +2,7 @@
 
 #include "app/common_md5_view.h"
 #include "app/program_windows_module.h"
+#include "platform/process_environment.h"
 
 #include <QApplication>
 #include <memory>
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
         paths.emplace_back(argv[i]);
     }
     int qtArgc = argc > 0 ? 1 : 0;
+    varnel::platform::DisableSessionBusAutolaunch();
     QApplication application(qtArgc, argv);
     // Names only; the program writes no settings under them.
     QCoreApplication::setOrganizationName(QStringLiteral("Varnel"));
