@@ -18,13 +18,13 @@
 #include "i18n/big5.h"
 
 #include "gb2big5/gb2big5.h"
+#include "platform/os/charset_converter.h"
 #include "platform/os/program_dir.h"
 #include "platform/os/shared_library.h"
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <iconv.h>
 #include <mutex>
 
 namespace varnel {
@@ -108,38 +108,19 @@ LibraryBinding& Binding() {
     return binding;
 }
 
-// iconv descriptors, opened once per thread: iconv_t keeps conversion state
-// and may not be shared between threads.
-class Codecs {
-public:
-    Codecs() : m_ToGb(iconv_open("GB2312", "UTF-8")), m_FromBig5(iconv_open("UTF-8", "BIG5")) {}
-    ~Codecs() {
-        if (m_ToGb != kInvalid) {
-            iconv_close(m_ToGb);
-        }
-        if (m_FromBig5 != kInvalid) {
-            iconv_close(m_FromBig5);
-        }
-    }
-    Codecs(const Codecs&) = delete;
-    Codecs& operator=(const Codecs&) = delete;
+// The converters, made once per thread: each keeps conversion state and may
+// not be shared between threads.
+struct Codecs {
+    platform::CharsetConverter toGb{"GB2312", "UTF-8"};
+    platform::CharsetConverter fromBig5{"UTF-8", "BIG5"};
 
-    bool Usable() const { return m_ToGb != kInvalid && m_FromBig5 != kInvalid; }
-    iconv_t ToGb() const { return m_ToGb; }
-    iconv_t FromBig5() const { return m_FromBig5; }
-
-private:
-    static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
-    iconv_t m_ToGb;
-    iconv_t m_FromBig5;
+    bool Usable() const { return toGb.Usable() && fromBig5.Usable(); }
 };
 
 Codecs& ThreadCodecs() {
     thread_local Codecs codecs;
     return codecs;
 }
-
-constexpr std::size_t kIconvFailed = static_cast<std::size_t>(-1);
 
 // Length in bytes of the UTF-8 character at text[i]; 1 for a byte that does
 // not start a well-formed character (it is then passed on by itself).
@@ -165,26 +146,22 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
 }
 
 // One Big5 character (two bytes) as UTF-8, if it is one.
-std::optional<std::string> DecodeBig5(iconv_t cd, const char* bytes) {
+std::optional<std::string> DecodeBig5(platform::CharsetConverter& fromBig5, const char* bytes) {
     if (static_cast<unsigned char>(bytes[0]) < 0x81) {
         return std::nullopt;
     }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char in[2] = {bytes[0], bytes[1]};
     char out[8];
-    char* inPtr = in;
-    std::size_t inLeft = sizeof in;
-    char* outPtr = out;
-    std::size_t outLeft = sizeof out;
-    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == kIconvFailed || inLeft != 0) {
+    const platform::CharsetConverter::Step step =
+        fromBig5.Convert(std::string_view(bytes, 2), std::span<char>(out, sizeof out));
+    if (step.stopped || step.consumed != 2) {
         return std::nullopt;
     }
-    return std::string(out, sizeof out - outLeft);
+    return std::string(out, step.produced);
 }
 
 // Converts one run: `original` is UTF-8 text whose every character GB2312
 // encodes, `gb` its GB2312 bytes. Appends the result to `out`.
-void ConvertRun(GBToBig5Function convert, const Codecs& codecs, std::string_view original,
+void ConvertRun(GBToBig5Function convert, Codecs& codecs, std::string_view original,
                 std::string_view gb, std::string& out) {
     bool ascii = true;
     for (const char c : gb) {
@@ -207,7 +184,7 @@ void ConvertRun(GBToBig5Function convert, const Codecs& codecs, std::string_view
         }
         const std::size_t length = Utf8Length(original, u);
         const std::string_view before = original.substr(u, length);
-        const auto after = DecodeBig5(codecs.FromBig5(), buffer.data() + k);
+        const auto after = DecodeBig5(codecs.fromBig5, buffer.data() + k);
         if (after && (*after != kStandIn || before == kStandIn)) {
             out.append(*after);
         } else {
@@ -241,7 +218,7 @@ std::string ConvertToBig5(std::string_view text) {
     if (convert == nullptr) {
         return std::string(text);
     }
-    const Codecs& codecs = ThreadCodecs();
+    Codecs& codecs = ThreadCodecs();
     if (!codecs.Usable()) {
         return std::string(text);
     }
@@ -262,20 +239,17 @@ std::string ConvertToBig5(std::string_view text) {
         }
         // GB2312 never needs more bytes than UTF-8 for the same character.
         gb.assign(end - i + 1, '\0');
-        iconv(codecs.ToGb(), nullptr, nullptr, nullptr, nullptr);
-        char* inPtr = const_cast<char*>(text.data() + i);
-        std::size_t inLeft = end - i;
-        char* outPtr = gb.data();
-        std::size_t outLeft = gb.size();
-        const std::size_t result = iconv(codecs.ToGb(), &inPtr, &inLeft, &outPtr, &outLeft);
-        const std::size_t consumed = (end - i) - inLeft;
-        const std::size_t produced = gb.size() - outLeft;
+        const platform::CharsetConverter::Step step =
+            codecs.toGb.Convert(text.substr(i, end - i), std::span<char>(gb.data(), gb.size()));
+        const std::size_t consumed = step.consumed;
+        const std::size_t produced = step.produced;
+        const std::size_t inLeft = (end - i) - consumed;
         if (consumed > 0) {
             ConvertRun(convert, codecs, text.substr(i, consumed),
                        std::string_view(gb.data(), produced), out);
             i += consumed;
         }
-        if (result == kIconvFailed && inLeft != 0 && (consumed == 0 || errno != E2BIG)) {
+        if (inLeft != 0 && (consumed == 0 || step.stopped)) {
             // Not encodable in GB2312 (or not UTF-8): kept as it is.
             const std::size_t length = Utf8Length(text, i);
             out.append(text.substr(i, length));
