@@ -27,11 +27,15 @@ namespace {
 // default skin of the run-time tree.
 class WindowUnderX : public ::testing::Test {
 protected:
-    void Show(bool skinned) {
+    void SetUp() override {
         if (!varnel::testing::XSessionUnavailable().empty()) {
             GTEST_SKIP() << "no X server with a window manager: "
                          << varnel::testing::XSessionUnavailable();
         }
+    }
+
+    // Call through ASSERT_NO_FATAL_FAILURE: a failure here ends the test.
+    void Show(bool skinned) {
         window = skinned
                      ? std::make_unique<Common_MD5_View>(std::filesystem::path(VARNEL_PROGRAM_DIR))
                      : std::make_unique<Common_MD5_View>();
@@ -94,20 +98,20 @@ protected:
 };
 
 TEST_F(WindowUnderX, BodyDragMovesTheWindowByExactlyThePointersTravel) {
-    Show(false);
+    ASSERT_NO_FATAL_FAILURE(Show(false));
     // The background's top left corner holds no control.
     ExpectDragsMoveExactly(QPoint(6, 6));
 }
 
 TEST_F(WindowUnderX, DoubleClickOnTheBodyStillClosesTheWindow) {
-    Show(false);
+    ASSERT_NO_FATAL_FAILURE(Show(false));
     ASSERT_TRUE(MoveTo(XPosition() + QPoint(6, 6)));
     ASSERT_TRUE(Click(2));
     EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }, 3000));
 }
 
 TEST_F(WindowUnderX, CaptionDragMovesTheWindowByExactlyThePointersTravel) {
-    Show(true);
+    ASSERT_NO_FATAL_FAILURE(Show(true));
     ASSERT_NE(Caption(), nullptr);
     ASSERT_TRUE(Caption()->isVisible());
     // Right of the caption text, left of the buttons.
@@ -119,7 +123,7 @@ TEST_F(WindowUnderX, CaptionDragMovesTheWindowByExactlyThePointersTravel) {
 }
 
 TEST_F(WindowUnderX, CaptionButtonsMinimiseAndClose) {
-    Show(true);
+    ASSERT_NO_FATAL_FAILURE(Show(true));
     ASSERT_NE(Caption(), nullptr);
     struct Step {
         CaptionButton button;

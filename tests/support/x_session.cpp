@@ -126,8 +126,30 @@ bool XSession::Start() {
     }
     m_Display = ":" + number;
     setenv("DISPLAY", m_Display.c_str(), 1);
-    m_Manager = Spawn({"openbox", "--sm-disable"});
-    if (m_Manager == 0 || !Poll([&] { return ManagerRuns(m_Display); }, 30000)) {
+    // A manager that dies in its start (it happens on a loaded machine) is
+    // started again, up to three times.
+    bool running = false;
+    for (int attempt = 0; attempt < 3 && !running; ++attempt) {
+        m_Manager = Spawn({"openbox", "--sm-disable"});
+        if (m_Manager == 0) {
+            break;
+        }
+        bool exited = false;
+        Poll(
+            [&] {
+                int status = 0;
+                exited = exited || waitpid(m_Manager, &status, WNOHANG) == m_Manager;
+                return exited || ManagerRuns(m_Display);
+            },
+            30000);
+        running = !exited && ManagerRuns(m_Display);
+        if (exited) {
+            m_Manager = 0; // already reaped
+        } else if (!running) {
+            Stop(m_Manager);
+        }
+    }
+    if (!running) {
         m_Error = "openbox cannot be started on " + m_Display + " (is it installed?)";
         Unavailable() = m_Error;
         return false;
