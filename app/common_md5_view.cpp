@@ -1,5 +1,6 @@
 #include "app/common_md5_view.h"
 
+#include "about/common_about_form.h"
 #include "app/links.h"
 #include "app/program_icon.h"
 #include "app/public_browse_folder_module.h"
@@ -138,7 +139,9 @@ Common_MD5_View::Common_MD5_View(const std::filesystem::path& programFolder, QWi
     Form_Load();
 }
 
-Common_MD5_View::~Common_MD5_View() = default;
+Common_MD5_View::~Common_MD5_View() {
+    delete m_AboutForm;
+}
 
 void Common_MD5_View::setDialogService(std::unique_ptr<platform::DialogService> dialogs) {
     if (dialogs) {
@@ -566,6 +569,13 @@ void Common_MD5_View::Command6_Click() {
 }
 
 void Common_MD5_View::Command7_Click() {
+    hide();
+    if (!m_AboutForm) {
+        // Made afresh after each close, so its load procedure runs again.
+        m_AboutForm = new Common_About_Form(this, m_ProgramFolder);
+        m_AboutForm->setAttribute(Qt::WA_DeleteOnClose, true);
+    }
+    m_AboutForm->show();
     emit moreToolsRequested();
 }
 

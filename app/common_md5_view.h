@@ -5,6 +5,7 @@
 
 #include "report/file_facts.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <filesystem>
@@ -23,6 +24,7 @@ class DialogService;
 class LinkOpener;
 } // namespace platform
 
+class Common_About_Form;
 class Skin_Border;
 class Skin_Caption;
 
@@ -92,8 +94,8 @@ public:
     void Text1_OLEDragDrop(const QMimeData* mime);
 
 signals:
-    // The more-tools button: the owner of the about window hides this window
-    // and shows that one.
+    // The more-tools button was clicked: this window is hidden and the about
+    // window shown.
     void moreToolsRequested();
 
 protected:
@@ -175,6 +177,9 @@ private:
     bool m_CloseWhenRunEnds = false;
     bool m_LastRunStopped = false; // the last folder report ended by a stop or a close
     bool m_Centred = false;
+
+    // The about window while it is open; it deletes itself when closed.
+    QPointer<Common_About_Form> m_AboutForm;
 };
 
 } // namespace varnel
