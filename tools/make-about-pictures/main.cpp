@@ -44,6 +44,9 @@ const QColor kBase(90, 126, 220);
 const QColor kLight(132, 162, 238);
 const QColor kPale(206, 216, 242);
 const QColor kPaper(252, 253, 255);
+// The about window's frame face, where the picture sits: the corners outside
+// the rounded card take it, so the card's edge shows and nothing else.
+const QColor kFrameFace(233, 238, 248);
 
 // The page with its folded corner and ruled lines; row is the line under the
 // glass (-1: none).
@@ -129,7 +132,7 @@ void DrawTick(QPainter& p) {
 
 QImage DrawFrame(int frame) {
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    image.fill(kFrameFace);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
 
@@ -259,7 +262,7 @@ QImage DrawEmblem(int size) {
     p.drawRoundedRect(QRectF(6, 12, 20, 14), 2, 2);
     p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(12, 7, 8, 6), 2, 2);
+    p.drawRoundedRect(QRectF(10.5, 7.5, 11, 6), 2, 2);
     p.setPen(QPen(kBase, 1.8));
     p.drawLine(QPointF(6.5, 17.5), QPointF(25.5, 17.5));
     p.setPen(Qt::NoPen);
