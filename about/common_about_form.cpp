@@ -305,24 +305,34 @@ void Common_About_Form::ClickLabel(QLabel* label) {
 
 // ------------------------------------------------------------ hover looks
 
+namespace {
+
+// Gives label its weight and text colour; a label that has them already is
+// left alone, so moving the pointer does not redraw it again and again.
+void SetLabelLook(QLabel* label, bool bold, const QColor& colour) {
+    if (label->font().bold() != bold) {
+        QFont font = label->font();
+        font.setBold(bold);
+        label->setFont(font);
+    }
+    if (label->palette().color(QPalette::WindowText) != colour) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+    }
+}
+
+} // namespace
+
 void Common_About_Form::Label_MouseMove(QLabel* label) {
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    label->setPalette(palette);
+    SetLabelLook(label, true, QColor(0, 0, 255));
 }
 
 void Common_About_Form::Form_MouseMove() {
+    // The system's button-text colour.
     const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
     for (QLabel* label : {Label1, Label2, Label3, Label4, Label5, Label6}) {
-        QFont font = label->font();
-        font.setBold(false);
-        label->setFont(font);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, buttonText);
-        label->setPalette(palette);
+        SetLabelLook(label, false, buttonText);
     }
 }
 

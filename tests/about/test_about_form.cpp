@@ -277,7 +277,7 @@ TEST_F(AboutFormTest, ResizingByAnyMeansLeavesTheDesignedSize) {
     };
     for (std::size_t i = 0; i < std::size(attempts); ++i) {
         attempts[i](*form);
-        QTest::qWaitFor([&] { return form->size() == pinned; }, 1000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == pinned; }, 1000)) << i;
         EXPECT_EQ(form->size(), pinned) << i;
     }
 }
