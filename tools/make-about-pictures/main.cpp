@@ -241,7 +241,8 @@ bool WriteGif(const QString& path, const std::vector<QImage>& frames) {
     return ok;
 }
 
-// The suite's emblem: a white toolbox on a blue tile, drawn on a 32-unit grid.
+// The suite's emblem: a blue toolbox on a light tile with a blue edge, drawn
+// on a 32-unit grid; light on dark, it stands out on the skin's blue bar.
 QImage DrawEmblem(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -250,24 +251,26 @@ QImage DrawEmblem(int size) {
     p.scale(size / 32.0, size / 32.0);
 
     QLinearGradient tile(0, 0, 0, 32);
-    tile.setColorAt(0.0, kLight);
-    tile.setColorAt(1.0, kShadow);
-    p.setPen(QPen(kOutline, 1.2));
+    tile.setColorAt(0.0, QColor(255, 255, 255));
+    tile.setColorAt(1.0, QColor(208, 220, 248));
+    p.setPen(QPen(kOutline, 2.0));
     p.setBrush(tile);
     p.drawRoundedRect(QRectF(1.0, 1.0, 30.0, 30.0), 6, 6);
 
-    // The box, its lid seam, clasp and handle.
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(6, 12, 20, 14), 2, 2);
-    p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
+    // The handle, then the box with its darker lid and a light clasp.
+    p.setPen(QPen(kOutline, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(10.5, 7.5, 11, 6), 2, 2);
-    p.setPen(QPen(kBase, 1.8));
-    p.drawLine(QPointF(6.5, 17.5), QPointF(25.5, 17.5));
+    p.drawRoundedRect(QRectF(11.5, 6.5, 9, 6), 2, 2);
+    QLinearGradient body(0, 11, 0, 27);
+    body.setColorAt(0.0, kLight);
+    body.setColorAt(1.0, kShadow);
     p.setPen(Qt::NoPen);
-    p.setBrush(kShadow);
-    p.drawRoundedRect(QRectF(14, 15.5, 4, 5), 1, 1);
+    p.setBrush(body);
+    p.drawRoundedRect(QRectF(4, 11, 24, 16), 2.5, 2.5);
+    p.setBrush(kOutline);
+    p.drawRect(QRectF(4, 16, 24, 2.5));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(13.5, 14.5, 5, 5.5), 1, 1);
     p.end();
     return image;
 }
