@@ -570,12 +570,16 @@ void Common_MD5_View::Command6_Click() {
 
 void Common_MD5_View::Command7_Click() {
     hide();
-    if (!m_AboutForm) {
-        // Made afresh after each close, so its load procedure runs again.
-        m_AboutForm = new Common_About_Form(this, m_ProgramFolder);
-        m_AboutForm->setAttribute(Qt::WA_DeleteOnClose, true);
+    // A closed about window is hidden and only waits to be deleted: it does
+    // not count. A new one is made after each close, so its load procedure
+    // runs again.
+    Common_About_Form* about = m_AboutForm.data();
+    if (about == nullptr || about->isHidden()) {
+        about = new Common_About_Form(this, m_ProgramFolder);
+        about->setAttribute(Qt::WA_DeleteOnClose, true);
+        m_AboutForm = about;
     }
-    m_AboutForm->show();
+    about->show();
     emit moreToolsRequested();
 }
 

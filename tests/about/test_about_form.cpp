@@ -498,6 +498,16 @@ TEST(MoreTools, HidesTheMainWindowAndOpensTheAboutWindowAfresh) {
         EXPECT_TRUE(main.isVisible()) << round;
         EXPECT_TRUE(QTest::qWaitFor([&about] { return about.isNull(); }, 2000));
     }
+    // Opened again before the closed window is gone: a new one shows and
+    // stays when the old one is deleted.
+    QTest::mouseClick(more, Qt::LeftButton);
+    QPointer<Common_About_Form> closing = aboutWindows().front();
+    closing->close();
+    QTest::mouseClick(more, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&closing] { return closing.isNull(); }, 2000));
+    ASSERT_EQ(aboutWindows().size(), 1);
+    EXPECT_TRUE(aboutWindows().front()->isVisible());
+    EXPECT_FALSE(main.isVisible());
 }
 
 } // namespace
