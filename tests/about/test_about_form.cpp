@@ -14,7 +14,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -409,7 +411,31 @@ TEST_F(AboutFormTest, SkinFramesTheWindowOnlyWhenUsable) {
         EXPECT_EQ(Control<Skin_Caption>("Skin_Caption1")->Path().isEmpty(), !skinned);
         EXPECT_EQ(Control<Skin_Caption>("Skin_Caption1")->Style(), 0);
         EXPECT_FALSE(m_Form->windowIcon().isNull());
+        // The load procedure's own steps, skin or not.
+        auto* picture = Control<QLabel>("CodeUsedGIF2");
+        EXPECT_EQ(picture->x(), platform::TwipsToPixels(4320, platform::TwipsPerPixel(m_Form)));
+        EXPECT_TRUE(picture->isVisible());
+        EXPECT_FALSE(picture->pixmap().isNull());
+        for (const char* hidden : {"Picture1", "Check100", "Image1", "Image2", "Image3"}) {
+            EXPECT_FALSE(Control(hidden)->isVisible()) << hidden;
+        }
         delete m_Form;
+    }
+}
+
+TEST(AboutPictures, AnimatedGifAndIconsAsTheWindowNeedsThem) {
+    QImageReader gif(QStringLiteral(":/about/CodeUsedGIF2.gif"));
+    EXPECT_EQ(gif.format(), QByteArray("gif"));
+    EXPECT_EQ(gif.size(), QSize(120, 142));
+    EXPECT_GT(gif.imageCount(), 1);
+    EXPECT_EQ(gif.loopCount(), -1) << "loops for ever";
+    QFile file(QStringLiteral(":/about/CodeUsedGIF2.gif"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(6), QByteArray("GIF89a"));
+    const std::pair<const char*, int> icons[] = {
+        {":/about/Image1.png", 16}, {":/about/Image2.png", 32}, {":/about/Image3.png", 16}};
+    for (const auto& [path, size] : icons) {
+        EXPECT_EQ(QImage(QString::fromLatin1(path)).size(), QSize(size, size)) << path;
     }
 }
 
