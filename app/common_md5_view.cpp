@@ -1,5 +1,6 @@
 #include "app/common_md5_view.h"
 
+#include "about/common_about_form.h"
 #include "app/links.h"
 #include "app/program_icon.h"
 #include "app/public_browse_folder_module.h"
@@ -148,7 +149,9 @@ Common_MD5_View::Common_MD5_View(const std::filesystem::path& programFolder, QWi
     Form_Load();
 }
 
-Common_MD5_View::~Common_MD5_View() = default;
+Common_MD5_View::~Common_MD5_View() {
+    delete m_AboutForm;
+}
 
 void Common_MD5_View::setDialogService(std::unique_ptr<platform::DialogService> dialogs) {
     if (dialogs) {
@@ -663,6 +666,17 @@ void Common_MD5_View::Command6_Click() {
 }
 
 void Common_MD5_View::Command7_Click() {
+    hide();
+    // A closed about window is hidden and only waits to be deleted: it does
+    // not count. A new one is made after each close, so its load procedure
+    // runs again.
+    Common_About_Form* about = m_AboutForm.data();
+    if (about == nullptr || about->isHidden()) {
+        about = new Common_About_Form(this, m_ProgramFolder);
+        about->setAttribute(Qt::WA_DeleteOnClose, true);
+        m_AboutForm = about;
+    }
+    about->show();
     emit moreToolsRequested();
 }
 

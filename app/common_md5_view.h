@@ -7,6 +7,7 @@
 #include "report/report_run.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <filesystem>
@@ -27,6 +28,7 @@ class DialogService;
 class LinkOpener;
 } // namespace platform
 
+class Common_About_Form;
 class Skin_Border;
 class Skin_Caption;
 
@@ -100,8 +102,8 @@ public:
     void Text1_OLEDragDrop(const QMimeData* mime);
 
 signals:
-    // The more-tools button: the owner of the about window hides this window
-    // and shows that one.
+    // The more-tools button was clicked: this window is hidden and the about
+    // window shown.
     void moreToolsRequested();
     // A report has ended (after its last block, or stopped).
     void reportEnded();
@@ -211,6 +213,9 @@ private:
     bool m_CloseWhenRunEnds = false;
     bool m_LastRunStopped = false; // the last folder report ended by a stop or a close
     bool m_Centred = false;
+
+    // The about window while it is open; it deletes itself when closed.
+    QPointer<Common_About_Form> m_AboutForm;
 };
 
 } // namespace varnel
