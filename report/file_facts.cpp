@@ -58,7 +58,7 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
         return facts;
     }
-    if (entry->hidden) {
+    if (entry->hidden && !run.readHidden) {
         MarkUnread(facts, ReadFailure::Hidden, "hidden file, not read");
         return facts;
     }
@@ -84,7 +84,8 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         return facts;
     }
 
-    const DigestSelection wanted{options.ShowCRC32, options.ShowSHA1, true};
+    const DigestSelection wanted =
+        run.digests.value_or(DigestSelection{options.ShowCRC32, options.ShowSHA1, true});
     if (run.bytesKnown != nullptr) {
         run.bytesKnown->fetch_add(file.Size(), std::memory_order_relaxed);
     }

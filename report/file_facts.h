@@ -96,6 +96,12 @@ public:
         const std::atomic<bool>* cancel = nullptr;
         std::atomic<std::uint64_t>* bytesRead = nullptr;  // bytes added as they are read
         std::atomic<std::uint64_t>* bytesKnown = nullptr; // the file's size, added before
+        // The digests to compute instead of those the options ask for (a
+        // checksum list needs only its own; the report always needs MD5).
+        std::optional<DigestSelection> digests;
+        // Reads hidden files too (a checksum list names them on purpose);
+        // reports leave them unread.
+        bool readHidden = false;
     };
 
     // The facts of the file at path for the given options. The version query

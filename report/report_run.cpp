@@ -203,6 +203,8 @@ void ReportRun::Work() {
     control.cancel = &m_Cancel;
     control.bytesRead = &m_BytesDone;
     control.bytesKnown = &m_BytesKnown;
+    control.digests = m_Settings.digests;
+    control.readHidden = m_Settings.readHidden;
 
     std::unique_lock lock(m_Mutex);
     for (;;) {

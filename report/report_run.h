@@ -85,6 +85,9 @@ public:
         // The run's threads run below the priority of the thread that made
         // the run (a window's thread keeps its turns on a busy machine).
         bool lowerPriority = false;
+        // Passed to every gathering (see FactsGatherer::Control).
+        std::optional<DigestSelection> digests;
+        bool readHidden = false;
     };
 
     // Starts the walker and the workers at once.
