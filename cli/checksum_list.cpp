@@ -2,6 +2,8 @@
 
 #include "platform/formats/name_escape.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -374,6 +376,75 @@ void ParseReport(const std::vector<std::string_view>& lines, ParsedList& list) {
     }
 }
 
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        if (byte >= 0xC2 && byte <= 0xDF) {
+            length = 2;
+        } else if (byte >= 0xE0 && byte <= 0xEF) {
+            length = 3;
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            length = 4;
+        } else if (byte >= 0x80) {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0u) != 0x80u) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+// text in charset from as UTF-8, nothing when any byte does not convert.
+std::optional<std::string> Recode(std::string_view text, const char* from) {
+    const iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string in(text);
+    std::string out(in.size() * 2 + 16, '\0');
+    char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// A report saved by an editor in the legacy encoding of its language mode
+// (Big5 for the converted labels, GBK for the plain ones) as UTF-8; nothing
+// when the text is not such a report. Its names come back as UTF-8 too.
+std::optional<std::string> LegacyReportAsUtf8(std::string_view text) {
+    for (const char* charset : {"BIG5", "CP950", "GB18030"}) {
+        std::optional<std::string> recoded = Recode(text, charset);
+        if (!recoded) {
+            continue;
+        }
+        const std::size_t start = recoded->find_first_not_of("\r\n");
+        if (start == std::string::npos) {
+            continue;
+        }
+        const auto first = ReadReportLine(std::string_view(*recoded).substr(start));
+        if (first && first->kind == ReportLine::Name) {
+            return recoded;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<ListFormat> ListFormatNamed(std::string_view name) {
@@ -559,6 +630,13 @@ std::optional<ReportLineValue> ReadReportLine(std::string_view line) {
 ParsedList ParseChecksumList(std::string_view text, std::optional<ListFormat> format) {
     if (text.starts_with(kByteOrderMark)) {
         text.remove_prefix(kByteOrderMark.size());
+    }
+    std::optional<std::string> recoded;
+    if ((!format || *format == ListFormat::Report) && !IsUtf8(text)) {
+        recoded = LegacyReportAsUtf8(text);
+        if (recoded) {
+            text = *recoded;
+        }
     }
     const std::vector<std::string_view> lines = SplitLines(text);
     ParsedList list;

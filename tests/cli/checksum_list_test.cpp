@@ -2,6 +2,7 @@
 // reading of saved reports line by line.
 
 #include "cli/checksum_list.h"
+#include "tests/gb2big5/charset_util.h"
 
 #include <gtest/gtest.h>
 
@@ -199,6 +200,28 @@ TEST(ChecksumList, ReportBlocksInEveryLabelForm) {
     EXPECT_FALSE(b.version);
     EXPECT_FALSE(b.sha1);
     EXPECT_EQ(b.line, 9u);
+}
+
+TEST(ChecksumList, ReportsSavedInTheLegacyEncodings) {
+    const std::string md5 = "MD5值     ：900150983CD24FB0D6963F7D28E17F72\r\n\r\n";
+    struct Case {
+        std::string utf8;
+        const char* charset;
+        bool converted;
+    };
+    const Case cases[] = {
+        {"文件名稱：資料.txt\r\n文件大小：3 字節\r\n" + md5, "BIG5", true},
+        {"\r\n文件名称：资料.txt\r\n文件大小：3 字节\r\n" + md5, "GB18030", false},
+    };
+    for (const Case& c : cases) {
+        const auto bytes = test::Recode(c.utf8, "UTF-8", c.charset);
+        ASSERT_TRUE(bytes) << c.charset;
+        const ParsedList list = ParseChecksumList(*bytes, std::nullopt);
+        ASSERT_EQ(list.entries.size(), 1u) << c.charset;
+        EXPECT_EQ(list.entries[0].converted, c.converted);
+        EXPECT_EQ(list.entries[0].name, c.converted ? "資料.txt" : "资料.txt");
+        EXPECT_EQ(list.entries[0].size, c.converted ? "3 字節" : "3 字节");
+    }
 }
 
 TEST(ChecksumList, NothingOfAKnownFormat) {
