@@ -110,8 +110,40 @@ bool ReportRun::AddFile(std::string&& path) {
     return true;
 }
 
+bool ReportRun::AddFiles(std::vector<std::string>&& paths) {
+    std::unique_lock lock(m_Mutex);
+    if (m_Stopped) {
+        return false;
+    }
+    for (std::string& path : paths) {
+        m_Paths.push_back(std::move(path));
+    }
+    const bool wake = m_WorkersWaiting > 0;
+    lock.unlock();
+    if (wake) {
+        m_WorkChanged.notify_all();
+    }
+    return true;
+}
+
 void ReportRun::Walk() {
+    // A run of plain files (a checksum list's entries) is listed at once,
+    // under one lock: taking the lock per file would keep the workers
+    // waiting on it.
+    std::vector<std::string> files;
+    const auto addFiles = [&] {
+        const bool added = files.empty() || AddFiles(std::move(files));
+        files.clear();
+        return added;
+    };
     for (const RunItem& item : m_Items) {
+        if (item.kind == RunItem::Kind::File) {
+            files.push_back(item.path);
+            continue;
+        }
+        if (!addFiles()) {
+            break;
+        }
         bool walk = false;
         bool own = false;
         switch (item.kind) {
@@ -153,6 +185,7 @@ void ReportRun::Walk() {
             }
         }
     }
+    addFiles();
     {
         std::lock_guard lock(m_Mutex);
         m_WalkEnded = true;

@@ -133,8 +133,9 @@ private:
     void Walk();
     void Work();
     bool AddFile(std::string&& path); // false once stopped
-    bool MayClaim() const;            // with m_Mutex held
-    bool ConsumerShouldWake() const;  // with m_Mutex held
+    bool AddFiles(std::vector<std::string>&& paths);
+    bool MayClaim() const;           // with m_Mutex held
+    bool ConsumerShouldWake() const; // with m_Mutex held
     std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
 
     const std::vector<RunItem> m_Items;

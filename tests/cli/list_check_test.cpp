@@ -113,6 +113,8 @@ const std::vector<std::string> kAwkward = {"plain.txt", "with space.txt", "back\
 // rhash takes a backslash for a folder separator, and SFV has no form for a
 // line end in a name.
 const std::vector<std::string> kSfvNames = {"plain.txt", "with space.txt", "a  b 1234"};
+// A list names hidden files on purpose: they are checked like any other.
+const std::vector<std::string> kWithHidden = {"plain.txt", ".hidden", "back\\slash"};
 
 TEST(ListCheck, ListsWeWriteAreAcceptedByTheTools) {
     struct Case {
@@ -153,6 +155,7 @@ TEST(ListCheck, ListsTheToolsWriteAreVerified) {
     const Case cases[] = {
         {{"md5sum"}, &kAwkward},
         {{"md5sum", "-b"}, &kAwkward},
+        {{"md5sum"}, &kWithHidden},
         {{"sha1sum"}, &kAwkward},
         {{"md5sum", "--tag"}, &kAwkward},
         {{"sha1sum", "--tag"}, &kAwkward},
