@@ -28,8 +28,10 @@ constexpr std::size_t kFlushSize = 1u << 20;
 
 constexpr std::string_view kUsage =
     "usage: varnel-report [options] PATH...\n"
+    "       varnel-report --check [--format FORMAT] [options] LIST...\n"
     "Writes the report block of each file, and of every file below each folder,\n"
-    "to standard output (UTF-8, CR LF line ends).\n"
+    "to standard output (UTF-8, CR LF line ends), or their checksum lines\n"
+    "(--format); with --check, verifies checksum lists and saved reports.\n"
     "\n"
     "  --sha1, --no-sha1                  SHA-1 line (default: on)\n"
     "  --crc32, --no-crc32                CRC-32 line (default: off)\n"
