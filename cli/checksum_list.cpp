@@ -173,6 +173,7 @@ std::optional<LineEntry> ReadSfvLine(std::string_view line) {
 // The lines of a text, their line ends (LF or CR LF) cut off.
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -640,6 +641,9 @@ ParsedList ParseChecksumList(std::string_view text, std::optional<ListFormat> fo
     }
     const std::vector<std::string_view> lines = SplitLines(text);
     ParsedList list;
+    // At most one entry per line: room for them all at once (a list of many
+    // files would otherwise move its entries again and again).
+    list.entries.reserve(lines.size());
     const bool told = format.has_value();
     if (!format) {
         for (const std::string_view line : lines) {

@@ -131,6 +131,9 @@ void ReportRun::Walk() {
     // under one lock: taking the lock per file would keep the workers
     // waiting on it.
     std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(
+        std::count_if(m_Items.begin(), m_Items.end(),
+                      [](const RunItem& item) { return item.kind == RunItem::Kind::File; })));
     const auto addFiles = [&] {
         const bool added = files.empty() || AddFiles(std::move(files));
         files.clear();
