@@ -242,6 +242,10 @@ void ReportRun::Work() {
     control.digests = m_Settings.digests;
     control.readHidden = m_Settings.readHidden;
 
+    // A worker counts as gathering from its first claim until it has no
+    // file to go on with: between two files of its own it is not idle, so a
+    // waiting consumer is not woken for every file it finishes.
+    bool gathering = false;
     std::unique_lock lock(m_Mutex);
     for (;;) {
         const auto canGoOn = [this] {
@@ -258,7 +262,10 @@ void ReportRun::Work() {
         const std::size_t index = m_NextClaim++;
         RunBlock block;
         block.path = m_Paths[index];
-        ++m_WorkersGathering;
+        if (!gathering) {
+            ++m_WorkersGathering;
+            gathering = true;
+        }
         lock.unlock();
 
         block.facts =
@@ -268,15 +275,22 @@ void ReportRun::Work() {
         }
 
         lock.lock();
-        --m_WorkersGathering;
         if (m_Stopped) {
             break;
         }
         m_BytesAhead += block.facts.size.value_or(0);
         m_Slots[index % m_Slots.size()] = std::move(block);
+        if (!MayClaim()) {
+            // It will wait for room or for the walk, or leave: idle from now on.
+            --m_WorkersGathering;
+            gathering = false;
+        }
         if (ConsumerShouldWake()) {
             m_ResultsReady.notify_one();
         }
+    }
+    if (gathering) {
+        --m_WorkersGathering;
     }
     lock.unlock();
     // A worker that leaves may be the one the waiting consumer counted on.
