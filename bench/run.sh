@@ -11,6 +11,10 @@
 # and a sparse file of 4 GiB, which are removed at the end (keep them with
 # VARNEL_BENCH_KEEP=1). Results go to bench/out/ (JSON and Markdown per
 # comparison, window.txt, summary.txt).
+#
+# Checksum lists: varnel-report --check of an MD5 list of the 20,000 files,
+# and of one of the 512 MiB file, against md5sum -c and rhash -c on the same
+# lists. VARNEL_BENCH_ONLY=lists runs that part alone.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -50,6 +54,37 @@ PY
 fi
 tree100k=$data/tree100k
 huge=$data/huge4g.bin
+only=${VARNEL_BENCH_ONLY:-all}
+
+# Checksum lists: the same MD5 lists checked by the three tools.
+"$report" --format md5sum "$tree" > "$data/tree.md5"
+"$report" --format md5sum "$big" > "$data/big.md5"
+md5sum -c --quiet "$data/tree.md5" "$data/big.md5" \
+    || { echo "run.sh: md5sum rejects the lists varnel-report wrote" >&2; exit 1; }
+for list in tree big; do
+    hyperfine --warmup 2 --runs "$runs" --style basic \
+        --export-json "$out/check-$list.json" --export-markdown "$out/check-$list.md" \
+        -n varnel-report "'$report' --check '$data/$list.md5' > /dev/null" \
+        -n md5sum "md5sum -c '$data/$list.md5' > /dev/null" \
+        -n rhash "rhash -c '$data/$list.md5' > /dev/null"
+done
+python3 - "$out" <<'PY' | tee "$out/lists.txt"
+import json, os, sys
+out = sys.argv[1]
+def means(name):
+    with open(os.path.join(out, name)) as f:
+        return {r["command"]: r["mean"] for r in json.load(f)["results"]}
+for name, title in (("check-tree.json", "--check of an MD5 list of 20,000 files of 4 KiB"),
+                    ("check-big.json", "--check of an MD5 list of one 512 MiB file")):
+    m = means(name)
+    print(title + " (mean wall time, s):")
+    for k, v in m.items():
+        print("  %-14s %.3f" % (k, v))
+    print("  md5sum -c / varnel-report = %.2f" % (m["md5sum"] / m["varnel-report"]))
+    print("  rhash -c / varnel-report  = %.2f" % (m["rhash"] / m["varnel-report"]))
+print("targets: >= 1.50 on the many files; md5sum -c / varnel-report >= 0.91 on the big file")
+PY
+[ "$only" = lists ] && exit 0
 
 # The same report is checked against rhash once, so the comparison is fair.
 "$report" --crc32 --no-time --no-size "$big" | tr -d '\r' | grep -q "$(md5sum "$big" | cut -c1-32 | tr a-f A-F)" \

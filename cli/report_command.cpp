@@ -28,8 +28,10 @@ constexpr std::size_t kFlushSize = 1u << 20;
 
 constexpr std::string_view kUsage =
     "usage: varnel-report [options] PATH...\n"
+    "       varnel-report --check [--format FORMAT] [options] LIST...\n"
     "Writes the report block of each file, and of every file below each folder,\n"
-    "to standard output (UTF-8, CR LF line ends).\n"
+    "to standard output (UTF-8, CR LF line ends), or their checksum lines\n"
+    "(--format); with --check, verifies checksum lists and saved reports.\n"
     "\n"
     "  --sha1, --no-sha1                  SHA-1 line (default: on)\n"
     "  --crc32, --no-crc32                CRC-32 line (default: off)\n"
@@ -40,12 +42,32 @@ constexpr std::string_view kUsage =
     "                                     system locale's)\n"
     "  --progress, --no-progress          progress on standard error (default:\n"
     "                                     on when standard error is a terminal)\n"
+    "  --format FORMAT                    report (default), md5sum, sha1sum, bsd\n"
+    "                                     (MD5, SHA1 unless --no-sha1, CRC32 with\n"
+    "                                     --crc32) or sfv: checksum lines instead\n"
+    "                                     of report blocks\n"
+    "  --check                            PATHs are lists to verify: checksum\n"
+    "                                     lists of those formats (told apart by\n"
+    "                                     content, or named with --format) or\n"
+    "                                     saved reports; - is standard input\n"
+    "  --quiet                            with --check: no line for files that match\n"
+    "  --status                           with --check: nothing written, the exit\n"
+    "                                     status only\n"
+    "  --strict                           with --check: improperly formatted lines\n"
+    "                                     make the exit status 1\n"
+    "  --ignore-missing                   with --check: pass over missing files\n"
     "  --help                             this text\n"
     "  --version                          the program's version\n"
     "  --                                 ends the options\n"
     "\n"
     "The MD5 line is always written. Exit status: 0 when every path could be\n"
-    "read, 1 when some could not, 2 for a usage error.\n";
+    "read, 1 when some could not, 2 for a usage error.\n"
+    "\n"
+    "--check writes \"NAME: OK\", \"NAME: FAILED\" or \"NAME: FAILED open or read\"\n"
+    "for each entry (for a report, the lines that differ: \"NAME: FAILED (size,\n"
+    "MD5)\"). Relative names are relative to the working folder, not to the\n"
+    "list's folder. Exit status: 0 when all match, 1 otherwise, 2 for a list\n"
+    "that cannot be read or holds no checksum line (its line number is given).\n";
 
 // The on/off switches: "--name" and "--no-name" set one option.
 struct Switch {
@@ -186,6 +208,33 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.help = true;
         } else if (arg == "--version") {
             command.version = true;
+        } else if (arg == "--check") {
+            command.check = true;
+        } else if (arg == "--quiet") {
+            command.checkOptions.quiet = true;
+        } else if (arg == "--status") {
+            command.checkOptions.status = true;
+        } else if (arg == "--strict") {
+            command.checkOptions.strict = true;
+        } else if (arg == "--ignore-missing") {
+            command.checkOptions.ignoreMissing = true;
+        } else if (arg == "--format" || arg.starts_with("--format=")) {
+            std::string_view value;
+            if (arg == "--format") {
+                if (i + 1 >= args.size()) {
+                    error = "option --format needs a value (report, md5sum, sha1sum, bsd or sfv)";
+                    return std::nullopt;
+                }
+                value = args[++i];
+            } else {
+                value = arg.substr(std::string_view("--format=").size());
+            }
+            command.format = ListFormatNamed(value);
+            if (!command.format) {
+                error = "unknown format '" + DisplayText(value) +
+                        "' (report, md5sum, sha1sum, bsd or sfv)";
+                return std::nullopt;
+            }
         } else if (arg == "--progress" || arg == "--no-progress") {
             command.progress = arg == "--progress";
         } else if (arg == "--lang" || arg.starts_with("--lang=")) {
@@ -211,9 +260,15 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
         }
     }
     if (!command.help && !command.version && command.paths.empty()) {
-        error = "no PATH given";
+        error = command.check ? "no LIST given" : "no PATH given";
         return std::nullopt;
     }
+    const ListCheckOptions& check = command.checkOptions;
+    if (!command.check && (check.quiet || check.status || check.strict || check.ignoreMissing)) {
+        error = "--quiet, --status, --strict and --ignore-missing go with --check";
+        return std::nullopt;
+    }
+    command.checkOptions.format = command.format;
     return command;
 }
 
@@ -234,6 +289,10 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
         return std::fflush(out) == 0 ? 0 : 1;
     }
 
+    if (command->check) {
+        return RunListCheck(command->paths, command->checkOptions, out, err);
+    }
+
     if (command->language) {
         UiLanguage = *command->language;
     } else {
@@ -252,8 +311,14 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
     ReportRun::Settings settings;
     settings.options = options;
     const std::string language = UiLanguage;
-    settings.versionQuery = MakeReportServices(language).fileVersion;
-    settings.services = [language] { return MakeReportServices(language); };
+    // A checksum list needs only its digests; a report needs its blocks.
+    const ListFormat format = command->format.value_or(ListFormat::Report);
+    if (format == ListFormat::Report) {
+        settings.versionQuery = MakeReportServices(language).fileVersion;
+        settings.services = [language] { return MakeReportServices(language); };
+    } else {
+        settings.digests = ListDigests(format, options);
+    }
     ReportRun run(std::move(items), std::move(settings));
 
     const bool showProgress =
@@ -277,6 +342,10 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
             writer.buffer() += block.text;
             if (!block.facts.readOk) {
                 complainAbout(block.path, block.facts.failure);
+            } else if (format != ListFormat::Report &&
+                       !AppendListLines(writer.buffer(), format, block.path, block.facts,
+                                        options)) {
+                complainAbout(block.path, "the name cannot be written in an SFV list");
             }
         }
         ready.clear();

@@ -7,7 +7,14 @@
 // For each PATH in order it writes exactly the text the main window's text
 // box would receive: for a folder the blocks of every file below it (the
 // folder walk), for anything else the one block. UTF-8, CR LF line ends.
+//
+//     varnel-report --format md5sum|sha1sum|bsd|sfv PATH...
+//     varnel-report --check [--format F] [--quiet|--status] LIST...
+//
+// write checksum lines of those files instead, or verify lists and saved
+// reports (cli/checksum_list.h, cli/list_check.h).
 
+#include "cli/list_check.h"
 #include "report/file_facts.h"
 
 #include <cstdio>
@@ -23,6 +30,11 @@ struct ReportCommandLine {
     ReportOptions options;               // start states of the check boxes
     std::optional<std::string> language; // "CHINESE", "TAIWAN" or "" (English)
     std::optional<bool> progress;        // --progress / --no-progress; unset: stderr a terminal
+    // --format: the list format written (unset: report blocks), or with
+    // --check the format the lists are read in (unset: told by content).
+    std::optional<ListFormat> format;
+    bool check = false;            // --check: paths are lists to verify
+    ListCheckOptions checkOptions; // --quiet, --status, --strict, --ignore-missing
     bool help = false;
     bool version = false;
     std::vector<std::string> paths;

@@ -64,7 +64,7 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
         return facts;
     }
-    if (entry->hidden) {
+    if (entry->hidden && !run.readHidden) {
         MarkUnread(facts, ReadFailure::Hidden, "hidden file, not read");
         return facts;
     }
@@ -96,7 +96,8 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     facts.size = opened.size;
     facts.modified = std::chrono::sys_seconds(std::chrono::seconds(opened.modifiedSeconds));
 
-    const DigestSelection wanted{options.ShowCRC32, options.ShowSHA1, true};
+    const DigestSelection wanted =
+        run.digests.value_or(DigestSelection{options.ShowCRC32, options.ShowSHA1, true});
     if (run.bytesKnown != nullptr) {
         run.bytesKnown->fetch_add(file.Size(), std::memory_order_relaxed);
     }

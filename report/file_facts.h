@@ -100,6 +100,12 @@ public:
         // Called after each chunk read, with the bytes read so far (tests
         // change the file there).
         std::function<void(std::uint64_t)> afterChunk;
+        // The digests to compute instead of those the options ask for (a
+        // checksum list needs only its own; the report always needs MD5).
+        std::optional<DigestSelection> digests;
+        // Reads hidden files too (a checksum list names them on purpose);
+        // reports leave them unread.
+        bool readHidden = false;
     };
 
     // The facts of the file at path for the given options. The version query

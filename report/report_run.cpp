@@ -110,8 +110,43 @@ bool ReportRun::AddFile(std::string&& path) {
     return true;
 }
 
+bool ReportRun::AddFiles(std::vector<std::string>&& paths) {
+    std::unique_lock lock(m_Mutex);
+    if (m_Stopped) {
+        return false;
+    }
+    for (std::string& path : paths) {
+        m_Paths.push_back(std::move(path));
+    }
+    const bool wake = m_WorkersWaiting > 0;
+    lock.unlock();
+    if (wake) {
+        m_WorkChanged.notify_all();
+    }
+    return true;
+}
+
 void ReportRun::Walk() {
+    // A run of plain files (a checksum list's entries) is listed at once,
+    // under one lock: taking the lock per file would keep the workers
+    // waiting on it.
+    std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(
+        std::count_if(m_Items.begin(), m_Items.end(),
+                      [](const RunItem& item) { return item.kind == RunItem::Kind::File; })));
+    const auto addFiles = [&] {
+        const bool added = files.empty() || AddFiles(std::move(files));
+        files.clear();
+        return added;
+    };
     for (const RunItem& item : m_Items) {
+        if (item.kind == RunItem::Kind::File) {
+            files.push_back(item.path);
+            continue;
+        }
+        if (!addFiles()) {
+            break;
+        }
         bool walk = false;
         bool own = false;
         switch (item.kind) {
@@ -153,6 +188,7 @@ void ReportRun::Walk() {
             }
         }
     }
+    addFiles();
     {
         std::lock_guard lock(m_Mutex);
         m_WalkEnded = true;
@@ -203,7 +239,13 @@ void ReportRun::Work() {
     control.cancel = &m_Cancel;
     control.bytesRead = &m_BytesDone;
     control.bytesKnown = &m_BytesKnown;
+    control.digests = m_Settings.digests;
+    control.readHidden = m_Settings.readHidden;
 
+    // A worker counts as gathering from its first claim until it has no
+    // file to go on with: between two files of its own it is not idle, so a
+    // waiting consumer is not woken for every file it finishes.
+    bool gathering = false;
     std::unique_lock lock(m_Mutex);
     for (;;) {
         const auto canGoOn = [this] {
@@ -220,7 +262,10 @@ void ReportRun::Work() {
         const std::size_t index = m_NextClaim++;
         RunBlock block;
         block.path = m_Paths[index];
-        ++m_WorkersGathering;
+        if (!gathering) {
+            ++m_WorkersGathering;
+            gathering = true;
+        }
         lock.unlock();
 
         block.facts =
@@ -230,15 +275,22 @@ void ReportRun::Work() {
         }
 
         lock.lock();
-        --m_WorkersGathering;
         if (m_Stopped) {
             break;
         }
         m_BytesAhead += block.facts.size.value_or(0);
         m_Slots[index % m_Slots.size()] = std::move(block);
+        if (!MayClaim()) {
+            // It will wait for room or for the walk, or leave: idle from now on.
+            --m_WorkersGathering;
+            gathering = false;
+        }
         if (ConsumerShouldWake()) {
             m_ResultsReady.notify_one();
         }
+    }
+    if (gathering) {
+        --m_WorkersGathering;
     }
     lock.unlock();
     // A worker that leaves may be the one the waiting consumer counted on.

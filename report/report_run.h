@@ -85,6 +85,9 @@ public:
         // The run's threads run below the priority of the thread that made
         // the run (a window's thread keeps its turns on a busy machine).
         bool lowerPriority = false;
+        // Passed to every gathering (see FactsGatherer::Control).
+        std::optional<DigestSelection> digests;
+        bool readHidden = false;
     };
 
     // Starts the walker and the workers at once.
@@ -130,8 +133,9 @@ private:
     void Walk();
     void Work();
     bool AddFile(std::string&& path); // false once stopped
-    bool MayClaim() const;            // with m_Mutex held
-    bool ConsumerShouldWake() const;  // with m_Mutex held
+    bool AddFiles(std::vector<std::string>&& paths);
+    bool MayClaim() const;           // with m_Mutex held
+    bool ConsumerShouldWake() const; // with m_Mutex held
     std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
 
     const std::vector<RunItem> m_Items;

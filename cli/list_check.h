@@ -1,0 +1,43 @@
+#pragma once
+
+// varnel-report --check: verifies the files named in checksum lists and in
+// Varnel's own saved reports (cli/checksum_list.h).
+//
+// Each entry's file is read once for every digest the entry carries; the
+// entries are read on the report engine's workers (report/report_run.h) and
+// their results written in list order:
+//
+//   <name>: OK
+//   <name>: FAILED                    a digest differs
+//   <name>: FAILED (size, MD5)        a report block: the lines that differ
+//   <name>: FAILED open or read       the file is missing or unreadable
+//
+// Relative names are taken relative to the working folder (not the list's
+// folder), as the common checksum tools take them.
+
+#include "cli/checksum_list.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+struct ListCheckOptions {
+    std::optional<ListFormat> format; // unset: told from each list's content
+    bool quiet = false;               // no OK lines
+    bool status = false;              // nothing written; the exit status only
+    bool strict = false;              // improperly formatted lines make the status 1
+    bool ignoreMissing = false;       // files that do not exist are passed over
+};
+
+// Checks every list in turn ("-" is standard input). Results go to out,
+// reasons and the summary of failures to err. Returns 0 when every entry
+// matched, 1 when some did not (or could not be read, or with --strict a
+// line was improperly formatted, or --ignore-missing left nothing verified),
+// 2 when a list could not be read or holds no line of a known format.
+int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& options,
+                 std::FILE* out, std::FILE* err);
+
+} // namespace varnel
