@@ -29,6 +29,10 @@ function(varnel_add_test name)
     LC_ALL=
     TZ=UTC
     ${ARG_ENV})
+  if(VARNEL_SANITIZE)
+    # Leaks inside system libraries the program does not own are not ours.
+    list(APPEND env LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -20,7 +21,7 @@ extern char** environ;
 namespace varnel::testing {
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& argv) {
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& errorLog = "/dev/null") {
     std::vector<char*> args;
     for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
@@ -31,7 +32,8 @@ pid_t Spawn(const std::vector<std::string>& argv) {
     // The server and the manager talk on standard error; keep the test output
     // readable.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     pid_t pid = 0;
     const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -128,9 +130,13 @@ bool XSession::Start() {
     setenv("DISPLAY", m_Display.c_str(), 1);
     // A manager that dies in its start (it happens on a loaded machine) is
     // started again, up to three times.
+    // What the manager says goes to a file, shown when it cannot start.
+    const std::string managerLog = (std::filesystem::temp_directory_path() /
+                                    ("varnel-openbox-" + std::to_string(getpid()) + ".log"))
+                                       .string();
     bool running = false;
     for (int attempt = 0; attempt < 3 && !running; ++attempt) {
-        m_Manager = Spawn({"openbox", "--sm-disable"});
+        m_Manager = Spawn({"openbox", "--sm-disable"}, managerLog);
         if (m_Manager == 0) {
             break;
         }
@@ -149,8 +155,17 @@ bool XSession::Start() {
             Stop(m_Manager);
         }
     }
+    std::string said;
+    if (FILE* log = std::fopen(managerLog.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, log) != nullptr && said.size() < 2000) {
+            said += line;
+        }
+        std::fclose(log);
+    }
+    std::remove(managerLog.c_str());
     if (!running) {
-        m_Error = "openbox cannot be started on " + m_Display + " (is it installed?)";
+        m_Error = "openbox cannot be started on " + m_Display + " (is it installed?) " + said;
         Unavailable() = m_Error;
         return false;
     }
