@@ -64,7 +64,8 @@ template <typename Check> bool Poll(Check check, int timeoutMs) {
 // client list comes last, once it has taken over the screen and
 // handles requests. A window shown before that may never be managed.
 bool ManagerRuns(const std::string& display) {
-    const std::string command = "DISPLAY=" + display + " xprop -root _NET_CLIENT_LIST 2>/dev/null";
+    const std::string command =
+        "DISPLAY=" + display + " timeout 5 xprop -root _NET_CLIENT_LIST 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return false;
@@ -175,9 +176,10 @@ bool XSession::Start() {
 
 std::string XDiagnostics() {
     std::string text;
-    FILE* pipe = popen("pgrep -a openbox; xprop -root _NET_SUPPORTING_WM_CHECK _NET_CLIENT_LIST "
-                       "2>&1; xwininfo -root -children 2>&1 | head -20",
-                       "r");
+    FILE* pipe =
+        popen("pgrep -a openbox; timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK _NET_CLIENT_LIST "
+              "2>&1; timeout 5 xwininfo -root -children 2>&1 | head -20",
+              "r");
     if (pipe == nullptr) {
         return text;
     }
