@@ -32,8 +32,8 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& errorLog = 
     // The server and the manager talk on standard error; keep the test output
     // readable.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     pid_t pid = 0;
     const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
