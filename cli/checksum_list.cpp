@@ -1,12 +1,12 @@
 #include "cli/checksum_list.h"
 
 #include "platform/formats/name_escape.h"
-
-#include <iconv.h>
+#include "platform/os/charset_converter.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <span>
 
 namespace varnel {
 
@@ -406,22 +406,17 @@ bool IsUtf8(std::string_view text) {
 
 // text in charset from as UTF-8, nothing when any byte does not convert.
 std::optional<std::string> Recode(std::string_view text, const char* from) {
-    const iconv_t cd = iconv_open("UTF-8", from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    platform::CharsetConverter converter("UTF-8", from);
+    if (!converter.Usable()) {
         return std::nullopt;
     }
-    std::string in(text);
-    std::string out(in.size() * 2 + 16, '\0');
-    char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
+    std::string out(text.size() * 2 + 16, '\0');
+    const platform::CharsetConverter::Step step =
+        converter.Convert(text, std::span<char>(out.data(), out.size()));
+    if (step.stopped || step.consumed != text.size()) {
         return std::nullopt;
     }
-    out.resize(out.size() - outLeft);
+    out.resize(step.produced);
     return out;
 }
 
