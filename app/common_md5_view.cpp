@@ -6,6 +6,7 @@
 #include "app/public_browse_folder_module.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
+#include "platform/designed_font.h"
 #include "platform/docking_host.h"
 #include "platform/file_dialogs.h"
 #include "platform/formats/property_bag.h"
@@ -28,7 +29,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
@@ -87,23 +87,6 @@ struct ControlRect {
     int width;
     int height;
 };
-
-// The designed font, Tahoma 8.25 pt, or where the system lacks Tahoma a font
-// of the same size that has the Chinese glyphs of the captions.
-QFont DesignedFont() {
-    QFont font;
-    const QStringList families = QFontDatabase::families();
-    const char* const preferred[] = {"Tahoma", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
-                                     "Droid Sans Fallback", "AR PL UMing CN"};
-    for (const char* family : preferred) {
-        if (families.contains(QString::fromLatin1(family), Qt::CaseInsensitive)) {
-            font.setFamily(QString::fromLatin1(family));
-            break;
-        }
-    }
-    font.setPointSizeF(8.25);
-    return font;
-}
 
 // The local files of a drop, as the exact bytes of their paths: a name that
 // is not valid UTF-8 reaches the file system unchanged. Items that are no
@@ -188,7 +171,7 @@ void Common_MD5_View::setFolderPathNative(const std::string& nativePath) {
 void Common_MD5_View::CreateControls() {
     setObjectName(QStringLiteral("Common_MD5_View"));
     setWindowTitle(QStringLiteral("Varnel2012"));
-    setFont(DesignedFont());
+    setFont(platform::DesignedFont());
 
     const int tpp = platform::TwipsPerPixel(this);
     const auto place = [this, tpp](QWidget* control, const char* name, ControlRect rect) {
