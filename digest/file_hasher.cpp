@@ -36,21 +36,22 @@ void Count(const HashControl& control, std::size_t bytes, std::uint64_t total) {
     }
 }
 
-// The digests being computed for one file.
+// A context of the hasher's, begun anew for the next file.
+DigestContext* Begin(std::optional<DigestContext>& context, std::int32_t algorithmId) {
+    if (context) {
+        context->Restart();
+    } else {
+        context.emplace(algorithmId);
+    }
+    return &*context;
+}
+
+// The digests being computed for one file (the hasher's contexts, restarted).
 struct Digests {
     bool wantCrc = false;
     std::uint32_t crc = Crc32Init();
-    std::optional<DigestContext> sha1;
-    std::optional<DigestContext> md5;
-
-    explicit Digests(DigestSelection wanted) : wantCrc(wanted.crc32) {
-        if (wanted.sha1) {
-            sha1.emplace(CALG_SHA1);
-        }
-        if (wanted.md5) {
-            md5.emplace(CALG_MD5);
-        }
-    }
+    DigestContext* sha1 = nullptr;
+    DigestContext* md5 = nullptr;
 
     // Everything but MD5.
     void UpdateOthers(std::span<const std::uint8_t> data) {
@@ -210,7 +211,14 @@ FileHasher::FileHasher(bool allowHelperThread) : m_AllowHelperThread(allowHelper
 HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted,
                             const HashControl& control) {
     HashResult result;
-    Digests digests(wanted);
+    Digests digests;
+    digests.wantCrc = wanted.crc32;
+    if (wanted.sha1) {
+        digests.sha1 = Begin(m_Sha1, CALG_SHA1);
+    }
+    if (wanted.md5) {
+        digests.md5 = Begin(m_Md5, CALG_MD5);
+    }
     const bool large = std::min(file.Size(), control.limit) >= kSplitThreshold;
     if (large) {
         // The file is read once from start to end: let the system read ahead.

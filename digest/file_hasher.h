@@ -11,6 +11,7 @@
 //     HashResult r = hasher.Hash(file, {.crc32 = true, .md5 = true});
 //     if (r.outcome == HashOutcome::Done) { use(r.crc32, r.md5); }
 
+#include "digest/md5_sha1.h"
 #include "platform/os/file.h"
 
 #include <atomic>
@@ -64,8 +65,8 @@ struct HashResult {
     std::string md5;  // upper-case hex
 };
 
-// Keeps its read buffer between files, so a run over many files allocates
-// nothing per file. One object serves one thread at a time.
+// Keeps its read buffer and digest contexts between files, so a run over many
+// files sets up nothing per file. One object serves one thread at a time.
 //
 // Files of kSplitThreshold bytes and more, when MD5 and another digest are
 // wanted, are hashed on two threads: MD5 (which cannot be split and is the
@@ -83,6 +84,9 @@ public:
 private:
     bool m_AllowHelperThread;
     std::vector<std::uint8_t> m_Buffer;
+    // Set up at the first file that wants them, restarted for every later one.
+    std::optional<DigestContext> m_Sha1;
+    std::optional<DigestContext> m_Md5;
 };
 
 } // namespace varnel

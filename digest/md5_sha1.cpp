@@ -12,12 +12,20 @@ namespace varnel {
 
 namespace {
 
+// The algorithms are fetched from the provider once per process: a context
+// set up with EVP_md5() or EVP_sha1() fetches its algorithm again (under the
+// library's locks) at every init, which costs as much as hashing a small file.
+// The fetched objects live as long as the process.
 const EVP_MD* DigestFor(std::int32_t algorithmId) {
     switch (algorithmId) {
-    case CALG_MD5:
-        return EVP_md5();
-    case CALG_SHA1:
-        return EVP_sha1();
+    case CALG_MD5: {
+        static const EVP_MD* const md5 = EVP_MD_fetch(nullptr, "MD5", nullptr);
+        return md5;
+    }
+    case CALG_SHA1: {
+        static const EVP_MD* const sha1 = EVP_MD_fetch(nullptr, "SHA1", nullptr);
+        return sha1;
+    }
     default:
         return nullptr;
     }
@@ -40,20 +48,27 @@ void DigestContext::ContextDeleter::operator()(evp_md_ctx_st* ctx) const noexcep
     EVP_MD_CTX_free(ctx);
 }
 
-DigestContext::DigestContext(std::int32_t algorithmId) : m_Context(EVP_MD_CTX_new()) {
-    const EVP_MD* md = DigestFor(algorithmId);
+DigestContext::DigestContext(std::int32_t algorithmId)
+    : m_Context(EVP_MD_CTX_new()), m_Algorithm(algorithmId) {
+    Restart();
+}
+
+bool DigestContext::Restart() {
+    const EVP_MD* md = DigestFor(m_Algorithm);
     m_Ok = m_Context != nullptr && md != nullptr &&
-           EVP_DigestInit_ex(m_Context.get(), md, nullptr) == 1;
+           EVP_DigestInit_ex2(m_Context.get(), md, nullptr) == 1;
+    return m_Ok;
 }
 
 DigestContext::~DigestContext() = default;
 DigestContext::DigestContext(DigestContext&& other) noexcept
-    : m_Context(std::move(other.m_Context)), m_Ok(other.m_Ok) {
+    : m_Context(std::move(other.m_Context)), m_Algorithm(other.m_Algorithm), m_Ok(other.m_Ok) {
     other.m_Ok = false;
 }
 DigestContext& DigestContext::operator=(DigestContext&& other) noexcept {
     if (this != &other) {
         m_Context = std::move(other.m_Context);
+        m_Algorithm = other.m_Algorithm;
         m_Ok = other.m_Ok;
         other.m_Ok = false;
     }

@@ -39,7 +39,9 @@ std::string HexUpper(std::span<const std::uint8_t> bytes);
 //     std::string text = md5.FinalHex();
 //
 // Any failure (unknown algorithm, failing service) makes the context not
-// ok(); further Updates are ignored and FinalHex returns empty text.
+// ok(); further Updates are ignored and FinalHex returns empty text. Restart
+// begins a new digest in the same context (a run over many files sets up no
+// context per file).
 class DigestContext {
 public:
     explicit DigestContext(std::int32_t algorithmId);
@@ -50,6 +52,9 @@ public:
     DigestContext& operator=(const DigestContext&) = delete;
 
     bool ok() const noexcept { return m_Ok; }
+
+    // Drops whatever was fed and begins again; returns ok().
+    bool Restart();
 
     // Feeds the next bytes; returns ok().
     bool Update(std::span<const std::uint8_t> data);
@@ -63,6 +68,7 @@ private:
         void operator()(evp_md_ctx_st* ctx) const noexcept;
     };
     std::unique_ptr<evp_md_ctx_st, ContextDeleter> m_Context;
+    std::int32_t m_Algorithm = 0;
     bool m_Ok = false;
 };
 

@@ -20,6 +20,51 @@ void MarkUnread(FileFacts& facts, ReadFailure kind, std::string reason) {
     facts.md5.clear();
 }
 
+// Why path was not opened: the directory entry gives size and time, and
+// tells a missing entry, a folder, a special file and a hidden one apart.
+void DescribeUnopened(const std::filesystem::path& path,
+                      const std::optional<platform::FileError>& openError, FileFacts& facts) {
+    int queryError = 0;
+    const std::optional<platform::EntryInfo> entry = platform::QueryEntry(path, &queryError);
+    if (!entry) {
+        // Missing, or present but out of reach: say which (a folder on the
+        // way that cannot be searched, a name longer than the system allows).
+        MarkUnread(facts, ReadFailure::NotFound,
+                   queryError == ENOENT || queryError == ENOTDIR || queryError == 0
+                       ? std::string("not found")
+                       : std::generic_category().message(queryError));
+        return;
+    }
+    facts.size = entry->size;
+    facts.modified = entry->modified;
+    if (entry->directory) {
+        MarkUnread(facts, ReadFailure::Folder, "is a folder");
+        return;
+    }
+    if (entry->system) {
+        MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
+        return;
+    }
+    if (!openError) {
+        MarkUnread(facts, ReadFailure::Hidden, "hidden file, not read");
+        return;
+    }
+    // A regular file that could not be opened, or an entry that was swapped
+    // between the open and the look-up: the open's own reason.
+    switch (openError->failure()) {
+    case platform::FileFailure::Folder:
+        MarkUnread(facts, ReadFailure::Folder, "is a folder");
+        break;
+    case platform::FileFailure::NotRegular:
+        MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
+        break;
+    default:
+        MarkUnread(facts, ReadFailure::OpenFailed,
+                   std::generic_category().message(openError->systemError()));
+        break;
+    }
+}
+
 } // namespace
 
 FactsGatherer::FactsGatherer(bool allowHelperThread) : m_Hasher(allowHelperThread) {}
@@ -41,52 +86,22 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         }
     }
 
-    // The directory entry gives size and time, and the existence test: a
-    // present, non-hidden, regular file.
-    int queryError = 0;
-    const std::optional<platform::EntryInfo> entry = platform::QueryEntry(path, &queryError);
-    if (!entry) {
-        // Missing, or present but out of reach: say which (a folder on the
-        // way that cannot be searched, a name longer than the system allows).
-        MarkUnread(facts, ReadFailure::NotFound,
-                   queryError == ENOENT || queryError == ENOTDIR || queryError == 0
-                       ? std::string("not found")
-                       : std::generic_category().message(queryError));
-        return facts;
-    }
-    facts.size = entry->size;
-    facts.modified = entry->modified;
-    if (entry->directory) {
-        MarkUnread(facts, ReadFailure::Folder, "is a folder");
-        return facts;
-    }
-    if (entry->system) {
-        MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
-        return facts;
-    }
-    if (entry->hidden && !run.readHidden) {
-        MarkUnread(facts, ReadFailure::Hidden, "hidden file, not read");
-        return facts;
-    }
-
-    // The entry may have been swapped since the test: the open judges the
-    // opened file itself and refuses what is not a regular file.
+    // A present, non-hidden regular file is opened straight away: the opened
+    // file gives size and time, and refuses what is not a regular file. Only
+    // a path that cannot be opened as one (or a hidden name that is not to be
+    // read) is looked up, to say why.
+    const bool hiddenRefused = !run.readHidden && platform::IsHiddenName(path);
     platform::ReadOnlyFile file;
-    try {
-        file = platform::ReadOnlyFile::Open(path);
-    } catch (const platform::FileError& error) {
-        switch (error.failure()) {
-        case platform::FileFailure::Folder:
-            MarkUnread(facts, ReadFailure::Folder, "is a folder");
-            break;
-        case platform::FileFailure::NotRegular:
-            MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
-            break;
-        default:
-            MarkUnread(facts, ReadFailure::OpenFailed,
-                       std::generic_category().message(error.systemError()));
-            break;
+    std::optional<platform::FileError> openError;
+    if (!hiddenRefused) {
+        try {
+            file = platform::ReadOnlyFile::Open(path);
+        } catch (const platform::FileError& error) {
+            openError = error;
         }
+    }
+    if (!file.isOpen()) {
+        DescribeUnopened(path, openError, facts);
         return facts;
     }
 

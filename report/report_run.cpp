@@ -14,7 +14,7 @@ namespace {
 // A waiting consumer is woken once this many blocks stand ready in a row (or
 // sooner, see ConsumerShouldWake): a wake-up per small file would cost more
 // than hashing it.
-constexpr std::size_t kWakeBatch = 8;
+constexpr std::size_t kWakeBatch = 64;
 
 // A file this large took long enough that waking the consumer for it alone
 // costs nothing in comparison.
@@ -101,7 +101,8 @@ bool ReportRun::AddFile(std::string&& path) {
     if (m_Stopped) {
         return false;
     }
-    m_Paths.push_back(std::move(path));
+    m_Unclaimed.push_back(std::move(path));
+    ++m_Found;
     const bool wake = m_WorkersWaiting > 0;
     lock.unlock();
     if (wake) {
@@ -116,8 +117,9 @@ bool ReportRun::AddFiles(std::vector<std::string>&& paths) {
         return false;
     }
     for (std::string& path : paths) {
-        m_Paths.push_back(std::move(path));
+        m_Unclaimed.push_back(std::move(path));
     }
+    m_Found += paths.size();
     const bool wake = m_WorkersWaiting > 0;
     lock.unlock();
     if (wake) {
@@ -198,7 +200,7 @@ void ReportRun::Walk() {
 }
 
 bool ReportRun::MayClaim() const {
-    if (m_NextClaim >= m_Paths.size()) {
+    if (m_Unclaimed.empty()) {
         return false;
     }
     if (m_NextClaim >= m_Taken + m_Slots.size()) {
@@ -220,13 +222,8 @@ bool ReportRun::ConsumerShouldWake() const {
     // Enough blocks ready in a row, or the ready run cannot grow soon: the
     // list ends, no worker is gathering, or the workers cannot go further
     // ahead until the consumer takes some.
-    std::size_t run = 0;
-    while (run < kWakeBatch && m_Taken + run < m_Paths.size() &&
-           m_Slots[(m_Taken + run) % m_Slots.size()].has_value()) {
-        ++run;
-    }
-    const bool listEnds = m_WalkEnded && m_Taken + run >= m_Paths.size();
-    return run >= kWakeBatch || listEnds || m_WorkersGathering == 0 || !MayClaim();
+    const bool listEnds = m_WalkEnded && m_Taken + m_ReadyRun >= m_Found;
+    return m_ReadyRun >= kWakeBatch || listEnds || m_WorkersGathering == 0 || !MayClaim();
 }
 
 void ReportRun::Work() {
@@ -249,19 +246,20 @@ void ReportRun::Work() {
     std::unique_lock lock(m_Mutex);
     for (;;) {
         const auto canGoOn = [this] {
-            return m_Stopped || MayClaim() || (m_WalkEnded && m_NextClaim >= m_Paths.size());
+            return m_Stopped || MayClaim() || (m_WalkEnded && m_Unclaimed.empty());
         };
         if (!canGoOn()) {
             ++m_WorkersWaiting;
             m_WorkChanged.wait(lock, canGoOn);
             --m_WorkersWaiting;
         }
-        if (m_Stopped || m_NextClaim >= m_Paths.size()) {
+        if (m_Stopped || m_Unclaimed.empty()) {
             break;
         }
         const std::size_t index = m_NextClaim++;
         RunBlock block;
-        block.path = m_Paths[index];
+        block.path = std::move(m_Unclaimed.front());
+        m_Unclaimed.pop_front();
         if (!gathering) {
             ++m_WorkersGathering;
             gathering = true;
@@ -280,6 +278,12 @@ void ReportRun::Work() {
         }
         m_BytesAhead += block.facts.size.value_or(0);
         m_Slots[index % m_Slots.size()] = std::move(block);
+        // The ready run from the next block to take grows when this block
+        // joins it, by this block and the finished ones after it.
+        while (m_Taken + m_ReadyRun < m_NextClaim &&
+               m_Slots[(m_Taken + m_ReadyRun) % m_Slots.size()].has_value()) {
+            ++m_ReadyRun;
+        }
         if (!MayClaim()) {
             // It will wait for room or for the walk, or leave: idle from now on.
             --m_WorkersGathering;
@@ -299,7 +303,7 @@ void ReportRun::Work() {
 
 std::size_t ReportRun::TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker) {
     std::size_t taken = 0;
-    while (!m_Stopped && taken < max && m_Taken < m_Paths.size()) {
+    while (!m_Stopped && taken < max && m_Taken < m_Found) {
         std::optional<RunBlock>& slot = m_Slots[m_Taken % m_Slots.size()];
         if (!slot.has_value()) {
             break;
@@ -308,6 +312,7 @@ std::size_t ReportRun::TakeLocked(std::vector<RunBlock>& out, std::size_t max, b
         out.push_back(std::move(*slot));
         slot.reset();
         ++m_Taken;
+        --m_ReadyRun;
         ++taken;
     }
     wakeWorker = taken > 0 && m_WorkersWaiting > 0 && MayClaim();
@@ -335,12 +340,8 @@ bool ReportRun::WaitReady(std::vector<RunBlock>& out, std::size_t max,
     std::size_t taken = 0;
     {
         std::unique_lock lock(m_Mutex);
-        const auto ended = [this] {
-            return m_Stopped || (m_WalkEnded && m_Taken >= m_Paths.size());
-        };
-        const auto nextReady = [this] {
-            return m_Taken < m_Paths.size() && m_Slots[m_Taken % m_Slots.size()].has_value();
-        };
+        const auto ended = [this] { return m_Stopped || (m_WalkEnded && m_Taken >= m_Found); };
+        const auto nextReady = [this] { return m_ReadyRun > 0; };
         // Wait for a run of ready blocks (see ConsumerShouldWake), but never
         // hold back a ready one for longer than kMaxHoldBack. The wait is
         // timed so that a block that became ready without a wake-up is seen
@@ -375,7 +376,7 @@ bool ReportRun::WaitReady(std::vector<RunBlock>& out, std::size_t max,
 
 bool ReportRun::Ended() const {
     std::lock_guard lock(m_Mutex);
-    return m_Stopped || (m_WalkEnded && m_Taken >= m_Paths.size());
+    return m_Stopped || (m_WalkEnded && m_Taken >= m_Found);
 }
 
 RunProgress ReportRun::Progress() const {
@@ -384,7 +385,7 @@ RunProgress ReportRun::Progress() const {
         std::lock_guard lock(m_Mutex);
         progress.filesDone = m_Taken;
         progress.filesStarted = m_NextClaim;
-        progress.filesFound = m_Paths.size();
+        progress.filesFound = m_Found;
         progress.walkEnded = m_WalkEnded;
     }
     progress.bytesDone = m_BytesDone.load(std::memory_order_relaxed);

@@ -145,12 +145,14 @@ private:
     mutable std::mutex m_Mutex;
     std::condition_variable m_WorkChanged;        // workers wait here for a file, room or a stop
     std::condition_variable m_ResultsReady;       // the consumer waits here
-    std::deque<std::string> m_Paths;              // every file listed, in walk order
+    std::deque<std::string> m_Unclaimed;          // files listed, not yet claimed, in walk order
+    std::size_t m_Found = 0;                      // files listed so far
     std::vector<std::optional<RunBlock>> m_Slots; // index % maxFilesAhead
     std::vector<FolderWalkProblem> m_Problems;
     std::size_t m_ProblemsTaken = 0;
     std::size_t m_NextClaim = 0;    // next index a worker takes
     std::size_t m_Taken = 0;        // blocks handed to the consumer
+    std::size_t m_ReadyRun = 0;     // finished blocks in a row from m_Taken on
     std::uint64_t m_BytesAhead = 0; // sizes of finished, untaken files
     unsigned m_WorkersWaiting = 0;
     unsigned m_WorkersGathering = 0;

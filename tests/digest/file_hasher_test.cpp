@@ -45,6 +45,52 @@ TEST(FileHasher, OnePassGivesTheSameDigestsAsAnIndependentTool) {
     }
 }
 
+// One hasher over a run of files, with the digests asked changing and a
+// cancelled file in between: nothing of one file shows in the next.
+TEST(FileHasher, OneHasherOverManyFilesKeepsThemApart) {
+    ScratchDir dir;
+    struct Step {
+        std::size_t size;
+        DigestSelection wanted;
+        bool cancel;
+    };
+    const std::vector<Step> steps = {
+        {4096, kAll, false},
+        {100, {false, false, true}, false},
+        {(256u << 10) + 7, kAll, true},
+        {0, kAll, false},
+        {5000, {false, true, false}, false},
+        {static_cast<std::size_t>(FileHasher::kSplitThreshold) + 1, kAll, false},
+        {33, {true, true, true}, false},
+    };
+    for (const bool helper : {true, false}) {
+        FileHasher hasher(helper);
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const Step& step = steps[i];
+            SCOPED_TRACE("file " + std::to_string(i) + (helper ? " with helper" : ""));
+            const auto path = dir / ("m" + std::to_string(i));
+            WriteFile(path, PseudoRandomBytes(step.size, static_cast<std::uint32_t>(i + 11)));
+            platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(path);
+            std::atomic<bool> cancel{false};
+            HashControl control;
+            control.cancel = &cancel;
+            control.afterChunk = [&](std::uint64_t) { cancel.store(step.cancel); };
+            const HashResult result = hasher.Hash(file, step.wanted, control);
+            if (step.cancel) {
+                EXPECT_EQ(result.outcome, HashOutcome::Cancelled);
+                continue;
+            }
+            const test::OracleDigests expected = OracleDigestsOf(path);
+            EXPECT_EQ(result.outcome, HashOutcome::Done);
+            EXPECT_EQ(result.md5, step.wanted.md5 ? expected.md5 : "");
+            EXPECT_EQ(result.sha1, step.wanted.sha1 ? expected.sha1 : "");
+            if (step.wanted.crc32) {
+                EXPECT_EQ(test::Hex8(result.crc32), expected.crc32);
+            }
+        }
+    }
+}
+
 TEST(FileHasher, OnlyTheDigestsAskedForAreMade) {
     ScratchDir dir;
     const auto path = dir / "f";

@@ -69,6 +69,27 @@ TEST(DigestVectors, StreamingContextInAnyPieces) {
     }
 }
 
+// A context restarted for every vector, whether the last digest was finished,
+// abandoned part way or never begun, gives each vector's own digest.
+TEST(DigestVectors, OneContextRestartedForEveryInput) {
+    DigestContext md5(CALG_MD5);
+    DigestContext sha1(CALG_SHA1);
+    for (const bool abandonFirst : {false, true}) {
+        for (const auto& v : Vectors()) {
+            SCOPED_TRACE(v.expected);
+            DigestContext& context = v.algorithm == CALG_MD5 ? md5 : sha1;
+            if (abandonFirst) {
+                context.Update(Bytes("left over from the file before"));
+            }
+            ASSERT_TRUE(context.Restart());
+            context.Update(Bytes(v.input));
+            EXPECT_EQ(context.FinalHex(), v.expected);
+        }
+    }
+    DigestContext unknown(0x8002);
+    EXPECT_FALSE(unknown.Restart());
+}
+
 class GetFileDigestTest : public ::testing::Test {
 protected:
     test::ScratchDir dir;
