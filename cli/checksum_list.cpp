@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <span>
 
 namespace varnel {
@@ -31,16 +32,23 @@ constexpr std::array<LabelForms, 7> kLabels{{
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool IsHex(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-    });
+// Hex digits and their upper case by plain comparison: the locale's
+// classification is a call per byte, and lists hold little else.
+constexpr bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+bool IsHex(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsHexDigit);
+}
+
+// Upper case of hex digits (other bytes are kept).
 std::string Upper(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c >= 'a' && c <= 'f') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
     }
     return out;
 }
@@ -170,23 +178,19 @@ std::optional<LineEntry> ReadSfvLine(std::string_view line) {
     return LineEntry{Algorithm::Crc32, Upper(hex), std::string(line.substr(0, blank)), false};
 }
 
-// The lines of a text, their line ends (LF or CR LF) cut off.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        if (end == std::string_view::npos) {
-            break;
-        }
-        text.remove_prefix(end + 1);
+// The next line of rest, its line end (LF or CR LF) cut off, and rest moved
+// past it; nothing at the end of the text.
+std::optional<std::string_view> NextLine(std::string_view& rest) {
+    if (rest.empty()) {
+        return std::nullopt;
     }
-    return lines;
+    const std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    if (line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
 }
 
 bool IsComment(std::string_view line, ListFormat format) {
@@ -251,135 +255,21 @@ bool HasDigest(const ListEntry& entry, Algorithm algorithm) {
     return false;
 }
 
-void ParseLines(const std::vector<std::string_view>& lines, ListFormat format, bool told,
-                ParsedList& list) {
-    // The families a told format admits: a list told by content takes md5sum,
-    // sha1sum and bsd lines alike, as the tools do.
-    bool lastWasBsd = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        const std::size_t number = i + 1;
-        if (line.empty() || IsComment(line, format)) {
-            lastWasBsd = false;
-            continue;
-        }
-        std::optional<LineEntry> read;
-        if (format == ListFormat::Sfv) {
-            read = ReadSfvLine(line);
-        } else {
-            read = ReadBsdLine(line);
-            if (read && told && format != ListFormat::Bsd &&
-                (format == ListFormat::Md5sum) != (read->algorithm == Algorithm::Md5)) {
-                read.reset(); // a named md5sum list takes MD5 lines only, sha1sum SHA1
-            }
-            if (!read && format != ListFormat::Bsd) {
-                read = ReadSumLine(line);
-                if (read && told &&
-                    (format == ListFormat::Md5sum) != (read->algorithm == Algorithm::Md5)) {
-                    read.reset();
-                }
-            }
-        }
-        if (!read) {
-            NoteBadLine(list, number);
-            lastWasBsd = false;
-            continue;
-        }
-        // Consecutive bsd lines of one file make one entry: the file is read
-        // once for all of them.
-        if (read->bsd && lastWasBsd && list.entries.back().name == read->name &&
-            !HasDigest(list.entries.back(), read->algorithm)) {
-            SetDigest(list.entries.back(), read->algorithm, std::move(read->hex));
-            continue;
-        }
-        ListEntry entry;
-        entry.shown = format == ListFormat::Sfv ? platform::EscapeName(read->name)
-                                                : ShownListName(read->name);
-        entry.name = std::move(read->name);
-        entry.line = number;
-        SetDigest(entry, read->algorithm, std::move(read->hex));
-        list.entries.push_back(std::move(entry));
-        lastWasBsd = read->bsd;
-    }
-}
-
-// Report blocks: a name line, then the lines the block carries in their
-// order, the MD5 line last, then an empty line (or the end).
-void ParseReport(const std::vector<std::string_view>& lines, ParsedList& list) {
-    std::size_t i = 0;
-    while (i < lines.size()) {
-        if (lines[i].empty()) {
-            ++i;
-            continue;
-        }
-        const std::size_t start = i;
-        const auto first = ReadReportLine(lines[i]);
-        std::optional<std::string> name;
-        if (first && first->kind == ReportLine::Name) {
-            name = platform::UnescapeName(first->value);
-        }
-        bool good = name.has_value() && !name->empty();
-        std::size_t bad = start;
-        ListEntry entry;
-        if (good) {
-            entry.name = std::move(*name);
-            entry.shown = platform::EscapeName(entry.name);
-            entry.line = start + 1;
-            entry.report = true;
-            entry.converted = first->converted;
-        }
-        int last = static_cast<int>(ReportLine::Name);
-        bool ended = false;
-        for (++i; i < lines.size() && !lines[i].empty(); ++i) {
-            if (!good) {
-                continue; // skip the rest of a bad block
-            }
-            const auto value = ReadReportLine(lines[i]);
-            if (!value || static_cast<int>(value->kind) <= last || ended) {
-                good = false;
-                bad = i;
-                continue;
-            }
-            last = static_cast<int>(value->kind);
-            switch (value->kind) {
-            case ReportLine::Version:
-                entry.version = value->value;
-                break;
-            case ReportLine::Size:
-                entry.size = value->value;
-                break;
-            case ReportLine::Time:
-                entry.time = value->value;
-                break;
-            case ReportLine::Crc32:
-                entry.crc32 = Upper(value->value);
-                break;
-            case ReportLine::Sha1:
-                entry.sha1 = Upper(value->value);
-                break;
-            case ReportLine::Md5:
-                entry.md5 = Upper(value->value);
-                ended = true;
-                break;
-            case ReportLine::Name:
-                break;
-            }
-        }
-        if (good && !ended) {
-            good = false;
-            bad = i - 1; // the block ends without its MD5 line
-        }
-        if (!good) {
-            NoteBadLine(list, bad + 1);
-            continue;
-        }
-        list.entries.push_back(std::move(entry));
-    }
-}
-
 bool IsUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
+        // Runs of ASCII, the bulk of any list, eight bytes at a time.
+        while (i + 8 <= text.size()) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ull) != 0) {
+                break;
+            }
+            i += 8;
+        }
+        if (i >= text.size()) {
+            break;
+        }
         const auto byte = static_cast<unsigned char>(text[i]);
         std::size_t length = 1;
         if (byte >= 0xC2 && byte <= 0xDF) {
@@ -442,6 +332,206 @@ std::optional<std::string> LegacyReportAsUtf8(std::string_view text) {
 }
 
 } // namespace
+
+ChecksumListReader::ChecksumListReader(std::string_view text, std::optional<ListFormat> format)
+    : m_Format(format), m_Told(format.has_value()) {
+    if (text.starts_with(kByteOrderMark)) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    if ((!format || *format == ListFormat::Report) && !IsUtf8(text)) {
+        m_Recoded = LegacyReportAsUtf8(text);
+        if (m_Recoded) {
+            text = *m_Recoded;
+        }
+    }
+    m_Rest = text;
+    // Room for one entry per line at once: a list of many files would
+    // otherwise move its entries again and again.
+    m_LineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    if (!m_Format) {
+        std::string_view rest = text;
+        while (const auto line = NextLine(rest)) {
+            if (!line->empty() && (m_Format = TellFormat(*line))) {
+                break;
+            }
+        }
+    }
+}
+
+bool ChecksumListReader::ReadSome(ParsedList& list, std::size_t lines) {
+    if (list.entries.capacity() < m_LineCount) {
+        list.entries.reserve(m_LineCount);
+    }
+    const std::size_t until = m_Number + std::max<std::size_t>(lines, 1);
+    if (!m_Format) {
+        // Nothing in a known form: every line that is not empty or a
+        // comment is a bad one.
+        while (m_Number < until) {
+            const auto line = NextLine(m_Rest);
+            if (!line) {
+                break;
+            }
+            ++m_Number;
+            if (!line->empty() && !line->starts_with('#')) {
+                NoteBadLine(list, m_Number);
+            }
+        }
+        return !m_Rest.empty();
+    }
+    list.format = *m_Format;
+    while (!m_Rest.empty() && (m_Number < until || ContinuesLastEntry(list))) {
+        if (*m_Format == ListFormat::Report) {
+            ReadReportBlock(list);
+        } else {
+            ReadLine(list);
+        }
+    }
+    return !m_Rest.empty();
+}
+
+bool ChecksumListReader::ContinuesLastEntry(const ParsedList& list) const {
+    // The next line is another bsd line of the last entry's file: it is read
+    // in the same piece, so every entry is whole when ReadSome returns.
+    if (!m_LastWasBsd || list.entries.empty()) {
+        return false;
+    }
+    std::string_view rest = m_Rest;
+    const std::optional<std::string_view> line = NextLine(rest);
+    const std::optional<LineEntry> read = line ? ReadBsdLine(*line) : std::nullopt;
+    return read && read->name == list.entries.back().name &&
+           !HasDigest(list.entries.back(), read->algorithm);
+}
+
+void ChecksumListReader::ReadLine(ParsedList& list) {
+    // The families a told format admits: a list told by content takes md5sum,
+    // sha1sum and bsd lines alike, as the tools do.
+    const ListFormat format = *m_Format;
+    const std::optional<std::string_view> next = NextLine(m_Rest);
+    if (!next) {
+        return;
+    }
+    const std::string_view line = *next;
+    const std::size_t number = ++m_Number;
+    if (line.empty() || IsComment(line, format)) {
+        m_LastWasBsd = false;
+        return;
+    }
+    std::optional<LineEntry> read;
+    if (format == ListFormat::Sfv) {
+        read = ReadSfvLine(line);
+    } else {
+        read = ReadBsdLine(line);
+        if (read && m_Told && format != ListFormat::Bsd &&
+            (format == ListFormat::Md5sum) != (read->algorithm == Algorithm::Md5)) {
+            read.reset(); // a named md5sum list takes MD5 lines only, sha1sum SHA1
+        }
+        if (!read && format != ListFormat::Bsd) {
+            read = ReadSumLine(line);
+            if (read && m_Told &&
+                (format == ListFormat::Md5sum) != (read->algorithm == Algorithm::Md5)) {
+                read.reset();
+            }
+        }
+    }
+    if (!read) {
+        NoteBadLine(list, number);
+        m_LastWasBsd = false;
+        return;
+    }
+    // Consecutive bsd lines of one file make one entry: the file is read
+    // once for all of them.
+    if (read->bsd && m_LastWasBsd && list.entries.back().name == read->name &&
+        !HasDigest(list.entries.back(), read->algorithm)) {
+        SetDigest(list.entries.back(), read->algorithm, std::move(read->hex));
+        return;
+    }
+    ListEntry entry;
+    entry.shown =
+        format == ListFormat::Sfv ? platform::EscapeName(read->name) : ShownListName(read->name);
+    entry.name = std::move(read->name);
+    entry.line = number;
+    SetDigest(entry, read->algorithm, std::move(read->hex));
+    list.entries.push_back(std::move(entry));
+    m_LastWasBsd = read->bsd;
+}
+
+// Report blocks: a name line, then the lines the block carries in their
+// order, the MD5 line last, then an empty line (or the end).
+void ChecksumListReader::ReadReportBlock(ParsedList& list) {
+    std::optional<std::string_view> line = NextLine(m_Rest);
+    ++m_Number;
+    if (!line || line->empty()) {
+        return;
+    }
+    const std::size_t start = m_Number;
+    const auto first = ReadReportLine(*line);
+    std::optional<std::string> name;
+    if (first && first->kind == ReportLine::Name) {
+        name = platform::UnescapeName(first->value);
+    }
+    bool good = name.has_value() && !name->empty();
+    std::size_t bad = start;
+    ListEntry entry;
+    if (good) {
+        entry.name = std::move(*name);
+        entry.shown = platform::EscapeName(entry.name);
+        entry.line = start;
+        entry.report = true;
+        entry.converted = first->converted;
+    }
+    int last = static_cast<int>(ReportLine::Name);
+    bool ended = false;
+    std::size_t lastLine = start; // the block's last line
+    while ((line = NextLine(m_Rest))) {
+        ++m_Number;
+        if (line->empty()) {
+            break;
+        }
+        lastLine = m_Number;
+        if (!good) {
+            continue; // skip the rest of a bad block
+        }
+        const auto value = ReadReportLine(*line);
+        if (!value || static_cast<int>(value->kind) <= last || ended) {
+            good = false;
+            bad = m_Number;
+            continue;
+        }
+        last = static_cast<int>(value->kind);
+        switch (value->kind) {
+        case ReportLine::Version:
+            entry.version = value->value;
+            break;
+        case ReportLine::Size:
+            entry.size = value->value;
+            break;
+        case ReportLine::Time:
+            entry.time = value->value;
+            break;
+        case ReportLine::Crc32:
+            entry.crc32 = Upper(value->value);
+            break;
+        case ReportLine::Sha1:
+            entry.sha1 = Upper(value->value);
+            break;
+        case ReportLine::Md5:
+            entry.md5 = Upper(value->value);
+            ended = true;
+            break;
+        case ReportLine::Name:
+            break;
+        }
+    }
+    if (good && !ended) {
+        good = false;
+        bad = lastLine; // the block ends without its MD5 line
+    }
+    if (!good) {
+        NoteBadLine(list, bad);
+        return;
+    }
+    list.entries.push_back(std::move(entry));
+}
 
 std::optional<ListFormat> ListFormatNamed(std::string_view name) {
     if (name == "report") {
@@ -624,44 +714,9 @@ std::optional<ReportLineValue> ReadReportLine(std::string_view line) {
 }
 
 ParsedList ParseChecksumList(std::string_view text, std::optional<ListFormat> format) {
-    if (text.starts_with(kByteOrderMark)) {
-        text.remove_prefix(kByteOrderMark.size());
-    }
-    std::optional<std::string> recoded;
-    if ((!format || *format == ListFormat::Report) && !IsUtf8(text)) {
-        recoded = LegacyReportAsUtf8(text);
-        if (recoded) {
-            text = *recoded;
-        }
-    }
-    const std::vector<std::string_view> lines = SplitLines(text);
+    ChecksumListReader reader(text, format);
     ParsedList list;
-    // At most one entry per line: room for them all at once (a list of many
-    // files would otherwise move its entries again and again).
-    list.entries.reserve(lines.size());
-    const bool told = format.has_value();
-    if (!format) {
-        for (const std::string_view line : lines) {
-            if (!line.empty() && (format = TellFormat(line))) {
-                break;
-            }
-        }
-    }
-    if (!format) {
-        // Nothing in a known form: every line that is not empty or a
-        // comment is a bad one.
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (!lines[i].empty() && !lines[i].starts_with('#')) {
-                NoteBadLine(list, i + 1);
-            }
-        }
-        return list;
-    }
-    list.format = *format;
-    if (*format == ListFormat::Report) {
-        ParseReport(lines, list);
-    } else {
-        ParseLines(lines, *format, told, list);
+    while (reader.ReadSome(list, static_cast<std::size_t>(-1))) {
     }
     return list;
 }

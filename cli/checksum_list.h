@@ -95,6 +95,43 @@ struct ParsedList {
 // LF or CR LF; a UTF-8 byte order mark is skipped.
 ParsedList ParseChecksumList(std::string_view text, std::optional<ListFormat> format);
 
+// Reads a list a piece at a time, as ParseChecksumList reads it whole, so
+// the first files can be checked while the rest of a long list is read.
+//
+//     ChecksumListReader reader(text, std::nullopt);
+//     ParsedList list;
+//     bool more = true;
+//     while (more) {
+//         more = reader.ReadSome(list, 1024);
+//         check(the entries added);
+//     }
+//
+// The format is told (or taken as given) when the reader is made; entries
+// and bad lines are added to the caller's list.
+class ChecksumListReader {
+public:
+    // text must outlive the reader; a recoded legacy report is kept inside.
+    ChecksumListReader(std::string_view text, std::optional<ListFormat> format);
+
+    // Reads at least lines further lines: a report block, and the bsd lines
+    // of one file, are read whole, so the entries added are complete. False
+    // once the whole text has been read.
+    bool ReadSome(ParsedList& list, std::size_t lines);
+
+private:
+    bool ContinuesLastEntry(const ParsedList& list) const;
+    void ReadLine(ParsedList& list);
+    void ReadReportBlock(ParsedList& list);
+
+    std::optional<std::string> m_Recoded;
+    std::string_view m_Rest;     // the text not read yet
+    std::size_t m_Number = 0;    // lines read so far
+    std::size_t m_LineCount = 0; // lines of the whole text
+    std::optional<ListFormat> m_Format;
+    bool m_Told = false;       // the format was given, not told from the text
+    bool m_LastWasBsd = false; // the last line read was a bsd line
+};
+
 // Splits a report block's text (or a whole report) into lines with their
 // kinds and values (the text after the label's full-width colon). Lines that
 // carry no known label come back as nothing.

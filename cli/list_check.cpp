@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <system_error>
 
 namespace varnel {
@@ -250,105 +251,201 @@ std::size_t ChecksOf(const ListEntry& entry) {
            entry.md5.has_value();
 }
 
-// Checks the entries of one parsed list.
-void CheckEntries(const std::string& list, const ParsedList& parsed,
-                  const ListCheckOptions& options, Output& output, std::FILE* err, Tally& tally) {
-    // One run reads every entry's file, with the digests and facts that any
-    // entry of the list needs (lists are uniform as a rule).
-    ReportRun::Settings settings;
+// What a run must gather for a set of entries: the digests and the version
+// that any of them carries.
+struct RunNeeds {
     DigestSelection digests;
-    ReportOptions gather;
-    gather.ShowSHA1 = false;
-    gather.ShowModifiedTime = false;
-    gather.ShowSize = false;
-    std::vector<RunItem> items;
-    items.reserve(parsed.entries.size());
-    for (const ListEntry& entry : parsed.entries) {
+    bool version = false;
+
+    void Add(const ListEntry& entry) {
         digests.crc32 = digests.crc32 || entry.crc32.has_value();
         digests.sha1 = digests.sha1 || entry.sha1.has_value();
         digests.md5 = digests.md5 || entry.md5.has_value();
-        gather.ShowVersion = gather.ShowVersion || entry.version.has_value();
-        items.push_back(RunItem::File(entry.name));
+        version = version || entry.version.has_value();
     }
-    gather.ShowCRC32 = digests.crc32;
-    gather.ShowSHA1 = digests.sha1;
-    settings.options = gather;
-    settings.digests = digests;
-    settings.readHidden = true;
-    // Report blocks compare their lines as the report would write them now:
-    // the plain services and the converting ones, made on this thread.
-    std::optional<ReportServices> plain;
-    std::optional<ReportServices> converted;
-    if (parsed.format == ListFormat::Report) {
-        plain = MakeReportServices(std::string());
-        converted = MakeReportServices(std::string("TAIWAN"));
-        settings.versionQuery = plain->fileVersion;
+    bool Covers(const RunNeeds& other) const {
+        return (digests.crc32 || !other.digests.crc32) && (digests.sha1 || !other.digests.sha1) &&
+               (digests.md5 || !other.digests.md5) && (version || !other.version);
+    }
+};
+
+// Lines read from a list before its first files are handed to the engine,
+// and at each later step: small enough that the workers start at once and
+// never run dry while the next lines are read.
+constexpr std::size_t kLinesPerStep = 512;
+
+// Finished files the engine may hold for the checker (a step's worth, twice).
+constexpr std::size_t kFilesAhead = 2 * kLinesPerStep;
+
+// Checks one list while it is read: each step's entries are handed to the
+// engine's workers, and results are written, in list order, as they come.
+class ListChecker {
+public:
+    ListChecker(const std::string& list, const ListCheckOptions& options, Output& output,
+                std::FILE* err, Tally& tally)
+        : m_List(list), m_Options(options), m_Output(output), m_Err(err), m_Tally(tally) {}
+
+    // Reads and checks the whole list; the entries end up in parsed.
+    void Run(ChecksumListReader& reader, ParsedList& parsed) {
+        bool more = true;
+        while (more && !m_Tally.writeFailed) {
+            more = reader.ReadSome(parsed, kLinesPerStep);
+            HandOut(parsed);
+            if (m_Run) {
+                if (!more) {
+                    m_Run->EndFiles();
+                }
+                Collect(parsed, !more);
+            }
+        }
+        if (m_Run) {
+            m_Run->Stop(); // after a failed write: nothing more to wait for
+        }
+        m_Output.Flush();
+        if (m_Options.ignoreMissing && m_Verified == 0 && m_Tally.unread == 0 &&
+            !parsed.entries.empty() && !m_Tally.writeFailed) {
+            m_Tally.nothingVerified = true;
+            if (!m_Options.status) {
+                Say(m_Err, DisplayText(m_List) + ": no file was verified");
+            }
+        }
     }
 
-    std::size_t verified = 0;
-    std::size_t next = 0;
-    ReportRun run(std::move(items), std::move(settings));
-    std::vector<RunBlock> ready;
-    while (run.WaitReady(ready)) {
-        for (RunBlock& block : ready) {
-            const ListEntry& entry = parsed.entries[next++];
-            const FileFacts& facts = block.facts;
-            if (!facts.readOk) {
-                if (options.ignoreMissing && facts.failureKind == ReadFailure::NotFound) {
-                    continue;
-                }
-                ++tally.unread;
-                if (!options.status) {
-                    output.Flush();
-                    Say(err, entry.shown + ": " + facts.failure);
-                    output.buffer() += entry.shown + ": FAILED open or read\n";
-                }
-                continue;
-            }
-            ++verified;
-            const std::vector<ReportLine> failed = FailedChecks(entry, facts,
-                                                                entry.converted ? &*converted
-                                                                : plain         ? &*plain
-                                                                                : nullptr);
-            if (failed.empty()) {
-                if (!options.quiet && !options.status) {
-                    output.buffer() += entry.shown + ": OK\n";
-                }
-                continue;
-            }
-            ++tally.failed;
-            if (options.status) {
-                continue;
-            }
-            std::string& text = output.buffer();
-            text += entry.shown;
-            text += ": FAILED";
-            // Which lines differ, when the entry carries more than one.
-            if (entry.report || ChecksOf(entry) > 1) {
-                text += " (";
-                for (std::size_t i = 0; i < failed.size(); ++i) {
-                    text += i == 0 ? "" : ", ";
-                    text += CheckName(failed[i]);
-                }
-                text += ")";
-            }
-            text += '\n';
+private:
+    // Hands the entries not yet handed out to the engine. A run gathers what
+    // its entries need; when later entries need more (a list mixing digests),
+    // the run is finished and a wider one takes over from there.
+    void HandOut(const ParsedList& parsed) {
+        if (m_HandedOut == parsed.entries.size()) {
+            return;
         }
-        ready.clear();
-        output.FlushIfFull();
-        if (tally.writeFailed) {
-            run.Stop();
-            break;
+        RunNeeds wanted = m_Needs;
+        for (std::size_t i = m_HandedOut; i < parsed.entries.size(); ++i) {
+            wanted.Add(parsed.entries[i]);
+        }
+        if (m_Run && !m_Needs.Covers(wanted)) {
+            m_Run->EndFiles();
+            Collect(parsed, true);
+            m_Run.reset();
+        }
+        if (!m_Run) {
+            StartRun(parsed.format, wanted);
+        }
+        std::vector<std::string> paths;
+        paths.reserve(parsed.entries.size() - m_HandedOut);
+        for (; m_HandedOut < parsed.entries.size(); ++m_HandedOut) {
+            paths.push_back(parsed.entries[m_HandedOut].name);
+        }
+        m_Run->AddFiles(std::move(paths));
+    }
+
+    void StartRun(ListFormat format, const RunNeeds& needs) {
+        m_Needs = needs;
+        ReportRun::Settings settings;
+        ReportOptions gather;
+        gather.ShowVersion = needs.version;
+        gather.ShowCRC32 = needs.digests.crc32;
+        gather.ShowSHA1 = needs.digests.sha1;
+        gather.ShowModifiedTime = false;
+        gather.ShowSize = false;
+        settings.options = gather;
+        settings.digests = needs.digests;
+        settings.readHidden = true;
+        settings.maxFilesAhead = kFilesAhead;
+        // Report blocks compare their lines as the report would write them
+        // now: the plain services and the converting ones, made on this
+        // thread once.
+        if (format == ListFormat::Report && !m_Plain) {
+            m_Plain = MakeReportServices(std::string());
+            m_Converted = MakeReportServices(std::string("TAIWAN"));
+        }
+        if (m_Plain) {
+            settings.versionQuery = m_Plain->fileVersion;
+        }
+        m_Run = std::make_unique<ReportRun>(std::move(settings));
+    }
+
+    // Writes the results that are ready (all of the run's, waiting for them,
+    // with untilEnd).
+    void Collect(const ParsedList& parsed, bool untilEnd) {
+        std::vector<RunBlock> ready;
+        for (;;) {
+            if (untilEnd) {
+                if (!m_Run->WaitReady(ready)) {
+                    break;
+                }
+            } else if (m_Run->TakeReady(ready) == 0) {
+                break;
+            }
+            for (const RunBlock& block : ready) {
+                Write(parsed.entries[m_Written++], block.facts);
+            }
+            ready.clear();
+            m_Output.FlushIfFull();
+            if (m_Tally.writeFailed) {
+                m_Run->Stop();
+                return;
+            }
         }
     }
-    output.Flush();
-    if (options.ignoreMissing && verified == 0 && tally.unread == 0 && !parsed.entries.empty()) {
-        tally.nothingVerified = true;
-        if (!options.status) {
-            Say(err, DisplayText(list) + ": no file was verified");
+
+    void Write(const ListEntry& entry, const FileFacts& facts) {
+        if (!facts.readOk) {
+            if (m_Options.ignoreMissing && facts.failureKind == ReadFailure::NotFound) {
+                return;
+            }
+            ++m_Tally.unread;
+            if (!m_Options.status) {
+                m_Output.Flush();
+                Say(m_Err, entry.shown + ": " + facts.failure);
+                m_Output.buffer() += entry.shown + ": FAILED open or read\n";
+            }
+            return;
         }
+        ++m_Verified;
+        const std::vector<ReportLine> failed = FailedChecks(entry, facts,
+                                                            entry.converted ? &*m_Converted
+                                                            : m_Plain       ? &*m_Plain
+                                                                            : nullptr);
+        if (failed.empty()) {
+            if (!m_Options.quiet && !m_Options.status) {
+                m_Output.buffer() += entry.shown + ": OK\n";
+            }
+            return;
+        }
+        ++m_Tally.failed;
+        if (m_Options.status) {
+            return;
+        }
+        std::string& text = m_Output.buffer();
+        text += entry.shown;
+        text += ": FAILED";
+        // Which lines differ, when the entry carries more than one.
+        if (entry.report || ChecksOf(entry) > 1) {
+            text += " (";
+            for (std::size_t i = 0; i < failed.size(); ++i) {
+                text += i == 0 ? "" : ", ";
+                text += CheckName(failed[i]);
+            }
+            text += ")";
+        }
+        text += '\n';
     }
-}
+
+    const std::string& m_List;
+    const ListCheckOptions& m_Options;
+    Output& m_Output;
+    std::FILE* m_Err;
+    Tally& m_Tally;
+
+    std::unique_ptr<ReportRun> m_Run;
+    RunNeeds m_Needs;
+    std::optional<ReportServices> m_Plain;
+    std::optional<ReportServices> m_Converted;
+    std::size_t m_HandedOut = 0; // entries handed to a run
+    std::size_t m_Written = 0;   // entries whose result is written
+    std::size_t m_Verified = 0;  // entries whose file was read
+};
 
 } // namespace
 
@@ -367,7 +464,11 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
             }
             continue;
         }
-        const ParsedList parsed = ParseChecksumList(*text, options.format);
+        // The list is checked as it is read: its first files are read while
+        // the rest of it is parsed.
+        ChecksumListReader reader(*text, options.format);
+        ParsedList parsed;
+        ListChecker(list, options, output, err, tally).Run(reader, parsed);
         if (parsed.entries.empty()) {
             tally.unusableList = true;
             if (!options.status) {
@@ -386,7 +487,6 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
                               ? " (and " + Plural(parsed.badLines - 1, "other", "others") + ")"
                               : std::string()));
         }
-        CheckEntries(list, parsed, options, output, err, tally);
         if (tally.writeFailed) {
             break;
         }

@@ -94,11 +94,7 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     platform::ReadOnlyFile file;
     std::optional<platform::FileError> openError;
     if (!hiddenRefused) {
-        try {
-            file = platform::ReadOnlyFile::Open(path);
-        } catch (const platform::FileError& error) {
-            openError = error;
-        }
+        file = platform::ReadOnlyFile::Open(path, openError);
     }
     if (!file.isOpen()) {
         DescribeUnopened(path, openError, facts);

@@ -43,9 +43,20 @@ unsigned ReportRun::DefaultWorkers() {
 }
 
 ReportRun::ReportRun(std::vector<RunItem> items, Settings settings)
-    : m_Items(std::move(items)), m_Settings(std::move(settings)),
+    : m_Items(std::move(items)), m_FilesHandedIn(false), m_Settings(std::move(settings)),
       m_Start(std::chrono::steady_clock::now()),
       m_Slots(std::max<std::size_t>(m_Settings.maxFilesAhead, 1)) {
+    Start(true);
+}
+
+ReportRun::ReportRun(Settings settings)
+    : m_FilesHandedIn(true), m_Settings(std::move(settings)),
+      m_Start(std::chrono::steady_clock::now()),
+      m_Slots(std::max<std::size_t>(m_Settings.maxFilesAhead, 1)) {
+    Start(false);
+}
+
+void ReportRun::Start(bool walk) {
     const unsigned workers =
         m_Settings.workers == 0 ? DefaultWorkers() : std::max(m_Settings.workers, 1u);
     const auto start = [this](void (ReportRun::*body)()) {
@@ -64,7 +75,7 @@ ReportRun::ReportRun(std::vector<RunItem> items, Settings settings)
             return false;
         }
     };
-    bool started = start(&ReportRun::Walk);
+    bool started = !walk || start(&ReportRun::Walk);
     unsigned workersStarted = 0;
     for (unsigned i = 0; started && i < workers; ++i) {
         if (!start(&ReportRun::Work)) {
@@ -112,8 +123,28 @@ bool ReportRun::AddFile(std::string&& path) {
 }
 
 bool ReportRun::AddFiles(std::vector<std::string>&& paths) {
+    // A run with items has its files listed by its walk.
+    return m_FilesHandedIn && AppendFiles(std::move(paths));
+}
+
+void ReportRun::EndFiles() {
+    if (m_FilesHandedIn) {
+        EndWalk();
+    }
+}
+
+void ReportRun::EndWalk() {
+    {
+        std::lock_guard lock(m_Mutex);
+        m_WalkEnded = true;
+    }
+    m_WorkChanged.notify_all();
+    m_ResultsReady.notify_all();
+}
+
+bool ReportRun::AppendFiles(std::vector<std::string>&& paths) {
     std::unique_lock lock(m_Mutex);
-    if (m_Stopped) {
+    if (m_Stopped || m_WalkEnded) {
         return false;
     }
     for (std::string& path : paths) {
@@ -137,7 +168,7 @@ void ReportRun::Walk() {
         std::count_if(m_Items.begin(), m_Items.end(),
                       [](const RunItem& item) { return item.kind == RunItem::Kind::File; })));
     const auto addFiles = [&] {
-        const bool added = files.empty() || AddFiles(std::move(files));
+        const bool added = files.empty() || AppendFiles(std::move(files));
         files.clear();
         return added;
     };
@@ -191,12 +222,7 @@ void ReportRun::Walk() {
         }
     }
     addFiles();
-    {
-        std::lock_guard lock(m_Mutex);
-        m_WalkEnded = true;
-    }
-    m_WorkChanged.notify_all();
-    m_ResultsReady.notify_all();
+    EndWalk();
 }
 
 bool ReportRun::MayClaim() const {

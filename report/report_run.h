@@ -92,6 +92,19 @@ public:
 
     // Starts the walker and the workers at once.
     ReportRun(std::vector<RunItem> items, Settings settings);
+
+    // A run of plain files that the caller hands in as it has them, with
+    // AddFiles, and closes with EndFiles (the files of a checksum list,
+    // checked while the rest of the list is read). The workers start at
+    // once; there is no walk.
+    explicit ReportRun(Settings settings);
+
+    // Only for a run made without items: appends files to it, in order.
+    // False once the run is stopped or its files were ended.
+    bool AddFiles(std::vector<std::string>&& paths);
+    // Only for a run made without items: no file follows, and the run ends
+    // once the files added are done.
+    void EndFiles();
     // Stops and joins every thread.
     ~ReportRun();
     ReportRun(const ReportRun&) = delete;
@@ -132,13 +145,16 @@ public:
 private:
     void Walk();
     void Work();
+    void Start(bool walk);
     bool AddFile(std::string&& path); // false once stopped
-    bool AddFiles(std::vector<std::string>&& paths);
+    bool AppendFiles(std::vector<std::string>&& paths);
+    void EndWalk();
     bool MayClaim() const;           // with m_Mutex held
     bool ConsumerShouldWake() const; // with m_Mutex held
     std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
 
     const std::vector<RunItem> m_Items;
+    const bool m_FilesHandedIn; // made without items: the caller adds the files
     const Settings m_Settings;
     const std::chrono::steady_clock::time_point m_Start;
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -32,12 +33,16 @@ FileFailure FailureFromErrno(int err) {
     }
 }
 
-[[noreturn]] void Throw(FileFailure failure, int err, const std::string& context) {
+FileError MakeError(FileFailure failure, int err, const std::string& context) {
     std::string what = context;
     if (err != 0) {
         what += ": " + std::generic_category().message(err);
     }
-    throw FileError(failure, err, what);
+    return FileError(failure, err, what);
+}
+
+[[noreturn]] void Throw(FileFailure failure, int err, const std::string& context) {
+    throw MakeError(failure, err, context);
 }
 
 [[noreturn]] void ThrowErrno(int err, const std::string& context) {
@@ -81,21 +86,36 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
 }
 
 ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path) {
+    std::optional<FileError> error;
+    ReadOnlyFile file = Open(path, error);
+    if (error) {
+        throw *error;
+    }
+    return file;
+}
+
+ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path,
+                                std::optional<FileError>& error) {
+    error.reset();
     // OpenReadOnly never blocks, whatever the entry is (O_NONBLOCK, O_NOCTTY).
     const int fd = OpenReadOnly(path);
     if (fd < 0) {
-        ThrowErrno(-fd, "cannot open");
+        error = MakeError(FailureFromErrno(-fd), -fd, "cannot open");
+        return {};
     }
     ReadOnlyFile file(fd, 0);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        ThrowErrno(errno, "cannot open");
+        error = MakeError(FailureFromErrno(errno), errno, "cannot open");
+        return {};
     }
     if (S_ISDIR(st.st_mode)) {
-        Throw(FileFailure::Folder, 0, "is a folder");
+        error = MakeError(FileFailure::Folder, 0, "is a folder");
+        return {};
     }
     if (!S_ISREG(st.st_mode)) {
-        Throw(FileFailure::NotRegular, 0, "not a regular file");
+        error = MakeError(FileFailure::NotRegular, 0, "not a regular file");
+        return {};
     }
     file.m_Size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     file.m_Opened = FileStamp{file.m_Size, static_cast<std::int64_t>(st.st_mtim.tv_sec),

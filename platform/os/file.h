@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -71,6 +72,9 @@ public:
     // deny-write share mode has no POSIX counterpart: other writers are not
     // kept out.
     static ReadOnlyFile Open(const std::filesystem::path& path);
+    // As Open, but a failure is given in error (and a closed file returned)
+    // rather than thrown: for runs where many paths may fail.
+    static ReadOnlyFile Open(const std::filesystem::path& path, std::optional<FileError>& error);
 
     bool isOpen() const noexcept { return m_Handle >= 0; }
     // The length the file had when it was opened.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,12 +21,15 @@ std::chrono::sys_seconds ToSeconds(const struct timespec& ts) {
 } // namespace
 
 bool IsHiddenName(const std::filesystem::path& path) {
-    // The entry's own name; a trailing separator ("dir/") names the folder itself.
-    std::filesystem::path p = path;
-    if (!p.has_filename() && p.has_parent_path()) {
-        p = p.parent_path();
+    // The entry's own name: the last component of the native text, trailing
+    // separators ("dir/") cut off, so they name the folder itself. Read in
+    // place: this runs once for every file of a run.
+    std::string_view text = path.native();
+    while (text.size() > 1 && text.back() == '/') {
+        text.remove_suffix(1);
     }
-    const std::string name = p.filename().native();
+    const std::size_t slash = text.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? text : text.substr(slash + 1);
     return !name.empty() && name[0] == '.' && name != "." && name != "..";
 }
 

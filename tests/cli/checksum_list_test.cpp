@@ -138,6 +138,48 @@ TEST(ChecksumList, ConsecutiveBsdLinesOfOneFileMakeOneEntry) {
     EXPECT_EQ(list.entries[2].line, 5u);
 }
 
+// A list read a few lines at a time gives what it gives read whole, and every
+// entry is complete when its piece ends (bsd lines of one file, report blocks).
+TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
+    const std::string md5(kMd5Abc);
+    const std::string sha1(kSha1Abc);
+    const std::string md5Upper = "900150983CD24FB0D6963F7D28E17F72";
+    const std::string texts[] = {
+        md5 + "  a\nnonsense\n\\" + md5 + "  b\\nc\n# note\n\n" + md5 + " *d\n",
+        "MD5 (a) = " + md5 + "\nSHA1 (a) = " + sha1 + "\nCRC32 (a) = 352441c2\nMD5 (b) = " + md5 +
+            "\nSHA1 (b) = " + sha1 + "\nMD5 (a) = " + md5 + "\n",
+        "文件名称：a\r\nSHA1值   ：" + sha1 + "\r\nMD5值     ：" + md5Upper +
+            "\r\n\r\n\r\n文件名称：bad\r\n文件大小：1\r\n\r\n文件名称：c\r\nMD5值     ：" +
+            md5Upper + "\r\n",
+        "; sfv\na 352441C2\nb c 352441c2\n",
+        "not\na list\n",
+    };
+    const auto same = [](const ListEntry& a, const ListEntry& b) {
+        return a.name == b.name && a.shown == b.shown && a.line == b.line && a.md5 == b.md5 &&
+               a.sha1 == b.sha1 && a.crc32 == b.crc32 && a.size == b.size;
+    };
+    for (const std::string& text : texts) {
+        const ParsedList whole = ParseChecksumList(text, std::nullopt);
+        for (const std::size_t piece : {1u, 2u, 3u}) {
+            SCOPED_TRACE(text + " in pieces of " + std::to_string(piece));
+            ChecksumListReader reader(text, std::nullopt);
+            ParsedList list;
+            bool more = true;
+            while (more) {
+                more = reader.ReadSome(list, piece);
+                if (!list.entries.empty()) {
+                    ASSERT_LE(list.entries.size(), whole.entries.size());
+                    EXPECT_TRUE(same(list.entries.back(), whole.entries[list.entries.size() - 1]));
+                }
+            }
+            ASSERT_EQ(list.entries.size(), whole.entries.size());
+            EXPECT_EQ(list.format, whole.format);
+            EXPECT_EQ(list.badLines, whole.badLines);
+            EXPECT_EQ(list.firstBadLine, whole.firstBadLine);
+        }
+    }
+}
+
 TEST(ChecksumList, ShownNamesUseTheListsOwnEscape) {
     const std::string md5(kMd5Abc);
     const ParsedList sums = ParseChecksumList("\\" + md5 + "  a\\nb\n", std::nullopt);

@@ -223,6 +223,49 @@ TEST(ListCheck, ChangedAndMissingFilesWithTheOptions) {
     EXPECT_NE(none.err.find("none: no file was verified"), std::string::npos) << none.err;
 }
 
+// A long list is checked while it is read, in pieces: its results keep the
+// list's order, and digests that only later lines carry (SHA-1 after a long
+// run of MD5 lines) are still computed for them.
+TEST(ListCheck, LongListsMixingDigestsKeepTheirOrder) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back("f" + std::to_string(i));
+    }
+    Files files(names);
+    std::vector<std::string> md5Args = {"md5sum"};
+    md5Args.insert(md5Args.end(), names.begin(), names.end());
+    std::vector<std::string> sha1Args = {"sha1sum"};
+    sha1Args.insert(sha1Args.end(), names.begin(), names.end());
+    const RunResult md5 = RunIn(files.dir.path(), md5Args);
+    const RunResult sha1 = RunIn(files.dir.path(), sha1Args);
+    ASSERT_EQ(md5.status, 0);
+    ASSERT_EQ(sha1.status, 0);
+    std::string list;
+    std::string expected;
+    const auto add = [&](const RunResult& sums, int times) {
+        for (int t = 0; t < times; ++t) {
+            list += sums.out;
+            for (const std::string& name : names) {
+                expected += name + (name == "f7"    ? ": FAILED\n"
+                                    : name == "f30" ? ": FAILED open or read\n"
+                                                    : ": OK\n");
+            }
+        }
+    };
+    add(md5, 30); // 1,200 lines of MD5, then SHA-1 lines
+    add(sha1, 10);
+    add(md5, 2);
+    WriteFile(files.dir / "list", list);
+    WriteFile(files.dir / "f7", std::string("changed\n"));
+    fs::remove(files.dir / "f30");
+    const RunResult checked = Report(files.dir.path(), {"--check", "list"});
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_EQ(checked.out, expected);
+    EXPECT_NE(checked.err.find("42 listed files could not be read"), std::string::npos)
+        << checked.err;
+    EXPECT_NE(checked.err.find("42 computed checksums did NOT match"), std::string::npos);
+}
+
 TEST(ListCheck, SavedReportsInEachLanguageVerifyAndNameTheLinesThatDiffer) {
     for (const std::string lang : {"chinese", "taiwan", "english"}) {
         Files files({"a file.exe", "b\\c"});

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace varnel {
 namespace {
 
@@ -140,6 +142,51 @@ TEST(ReportRun, FoldersThatCannotBeSearchedAreToldOnce) {
     EXPECT_EQ(problems[0].folder, tree.folder + "/missing/");
     EXPECT_EQ(problems[1].folder, tree.single + "/");
     EXPECT_TRUE(run.TakeProblems().empty());
+}
+
+// Files handed in piece by piece (a checksum list being read) come out in
+// their order; the run waits for more until its files are ended.
+TEST(ReportRun, FilesHandedInComeInTheirOrder) {
+    Tree tree;
+    std::vector<std::string> walked;
+    std::string folder = tree.folder;
+    CollectFolderFiles(folder, walked);
+    std::vector<std::string> paths = walked;
+    paths.push_back(tree.single + ".missing");
+    paths.insert(paths.end(), walked.begin(), walked.end());
+    const std::string expected = OneAtATime(paths, AllLines());
+
+    for (const auto& [workers, ahead, piece] :
+         {std::tuple{1u, std::size_t{1}, std::size_t{1}},
+          std::tuple{2u, std::size_t{3}, std::size_t{4}},
+          std::tuple{0u, std::size_t{256}, std::size_t{100}}}) {
+        SCOPED_TRACE(std::to_string(workers) + " workers, pieces of " + std::to_string(piece));
+        ReportRun run(Formatting(workers, ahead));
+        std::vector<RunBlock> blocks;
+        for (std::size_t at = 0; at < paths.size(); at += piece) {
+            const auto end =
+                paths.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, paths.size()));
+            EXPECT_TRUE(run.AddFiles({paths.begin() + static_cast<std::ptrdiff_t>(at), end}));
+            run.TakeReady(blocks);
+        }
+        // Every file may be done, but more could follow.
+        EXPECT_FALSE(run.Ended());
+        EXPECT_TRUE(run.WaitReady(blocks, paths.size(), std::chrono::milliseconds(1)));
+        run.EndFiles();
+        EXPECT_FALSE(run.AddFiles({tree.single}));
+        while (run.WaitReady(blocks)) {
+        }
+        EXPECT_TRUE(run.Ended());
+        std::string text;
+        for (const RunBlock& block : blocks) {
+            text += block.text;
+        }
+        EXPECT_EQ(blocks.size(), paths.size());
+        EXPECT_EQ(text, expected);
+    }
+    // A run of items lists its own files.
+    ReportRun items({RunItem::File(tree.single)}, Formatting(1, 4));
+    EXPECT_FALSE(items.AddFiles({tree.single}));
 }
 
 TEST(ReportRun, NoItemsEndsAtOnce) {

@@ -43,6 +43,12 @@ TEST(HiddenName, OnlyTheEntrysOwnNameCounts) {
     EXPECT_FALSE(IsHiddenName("."));
     EXPECT_FALSE(IsHiddenName(".."));
     EXPECT_FALSE(IsHiddenName(""));
+    EXPECT_TRUE(IsHiddenName("/home/user/.config//"));
+    EXPECT_TRUE(IsHiddenName("a/.b/.c"));
+    EXPECT_FALSE(IsHiddenName(".a/b"));
+    EXPECT_FALSE(IsHiddenName("/"));
+    EXPECT_FALSE(IsHiddenName("dir/./"));
+    EXPECT_FALSE(IsHiddenName("dir/../"));
 }
 
 TEST_F(FileQuery, EntryAttributes) {
