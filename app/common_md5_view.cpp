@@ -458,6 +458,19 @@ void Common_MD5_View::StartReport(std::vector<RunItem> items) {
     const std::string language = UiLanguage;
     settings.services = [language] { return MakeReportServices(language); };
     settings.versionQuery = MakeReportServices(language).fileVersion;
+    // The last blocks are taken as soon as they are ready, not at the next
+    // tick of the timer. The call comes from a worker: it only queues a turn
+    // for this window's thread (dropped if the window is gone by then).
+    settings.whenAllReady = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_Run) {
+                    m_RunTimer->start(0);
+                }
+            },
+            Qt::QueuedConnection);
+    };
     m_Run = std::make_unique<ReportRun>(std::move(items), std::move(settings));
     m_LastRunStopped = false;
     m_StopRequested = false;

@@ -134,12 +134,26 @@ void ReportRun::EndFiles() {
 }
 
 void ReportRun::EndWalk() {
+    bool allReady = false;
     {
         std::lock_guard lock(m_Mutex);
         m_WalkEnded = true;
+        allReady = AllReadyToTell();
     }
     m_WorkChanged.notify_all();
     m_ResultsReady.notify_all();
+    if (allReady) {
+        m_Settings.whenAllReady();
+    }
+}
+
+bool ReportRun::AllReadyToTell() {
+    if (m_AllReadyTold || m_Stopped || !m_Settings.whenAllReady || !m_WalkEnded ||
+        m_Taken + m_ReadyRun < m_Found) {
+        return false;
+    }
+    m_AllReadyTold = true;
+    return true;
 }
 
 bool ReportRun::AppendFiles(std::vector<std::string>&& paths) {
@@ -317,6 +331,11 @@ void ReportRun::Work() {
         }
         if (ConsumerShouldWake()) {
             m_ResultsReady.notify_one();
+        }
+        if (AllReadyToTell()) {
+            lock.unlock();
+            m_Settings.whenAllReady();
+            lock.lock();
         }
     }
     if (gathering) {

@@ -88,6 +88,13 @@ public:
         // Passed to every gathering (see FactsGatherer::Control).
         std::optional<DigestSelection> digests;
         bool readHidden = false;
+        // Called once, on one of the run's threads, when every file of the
+        // run is finished and its walk has ended: a consumer that takes
+        // blocks on a timer can take the last ones at once instead of at
+        // its next tick. No lock of the run is held during the call; it may
+        // ask for Progress() but must not wait on the run (Stop, WaitReady,
+        // destruction).
+        std::function<void()> whenAllReady;
     };
 
     // Starts the walker and the workers at once.
@@ -152,6 +159,7 @@ private:
     bool MayClaim() const;           // with m_Mutex held
     bool ConsumerShouldWake() const; // with m_Mutex held
     std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
+    bool AllReadyToTell(); // with m_Mutex held: true once, when every file is finished
 
     const std::vector<RunItem> m_Items;
     const bool m_FilesHandedIn; // made without items: the caller adds the files
@@ -175,6 +183,7 @@ private:
     bool m_ConsumerWaiting = false;
     bool m_WalkEnded = false;
     bool m_Stopped = false;
+    bool m_AllReadyTold = false;
 
     std::atomic<bool> m_Cancel{false}; // read by the threads while they read
     std::atomic<std::uint64_t> m_BytesDone{0};

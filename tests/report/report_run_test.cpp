@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+#include <thread>
 #include <tuple>
 
 namespace varnel {
@@ -187,6 +190,53 @@ TEST(ReportRun, FilesHandedInComeInTheirOrder) {
     // A run of items lists its own files.
     ReportRun items({RunItem::File(tree.single)}, Formatting(1, 4));
     EXPECT_FALSE(items.AddFiles({tree.single}));
+}
+
+// The consumer is told once that every file is finished, when its last block
+// is ready (not before), and never after a stop.
+TEST(ReportRun, ToldOnceWhenEveryFileIsFinished) {
+    Tree tree;
+    struct Case {
+        std::vector<RunItem> items;
+        bool stop;
+        int told;
+    };
+    const Case cases[] = {
+        {{RunItem::Folder(tree.folder), RunItem::File(tree.single)}, false, 1},
+        {{}, false, 1},
+        {{RunItem::Folder(tree.folder)}, true, 0},
+    };
+    for (const Case& c : cases) {
+        std::atomic<int> told{0};
+        std::atomic<bool> allReadyWhenTold{false};
+        ReportRun* running = nullptr;
+        ReportRun::Settings settings = Formatting(2, 256);
+        std::promise<void> made;
+        std::shared_future<void> madeFuture = made.get_future().share();
+        settings.whenAllReady = [&] {
+            madeFuture.wait();
+            ++told;
+            // Every block can be taken now without waiting.
+            const RunProgress progress = running->Progress();
+            allReadyWhenTold = progress.walkEnded && progress.filesStarted == progress.filesFound;
+        };
+        ReportRun run(c.items, std::move(settings));
+        running = &run;
+        if (c.stop) {
+            run.Stop();
+        }
+        made.set_value();
+        std::vector<RunBlock> blocks;
+        while (run.WaitReady(blocks)) {
+        }
+        while (!run.ThreadsDone()) {
+            std::this_thread::yield();
+        }
+        EXPECT_EQ(told.load(), c.told);
+        if (c.told > 0) {
+            EXPECT_TRUE(allReadyWhenTold.load());
+        }
+    }
 }
 
 TEST(ReportRun, NoItemsEndsAtOnce) {
