@@ -1,89 +1,22 @@
 // varnel-report --format and --check end to end, with the common checksum
 // tools (md5sum, sha1sum, rhash) as the judges of compatibility both ways.
 
+#include "tests/cli/run_program.h"
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
-
-extern char** environ;
 
 namespace varnel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::RunIn;
+using test::RunResult;
 using test::ScratchDir;
 using test::WriteFile;
 
-struct RunResult {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-const std::string& Program() {
-    static const std::string program = std::string(VARNEL_PROGRAM_DIR) + "/varnel-report";
-    return program;
-}
-
-// Runs a program in folder dir (names in lists are relative to it), with a
-// fixed locale and zone, its output captured in files.
-RunResult RunIn(const fs::path& dir, const std::vector<std::string>& args) {
-    ScratchDir capture;
-    const std::string outPath = (capture / "out").string();
-    const std::string errPath = (capture / "err").string();
-    std::vector<char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> env = {"LANG=en_US.UTF-8", "TZ=UTC", "PATH=/usr/bin:/bin"};
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    RunResult run;
-    const int spawned =
-        posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << args[0];
-        return run;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadAll(outPath);
-    run.err = ReadAll(errPath);
-    return run;
-}
-
 RunResult Report(const fs::path& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), Program());
+    args.insert(args.begin(), test::ReportProgram());
     return RunIn(dir, args);
 }
 

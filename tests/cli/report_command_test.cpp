@@ -2,26 +2,23 @@
 // blocks built here from the labels and an independent oracle (Python).
 
 #include "cli/report_command.h"
+#include "tests/cli/run_program.h"
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
-
-extern char** environ;
 
 namespace varnel {
 namespace {
 
 namespace fs = std::filesystem;
 using test::OracleDigestsOf;
+using test::RunResult;
 using test::ScratchDir;
 using test::WriteFile;
 
@@ -87,61 +84,10 @@ TEST(ReportCommandLine, UsageErrors) {
 
 // --- the executable ----------------------------------------------------------
 
-struct RunResult {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs varnel-report from the program folder with a fixed locale and zone,
-// output captured in files (no pipe can fill up).
-RunResult RunProgram(const std::vector<std::string>& args) {
-    static const std::string program = std::string(VARNEL_PROGRAM_DIR) + "/varnel-report";
-    ScratchDir capture;
-    const std::string outPath = (capture / "out").string();
-    const std::string errPath = (capture / "err").string();
-
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> env = {"LANG=en_US.UTF-8", "TZ=UTC", "PATH=/usr/bin:/bin"};
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    RunResult run;
-    const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << program;
-        return run;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadAll(outPath);
-    run.err = ReadAll(errPath);
-    return run;
+// Runs varnel-report in the working folder.
+RunResult RunProgram(std::vector<std::string> args) {
+    args.insert(args.begin(), test::ReportProgram());
+    return test::RunIn(fs::current_path(), args);
 }
 
 // The block of a readable file with the given lines, built from the labels
