@@ -36,22 +36,28 @@ if [ ! -f "$big" ] || [ "$(stat -c %s "$big")" != 536870912 ]; then
     echo "making $big"
     head -c 536870912 /dev/urandom > "$big"
 fi
-if [ ! -f "$tree/.complete" ]; then
-    echo "making $tree"
-    rm -rf "$tree"
-    python3 - "$tree" <<'PY'
+# make_tree ROOT FOLDERS: FOLDERS folders of 1,000 files of 4 KiB of random
+# content under ROOT, made once (ROOT/.complete marks a whole tree).
+make_tree() {
+    if [ -f "$1/.complete" ]; then
+        return
+    fi
+    echo "making $1"
+    rm -rf "$1"
+    python3 - "$1" "$2" <<'PY'
 import os, sys
-root = sys.argv[1]
-# 20 folders of 1,000 files of 4 KiB each.
-for d in range(20):
-    folder = os.path.join(root, "d%02d" % d)
+root, folders = sys.argv[1], int(sys.argv[2])
+width = len(str(folders))
+for d in range(folders):
+    folder = os.path.join(root, "d%0*d" % (width, d))
     os.makedirs(folder)
     for f in range(1000):
         with open(os.path.join(folder, "f%04d.bin" % f), "wb") as fh:
             fh.write(os.urandom(4096))
 PY
-    touch "$tree/.complete"
-fi
+    touch "$1/.complete"
+}
+make_tree "$tree" 20
 tree100k=$data/tree100k
 huge=$data/huge4g.bin
 only=${VARNEL_BENCH_ONLY:-all}
@@ -106,22 +112,7 @@ hyperfine --warmup 2 --runs "$runs" --style basic \
 # between event-loop turns), 100,000 files in a process of its own (for its
 # peak memory), and a 4 GiB file (event-loop gaps, then Stop after a second).
 if [ -x "$window" ]; then
-    if [ ! -f "$tree100k/.complete" ]; then
-        echo "making $tree100k"
-        rm -rf "$tree100k"
-        python3 - "$tree100k" <<'PY'
-import os, sys
-root = sys.argv[1]
-# 100 folders of 1,000 files of 4 KiB each.
-for d in range(100):
-    folder = os.path.join(root, "d%03d" % d)
-    os.makedirs(folder)
-    for f in range(1000):
-        with open(os.path.join(folder, "f%04d.bin" % f), "wb") as fh:
-            fh.write(os.urandom(4096))
-PY
-        touch "$tree100k/.complete"
-    fi
+    make_tree "$tree100k" 100
     truncate -s 4G "$huge"
     {
         echo "20,000 files:"
