@@ -22,6 +22,8 @@ void MarkUnread(FileFacts& facts, ReadFailure kind, std::string reason) {
 
 // Why path was not opened: the directory entry gives size and time, and
 // tells a missing entry, a folder, a special file and a hidden one apart.
+// openError is why the open failed; nothing when the open was not tried (a
+// hidden name that is not to be read).
 void DescribeUnopened(const std::filesystem::path& path,
                       const std::optional<platform::FileError>& openError, FileFacts& facts) {
     int queryError = 0;
@@ -45,7 +47,7 @@ void DescribeUnopened(const std::filesystem::path& path,
         MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
         return;
     }
-    if (!openError) {
+    if (!openError) { // not tried: a hidden file
         MarkUnread(facts, ReadFailure::Hidden, "hidden file, not read");
         return;
     }
