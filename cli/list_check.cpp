@@ -299,7 +299,9 @@ public:
             }
         }
         if (m_Run) {
-            m_Run->Stop(); // after a failed write: nothing more to wait for
+            // Over by now, or cut short by a failed write: nothing more is
+            // waited for.
+            m_Run->Stop();
         }
         m_Output.Flush();
         if (m_Options.ignoreMissing && m_Verified == 0 && m_Tally.unread == 0 &&
