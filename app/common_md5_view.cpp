@@ -7,9 +7,7 @@
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/designed_font.h"
-#include "platform/docking_host.h"
 #include "platform/file_dialogs.h"
-#include "platform/formats/property_bag.h"
 #include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
 #include "platform/units.h"
@@ -19,7 +17,7 @@
 #include "report/run_progress.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
-#include "skin/skin_library.h"
+#include "skin/skin_frame.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -236,31 +234,11 @@ void Common_MD5_View::CreateControls() {
     // along the window's edges. They take no focus, so Tab passes over them.
     // Each loads the properties the window keeps for it; they stay hidden
     // until the load procedure finds a usable skin.
-    Skin_Caption1 = new Skin_Caption(this);
-    Skin_Caption1->setObjectName(QStringLiteral("Skin_Caption1"));
-    Skin_Caption1->hide();
-    {
-        PropertyBag saved;
-        saved.SetValue(QStringLiteral("Style"), std::int32_t{3});
-        saved.SetValue(QStringLiteral("Font"), StdFont{QStringLiteral("Tahoma"), 8.25});
-        saved.SetValue(QStringLiteral("BackColor"), Colour::FromRgb(90, 126, 220));
-        Skin_Caption1->UserControl_ReadProperties(saved);
-    }
-    platform::DockingHost* const docking = platform::DockingHost::For(this);
-    docking->setAlign(Skin_Caption1, platform::Align::Top);
-    const auto border = [this, docking](const char* name, std::int32_t type, platform::Align edge) {
-        auto* control = new Skin_Border(this);
-        control->setObjectName(QString::fromLatin1(name));
-        control->hide();
-        PropertyBag saved;
-        saved.SetValue(QStringLiteral("BORDERTYPE"), type);
-        control->UserControl_ReadProperties(saved);
-        docking->setAlign(control, edge);
-        return control;
-    };
-    Skin_Border1 = border("Skin_Border1", 1, platform::Align::Left);
-    Skin_Border2 = border("Skin_Border2", 2, platform::Align::Right);
-    Skin_Border3 = border("Skin_Border3", 3, platform::Align::Bottom);
+    const SkinFrame frame = CreateSkinFrame(this, 3);
+    Skin_Caption1 = frame.caption;
+    Skin_Border1 = frame.left;
+    Skin_Border2 = frame.right;
+    Skin_Border3 = frame.bottom;
 
     Command6 = button("Command6", "比较", "Comp", {2160, 4440, 990, 360});
     Command8 = button("Command8", "关于作者", "About", {6000, 4440, 990, 375});
@@ -335,18 +313,8 @@ void Common_MD5_View::Form_Load() {
 
     // The skin: every control gets the path before any is shown, the caption
     // paints once, and the window takes the size that fits the frame.
-    m_SkinFile = QFile::decodeName(QByteArray::fromStdString(m_ProgramFolder.native())) +
-                 QStringLiteral("/Skins/Skin") + QStringLiteral("20.dll");
-    if (IsSkinUsable(m_SkinFile)) {
-        Skin_Caption1->setPath(m_SkinFile);
-        Skin_Border1->setPath(m_SkinFile);
-        Skin_Border2->setPath(m_SkinFile);
-        Skin_Border3->setPath(m_SkinFile);
-        Skin_Caption1->REDRAW();
-        Skin_Caption1->setVisible(true);
-        Skin_Border1->setVisible(true);
-        Skin_Border2->setVisible(true);
-        Skin_Border3->setVisible(true);
+    m_SkinFile = SkinFileFor(m_ProgramFolder);
+    if (ApplySkin({Skin_Caption1, Skin_Border1, Skin_Border2, Skin_Border3}, m_SkinFile)) {
         const int tpp = platform::TwipsPerPixel(this);
         resize(platform::TwipsToPixels(kSkinnedWidthTwips, tpp),
                platform::TwipsToPixels(kSkinnedHeightTwips, tpp));
