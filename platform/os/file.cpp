@@ -49,6 +49,14 @@ FileError MakeError(FileFailure failure, int err, const std::string& context) {
     Throw(FailureFromErrno(err), err, context);
 }
 
+FileStamp StampOf(const struct stat& st) {
+    return FileStamp{st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0,
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                     static_cast<std::uint32_t>(st.st_mtim.tv_nsec),
+                     static_cast<std::int64_t>(st.st_ctim.tv_sec),
+                     static_cast<std::uint32_t>(st.st_ctim.tv_nsec)};
+}
+
 } // namespace
 
 FileError::FileError(FileFailure failure, int systemError, const std::string& what)
@@ -117,9 +125,8 @@ ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path,
         error = MakeError(FileFailure::NotRegular, 0, "not a regular file");
         return {};
     }
-    file.m_Size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    file.m_Opened = FileStamp{file.m_Size, static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                              static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
+    file.m_Opened = StampOf(st);
+    file.m_Size = file.m_Opened.size;
     return file;
 }
 
@@ -128,9 +135,7 @@ FileStamp ReadOnlyFile::Stamp() const {
     if (m_Handle < 0 || ::fstat(m_Handle, &st) != 0) {
         ThrowErrno(m_Handle < 0 ? EBADF : errno, "cannot query");
     }
-    return FileStamp{st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0,
-                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                     static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
+    return StampOf(st);
 }
 
 std::size_t ReadOnlyFile::ReadSome(std::span<std::uint8_t> dest) {

@@ -48,12 +48,17 @@ private:
     int m_SystemError;
 };
 
-// What tells one state of a file from another: its length and its
-// modification time to the nanosecond.
+// What tells one state of a file from another: its length, its modification
+// time and its change time, both to the nanosecond. The change time is kept
+// because the modification time can be set back by anyone who may write the
+// file (a rewrite of the same length followed by a touch to the old time),
+// while the change time moves with every write and every such touch.
 struct FileStamp {
     std::uint64_t size = 0;
     std::int64_t modifiedSeconds = 0;
     std::uint32_t modifiedNanoseconds = 0;
+    std::int64_t changedSeconds = 0;
+    std::uint32_t changedNanoseconds = 0;
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
@@ -77,9 +82,11 @@ public:
     static ReadOnlyFile Open(const std::filesystem::path& path, std::optional<FileError>& error);
 
     bool isOpen() const noexcept { return m_Handle >= 0; }
-    // The length the file had when it was opened.
+    // The length the file had when it was opened. A regular file whose size
+    // reads 0 may still hold bytes (most of /proc and /sys, some FUSE file
+    // systems): its length is known only once it has been read to its end.
     std::uint64_t Size() const noexcept { return m_Size; }
-    // Length and modification time when it was opened, and now (asked of the
+    // Length and times when it was opened, and now (asked of the
     // open file, whatever has become of its name since). Stamp throws
     // FileError when the system cannot say.
     const FileStamp& OpenedStamp() const noexcept { return m_Opened; }

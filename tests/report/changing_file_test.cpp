@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <functional>
@@ -39,6 +40,30 @@ void Touch(const std::filesystem::path& path) {
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
+// Overwrites the first bytes in place (the length stays) and sets the
+// modification time back to what it was: only the change time tells. The
+// system stamps files from a coarse clock, so the rewrite waits until that
+// clock has passed the file's change time, or both could fall in one tick.
+void RewriteKeepingTime(const std::filesystem::path& path) {
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    for (;;) {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (now.tv_sec > before.st_ctim.tv_sec ||
+            (now.tv_sec == before.st_ctim.tv_sec && now.tv_nsec > before.st_ctim.tv_nsec)) {
+            break;
+        }
+        ::usleep(1000);
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "rewritten", 9, 0), 9);
+    ::close(fd);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
 TEST(ChangingFile, ChangesWhileReadGiveNoDigestsButUnchangedFilesDo) {
     const Change changes[] = {
         {"left alone", [](const std::filesystem::path&) {}, false},
@@ -46,6 +71,7 @@ TEST(ChangingFile, ChangesWhileReadGiveNoDigestsButUnchangedFilesDo) {
         {"cut to 100 bytes", [](const auto& p) { std::filesystem::resize_file(p, 100); }, true},
         {"cut to nothing", [](const auto& p) { std::filesystem::resize_file(p, 0); }, true},
         {"touched", Touch, true},
+        {"rewritten with its time set back", RewriteKeepingTime, true},
     };
     // Under and over the size from which MD5 runs on a helper thread, and
     // with no helper thread at all.
