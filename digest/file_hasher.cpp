@@ -81,7 +81,9 @@ std::size_t ChunkFor(std::size_t buffer, std::uint64_t total, std::uint64_t limi
 
 // Reads on this thread, feeding every digest. When a read comes back short
 // once the file's known length is reached, that is taken for the end without
-// asking again, so a small file costs a single read().
+// asking again, so a small file costs a single read(). A file whose size
+// reads 0 has no known length (most of /proc and /sys give a page or less a
+// read): only a read that gives nothing ends it.
 LoopEnd HashInline(platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buffer,
                    Digests& digests, const HashControl& control, std::uint64_t& total) {
     if (buffer.size() != kInlineBufferSize) {
@@ -107,7 +109,7 @@ LoopEnd HashInline(platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buff
         digests.UpdateMd5(data);
         total += got;
         Count(control, got, total);
-        if (got < want && total >= known) {
+        if (got < want && known > 0 && total >= known) {
             break;
         }
     }

@@ -38,7 +38,8 @@ struct HashControl {
     // Bytes are added here as they are read (for progress shown elsewhere).
     std::atomic<std::uint64_t>* bytesRead = nullptr;
     // Read at most this many bytes; a file that ends before them is
-    // EndedEarly when expectExactly is set.
+    // EndedEarly when expectExactly is set. Without a limit the file is read
+    // until a read gives nothing, whatever its size says.
     std::uint64_t limit = std::numeric_limits<std::uint64_t>::max();
     bool expectExactly = false;
     // Called on the reading thread after each chunk, with the bytes read so

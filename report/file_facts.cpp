@@ -104,8 +104,12 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     }
 
     // The block describes the file as it was opened: its size, time and
-    // exactly that many bytes.
+    // exactly that many bytes. A regular file whose size reads 0 may still
+    // hold bytes (/proc, /sys, some FUSE file systems): it is read to its
+    // end, streamed through the hasher like any other, and its size is the
+    // count of bytes read.
     const platform::FileStamp opened = file.OpenedStamp();
+    const bool lengthUnknown = opened.size == 0;
     facts.size = opened.size;
     facts.modified = std::chrono::sys_seconds(std::chrono::seconds(opened.modifiedSeconds));
 
@@ -117,14 +121,18 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     HashControl control;
     control.cancel = run.cancel;
     control.bytesRead = run.bytesRead;
-    control.limit = opened.size;
-    control.expectExactly = true;
+    if (!lengthUnknown) {
+        control.limit = opened.size;
+        control.expectExactly = true;
+    }
     control.afterChunk = run.afterChunk;
     HashResult hashed = m_Hasher.Hash(file, wanted, control);
     if (hashed.outcome == HashOutcome::Done) {
         // Digests of bytes that were changing would be of neither version of
         // the file: a file that grew, was rewritten or was touched while it
-        // was read gets no digest.
+        // was read gets no digest (a rewrite that sets the modification time
+        // back still moves the change time). A file of unknown length that
+        // takes on a size while it is read was being written: changed too.
         bool unchanged = false;
         try {
             unchanged = file.Stamp() == opened;
@@ -154,6 +162,9 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
                    "read error: " + std::generic_category().message(
                                         hashed.error ? hashed.error->systemError() : EIO));
         return facts;
+    }
+    if (lengthUnknown) {
+        facts.size = hashed.bytes;
     }
     facts.crc32 = hashed.crc32;
     facts.sha1 = std::move(hashed.sha1);

@@ -50,6 +50,7 @@ enum class ReadFailure {
 
 struct FileFacts {
     // From the directory entry; absent when it cannot be read (missing path).
+    // For a regular file whose size reads 0, the count of bytes read from it.
     std::optional<std::uint64_t> size;
     std::optional<std::chrono::sys_seconds> modified;
 

@@ -174,8 +174,8 @@ TEST(ReportBlock, EntriesThatAreNotNormalFilesAreNeverReadButKeepSizeAndTime) {
 TEST(ReportBlock, ReadFailureAfterOpenGivesNoDigests) {
     // /proc/self/mem is a regular file that opens but cannot be read at
     // offset 0 (nothing is mapped there): a read error after a good open.
-    // Its length is given as 0, and a report reads exactly the length a file
-    // had when opened: so it reads nothing and gives the digests of no data.
+    // Its length is given as 0, so a report reads it to its end: it meets the
+    // read error and gives no digest, saying why.
     const std::filesystem::path mem = "/proc/self/mem";
     const int fd = ::open(mem.c_str(), O_RDONLY);
     if (fd < 0) {
@@ -183,12 +183,13 @@ TEST(ReportBlock, ReadFailureAfterOpenGivesNoDigests) {
     }
     ::close(fd);
     const FileFacts facts = GatherFileFacts(mem, AllOn());
-    EXPECT_TRUE(facts.readOk) << facts.failure;
+    EXPECT_FALSE(facts.readOk);
+    EXPECT_EQ(facts.failureKind, ReadFailure::ReadFailed);
+    EXPECT_EQ(facts.failure.rfind("read error: ", 0), 0u) << facts.failure;
     EXPECT_EQ(facts.size, 0u);
-    EXPECT_EQ(facts.md5, kEmptyMd5);
+    EXPECT_TRUE(facts.md5.empty() && facts.sha1.empty());
 
-    // Asked for more than that, the one read loop meets the read error and
-    // gives no digest.
+    // The one read loop, asked for a length, meets the same read error.
     platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(mem);
     HashControl control;
     control.limit = 4096;
