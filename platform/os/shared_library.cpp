@@ -1,10 +1,9 @@
 #include "platform/os/shared_library.h"
 
-#include "platform/os/file_query.h"
+#include "platform/os/elf_image.h"
+#include "platform/os/file.h"
 
 #include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace varnel::platform {
@@ -18,17 +17,16 @@ std::optional<SharedLibrary> SharedLibrary::Load(const std::filesystem::path& pa
     // without blocking and judged by what was opened. (Loading through that
     // descriptor's /proc name would close the gap before the loader's own
     // open, but the loader knows libraries by name and would take a later
-    // library under the same descriptor name for the earlier one.)
-    const int fd = OpenReadOnly(path);
-    if (fd < 0) {
+    // library under the same descriptor name for the earlier one.) A library
+    // cut short would be mapped past the end of its file, and the loader's
+    // first touch there would end the process: it must be whole, or it is
+    // treated as missing.
+    std::optional<FileError> error;
+    ReadOnlyFile file = ReadOnlyFile::Open(path, error);
+    if (!file.isOpen() || !IsWholeSharedObject(file)) {
         return std::nullopt;
     }
-    struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!regular) {
-        return std::nullopt;
-    }
+    file.Close();
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         ::dlerror(); // clear the error text: the caller only needs to know
