@@ -1,10 +1,17 @@
-# Installing Varnel like a Linux program, and its Debian package.
+# Installing Varnel like a Linux program, and its two Debian packages.
 #
 #   <prefix>/lib/varnel/Varnel/{Varnel,varnel-report,varnel-skin}
 #   <prefix>/lib/varnel/Varnel/Skins/Skin20.dll
 #   <prefix>/lib/varnel/Librarys/libGB2BIG5.so
 #   <prefix>/bin/{varnel,varnel-report,varnel-skin}      relative links into the tree
-#   <prefix>/share/applications, metainfo, icons/hicolor, man/man1, doc/varnel
+#   <prefix>/share/applications, metainfo, icons/hicolor, man/man1,
+#   bash-completion/completions, doc/varnel, doc/varnel-cli
+#
+# Two install components, one package each:
+#   cli     varnel-report, the conversion library, its page and completion
+#           (QtCore and libcrypto: no GUI library), package varnel-cli;
+#   window  the window, varnel-skin (its pictures need QtGui), the skin and
+#           the desktop files, package varnel, which depends on varnel-cli.
 #
 # The run-time tree under lib/varnel is the one the build makes in dist/: the
 # programs find the skin and the conversion library from the folder of their
@@ -30,28 +37,39 @@ endif()
 
 # ------------------------------------------------------------ run-time tree
 
-install(TARGETS Varnel varnel-report varnel-skin
-        RUNTIME DESTINATION ${install_tree_program_dir})
-install(FILES ${VARNEL_SKIN_DIR}/Skin20.dll DESTINATION ${install_tree_program_dir}/Skins)
+install(TARGETS varnel-report RUNTIME DESTINATION ${install_tree_program_dir} COMPONENT cli)
+install(TARGETS Varnel varnel-skin
+        RUNTIME DESTINATION ${install_tree_program_dir} COMPONENT window)
+install(FILES ${VARNEL_SKIN_DIR}/Skin20.dll DESTINATION ${install_tree_program_dir}/Skins
+        COMPONENT window)
 # Opened with dlopen, never linked or run: installed without execute bits, as
 # Debian wants of shared libraries.
 install(TARGETS GB2BIG5
-        LIBRARY DESTINATION ${VARNEL_INSTALL_TREE}/Librarys
+        LIBRARY DESTINATION ${VARNEL_INSTALL_TREE}/Librarys COMPONENT cli
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # The commands on bin/: relative links made in the build tree and installed
 # as links.
 set(varnel_links_dir ${CMAKE_BINARY_DIR}/install-links)
 file(MAKE_DIRECTORY ${varnel_links_dir})
-foreach(pair "varnel:Varnel" "varnel-report:varnel-report" "varnel-skin:varnel-skin")
-  string(REPLACE ":" ";" pair "${pair}")
-  list(GET pair 0 command)
-  list(GET pair 1 program)
+foreach(triple "varnel:Varnel:window" "varnel-report:varnel-report:cli"
+               "varnel-skin:varnel-skin:window")
+  string(REPLACE ":" ";" triple "${triple}")
+  list(GET triple 0 command)
+  list(GET triple 1 program)
+  list(GET triple 2 component)
   file(RELATIVE_PATH target /prefix/${CMAKE_INSTALL_BINDIR}
        /prefix/${install_tree_program_dir}/${program})
   file(CREATE_LINK ${target} ${varnel_links_dir}/${command} SYMBOLIC)
-  install(FILES ${varnel_links_dir}/${command} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${varnel_links_dir}/${command} DESTINATION ${CMAKE_INSTALL_BINDIR}
+          COMPONENT ${component})
 endforeach()
+
+# Bash completions, where bash-completion loads them on demand.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/completion/varnel-report
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT cli)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/completion/varnel-skin
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT window)
 
 # ------------------------------------------------------ desktop integration
 
@@ -59,9 +77,9 @@ set(varnel_packaging_dir ${CMAKE_BINARY_DIR}/packaging)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.metainfo.xml.in
                ${varnel_packaging_dir}/${VARNEL_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.desktop
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications COMPONENT window)
 install(FILES ${varnel_packaging_dir}/${VARNEL_APP_ID}.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo COMPONENT window)
 
 # Icons of the hicolor theme, drawn by the code that draws the window icon.
 set(varnel_icon_theme ${varnel_packaging_dir}/icons/hicolor)
@@ -118,7 +136,8 @@ else()
                   "are not made (scripts/install-deps installs it)")
 endif()
 
-# Installed compressed, without a time stamp in the gzip header.
+# Installed compressed, without a time stamp in the gzip header; each page
+# goes with its program's component.
 foreach(page ${VARNEL_MAN_SOURCES})
   get_filename_component(name ${page} NAME)
   add_custom_command(
@@ -127,8 +146,13 @@ foreach(page ${VARNEL_MAN_SOURCES})
     DEPENDS ${page}
     VERBATIM)
   list(APPEND varnel_man_pages ${varnel_man_dir}/${name}.gz)
+  set(component window)
+  if(name STREQUAL "varnel-report.1")
+    set(component cli)
+  endif()
+  install(FILES ${varnel_man_dir}/${name}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT ${component})
 endforeach()
-install(FILES ${varnel_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The copyright notice and changelog that Debian expects of every package.
 set(varnel_doc_dir ${varnel_packaging_dir}/doc)
@@ -139,21 +163,37 @@ add_custom_command(
   COMMAND ${VARNEL_GZIP} -9nc ${varnel_doc_dir}/changelog > ${varnel_doc_dir}/changelog.gz
   DEPENDS ${varnel_doc_dir}/changelog
   VERBATIM)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${varnel_doc_dir}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/varnel)
+# Each package has its own copy in its own doc folder.
+foreach(pair "varnel:window" "varnel-cli:cli")
+  string(REPLACE ":" ";" pair "${pair}")
+  list(GET pair 0 package)
+  list(GET pair 1 component)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${varnel_doc_dir}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+endforeach()
 
 add_custom_target(varnel_install_files ALL
   DEPENDS ${varnel_icons} ${varnel_man_pages} ${varnel_doc_dir}/changelog.gz)
-install(DIRECTORY ${varnel_icon_theme} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons)
+install(DIRECTORY ${varnel_icon_theme} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons
+        COMPONENT window)
 
 # ---------------------------------------------------------- Debian package
 
-# cpack -G DEB in the build folder: varnel_<version>_<arch>.deb installed
-# under /usr, stripped, its dependencies computed by dpkg-shlibdeps.
+# cpack -G DEB in the build folder: varnel-cli_<version>_<arch>.deb and
+# varnel_<version>_<arch>.deb, installed under /usr, stripped, their
+# dependencies computed by dpkg-shlibdeps; varnel depends on varnel-cli of
+# the same version. Both come from one source, varnel.
 set(CPACK_PACKAGE_NAME varnel)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL cli window)
+set(CPACK_DEBIAN_PACKAGE_SOURCE varnel)
+set(CPACK_DEBIAN_CLI_PACKAGE_NAME varnel-cli)
+set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME varnel)
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "varnel-cli (= ${PROJECT_VERSION})")
 set(CPACK_PACKAGE_VENDOR "The Varnel developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "show the version, size, time and checksums of files")
+# Each package's summary is the first line of its description (no
+# CPACK_PACKAGE_DESCRIPTION_SUMMARY, which CPack would put before both).
 set(CPACK_PACKAGE_HOMEPAGE_URL ${VARNEL_HOMEPAGE})
 set(CPACK_PACKAGE_CONTACT ${VARNEL_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -162,11 +202,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The interface is Chinese: without a CJK font its texts show as boxes.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-zenhei")
+set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-zenhei")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VARNEL_MAINTAINER})
-string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_DEBIAN_WINDOW_DESCRIPTION
+  "show the version, size, time and checksums of files\n"
   "Varnel tells the identity of files. For a file that you open, drop on its\n"
   "window or name on the command line, and for every file below a folder, it\n"
   "appends a report block: the path, the version of Windows programs and\n"
@@ -174,5 +215,15 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "values. Its window is painted from a skin file; the interface is\n"
   "Simplified Chinese, with Traditional Chinese and English modes.\n"
   ".\n"
-  "The varnel-report command writes the same blocks to standard output.")
+  "This package holds the window and varnel-skin, the tool that packs and\n"
+  "unpacks skin files.")
+string(CONCAT CPACK_DEBIAN_CLI_DESCRIPTION
+  "file reports and checksum lists on the command line\n"
+  "varnel-report writes Varnel's report blocks (the path, the version of\n"
+  "Windows programs and libraries, the size, the modified time and the\n"
+  "checksums of files) to standard output, writes checksum lists in the\n"
+  "common formats and checks them, and checks saved reports.\n"
+  ".\n"
+  "It needs only Qt's core library and OpenSSL's libcrypto: no desktop\n"
+  "libraries. The window is in the package varnel.")
 include(CPack)

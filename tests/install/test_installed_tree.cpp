@@ -1,7 +1,10 @@
 // An installed Varnel: the tree that `cmake --install` lays out, and its
 // programs started from there. The tree under test is VARNEL_INSTALLED_ROOT
-// when set (CI points it at the unpacked Debian package's usr/); otherwise a
-// DESTDIR-staged install of this build to an unusual prefix, made per test.
+// when set (CI points it at the usr/ of both Debian packages unpacked
+// together); otherwise a DESTDIR-staged install of this build to an unusual
+// prefix, made per test. The command-line part alone (the cli component, the
+// package varnel-cli) is VARNEL_INSTALLED_CLI_ROOT when set, or a staged
+// install of that component only.
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -67,27 +70,43 @@ QString LoadedLine(const QString& path) {
     return QStringLiteral("calling init: %1\n").arg(path);
 }
 
+// The tree named by the environment variable, or this build installed into
+// stage (one component, or all when component is empty).
+void FindOrStageTree(const char* variable, const QTemporaryDir& stage, const QString& component,
+                     QString& root) {
+    const QString given = qEnvironmentVariable(variable);
+    if (!given.isEmpty()) {
+        root = QFileInfo(given).canonicalFilePath();
+        ASSERT_FALSE(root.isEmpty()) << "no such folder: " << given.toStdString();
+        return;
+    }
+    ASSERT_TRUE(stage.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DESTDIR"), stage.path());
+    QStringList args = {QStringLiteral("--install"), QStringLiteral(VARNEL_BUILD_DIR),
+                        QStringLiteral("--prefix"), QStringLiteral("/opt/varnel test")};
+    if (!component.isEmpty()) {
+        args << QStringLiteral("--component") << component;
+    }
+    const ProgramRun install = RunProgram(QStringLiteral(VARNEL_CMAKE_COMMAND), args, env);
+    ASSERT_TRUE(install.finished && install.exitCode == 0) << install.err.toStdString();
+    root = QFileInfo(stage.path() + QStringLiteral("/opt/varnel test")).canonicalFilePath();
+    ASSERT_FALSE(root.isEmpty());
+}
+
+// Every file below root (links included), relative to it.
+std::set<QString> FilesBelow(const QString& root) {
+    std::set<QString> found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        found.insert(it.next().mid(root.size() + 1));
+    }
+    return found;
+}
+
 class InstalledTreeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const QString given = qEnvironmentVariable("VARNEL_INSTALLED_ROOT");
-        if (!given.isEmpty()) {
-            m_Root = QFileInfo(given).canonicalFilePath();
-            ASSERT_FALSE(m_Root.isEmpty()) << "no such folder: " << given.toStdString();
-            return;
-        }
-        ASSERT_TRUE(m_Stage.isValid());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DESTDIR"), m_Stage.path());
-        const ProgramRun install =
-            RunProgram(QStringLiteral(VARNEL_CMAKE_COMMAND),
-                       {QStringLiteral("--install"), QStringLiteral(VARNEL_BUILD_DIR),
-                        QStringLiteral("--prefix"), QStringLiteral("/opt/varnel test")},
-                       env);
-        ASSERT_TRUE(install.finished && install.exitCode == 0) << install.err.toStdString();
-        m_Root = QFileInfo(m_Stage.path() + QStringLiteral("/opt/varnel test")).canonicalFilePath();
-        ASSERT_FALSE(m_Root.isEmpty());
-    }
+    void SetUp() override { FindOrStageTree("VARNEL_INSTALLED_ROOT", m_Stage, {}, m_Root); }
 
     QString At(const QString& relative) const { return m_Root + QLatin1Char('/') + relative; }
 
@@ -128,6 +147,10 @@ TEST_F(InstalledTreeTest, TreeHoldsTheRunTimeFilesAndTheCommandLinks) {
         {"share/man/man1/varnel-skin.1.gz", Data, nullptr},
         {"share/doc/varnel/copyright", Data, nullptr},
         {"share/doc/varnel/changelog.gz", Data, nullptr},
+        {"share/doc/varnel-cli/copyright", Data, nullptr},
+        {"share/doc/varnel-cli/changelog.gz", Data, nullptr},
+        {"share/bash-completion/completions/varnel-report", Data, nullptr},
+        {"share/bash-completion/completions/varnel-skin", Data, nullptr},
     };
     for (const Entry& entry : entries) {
         SCOPED_TRACE(entry.path);
@@ -154,20 +177,12 @@ TEST_F(InstalledTreeTest, TreeHoldsTheRunTimeFilesAndTheCommandLinks) {
 
     // The run-time tree holds the programs and their files, nothing else of
     // the build (tests, demos, generators).
-    std::set<QString> found;
-    QDirIterator it(At(QStringLiteral("lib/varnel")), QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        found.insert(it.next().mid(m_Root.size() + 1));
-    }
     const std::set<QString> expected = {
-        QStringLiteral("lib/varnel/Varnel/Varnel"),
-        QStringLiteral("lib/varnel/Varnel/varnel-report"),
-        QStringLiteral("lib/varnel/Varnel/varnel-skin"),
-        QStringLiteral("lib/varnel/Varnel/Skins/Skin20.dll"),
-        QStringLiteral("lib/varnel/Librarys/libGB2BIG5.so"),
+        QStringLiteral("Varnel/Varnel"),          QStringLiteral("Varnel/varnel-report"),
+        QStringLiteral("Varnel/varnel-skin"),     QStringLiteral("Varnel/Skins/Skin20.dll"),
+        QStringLiteral("Librarys/libGB2BIG5.so"),
     };
-    EXPECT_EQ(found, expected);
+    EXPECT_EQ(FilesBelow(At(QStringLiteral("lib/varnel"))), expected);
 }
 
 TEST_F(InstalledTreeTest, IconsHaveTheirThemeSizesAndTheDesktopEntryNamesThem) {
@@ -273,6 +288,47 @@ TEST_F(InstalledTreeTest, ManualPagesFollowTheProgramsHelp) {
         }
         EXPECT_GE(checked, 3) << help.out.toStdString();
     }
+}
+
+// The command-line part on its own (the package varnel-cli): exactly
+// varnel-report with its conversion library, page, completion and notices,
+// and it runs there, Traditional labels included.
+TEST(InstalledCommandLinePart, HoldsTheReportProgramAloneAndRunsOnItsOwn) {
+    QTemporaryDir stage;
+    QString root;
+    FindOrStageTree("VARNEL_INSTALLED_CLI_ROOT", stage, QStringLiteral("cli"), root);
+    if (root.isEmpty()) {
+        return;
+    }
+    const std::set<QString> expected = {
+        QStringLiteral("bin/varnel-report"),
+        QStringLiteral("lib/varnel/Varnel/varnel-report"),
+        QStringLiteral("lib/varnel/Librarys/libGB2BIG5.so"),
+        QStringLiteral("share/man/man1/varnel-report.1.gz"),
+        QStringLiteral("share/bash-completion/completions/varnel-report"),
+        QStringLiteral("share/doc/varnel-cli/copyright"),
+        QStringLiteral("share/doc/varnel-cli/changelog.gz"),
+    };
+    EXPECT_EQ(FilesBelow(root), expected);
+
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const QString input = work.path() + QStringLiteral("/input.bin");
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("abc");
+    file.close();
+    const ProgramRun run = RunProgram(root + QStringLiteral("/bin/varnel-report"),
+                                      {QStringLiteral("--lang"), QStringLiteral("taiwan"), input},
+                                      ProgramEnvironment(QStringLiteral("en_US.UTF-8")));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("文件名稱：") + input + QStringLiteral("\r\n")))
+        << run.out.toStdString();
+    // Nothing of Qt's GUI layers is loaded.
+    EXPECT_FALSE(run.err.contains(QStringLiteral("libQt6Gui")) ||
+                 run.err.contains(QStringLiteral("libQt6Widgets")))
+        << run.err.toStdString();
 }
 
 } // namespace
