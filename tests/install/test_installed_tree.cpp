@@ -94,6 +94,22 @@ void FindOrStageTree(const char* variable, const QTemporaryDir& stage, const QSt
     ASSERT_FALSE(root.isEmpty());
 }
 
+// A file holding "abc" in dir.
+QString WriteInputFile(const QTemporaryDir& dir) {
+    EXPECT_TRUE(dir.isValid());
+    const QString path = dir.path() + QStringLiteral("/input.bin");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("abc");
+    return path;
+}
+
+// varnel-report --lang taiwan on input, the loader naming what it loads.
+ProgramRun ReportInTraditional(const QString& program, const QString& input) {
+    return RunProgram(program, {QStringLiteral("--lang"), QStringLiteral("taiwan"), input},
+                      ProgramEnvironment(QStringLiteral("en_US.UTF-8")));
+}
+
 // Every file below root (links included), relative to it.
 std::set<QString> FilesBelow(const QString& root) {
     std::set<QString> found;
@@ -110,14 +126,7 @@ protected:
 
     QString At(const QString& relative) const { return m_Root + QLatin1Char('/') + relative; }
 
-    QString MakeInputFile() {
-        EXPECT_TRUE(m_Work.isValid());
-        const QString path = m_Work.path() + QStringLiteral("/input.bin");
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("abc");
-        return path;
-    }
+    QString MakeInputFile() { return WriteInputFile(m_Work); }
 
     QTemporaryDir m_Stage;
     QTemporaryDir m_Work;
@@ -213,9 +222,7 @@ TEST_F(InstalledTreeTest, IconsHaveTheirThemeSizesAndTheDesktopEntryNamesThem) {
 
 TEST_F(InstalledTreeTest, ReportFindsTheConversionLibraryOfItsTree) {
     const QString input = MakeInputFile();
-    const ProgramRun run = RunProgram(At(QStringLiteral("bin/varnel-report")),
-                                      {QStringLiteral("--lang"), QStringLiteral("taiwan"), input},
-                                      ProgramEnvironment(QStringLiteral("en_US.UTF-8")));
+    const ProgramRun run = ReportInTraditional(At(QStringLiteral("bin/varnel-report")), input);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     // The labels are converted through the library: 称 becomes 稱.
@@ -312,15 +319,8 @@ TEST(InstalledCommandLinePart, HoldsTheReportProgramAloneAndRunsOnItsOwn) {
     EXPECT_EQ(FilesBelow(root), expected);
 
     QTemporaryDir work;
-    ASSERT_TRUE(work.isValid());
-    const QString input = work.path() + QStringLiteral("/input.bin");
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("abc");
-    file.close();
-    const ProgramRun run = RunProgram(root + QStringLiteral("/bin/varnel-report"),
-                                      {QStringLiteral("--lang"), QStringLiteral("taiwan"), input},
-                                      ProgramEnvironment(QStringLiteral("en_US.UTF-8")));
+    const QString input = WriteInputFile(work);
+    const ProgramRun run = ReportInTraditional(root + QStringLiteral("/bin/varnel-report"), input);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith(QStringLiteral("文件名稱：") + input + QStringLiteral("\r\n")))
