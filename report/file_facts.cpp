@@ -109,7 +109,7 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     // end, streamed through the hasher like any other, and its size is the
     // count of bytes read.
     const platform::FileStamp opened = file.OpenedStamp();
-    const bool lengthUnknown = opened.size == 0;
+    bool lengthUnknown = opened.size == 0;
     facts.size = opened.size;
     facts.modified = std::chrono::sys_seconds(std::chrono::seconds(opened.modifiedSeconds));
 
@@ -126,20 +126,36 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         control.expectExactly = true;
     }
     control.afterChunk = run.afterChunk;
-    HashResult hashed = m_Hasher.Hash(file, wanted, control);
-    if (hashed.outcome == HashOutcome::Done) {
-        // Digests of bytes that were changing would be of neither version of
-        // the file: a file that grew, was rewritten or was touched while it
-        // was read gets no digest (a rewrite that sets the modification time
-        // back still moves the change time). A file of unknown length that
-        // takes on a size while it is read was being written: changed too.
-        bool unchanged = false;
+    // Digests of bytes that were changing would be of neither version of the
+    // file: a file that grew, was rewritten or was touched while it was read
+    // gets no digest (a rewrite that sets the modification time back still
+    // moves the change time). A file of unknown length that takes on a size
+    // while it is read was being written: changed too.
+    const auto unchanged = [&file, &opened] {
         try {
-            unchanged = file.Stamp() == opened;
+            return file.Stamp() == opened;
         } catch (const platform::FileError&) {
-            unchanged = false;
+            return false;
         }
-        if (!unchanged) {
+    };
+    HashResult hashed = m_Hasher.Hash(file, wanted, control);
+    if (hashed.outcome == HashOutcome::EndedEarly && unchanged()) {
+        // Shorter than its size says, yet size and times are as they were:
+        // no file cut while it was read stays so, so the size was never its
+        // length (sysfs gives 4096 for every attribute). Read it again, to
+        // its end, as a file of unknown length.
+        try {
+            file.Rewind();
+            lengthUnknown = true;
+            control.limit = HashControl{}.limit;
+            control.expectExactly = false;
+            hashed = m_Hasher.Hash(file, wanted, control);
+        } catch (const platform::FileError&) {
+            // Cannot go back: it stays a file that became shorter.
+        }
+    }
+    if (hashed.outcome == HashOutcome::Done) {
+        if (!unchanged()) {
             MarkUnread(facts, ReadFailure::Changed, "changed while it was read");
             return facts;
         }

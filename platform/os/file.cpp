@@ -184,6 +184,12 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> d
     return done;
 }
 
+void ReadOnlyFile::Rewind() {
+    if (m_Handle < 0 || ::lseek(m_Handle, 0, SEEK_SET) != 0) {
+        ThrowErrno(m_Handle < 0 ? EBADF : errno, "cannot go back to the start");
+    }
+}
+
 void ReadOnlyFile::AdviseSequential() const noexcept {
     if (m_Handle >= 0) {
         ::posix_fadvise(m_Handle, 0, 0, POSIX_FADV_SEQUENTIAL);

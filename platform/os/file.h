@@ -103,6 +103,10 @@ public:
     // without moving the sequential position. Throws FileError on failure.
     std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> dest) const;
 
+    // Moves the sequential position back to the start of the file. Throws
+    // FileError when the system cannot.
+    void Rewind();
+
     // Tells the system the file will be read once from start to end, so it
     // reads ahead in large steps. Only advice: nothing fails.
     void AdviseSequential() const noexcept;
