@@ -1,7 +1,6 @@
 // The whole-library check before loading: the built conversion library, cut
-// short at many points or with one header field broken, is refused (and the
-// loader is never asked, so nothing is mapped past the end of the file);
-// the library as built, or with bytes appended, is whole and loads.
+// short at many points or with one header field broken, is refused (the
+// loader is never asked); as built, or with bytes appended, it loads.
 
 #include "platform/os/elf_image.h"
 #include "platform/os/shared_library.h"
@@ -14,7 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 namespace varnel::platform {
 namespace {
@@ -55,68 +53,30 @@ std::size_t SectionAt(const Bytes& bytes, std::size_t index) {
     return Get<Elf64_Ehdr>(bytes, 0).e_shoff + index * sizeof(Elf64_Shdr);
 }
 
-bool LoadsAndIsWhole(const std::filesystem::path& path, const Bytes& bytes, bool& whole) {
-    test::WriteFile(path, bytes);
-    ReadOnlyFile file = ReadOnlyFile::Open(path);
-    whole = IsWholeSharedObject(file);
-    return SharedLibrary::Load(path).has_value();
-}
+struct Case {
+    std::string what;
+    std::function<void(Bytes&)> damage;
+    bool whole;
+};
 
-TEST(WholeSharedObject, ALibraryCutShortAnywhereIsRefused) {
-    if (sizeof(void*) != 8) {
-        GTEST_SKIP() << "the damage below is made to a 64-bit library";
-    }
-    const Bytes built = BuiltLibrary();
-    ASSERT_GT(built.size(), 100000u);
-    std::vector<std::size_t> cuts = {0,    1,    4,    16,    63,    64,     65,
-                                     200,  512,  800,  1000,  1500,  4095,   4096,
-                                     4097, 8192, 8193, 12288, 65536, 850000, built.size() - 1};
-    for (std::size_t k = 1; k < 40; ++k) {
-        cuts.push_back(built.size() * k / 40);
-    }
-    test::ScratchDir dir;
-    for (const std::size_t cut : cuts) {
-        if (cut >= built.size()) {
-            continue;
-        }
-        // A new file each time: the loader knows libraries by file identity.
-        const auto path = dir / ("cut-" + std::to_string(cut) + ".so");
-        bool whole = true;
-        EXPECT_FALSE(LoadsAndIsWhole(
-            path, Bytes(built.begin(), built.begin() + static_cast<std::ptrdiff_t>(cut)), whole))
-            << cut;
-        EXPECT_FALSE(whole) << cut;
-        std::filesystem::remove(path);
-    }
-}
-
-TEST(WholeSharedObject, BrokenHeadersAreRefusedAndWholeLibrariesLoad) {
+TEST(WholeSharedObject, DamagedLibrariesAreRefusedAndWholeOnesLoad) {
     if (sizeof(void*) != 8) {
         GTEST_SKIP() << "the damage below is made to a 64-bit library";
     }
     const Bytes built = BuiltLibrary();
     const std::uint64_t size = built.size();
-    struct Case {
-        const char* what;
-        std::function<void(Bytes&)> damage;
-        bool whole;
-    };
-    const Case cases[] = {
+    ASSERT_GT(size, 100000u);
+    std::vector<Case> cases = {
         {"as built", [](Bytes&) {}, true},
         {"with bytes appended", [](Bytes& b) { b.resize(b.size() + 4096, 0xA5); }, true},
         {"no ELF magic", [](Bytes& b) { b[1] = 'e'; }, false},
         {"the other class", [](Bytes& b) { b[EI_CLASS] = ELFCLASS32; }, false},
-        {"the other byte order", [](Bytes& b) { b[EI_DATA] = ELFDATA2MSB; }, false},
         {"an executable",
          [](Bytes& b) { Put<Elf64_Half>(b, offsetof(Elf64_Ehdr, e_type), ET_EXEC); }, false},
         {"program headers past the end",
          [size](Bytes& b) { Put<Elf64_Off>(b, offsetof(Elf64_Ehdr, e_phoff), size - 8); }, false},
-        {"program headers of another size",
-         [](Bytes& b) { Put<Elf64_Half>(b, offsetof(Elf64_Ehdr, e_phentsize), 40); }, false},
         {"a count of program headers past the end",
          [](Bytes& b) { Put<Elf64_Half>(b, offsetof(Elf64_Ehdr, e_phnum), 0xFFFE); }, false},
-        {"no program headers",
-         [](Bytes& b) { Put<Elf64_Half>(b, offsetof(Elf64_Ehdr, e_phnum), 0); }, false},
         {"a segment whose end wraps around",
          [](Bytes& b) {
              Put<Elf64_Off>(b, SegmentOf(b, PT_LOAD) + offsetof(Elf64_Phdr, p_offset),
@@ -129,11 +89,6 @@ TEST(WholeSharedObject, BrokenHeadersAreRefusedAndWholeLibrariesLoad) {
              const std::uint64_t rest = size - Get<Elf64_Phdr>(b, at).p_offset;
              Put<Elf64_Xword>(b, at + offsetof(Elf64_Phdr, p_filesz), rest + 1);
              Put<Elf64_Xword>(b, at + offsetof(Elf64_Phdr, p_memsz), rest + 1);
-         },
-         false},
-        {"a dynamic segment past the end",
-         [size](Bytes& b) {
-             Put<Elf64_Off>(b, SegmentOf(b, PT_DYNAMIC) + offsetof(Elf64_Phdr, p_offset), size);
          },
          false},
         {"section headers past the end",
@@ -151,16 +106,29 @@ TEST(WholeSharedObject, BrokenHeadersAreRefusedAndWholeLibrariesLoad) {
          },
          false},
     };
+    // Cut short: in the headers, in every segment, in the tables at the end.
+    std::vector<std::uint64_t> cuts = {0,    1,    63,   64,   65,     800,
+                                       1500, 4095, 4096, 4097, 850000, size - 1};
+    for (std::uint64_t k = 1; k < 40; ++k) {
+        cuts.push_back(size * k / 40);
+    }
+    for (const std::uint64_t cut : cuts) {
+        cases.push_back({"cut to " + std::to_string(cut) + " bytes",
+                         [cut](Bytes& b) { b.resize(static_cast<std::size_t>(cut)); }, false});
+    }
+
     test::ScratchDir dir;
     int index = 0;
     for (const Case& c : cases) {
         Bytes bytes = built;
         c.damage(bytes);
-        bool whole = false;
-        const bool loaded =
-            LoadsAndIsWhole(dir / ("case-" + std::to_string(index++) + ".so"), bytes, whole);
-        EXPECT_EQ(whole, c.whole) << c.what;
-        EXPECT_EQ(loaded, c.whole) << c.what;
+        // A new file each time: the loader knows libraries by file identity.
+        // Without the check, the loader would map a cut library past its end
+        // and this process would die of a bus error.
+        const auto path = dir / ("case-" + std::to_string(index++) + ".so");
+        test::WriteFile(path, bytes);
+        EXPECT_EQ(IsWholeSharedObject(ReadOnlyFile::Open(path)), c.whole) << c.what;
+        EXPECT_EQ(SharedLibrary::Load(path).has_value(), c.whole) << c.what;
     }
 }
 
