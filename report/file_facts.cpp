@@ -140,10 +140,10 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     };
     HashResult hashed = m_Hasher.Hash(file, wanted, control);
     if (hashed.outcome == HashOutcome::EndedEarly && unchanged()) {
-        // Shorter than its size says, yet size and times are as they were:
-        // no file cut while it was read stays so, so the size was never its
-        // length (sysfs gives 4096 for every attribute). Read it again, to
-        // its end, as a file of unknown length.
+        // Shorter than its size says, yet size and times are as they were
+        // (a file cut while it is read takes a new size and change time): the
+        // size was never its length (sysfs gives 4096 for every attribute).
+        // Read it again, to its end, as a file of unknown length.
         try {
             file.Rewind();
             lengthUnknown = true;
