@@ -64,6 +64,14 @@ bool EachRecord(const ReadOnlyFile& file, std::uint64_t offset, std::uint64_t co
     return true;
 }
 
+// Reads the one record of type T at offset.
+template <typename T> bool ReadRecord(const ReadOnlyFile& file, std::uint64_t offset, T& record) {
+    return EachRecord<T>(file, offset, 1, [&record](const T& read) {
+        record = read;
+        return true;
+    });
+}
+
 bool HeaderIsSane(const Ehdr& header) {
     return std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 &&
            header.e_ident[EI_CLASS] == kClass && header.e_ident[EI_DATA] == kByteOrder &&
@@ -102,10 +110,7 @@ bool SectionsInside(const ReadOnlyFile& file, const Ehdr& header, std::uint64_t 
         // More sections than the header can count: the first entry holds
         // their number.
         Shdr first;
-        if (!EachRecord<Shdr>(file, header.e_shoff, 1, [&](const Shdr& s) {
-                first = s;
-                return true;
-            })) {
+        if (!ReadRecord(file, header.e_shoff, first)) {
             return false;
         }
         count = first.sh_size;
@@ -124,10 +129,7 @@ bool IsWholeSharedObject(const ReadOnlyFile& file) noexcept {
     try {
         const std::uint64_t size = file.Size();
         Ehdr header;
-        if (size < sizeof(Ehdr) || !EachRecord<Ehdr>(file, 0, 1, [&](const Ehdr& h) {
-                header = h;
-                return true;
-            })) {
+        if (size < sizeof(Ehdr) || !ReadRecord(file, 0, header)) {
             return false;
         }
         return HeaderIsSane(header) && SegmentsInside(file, header, size) &&
