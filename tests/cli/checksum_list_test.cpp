@@ -320,6 +320,41 @@ TEST(ChecksumList, ReportsSavedInTheLegacyEncodings) {
     }
 }
 
+// An SFV list whose names begin with a report's name label stays an SFV
+// list; a report whose name ends like an SFV line stays a report; a named
+// format always wins.
+TEST(ChecksumList, SfvListsAndReportsAreNeverMistaken) {
+    const std::string md5 = "MD5值     ：900150983CD24FB0D6963F7D28E17F72\r\n";
+    const std::string sfv = "文件名称：a 352441C2\n文件名称：b 352441C2\n";
+    const std::string report = "文件名称：a 352441C2\r\n" + md5;
+    struct Case {
+        std::string text;
+        std::optional<ListFormat> named;
+        ListFormat format;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {sfv, {}, ListFormat::Sfv, {"文件名称：a", "文件名称：b"}},
+        {"文件名称：a 352441C2\n", {}, ListFormat::Sfv, {"文件名称：a"}},
+        {"文件名称：a 352441C2\n文件大小：3 352441C2\n",
+         {},
+         ListFormat::Sfv,
+         {"文件名称：a", "文件大小：3"}},
+        {report, {}, ListFormat::Report, {"a 352441C2"}},
+        {sfv, ListFormat::Report, ListFormat::Report, {"a 352441C2", "b 352441C2"}},
+        {report, ListFormat::Sfv, ListFormat::Sfv, {"文件名称：a"}},
+    };
+    for (const Case& c : cases) {
+        const ParsedList list = ParseChecksumList(c.text, c.named);
+        EXPECT_EQ(list.format, c.format) << c.text;
+        std::vector<std::string> names;
+        for (const ListEntry& entry : list.entries) {
+            names.push_back(entry.name);
+        }
+        EXPECT_EQ(names, c.names) << c.text;
+    }
+}
+
 TEST(ChecksumList, NothingOfAKnownFormat) {
     struct Case {
         std::string text;
