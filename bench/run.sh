@@ -27,7 +27,7 @@ data=${VARNEL_BENCH_DATA:-/tmp/varnel-bench}
 out=$here/out
 runs=${VARNEL_BENCH_RUNS:-10}
 
-for tool in hyperfine rhash openssl md5sum sha256sum python3; do
+for tool in hyperfine rhash openssl md5sum sha256sum python3 /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done
 [ -x "$report" ] || { echo "run.sh: no varnel-report at $report" >&2; exit 1; }
@@ -108,14 +108,14 @@ def means(name):
     with open(os.path.join(out, name)) as f:
         return {r["command"]: r["mean"] for r in json.load(f)["results"]}
 def peak_mb(args, stdin=None):
-    # The peak resident memory of this one child, in MB.
+    # The peak resident memory of the program itself, in MB, as GNU time
+    # reports it (a child forked from here would count this process's pages).
     with open(stdin or os.devnull, "rb") as source:
-        child = subprocess.Popen(args, stdin=source, stdout=subprocess.DEVNULL)
-        _, status, usage = os.wait4(child.pid, 0)
-        child.returncode = os.waitstatus_to_exitcode(status)
-    if child.returncode != 0:
-        sys.exit("run.sh: %s exited with %d" % (args[0], child.returncode))
-    return usage.ru_maxrss / 1024
+        run = subprocess.run(["/usr/bin/time", "-f", "%M"] + args, stdin=source,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    if run.returncode != 0:
+        sys.exit("run.sh: %s exited with %d" % (args[0], run.returncode))
+    return int(run.stderr.strip().splitlines()[-1]) / 1024
 print("load average at the start: %.2f %.2f %.2f (2 cores, shared)" % os.getloadavg())
 for name, title, peer in (
         ("check-tree.json", "--check of an MD5 list of 20,000 files of 4 KiB", "md5sum"),

@@ -525,5 +525,30 @@ TEST(ListCheck, MemoryDoesNotGrowWithTheList) {
     EXPECT_LT(piped.maxResidentKb, small.maxResidentKb + 16 * 1024);
 }
 
+// Memory the system refuses ends a check with a reason, never an abort,
+// whichever allocation it hits (the list's, or a worker's read buffer).
+TEST(ListCheck, OutOfMemoryIsNeverAnAbort) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than any limit here";
+#endif
+    Files files({"a"});
+    const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a"});
+    ASSERT_EQ(listed.status, 0);
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += listed.out;
+    }
+    WriteFile(files.dir / "list", text);
+    for (const int megabytes : {60, 70, 80, 90, 100}) {
+        const RunResult checked =
+            RunIn(files.dir.path(), {"prlimit", "--as=" + std::to_string(megabytes << 20),
+                                     test::ReportProgram(), "--check", "--quiet", "list"});
+        EXPECT_LE(checked.status, 2) << megabytes << " MB\n" << checked.err;
+        if (checked.status != 0) {
+            EXPECT_NE(checked.err.find("out of memory"), std::string::npos) << checked.err;
+        }
+    }
+}
+
 } // namespace
 } // namespace varnel
