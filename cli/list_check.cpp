@@ -324,7 +324,9 @@ public:
             m_Batch.push_back(entry.name);
         }
         m_Window.push_back(std::move(entry));
-        if (m_Batch.size() >= kBatch) {
+        // A full window is drained even when its entries have no file to
+        // read (damaged ones): memory stays flat whatever the list holds.
+        if (m_Batch.size() >= kBatch || m_Window.size() >= kWindow) {
             HandOut();
             Drain(m_Window.size() >= kWindow ? std::optional<std::size_t>(kWindow - kBatch)
                                              : std::nullopt);
