@@ -500,6 +500,9 @@ TEST(ListCheck, StandardInputIsCheckedAsItComes) {
 // The memory of a check does not grow with its list (a few hundred bytes a
 // line would be tens of megabytes here), from a file or standard input.
 TEST(ListCheck, MemoryDoesNotGrowWithTheList) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer holds freed memory back, so peaks tell nothing";
+#endif
     Files files({"a"});
     const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a"});
     ASSERT_EQ(listed.status, 0);
