@@ -14,7 +14,10 @@
 #
 # Checksum lists: varnel-report --check of an MD5 list of the 20,000 files,
 # and of one of the 512 MiB file, against md5sum -c and rhash -c on the same
-# lists. VARNEL_BENCH_ONLY=lists runs that part alone.
+# lists; of a SHA-256 list of the 20,000 files against sha256sum -c; of a
+# 1,000,000-line list of one small file against md5sum -c; and the peak
+# memory of a 5,000,000-line list, from a file and from standard input.
+# VARNEL_BENCH_ONLY=lists runs that part alone.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,7 +27,7 @@ data=${VARNEL_BENCH_DATA:-/tmp/varnel-bench}
 out=$here/out
 runs=${VARNEL_BENCH_RUNS:-10}
 
-for tool in hyperfine rhash openssl md5sum python3; do
+for tool in hyperfine rhash openssl md5sum sha256sum python3 /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done
 [ -x "$report" ] || { echo "run.sh: no varnel-report at $report" >&2; exit 1; }
@@ -62,11 +65,27 @@ tree100k=$data/tree100k
 huge=$data/huge4g.bin
 only=${VARNEL_BENCH_ONLY:-all}
 
-# Checksum lists: the same MD5 lists checked by the three tools.
+# Checksum lists: the same lists checked by varnel-report and by the tools
+# that wrote them.
 "$report" --format md5sum "$tree" > "$data/tree.md5"
+"$report" --format sha256sum "$tree" > "$data/tree.sha256"
 "$report" --format md5sum "$big" > "$data/big.md5"
 md5sum -c --quiet "$data/tree.md5" "$data/big.md5" \
     || { echo "run.sh: md5sum rejects the lists varnel-report wrote" >&2; exit 1; }
+sha256sum -c --quiet "$data/tree.sha256" \
+    || { echo "run.sh: sha256sum rejects the list varnel-report wrote" >&2; exit 1; }
+# Long lists of one small file: 1,000,000 lines for time, 5,000,000 for
+# peak memory (which must not grow with the length).
+small=$data/small.txt
+[ -f "$small" ] || printf 'a small file\n' > "$small"
+long_list() { # LINES FILE
+    if [ ! -f "$2" ] || [ "$(wc -l < "$2")" != "$1" ]; then
+        echo "making $2"
+        yes "$(md5sum "$small" | cut -c1-32)  $small" | head -n "$1" > "$2"
+    fi
+}
+long_list 1000000 "$data/long1m.md5"
+long_list 5000000 "$data/long5m.md5"
 for list in tree big; do
     hyperfine --warmup 2 --runs "$runs" --style basic \
         --export-json "$out/check-$list.json" --export-markdown "$out/check-$list.md" \
@@ -74,21 +93,49 @@ for list in tree big; do
         -n md5sum "md5sum -c '$data/$list.md5' > /dev/null" \
         -n rhash "rhash -c '$data/$list.md5' > /dev/null"
 done
-python3 - "$out" <<'PY' | tee "$out/lists.txt"
-import json, os, sys
-out = sys.argv[1]
+hyperfine --warmup 2 --runs "$runs" --style basic \
+    --export-json "$out/check-tree-sha256.json" --export-markdown "$out/check-tree-sha256.md" \
+    -n varnel-report "'$report' --check '$data/tree.sha256' > /dev/null" \
+    -n sha256sum "sha256sum -c '$data/tree.sha256' > /dev/null"
+hyperfine --warmup 1 --runs "${VARNEL_BENCH_LONG_RUNS:-3}" --style basic \
+    --export-json "$out/check-long1m.json" --export-markdown "$out/check-long1m.md" \
+    -n varnel-report "'$report' --check --quiet '$data/long1m.md5'" \
+    -n md5sum "md5sum -c --quiet '$data/long1m.md5'"
+python3 - "$out" "$report" "$data/long5m.md5" <<'PY' | tee "$out/lists.txt"
+import json, os, subprocess, sys
+out, report, long5m = sys.argv[1:4]
 def means(name):
     with open(os.path.join(out, name)) as f:
         return {r["command"]: r["mean"] for r in json.load(f)["results"]}
-for name, title in (("check-tree.json", "--check of an MD5 list of 20,000 files of 4 KiB"),
-                    ("check-big.json", "--check of an MD5 list of one 512 MiB file")):
+def peak_mb(args, stdin=None):
+    # The peak resident memory of the program itself, in MB, as GNU time
+    # reports it (a child forked from here would count this process's pages).
+    with open(stdin or os.devnull, "rb") as source:
+        run = subprocess.run(["/usr/bin/time", "-f", "%M"] + args, stdin=source,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    if run.returncode != 0:
+        sys.exit("run.sh: %s exited with %d" % (args[0], run.returncode))
+    return int(run.stderr.strip().splitlines()[-1]) / 1024
+print("load average at the start: %.2f %.2f %.2f (2 cores, shared)" % os.getloadavg())
+for name, title, peer in (
+        ("check-tree.json", "--check of an MD5 list of 20,000 files of 4 KiB", "md5sum"),
+        ("check-tree-sha256.json", "--check of a SHA-256 list of the same files", "sha256sum"),
+        ("check-big.json", "--check of an MD5 list of one 512 MiB file", "md5sum"),
+        ("check-long1m.json", "--check of a 1,000,000-line MD5 list of one small file", "md5sum")):
     m = means(name)
     print(title + " (mean wall time, s):")
     for k, v in m.items():
         print("  %-14s %.3f" % (k, v))
-    print("  md5sum -c / varnel-report = %.2f" % (m["md5sum"] / m["varnel-report"]))
-    print("  rhash -c / varnel-report  = %.2f" % (m["rhash"] / m["varnel-report"]))
-print("targets: >= 1.50 on the many files; md5sum -c / varnel-report >= 0.91 on the big file")
+    print("  %s -c / varnel-report = %.2f" % (peer, m[peer] / m["varnel-report"]))
+    if "rhash" in m:
+        print("  rhash -c / varnel-report  = %.2f" % (m["rhash"] / m["varnel-report"]))
+print("peak memory of --check on a 5,000,000-line MD5 list (MB):")
+print("  md5sum -c          %.1f" % peak_mb(["md5sum", "-c", "--quiet", long5m]))
+print("  varnel-report      %.1f" % peak_mb([report, "--check", "--quiet", long5m]))
+print("  varnel-report -    %.1f (standard input)" % peak_mb([report, "--check", "--quiet", "-"], long5m))
+print("load average at the end: %.2f %.2f %.2f" % os.getloadavg())
+print("targets: >= 1.50 on the many files (MD5 and SHA-256); >= 1.00 on the long list;")
+print("         md5sum -c / varnel-report >= 0.91 on the big file; peak memory <= 64 MB")
 PY
 [ "$only" = lists ] && exit 0
 

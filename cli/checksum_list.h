@@ -1,74 +1,50 @@
 #pragma once
 
-// Checksum lists: the line formats varnel-report writes with --format and
-// reads back with --check, and the reading of Varnel's own saved reports.
+// Checksum lists read for --check: the formats of the common checksum tools
+// (cli/list_formats.h) and Varnel's own saved reports (cli/saved_report.h),
+// one reader choosing between them.
 //
-//   md5sum, sha1sum  "<hex>  <name>" (text mark) or "<hex> *<name>" (binary
-//                    mark); a name holding a backslash, a line feed or a
-//                    carriage return is written as \\, \n, \r and its line
-//                    starts with a backslash
-//   bsd              "MD5 (<name>) = <hex>", also SHA1 and CRC32, with the
-//                    same escape and leading backslash
-//   sfv              "<name> <8 hex>", comment lines start with ";"; a name
-//                    holding a line end or starting with ";" has no form
-//   report           the report blocks themselves: the name line in the
-//                    name escape (platform/formats/name_escape.h), every other
-//                    line a value to compare; labels as written in any of the
-//                    language modes (converted ones included), CR LF or LF
+// A list is read as a stream, a line at a time, so its length costs no
+// memory: a file, a FIFO, a pipe or standard input alike. Lines end in LF
+// or CR LF; a UTF-8 byte order mark is skipped; a line longer than
+// kMaxLineBytes is an improperly formatted line and is never held whole.
+//
+// Unless named, the format is told by the first line that is neither empty
+// nor a comment: a report's name line, an SFV comment, a bsd line, an
+// md5sum-family line, an SFV line. A report's name line that is an SFV line
+// as well ("文件名称：x 1234ABCD") starts a report only when the line after it
+// is a report line that no SFV line can be; otherwise the list is SFV.
 //
 // Reading never touches the files named; it only turns the list's text into
 // entries, each saying what its file should show.
 
-#include "digest/file_hasher.h"
-#include "report/file_facts.h"
+#include "cli/list_formats.h"
+#include "cli/saved_report.h"
 
+#include <array>
 #include <cstddef>
-#include <cstdint>
+#include <deque>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace varnel {
 
-enum class ListFormat { Report, Md5sum, Sha1sum, Bsd, Sfv };
-
-// "report", "md5sum", "sha1sum", "bsd", "sfv"; nothing for anything else.
-std::optional<ListFormat> ListFormatNamed(std::string_view name);
-
-// The digests a list of this format carries for each file (Report: none, the
-// report's own options decide). For Bsd, SHA-1 and CRC-32 lines follow the
-// options: MD5 always, SHA-1 unless switched off, CRC-32 when switched on.
-DigestSelection ListDigests(ListFormat format, const ReportOptions& options);
-
-// The escape of md5sum, sha1sum and bsd lines: \\, \n and \r. The name needs
-// it (and its line a leading backslash) when it holds any of those bytes.
-bool NeedsListEscape(std::string_view name);
-std::string EscapeListName(std::string_view name);
-// Nothing when a backslash starts none of the three escapes.
-std::optional<std::string> UnescapeListName(std::string_view text);
-
-// Appends the lines of one file whose digests were read whole. False, with
-// nothing appended, when the format cannot hold the name (SFV and a name with
-// a line end or a leading ";").
-bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
-                     const FileFacts& facts, const ReportOptions& options);
-
-// What one line of a report block shows.
-enum class ReportLine { Name, Version, Size, Time, Crc32, Sha1, Md5 };
-
-// The word a failed check is named with: "version", "size", "modified time",
-// "CRC-32", "SHA-1", "MD5".
-std::string_view CheckName(ReportLine line);
-
 // One file a list names and what it should show. Digests are upper-case hex.
 struct ListEntry {
     std::string name;  // the file's bytes, escapes undone
-    std::string shown; // how results name it (in the list's own escape)
+    std::string shown; // how results name it (the visible name escape)
     std::size_t line = 0;
-    std::optional<std::string> crc32;
-    std::optional<std::string> sha1;
-    std::optional<std::string> md5;
+    // The digest expected of each kind (by DigestKind). An empty value (a
+    // report line of a file not read when the report was made) never
+    // matches.
+    std::array<std::optional<std::string>, 7> expected;
+    // Begun but not read whole (a damaged report block): a failure naming
+    // the file, whose file is not read.
+    bool damaged = false;
 
     // Report blocks only: the values of the version, size and time lines as
     // written (after the label's colon), and whether the labels were
@@ -78,68 +54,79 @@ struct ListEntry {
     std::optional<std::string> version;
     std::optional<std::string> size;
     std::optional<std::string> time;
+
+    const std::optional<std::string>& Expected(DigestKind kind) const {
+        return expected[static_cast<std::size_t>(kind)];
+    }
+    std::optional<std::string>& Expected(DigestKind kind) {
+        return expected[static_cast<std::size_t>(kind)];
+    }
 };
 
-struct ParsedList {
-    std::vector<ListEntry> entries;
-    ListFormat format = ListFormat::Md5sum; // as told from the content
-    std::size_t badLines = 0;               // improperly formatted lines (or blocks)
-    std::size_t firstBadLine = 0;           // 1-based; 0 when none
-};
-
-// Reads a list. With format unset the format is told from the first line
-// that is neither empty nor a comment: a report's name label, an SFV comment,
-// a bsd line, an md5sum or sha1sum line (the hex length tells which), an SFV
-// line. md5sum, sha1sum and bsd lines may stand in one list; consecutive bsd
-// lines of one name make one entry (its file is read once). Lines may end in
-// LF or CR LF; a UTF-8 byte order mark is skipped.
-ParsedList ParseChecksumList(std::string_view text, std::optional<ListFormat> format);
-
-// Reads a list a piece at a time, as ParseChecksumList reads it whole, so
-// the first files can be checked while the rest of a long list is read.
-//
-//     ChecksumListReader reader(text, std::nullopt);
-//     ParsedList list;
-//     bool more = true;
-//     while (more) {
-//         more = reader.ReadSome(list, 1024);
-//         check(the entries added);
-//     }
-//
-// The format is told (or taken as given) when the reader is made; entries
-// and bad lines are added to the caller's list.
 class ChecksumListReader {
 public:
-    // text must outlive the reader; a recoded legacy report is kept inside.
-    ChecksumListReader(std::string_view text, std::optional<ListFormat> format);
+    static constexpr std::size_t kMaxLineBytes = 1u << 20;
 
-    // Reads at least lines further lines: a report block, and the bsd lines
-    // of one file, are read whole, so the entries added are complete. False
-    // once the whole text has been read.
-    bool ReadSome(ParsedList& list, std::size_t lines);
+    // Gives the next bytes of the list into dest, 0 at its end; may throw.
+    using Source = std::function<std::size_t(std::span<char>)>;
+
+    ChecksumListReader(Source source, std::optional<ListFormat> format);
+    ~ChecksumListReader();
+    ChecksumListReader(const ChecksumListReader&) = delete;
+    ChecksumListReader& operator=(const ChecksumListReader&) = delete;
+
+    // The next entry in list order; nothing once the list has ended. Reads
+    // only as far as the entry needs (the bsd lines of one file are one
+    // entry, so the line after them is read too).
+    std::optional<ListEntry> Next();
+
+    // The format named, or told so far.
+    std::optional<ListFormat> format() const { return m_Format; }
+    std::size_t badLines() const { return m_BadLines; }
+    std::size_t firstBadLine() const { return m_FirstBadLine; } // 1-based; 0 when none
 
 private:
-    bool ContinuesLastEntry(const ParsedList& list) const;
-    void ReadLine(ParsedList& list);
-    void ReadReportBlock(ParsedList& list);
+    struct Line;
+    bool ReadLine(Line& line); // false at the end
+    void Take(const Line& line);
+    void TellFrom(const Line& line);
+    void TakeToolLine(std::string_view text, std::size_t number);
+    void TakeReportLine(std::string_view text, std::size_t number);
+    void AddBlock(SavedBlock&& block);
+    void NoteBad(std::size_t number);
+    void Flush(); // the entry held back, if any, is ready
 
-    std::optional<std::string> m_Recoded;
-    std::string_view m_Rest;     // the text not read yet
-    std::size_t m_Number = 0;    // lines read so far
-    std::size_t m_LineCount = 0; // lines of the whole text
+    Source m_Source;
     std::optional<ListFormat> m_Format;
-    bool m_Told = false;       // the format was given, not told from the text
-    bool m_LastWasBsd = false; // the last line read was a bsd line
+    bool m_Named;
+    std::string m_Buffer;
+    std::size_t m_Start = 0; // first byte of m_Buffer not read yet
+    bool m_SourceEnded = false;
+    std::size_t m_Number = 0;
+    std::deque<std::optional<std::string>>
+        m_Held; // read ahead to tell the format (nothing: overlong)
+    std::deque<ListEntry> m_Ready;
+    std::optional<ListEntry> m_Bsd; // the last bsd entry, while its next line may add to it
+    std::optional<ToolLineReader> m_Tools;
+    ReportLineDecoder m_Decoder;
+    ReportBlockReader m_Blocks;
+    std::size_t m_BadLines = 0;
+    std::size_t m_FirstBadLine = 0;
+    bool m_Ended = false;
 };
 
-// Splits a report block's text (or a whole report) into lines with their
-// kinds and values (the text after the label's full-width colon). Lines that
-// carry no known label come back as nothing.
-struct ReportLineValue {
-    ReportLine kind;
-    bool converted; // the label was the converted one
-    std::string value;
+// A list held in memory, read whole (tests, small lists).
+struct ParsedList {
+    std::vector<ListEntry> entries;
+    ListFormat format = ListFormat::Md5sum; // as named or told
+    std::size_t badLines = 0;
+    std::size_t firstBadLine = 0;
 };
-std::optional<ReportLineValue> ReadReportLine(std::string_view line);
+ParsedList ParseChecksumList(std::string_view text, std::optional<ListFormat> format);
+
+// The name as results show it for a list of the md5sum family or bsd: in the
+// visible name escape, after a backslash when it needed one (as those tools
+// mark an escaped name).
+std::string ShownListName(std::string_view name);
 
 } // namespace varnel

@@ -1,16 +1,16 @@
 #include "cli/list_check.h"
 
 #include "platform/date_text.h"
-#include "platform/os/file.h"
+#include "platform/os/input_stream.h"
 #include "report/report.h"
 #include "report/report_run.h"
 #include "report/report_services.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
+#include <span>
 #include <system_error>
 
 namespace varnel {
@@ -19,16 +19,15 @@ namespace {
 
 constexpr std::string_view kProgram = "varnel-report";
 
-// A list larger than this is refused rather than read into memory.
-constexpr std::uint64_t kMaxListSize = 1ull << 30;
-
 constexpr std::size_t kFlushSize = 1u << 20;
 
 // What the whole check has met, for the summary and the exit status.
 struct Tally {
-    std::size_t failed = 0;   // entries whose file differs
-    std::size_t unread = 0;   // entries whose file could not be read
-    std::size_t badLines = 0; // improperly formatted lines, all lists
+    std::size_t failed = 0;         // entries whose file differs
+    std::size_t unread = 0;         // entries whose file could not be read
+    std::size_t badLines = 0;       // improperly formatted lines, all lists
+    std::size_t badReportLines = 0; // of them, lines of saved reports
+    std::size_t damaged = 0;        // entries begun but not read whole
     bool unusableList = false;
     bool nothingVerified = false; // a list whose every file was passed over
     bool writeFailed = false;
@@ -79,30 +78,6 @@ std::string Plural(std::size_t count, std::string_view one, std::string_view man
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
-std::optional<std::string> ReadList(const std::string& list, std::string& reason) {
-    if (list == "-") {
-        std::string text;
-        char chunk[65536];
-        std::size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-            text.append(chunk, got);
-        }
-        if (std::ferror(stdin) != 0) {
-            reason = "cannot read standard input";
-            return std::nullopt;
-        }
-        return text;
-    }
-    try {
-        return platform::ReadWholeFile(list, kMaxListSize);
-    } catch (const platform::FileError& error) {
-        reason = error.failure() == platform::FileFailure::TooLarge
-                     ? std::string("too large for a checksum list")
-                     : std::generic_category().message(error.systemError());
-        return std::nullopt;
-    }
-}
-
 // The values a report block would show for the facts, by line.
 std::map<ReportLine, std::string> ShownValues(const ListEntry& entry, const FileFacts& facts,
                                               const ReportServices& services) {
@@ -110,8 +85,8 @@ std::map<ReportLine, std::string> ShownValues(const ListEntry& entry, const File
     options.ShowVersion = entry.version.has_value();
     options.ShowSize = entry.size.has_value();
     options.ShowModifiedTime = entry.time.has_value();
-    options.ShowCRC32 = entry.crc32.has_value();
-    options.ShowSHA1 = entry.sha1.has_value();
+    options.ShowCRC32 = entry.Expected(DigestKind::Crc32).has_value();
+    options.ShowSHA1 = entry.Expected(DigestKind::Sha1).has_value();
     std::string block;
     AppendReportBlock(block, entry.name, facts, options, services);
     std::map<ReportLine, std::string> values;
@@ -191,16 +166,51 @@ bool SameLocalTime(std::string_view written, std::chrono::sys_seconds actual) {
     return hour == real[3] && seen[4] == real[4] && seen[5] == real[5];
 }
 
-bool SameHex(const std::string& expected, const std::string& actual) {
+std::string Hex8(std::uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(8, '0');
+    for (int i = 7; i >= 0; --i) {
+        text[static_cast<std::size_t>(i)] = kDigits[value & 0xFu];
+        value >>= 4;
+    }
+    return text;
+}
+
+// The list's digests in the order results name them: the report's lines
+// first, then the longer digests of other tools' lists.
+constexpr DigestKind kDigestOrder[] = {DigestKind::Crc32,  DigestKind::Sha1,   DigestKind::Md5,
+                                       DigestKind::Sha256, DigestKind::Sha512, DigestKind::Blake2b,
+                                       DigestKind::Wide512};
+
+bool DigestMatches(DigestKind kind, const std::string& expected, const FileFacts& facts) {
     // Both upper-case already; an empty value (a file not read when the
     // report was made) never matches.
-    return !expected.empty() && expected == actual;
+    const auto same = [&](const std::string& actual) {
+        return !expected.empty() && expected == actual;
+    };
+    switch (kind) {
+    case DigestKind::Crc32:
+        return same(Hex8(facts.crc32));
+    case DigestKind::Md5:
+        return same(facts.md5);
+    case DigestKind::Sha1:
+        return same(facts.sha1);
+    case DigestKind::Sha256:
+        return same(facts.sha256);
+    case DigestKind::Sha512:
+        return same(facts.sha512);
+    case DigestKind::Blake2b:
+        return same(facts.blake2b);
+    case DigestKind::Wide512:
+        return same(facts.sha512) || same(facts.blake2b);
+    }
+    return false;
 }
 
 // The checks of one entry that failed, in the report's line order.
-std::vector<ReportLine> FailedChecks(const ListEntry& entry, const FileFacts& facts,
-                                     const ReportServices* services) {
-    std::vector<ReportLine> failed;
+std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFacts& facts,
+                                           const ReportServices* services) {
+    std::vector<std::string_view> failed;
     if (entry.report && services != nullptr) {
         const std::map<ReportLine, std::string> shown = ShownValues(entry, facts, *services);
         const auto textDiffers = [&](ReportLine line, const std::optional<std::string>& expected) {
@@ -209,7 +219,7 @@ std::vector<ReportLine> FailedChecks(const ListEntry& entry, const FileFacts& fa
             }
             const auto found = shown.find(line);
             if (found == shown.end() || found->second != *expected) {
-                failed.push_back(line);
+                failed.push_back(CheckName(line));
             }
         };
         textDiffers(ReportLine::Version, entry.version);
@@ -220,35 +230,26 @@ std::vector<ReportLine> FailedChecks(const ListEntry& entry, const FileFacts& fa
                               (found->second == *entry.time ||
                                (facts.modified && SameLocalTime(*entry.time, *facts.modified)));
             if (!same) {
-                failed.push_back(ReportLine::Time);
+                failed.push_back(CheckName(ReportLine::Time));
             }
         }
     }
-    if (entry.crc32) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        std::string actual(8, '0');
-        std::uint32_t value = facts.crc32;
-        for (int i = 7; i >= 0; --i) {
-            actual[static_cast<std::size_t>(i)] = kDigits[value & 0xFu];
-            value >>= 4;
+    for (const DigestKind kind : kDigestOrder) {
+        if (const std::optional<std::string>& expected = entry.Expected(kind);
+            expected && !DigestMatches(kind, *expected, facts)) {
+            failed.push_back(DigestName(kind));
         }
-        if (!SameHex(*entry.crc32, actual)) {
-            failed.push_back(ReportLine::Crc32);
-        }
-    }
-    if (entry.sha1 && !SameHex(*entry.sha1, facts.sha1)) {
-        failed.push_back(ReportLine::Sha1);
-    }
-    if (entry.md5 && !SameHex(*entry.md5, facts.md5)) {
-        failed.push_back(ReportLine::Md5);
     }
     return failed;
 }
 
 std::size_t ChecksOf(const ListEntry& entry) {
-    return static_cast<std::size_t>(entry.version.has_value()) + entry.size.has_value() +
-           entry.time.has_value() + entry.crc32.has_value() + entry.sha1.has_value() +
-           entry.md5.has_value();
+    std::size_t checks = static_cast<std::size_t>(entry.version.has_value()) +
+                         entry.size.has_value() + entry.time.has_value();
+    for (const std::optional<std::string>& expected : entry.expected) {
+        checks += expected.has_value();
+    }
+    return checks;
 }
 
 // What a run must gather for a set of entries: the digests and the version
@@ -258,54 +259,107 @@ struct RunNeeds {
     bool version = false;
 
     void Add(const ListEntry& entry) {
-        digests.crc32 = digests.crc32 || entry.crc32.has_value();
-        digests.sha1 = digests.sha1 || entry.sha1.has_value();
-        digests.md5 = digests.md5 || entry.md5.has_value();
+        const auto has = [&](DigestKind kind) { return entry.Expected(kind).has_value(); };
+        digests.crc32 = digests.crc32 || has(DigestKind::Crc32);
+        digests.sha1 = digests.sha1 || has(DigestKind::Sha1);
+        digests.md5 = digests.md5 || has(DigestKind::Md5);
+        digests.sha256 = digests.sha256 || has(DigestKind::Sha256);
+        digests.sha512 = digests.sha512 || has(DigestKind::Sha512) || has(DigestKind::Wide512);
+        digests.blake2b = digests.blake2b || has(DigestKind::Blake2b) || has(DigestKind::Wide512);
         version = version || entry.version.has_value();
     }
     bool Covers(const RunNeeds& other) const {
-        return (digests.crc32 || !other.digests.crc32) && (digests.sha1 || !other.digests.sha1) &&
-               (digests.md5 || !other.digests.md5) && (version || !other.version);
+        const auto covers = [](bool mine, bool theirs) { return mine || !theirs; };
+        return covers(digests.crc32, other.digests.crc32) &&
+               covers(digests.sha1, other.digests.sha1) && covers(digests.md5, other.digests.md5) &&
+               covers(digests.sha256, other.digests.sha256) &&
+               covers(digests.sha512, other.digests.sha512) &&
+               covers(digests.blake2b, other.digests.blake2b) && covers(version, other.version);
+    }
+    void Widen(const RunNeeds& other) {
+        digests.crc32 = digests.crc32 || other.digests.crc32;
+        digests.sha1 = digests.sha1 || other.digests.sha1;
+        digests.md5 = digests.md5 || other.digests.md5;
+        digests.sha256 = digests.sha256 || other.digests.sha256;
+        digests.sha512 = digests.sha512 || other.digests.sha512;
+        digests.blake2b = digests.blake2b || other.digests.blake2b;
+        version = version || other.version;
     }
 };
 
-// Lines read from a list before its first files are handed to the engine,
-// and at each later step: small enough that the workers start at once and
+// Files handed to the engine at a time, and the entries read ahead of the
+// results written: small enough that the workers start at once and memory
+// stays flat whatever the list's length, large enough that the workers
 // never run dry while the next lines are read.
-constexpr std::size_t kLinesPerStep = 512;
+constexpr std::size_t kBatch = 256;
+constexpr std::size_t kWindow = 8 * kBatch;
 
-// Finished files the engine may hold for the checker (a step's worth, twice).
-constexpr std::size_t kFilesAhead = 2 * kLinesPerStep;
+// Finished files the engine may hold for the checker.
+constexpr std::size_t kFilesAhead = 4 * kBatch;
 
-// Checks one list while it is read: each step's entries are handed to the
-// engine's workers, and results are written, in list order, as they come.
+// Checks one list while it is read: its entries go to the engine's workers
+// a batch at a time, and results are written, in list order, as they come.
+// At most kWindow entries are held at once.
 class ListChecker {
 public:
     ListChecker(const std::string& list, const ListCheckOptions& options, Output& output,
                 std::FILE* err, Tally& tally)
         : m_List(list), m_Options(options), m_Output(output), m_Err(err), m_Tally(tally) {}
 
-    // Reads and checks the whole list; the entries end up in parsed.
-    void Run(ChecksumListReader& reader, ParsedList& parsed) {
-        bool more = true;
-        while (more && !m_Tally.writeFailed) {
-            more = reader.ReadSome(parsed, kLinesPerStep);
-            HandOut(parsed);
-            if (m_Run) {
-                if (!more) {
-                    m_Run->EndFiles();
+    // Takes the next entry of the list.
+    void Add(ListEntry&& entry) {
+        ++m_Entries;
+        if (!entry.damaged) {
+            RunNeeds needs;
+            needs.Add(entry);
+            if (!m_Run || !m_Needs.Covers(needs)) {
+                // A wider run takes over from here: the narrower one is
+                // finished first, so results keep the list's order.
+                if (m_Run) {
+                    Finish();
                 }
-                Collect(parsed, !more);
+                needs.Widen(m_Needs);
+                StartRun(entry.report, needs);
             }
+            m_Batch.push_back(entry.name);
         }
-        if (m_Run) {
-            // Over by now, or cut short by a failed write: nothing more is
-            // waited for.
-            m_Run->Stop();
+        m_Window.push_back(std::move(entry));
+        // A full window is drained even when its entries have no file to
+        // read (damaged ones): memory stays flat whatever the list holds.
+        if (m_Batch.size() >= kBatch || m_Window.size() >= kWindow) {
+            HandOut();
+            Drain(m_Window.size() >= kWindow ? std::optional<std::size_t>(kWindow - kBatch)
+                                             : std::nullopt);
         }
+    }
+
+    // The list waits for its writer: what was read so far is checked and
+    // written before the wait, so results come as the list does.
+    void BeforeWait() {
+        HandOut();
+        Drain(0);
         m_Output.Flush();
-        if (m_Options.ignoreMissing && m_Verified == 0 && m_Tally.unread == 0 &&
-            !parsed.entries.empty() && !m_Tally.writeFailed) {
+    }
+
+    // The list has ended (or broken off): the rest is checked and written.
+    void Finish() {
+        HandOut();
+        if (m_Run) {
+            m_Run->EndFiles();
+        }
+        Drain(0);
+        if (m_Run) {
+            // Over by now, or cut short by a failed write.
+            m_Run->Stop();
+            m_Run.reset();
+        }
+    }
+
+    void End() {
+        Finish();
+        m_Output.Flush();
+        if (m_Options.ignoreMissing && m_Verified == 0 && m_Unread == 0 && m_Entries > 0 &&
+            !m_Tally.writeFailed) {
             m_Tally.nothingVerified = true;
             if (!m_Options.status) {
                 Say(m_Err, DisplayText(m_List) + ": no file was verified");
@@ -313,35 +367,17 @@ public:
         }
     }
 
+    std::size_t entries() const { return m_Entries; }
+
 private:
-    // Hands the entries not yet handed out to the engine. A run gathers what
-    // its entries need; when later entries need more (a list mixing digests),
-    // the run is finished and a wider one takes over from there.
-    void HandOut(const ParsedList& parsed) {
-        if (m_HandedOut == parsed.entries.size()) {
-            return;
+    void HandOut() {
+        if (!m_Batch.empty() && m_Run) {
+            m_Run->AddFiles(std::move(m_Batch));
         }
-        RunNeeds wanted = m_Needs;
-        for (std::size_t i = m_HandedOut; i < parsed.entries.size(); ++i) {
-            wanted.Add(parsed.entries[i]);
-        }
-        if (m_Run && !m_Needs.Covers(wanted)) {
-            m_Run->EndFiles();
-            Collect(parsed, true);
-            m_Run.reset();
-        }
-        if (!m_Run) {
-            StartRun(parsed.format, wanted);
-        }
-        std::vector<std::string> paths;
-        paths.reserve(parsed.entries.size() - m_HandedOut);
-        for (; m_HandedOut < parsed.entries.size(); ++m_HandedOut) {
-            paths.push_back(parsed.entries[m_HandedOut].name);
-        }
-        m_Run->AddFiles(std::move(paths));
+        m_Batch.clear();
     }
 
-    void StartRun(ListFormat format, const RunNeeds& needs) {
+    void StartRun(bool report, const RunNeeds& needs) {
         m_Needs = needs;
         ReportRun::Settings settings;
         ReportOptions gather;
@@ -357,7 +393,7 @@ private:
         // Report blocks compare their lines as the report would write them
         // now: the plain services and the converting ones, made on this
         // thread once.
-        if (format == ListFormat::Report && !m_Plain) {
+        if (report && !m_Plain) {
             m_Plain = MakeReportServices(std::string());
             m_Converted = MakeReportServices(std::string("TAIWAN"));
         }
@@ -367,27 +403,50 @@ private:
         m_Run = std::make_unique<ReportRun>(std::move(settings));
     }
 
-    // Writes the results that are ready (all of the run's, waiting for them,
-    // with untilEnd).
-    void Collect(const ParsedList& parsed, bool untilEnd) {
+    // Writes the damaged entries at the front of the window: they have no
+    // file in the run.
+    void WriteDamagedFront() {
+        while (!m_Window.empty() && m_Window.front().damaged) {
+            WriteDamaged(m_Window.front());
+            m_Window.pop_front();
+        }
+    }
+
+    // Writes the results that are ready, in list order; with keep, waits
+    // for more until at most keep entries are left in the window. Every
+    // entry of the window that is not damaged has been handed out.
+    void Drain(std::optional<std::size_t> keep) {
         std::vector<RunBlock> ready;
         for (;;) {
-            if (untilEnd) {
-                if (!m_Run->WaitReady(ready)) {
-                    break;
-                }
-            } else if (m_Run->TakeReady(ready) == 0) {
-                break;
-            }
-            for (const RunBlock& block : ready) {
-                Write(parsed.entries[m_Written++], block.facts);
+            WriteDamagedFront();
+            if (m_Window.empty() || !m_Run || m_Tally.writeFailed) {
+                return;
             }
             ready.clear();
+            if (keep && m_Window.size() > *keep) {
+                if (!m_Run->WaitReady(ready)) {
+                    return;
+                }
+            } else if (m_Run->TakeReady(ready) == 0) {
+                return;
+            }
+            for (const RunBlock& block : ready) {
+                WriteDamagedFront();
+                Write(m_Window.front(), block.facts);
+                m_Window.pop_front();
+            }
             m_Output.FlushIfFull();
             if (m_Tally.writeFailed) {
                 m_Run->Stop();
                 return;
             }
+        }
+    }
+
+    void WriteDamaged(const ListEntry& entry) {
+        ++m_Tally.damaged;
+        if (!m_Options.status) {
+            m_Output.buffer() += entry.shown + ": FAILED improperly formatted\n";
         }
     }
 
@@ -397,6 +456,7 @@ private:
                 return;
             }
             ++m_Tally.unread;
+            ++m_Unread;
             if (!m_Options.status) {
                 m_Output.Flush();
                 Say(m_Err, entry.shown + ": " + facts.failure);
@@ -405,10 +465,10 @@ private:
             return;
         }
         ++m_Verified;
-        const std::vector<ReportLine> failed = FailedChecks(entry, facts,
-                                                            entry.converted ? &*m_Converted
-                                                            : m_Plain       ? &*m_Plain
-                                                                            : nullptr);
+        const std::vector<std::string_view> failed = FailedChecks(entry, facts,
+                                                                  entry.converted ? &*m_Converted
+                                                                  : m_Plain       ? &*m_Plain
+                                                                                  : nullptr);
         if (failed.empty()) {
             if (!m_Options.quiet && !m_Options.status) {
                 m_Output.buffer() += entry.shown + ": OK\n";
@@ -427,7 +487,7 @@ private:
             text += " (";
             for (std::size_t i = 0; i < failed.size(); ++i) {
                 text += i == 0 ? "" : ", ";
-                text += CheckName(failed[i]);
+                text += failed[i];
             }
             text += ")";
         }
@@ -444,9 +504,11 @@ private:
     RunNeeds m_Needs;
     std::optional<ReportServices> m_Plain;
     std::optional<ReportServices> m_Converted;
-    std::size_t m_HandedOut = 0; // entries handed to a run
-    std::size_t m_Written = 0;   // entries whose result is written
-    std::size_t m_Verified = 0;  // entries whose file was read
+    std::deque<ListEntry> m_Window;   // read, result not yet written, in list order
+    std::vector<std::string> m_Batch; // names read, not yet handed to the run
+    std::size_t m_Entries = 0;        // entries read
+    std::size_t m_Verified = 0;       // entries whose file was read
+    std::size_t m_Unread = 0;         // entries whose file could not be read
 };
 
 } // namespace
@@ -458,8 +520,9 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
     for (const std::string& list : lists) {
         const std::string shownList = list == "-" ? "standard input" : DisplayText(list);
         std::string reason;
-        const std::optional<std::string> text = ReadList(list, reason);
-        if (!text) {
+        platform::InputStream stream = list == "-" ? platform::InputStream::StandardInput()
+                                                   : platform::InputStream::Open(list, reason);
+        if (!stream.isOpen()) {
             tally.unusableList = true;
             if (!options.status) {
                 Say(err, shownList + ": " + reason);
@@ -467,26 +530,56 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
             continue;
         }
         // The list is checked as it is read: its first files are read while
-        // the rest of it is parsed.
-        ChecksumListReader reader(*text, options.format);
-        ParsedList parsed;
-        ListChecker(list, options, output, err, tally).Run(reader, parsed);
-        if (parsed.entries.empty()) {
+        // the rest of it is still coming.
+        ListChecker checker(list, options, output, err, tally);
+        ChecksumListReader reader(
+            [&](std::span<char> dest) {
+                if (stream.WouldWait()) {
+                    checker.BeforeWait();
+                }
+                return stream.Read(dest);
+            },
+            options.format);
+        std::string broken;
+        try {
+            while (!tally.writeFailed) {
+                std::optional<ListEntry> entry = reader.Next();
+                if (!entry) {
+                    break;
+                }
+                checker.Add(std::move(*entry));
+            }
+        } catch (const std::system_error& error) {
+            broken = error.code().message();
+        }
+        checker.End();
+        const bool report = reader.format() == ListFormat::Report;
+        if (!broken.empty()) {
+            // What was read before the failure has been checked; the rest
+            // of the list is unknown.
             tally.unusableList = true;
             if (!options.status) {
-                Say(err, parsed.firstBadLine == 0
+                Say(err, shownList + ": cannot read: " + broken);
+            }
+        } else if (checker.entries() == 0) {
+            tally.unusableList = true;
+            if (!options.status) {
+                Say(err, reader.firstBadLine() == 0
                              ? shownList + ": no checksum lines"
-                             : shownList + ": line " + std::to_string(parsed.firstBadLine) +
+                             : shownList + ": line " + std::to_string(reader.firstBadLine()) +
                                    ": not a checksum line of a known format");
             }
             continue;
         }
-        tally.badLines += parsed.badLines;
-        if (parsed.badLines > 0 && !options.status) {
-            Say(err, shownList + ": line " + std::to_string(parsed.firstBadLine) +
-                         ": improperly formatted checksum line" +
-                         (parsed.badLines > 1
-                              ? " (and " + Plural(parsed.badLines - 1, "other", "others") + ")"
+        tally.badLines += reader.badLines();
+        // A report's blocks are the entries: a line that is none of them may
+        // be a block whose name could not be read, never to be passed over.
+        tally.badReportLines += report ? reader.badLines() : 0;
+        if (reader.badLines() > 0 && !options.status) {
+            Say(err, shownList + ": line " + std::to_string(reader.firstBadLine()) +
+                         ": improperly formatted " + (report ? "report line" : "checksum line") +
+                         (reader.badLines() > 1
+                              ? " (and " + Plural(reader.badLines() - 1, "other", "others") + ")"
                               : std::string()));
         }
         if (tally.writeFailed) {
@@ -503,6 +596,10 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
             Say(err, "WARNING: " + Plural(tally.badLines, "line is improperly formatted",
                                           "lines are improperly formatted"));
         }
+        if (tally.damaged > 0) {
+            Say(err, "WARNING: " + Plural(tally.damaged, "listed entry is improperly formatted",
+                                          "listed entries are improperly formatted"));
+        }
         if (tally.unread > 0) {
             Say(err, "WARNING: " + Plural(tally.unread, "listed file could not be read",
                                           "listed files could not be read"));
@@ -515,7 +612,8 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
     if (tally.unusableList) {
         return 2;
     }
-    const bool allGood = tally.failed == 0 && tally.unread == 0 && !tally.nothingVerified &&
+    const bool allGood = tally.failed == 0 && tally.unread == 0 && tally.damaged == 0 &&
+                         tally.badReportLines == 0 && !tally.nothingVerified &&
                          !(options.strict && tally.badLines > 0);
     return allGood ? 0 : 1;
 }

@@ -11,9 +11,14 @@
 //   <name>: FAILED                    a digest differs
 //   <name>: FAILED (size, MD5)        a report block: the lines that differ
 //   <name>: FAILED open or read       the file is missing or unreadable
+//   <name>: FAILED improperly formatted
+//                                     a report block begun but not read whole
 //
-// Relative names are taken relative to the working folder (not the list's
-// folder), as the common checksum tools take them.
+// Names are shown in the visible name escape. Lists are read as they come
+// (a FIFO, a pipe, standard input alike), a window of entries at a time, so
+// memory does not grow with a list's length. Relative names are taken
+// relative to the working folder (not the list's folder), as the common
+// checksum tools take them.
 
 #include "cli/checksum_list.h"
 
@@ -34,9 +39,10 @@ struct ListCheckOptions {
 
 // Checks every list in turn ("-" is standard input). Results go to out,
 // reasons and the summary of failures to err. Returns 0 when every entry
-// matched, 1 when some did not (or could not be read, or with --strict a
-// line was improperly formatted, or --ignore-missing left nothing verified),
-// 2 when a list could not be read or holds no line of a known format.
+// matched, 1 when some did not (or could not be read, or was damaged, or a
+// saved report holds a line outside its blocks, or with --strict a line was
+// improperly formatted, or --ignore-missing left nothing verified), 2 when a
+// list could not be read or holds no line of a known format.
 int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& options,
                  std::FILE* out, std::FILE* err);
 

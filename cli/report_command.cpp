@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #ifndef VARNEL_VERSION
@@ -42,14 +43,19 @@ constexpr std::string_view kUsage =
     "                                     system locale's)\n"
     "  --progress, --no-progress          progress on standard error (default:\n"
     "                                     on when standard error is a terminal)\n"
-    "  --format FORMAT                    report (default), md5sum, sha1sum, bsd\n"
-    "                                     (MD5, SHA1 unless --no-sha1, CRC32 with\n"
-    "                                     --crc32) or sfv: checksum lines instead\n"
-    "                                     of report blocks\n"
+    "  --format FORMAT                    report (default), or checksum lines\n"
+    "                                     instead of report blocks: md5sum,\n"
+    "                                     sha1sum, sha256sum, sha512sum, b2sum\n"
+    "                                     (BLAKE2b-512), bsd (MD5, SHA1 unless\n"
+    "                                     --no-sha1, CRC32 with --crc32, and the\n"
+    "                                     tags below) or sfv (CRC-32)\n"
+    "  --sha256, --sha512, --blake2b      with --format bsd: SHA256, SHA512 and\n"
+    "                                     BLAKE2b lines as well\n"
     "  --check                            PATHs are lists to verify: checksum\n"
     "                                     lists of those formats (told apart by\n"
     "                                     content, or named with --format) or\n"
-    "                                     saved reports; - is standard input\n"
+    "                                     saved reports; - is standard input, and\n"
+    "                                     a FIFO or pipe is read as it comes\n"
     "  --quiet                            with --check: no line for files that match\n"
     "  --status                           with --check: nothing written, the exit\n"
     "                                     status only\n"
@@ -65,9 +71,16 @@ constexpr std::string_view kUsage =
     "\n"
     "--check writes \"NAME: OK\", \"NAME: FAILED\" or \"NAME: FAILED open or read\"\n"
     "for each entry (for a report, the lines that differ: \"NAME: FAILED (size,\n"
-    "MD5)\"). Relative names are relative to the working folder, not to the\n"
-    "list's folder. Exit status: 0 when all match, 1 otherwise, 2 for a list\n"
-    "that cannot be read or holds no checksum line (its line number is given).\n";
+    "MD5)\"; for a report block that is damaged, \"NAME: FAILED improperly\n"
+    "formatted\"). Lines read: \"HEX  NAME\", \"HEX *NAME\", \"HEX NAME\" (one form\n"
+    "per list), \"TAG (NAME) = HEX\" (tags MD5, SHA1, SHA256, SHA512, BLAKE2b,\n"
+    "CRC32, padded or not), \"TAG(NAME)= HEX\", \"NAME CRC32HEX\" and report\n"
+    "blocks. An untagged 128-digit digest is SHA-512 or BLAKE2b-512, as the\n"
+    "named format says (unnamed, either may match). Names are shown in a\n"
+    "visible escape. Relative names are relative to the working folder, not to\n"
+    "the list's folder. Exit status: 0 when all match, 1 otherwise (also for a\n"
+    "saved report with a line that is not part of a block), 2 for a list that\n"
+    "cannot be read or holds no checksum line (its line number is given).\n";
 
 // The on/off switches: "--name" and "--no-name" set one option.
 struct Switch {
@@ -190,6 +203,8 @@ void UsageError(std::FILE* err, std::string_view reason) {
     std::fwrite(text.data(), 1, text.size(), err);
 }
 
+int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* out, std::FILE* err);
+
 } // namespace
 
 std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::string_view> args,
@@ -218,11 +233,18 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.checkOptions.strict = true;
         } else if (arg == "--ignore-missing") {
             command.checkOptions.ignoreMissing = true;
+        } else if (arg == "--sha256") {
+            command.bsdTags.sha256 = true;
+        } else if (arg == "--sha512") {
+            command.bsdTags.sha512 = true;
+        } else if (arg == "--blake2b") {
+            command.bsdTags.blake2b = true;
         } else if (arg == "--format" || arg.starts_with("--format=")) {
             std::string_view value;
             if (arg == "--format") {
                 if (i + 1 >= args.size()) {
-                    error = "option --format needs a value (report, md5sum, sha1sum, bsd or sfv)";
+                    error =
+                        "option --format needs a value (" + std::string(ListFormatNames()) + ")";
                     return std::nullopt;
                 }
                 value = args[++i];
@@ -231,8 +253,8 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             }
             command.format = ListFormatNamed(value);
             if (!command.format) {
-                error = "unknown format '" + DisplayText(value) +
-                        "' (report, md5sum, sha1sum, bsd or sfv)";
+                error = "unknown format '" + DisplayText(value) + "' (" +
+                        std::string(ListFormatNames()) + ")";
                 return std::nullopt;
             }
         } else if (arg == "--progress" || arg == "--no-progress") {
@@ -268,11 +290,39 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
         error = "--quiet, --status, --strict and --ignore-missing go with --check";
         return std::nullopt;
     }
+    const BsdTags& tags = command.bsdTags;
+    if ((tags.sha256 || tags.sha512 || tags.blake2b) &&
+        (command.check || command.format != ListFormat::Bsd)) {
+        error = "--sha256, --sha512 and --blake2b go with --format bsd (the other formats "
+                "carry one digest each: sha256sum, sha512sum, b2sum)";
+        return std::nullopt;
+    }
     command.checkOptions.format = command.format;
     return command;
 }
 
 int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std::FILE* err) {
+    // Memory a run needs does not grow with its input; should the system
+    // still refuse it, the run ends with a reason, never an abort.
+    try {
+        return RunReportCommandOrThrow(args, out, err);
+    } catch (const std::bad_alloc&) {
+        std::fflush(out);
+        const std::string text = std::string(kProgram) + ": out of memory\n";
+        std::fwrite(text.data(), 1, text.size(), err);
+        return 2;
+    } catch (const std::system_error& failure) {
+        std::fflush(out);
+        const std::string text = std::string(kProgram) + ": " + failure.what() + "\n";
+        std::fwrite(text.data(), 1, text.size(), err);
+        return 2;
+    }
+}
+
+namespace {
+
+int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* out,
+                            std::FILE* err) {
     std::string error;
     const std::optional<ReportCommandLine> command = ParseReportCommandLine(args, error);
     if (!command) {
@@ -313,11 +363,12 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
     const std::string language = UiLanguage;
     // A checksum list needs only its digests; a report needs its blocks.
     const ListFormat format = command->format.value_or(ListFormat::Report);
+    const DigestSelection listDigests = ListDigests(format, options, command->bsdTags);
     if (format == ListFormat::Report) {
         settings.versionQuery = MakeReportServices(language).fileVersion;
         settings.services = [language] { return MakeReportServices(language); };
     } else {
-        settings.digests = ListDigests(format, options);
+        settings.digests = listDigests;
     }
     ReportRun run(std::move(items), std::move(settings));
 
@@ -344,7 +395,7 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
                 complainAbout(block.path, block.facts.failure);
             } else if (format != ListFormat::Report &&
                        !AppendListLines(writer.buffer(), format, block.path, block.facts,
-                                        options)) {
+                                        listDigests)) {
                 complainAbout(block.path, "the name cannot be written in an SFV list");
             }
         }
@@ -372,5 +423,7 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
     }
     return allRead ? 0 : 1;
 }
+
+} // namespace
 
 } // namespace varnel

@@ -8,7 +8,7 @@
 // box would receive: for a folder the blocks of every file below it (the
 // folder walk), for anything else the one block. UTF-8, CR LF line ends.
 //
-//     varnel-report --format md5sum|sha1sum|bsd|sfv PATH...
+//     varnel-report --format md5sum|sha1sum|sha256sum|sha512sum|b2sum|bsd|sfv PATH...
 //     varnel-report --check [--format F] [--quiet|--status] LIST...
 //
 // write checksum lines of those files instead, or verify lists and saved
@@ -33,6 +33,7 @@ struct ReportCommandLine {
     // --format: the list format written (unset: report blocks), or with
     // --check the format the lists are read in (unset: told by content).
     std::optional<ListFormat> format;
+    BsdTags bsdTags;               // --sha256, --sha512, --blake2b (with --format bsd)
     bool check = false;            // --check: paths are lists to verify
     ListCheckOptions checkOptions; // --quiet, --status, --strict, --ignore-missing
     bool help = false;

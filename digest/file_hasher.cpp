@@ -52,6 +52,7 @@ struct Digests {
     std::uint32_t crc = Crc32Init();
     DigestContext* sha1 = nullptr;
     DigestContext* md5 = nullptr;
+    std::array<DigestContext*, 3> wide{}; // SHA-256, SHA-512, BLAKE2b, when wanted
 
     // Everything but MD5.
     void UpdateOthers(std::span<const std::uint8_t> data) {
@@ -60,6 +61,11 @@ struct Digests {
         }
         if (sha1) {
             sha1->Update(data);
+        }
+        for (DigestContext* context : wide) {
+            if (context) {
+                context->Update(data);
+            }
         }
     }
     void UpdateMd5(std::span<const std::uint8_t> data) {
@@ -221,13 +227,23 @@ HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted
     if (wanted.md5) {
         digests.md5 = Begin(m_Md5, CALG_MD5);
     }
+    const std::array<bool, 3> wantWide{wanted.sha256, wanted.sha512, wanted.blake2b};
+    const std::array<std::optional<DigestContext>*, 3> wideContexts{&m_Sha256, &m_Sha512,
+                                                                    &m_Blake2b};
+    constexpr std::array<std::int32_t, 3> kWideIds{CALG_SHA_256, CALG_SHA_512, kBlake2b512};
+    for (std::size_t i = 0; i < wantWide.size(); ++i) {
+        if (wantWide[i]) {
+            digests.wide[i] = Begin(*wideContexts[i], kWideIds[i]);
+        }
+    }
     const bool large = std::min(file.Size(), control.limit) >= kSplitThreshold;
     if (large) {
         // The file is read once from start to end: let the system read ahead.
         file.AdviseSequential();
     }
     std::optional<LoopEnd> end;
-    if (large && m_AllowHelperThread && wanted.md5 && (wanted.sha1 || wanted.crc32)) {
+    if (large && m_AllowHelperThread && wanted.md5 &&
+        (wanted.sha1 || wanted.crc32 || wanted.sha256 || wanted.sha512 || wanted.blake2b)) {
         // Nothing when no helper thread could be started; nothing was read
         // then, and the file is hashed inline below.
         end = HashSplit(file, digests, control, result.bytes);
@@ -252,10 +268,21 @@ HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted
     if (digests.md5) {
         result.md5 = digests.md5->FinalHex();
     }
-    if ((wanted.md5 && result.md5.empty()) || (wanted.sha1 && result.sha1.empty())) {
+    const std::array<std::string*, 3> wideTexts{&result.sha256, &result.sha512, &result.blake2b};
+    bool wideFailed = false;
+    for (std::size_t i = 0; i < wideTexts.size(); ++i) {
+        if (digests.wide[i]) {
+            *wideTexts[i] = digests.wide[i]->FinalHex();
+            wideFailed = wideFailed || wideTexts[i]->empty();
+        }
+    }
+    if ((wanted.md5 && result.md5.empty()) || (wanted.sha1 && result.sha1.empty()) || wideFailed) {
         result.outcome = HashOutcome::ServiceFailed;
         result.sha1.clear();
         result.md5.clear();
+        for (std::string* text : wideTexts) {
+            text->clear();
+        }
     }
     return result;
 }

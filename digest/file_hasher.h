@@ -1,7 +1,8 @@
 #pragma once
 
 // The one read loop of the program: reads an open file from its current
-// position to its end and feeds every wanted digest (CRC-32, SHA-1, MD5) from
+// position to its end and feeds every wanted digest (CRC-32, SHA-1, MD5, and
+// for checksum lists SHA-256, SHA-512 and BLAKE2b-512) from
 // the same buffers, so a file is read once whatever is asked of it. The report
 // (FactsGatherer), GetFileDigest and CRC32_Class::GetFileCrc32 all hash
 // through it.
@@ -28,6 +29,10 @@ struct DigestSelection {
     bool crc32 = false;
     bool sha1 = false;
     bool md5 = false;
+    // The longer digests of checksum lists (report blocks never carry them).
+    bool sha256 = false;
+    bool sha512 = false;
+    bool blake2b = false;
 };
 
 // What a caller may ask of a run besides the digests.
@@ -64,6 +69,9 @@ struct HashResult {
     std::uint32_t crc32 = 0;
     std::string sha1; // upper-case hex
     std::string md5;  // upper-case hex
+    std::string sha256;
+    std::string sha512;
+    std::string blake2b; // BLAKE2b-512
 };
 
 // Keeps its read buffer and digest contexts between files, so a run over many
@@ -88,6 +96,9 @@ private:
     // Set up at the first file that wants them, restarted for every later one.
     std::optional<DigestContext> m_Sha1;
     std::optional<DigestContext> m_Md5;
+    std::optional<DigestContext> m_Sha256;
+    std::optional<DigestContext> m_Sha512;
+    std::optional<DigestContext> m_Blake2b;
 };
 
 } // namespace varnel

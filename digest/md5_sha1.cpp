@@ -26,6 +26,18 @@ const EVP_MD* DigestFor(std::int32_t algorithmId) {
         static const EVP_MD* const sha1 = EVP_MD_fetch(nullptr, "SHA1", nullptr);
         return sha1;
     }
+    case CALG_SHA_256: {
+        static const EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA2-256", nullptr);
+        return sha256;
+    }
+    case CALG_SHA_512: {
+        static const EVP_MD* const sha512 = EVP_MD_fetch(nullptr, "SHA2-512", nullptr);
+        return sha512;
+    }
+    case kBlake2b512: {
+        static const EVP_MD* const blake2b = EVP_MD_fetch(nullptr, "BLAKE2B-512", nullptr);
+        return blake2b;
+    }
     default:
         return nullptr;
     }

@@ -16,6 +16,11 @@ namespace varnel {
 // Algorithm identifiers, with the values the callers have always passed.
 inline constexpr std::int32_t CALG_MD5 = 0x8003;
 inline constexpr std::int32_t CALG_SHA1 = 0x8004;
+inline constexpr std::int32_t CALG_SHA_256 = 0x800C;
+inline constexpr std::int32_t CALG_SHA_512 = 0x800E;
+// BLAKE2b-512 has no identifier of that family: one of our own, for the
+// digest contexts of checksum lists (GetFileDigest does not take it).
+inline constexpr std::int32_t kBlake2b512 = 0x10001;
 
 // The digest of the whole file at path as upper-case hexadecimal text, two
 // digits per byte (32 characters for MD5, 40 for SHA-1). The file is read once

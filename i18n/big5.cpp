@@ -18,10 +18,12 @@
 #include "i18n/big5.h"
 
 #include "gb2big5/gb2big5.h"
+#include "platform/formats/utf8.h"
 #include "platform/os/charset_converter.h"
 #include "platform/os/program_dir.h"
 #include "platform/os/shared_library.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -125,24 +127,8 @@ Codecs& ThreadCodecs() {
 // Length in bytes of the UTF-8 character at text[i]; 1 for a byte that does
 // not start a well-formed character (it is then passed on by itself).
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    }
-    if (i + length > text.size()) {
-        return 1;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-            return 1;
-        }
-    }
-    return length;
+    char32_t codePoint = 0;
+    return std::max<std::size_t>(platform::Utf8SequenceLength(text.substr(i), codePoint), 1);
 }
 
 // One Big5 character (two bytes) as UTF-8, if it is one.

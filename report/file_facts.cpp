@@ -18,6 +18,9 @@ void MarkUnread(FileFacts& facts, ReadFailure kind, std::string reason) {
     facts.crc32 = 0;
     facts.sha1.clear();
     facts.md5.clear();
+    facts.sha256.clear();
+    facts.sha512.clear();
+    facts.blake2b.clear();
 }
 
 // Why path was not opened: the directory entry gives size and time, and
@@ -185,6 +188,9 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     facts.crc32 = hashed.crc32;
     facts.sha1 = std::move(hashed.sha1);
     facts.md5 = std::move(hashed.md5);
+    facts.sha256 = std::move(hashed.sha256);
+    facts.sha512 = std::move(hashed.sha512);
+    facts.blake2b = std::move(hashed.blake2b);
     return facts;
 }
 

@@ -66,6 +66,10 @@ struct FileFacts {
     std::uint32_t crc32 = 0;
     std::string sha1;
     std::string md5;
+    // Only for checksum lists that carry them (Control::digests).
+    std::string sha256;
+    std::string sha512;
+    std::string blake2b;
 
     bool readOk = true; // false when the file's bytes could not be read
     ReadFailure failureKind = ReadFailure::None;

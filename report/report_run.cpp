@@ -4,6 +4,7 @@
 #include "platform/os/thread_priority.h"
 
 #include <algorithm>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -306,10 +307,21 @@ void ReportRun::Work() {
         }
         lock.unlock();
 
-        block.facts =
-            gatherer.Gather(block.path, m_Settings.options, m_Settings.versionQuery, control);
-        if (services && !m_Cancel.load(std::memory_order_relaxed)) {
-            AppendReportBlock(block.text, block.path, block.facts, m_Settings.options, *services);
+        try {
+            block.facts =
+                gatherer.Gather(block.path, m_Settings.options, m_Settings.versionQuery, control);
+            if (services && !m_Cancel.load(std::memory_order_relaxed)) {
+                AppendReportBlock(block.text, block.path, block.facts, m_Settings.options,
+                                  *services);
+            }
+        } catch (const std::bad_alloc&) {
+            // The system refused the memory for this file (its read buffer,
+            // its block): the file is named as not read, never an abort.
+            block.facts = FileFacts{};
+            block.facts.readOk = false;
+            block.facts.failureKind = ReadFailure::ReadFailed;
+            block.facts.failure = "out of memory";
+            block.text.clear();
         }
 
         lock.lock();

@@ -1,52 +1,11 @@
 #include "platform/formats/name_escape.h"
 
+#include "platform/formats/utf8.h"
+
 #include <cstdint>
 
 namespace varnel::platform {
 namespace {
-
-// Length of the valid UTF-8 sequence at the start of bytes (shortest form,
-// no surrogates, at most U+10FFFF), 0 when none starts there.
-std::size_t ValidSequenceLength(std::string_view bytes, char32_t& codePoint) {
-    const auto at = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
-    const std::uint8_t lead = at(0);
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1Fu;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0Fu;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((at(i) & 0xC0u) != 0x80u) {
-            return 0;
-        }
-        value = (value << 6) | (at(i) & 0x3Fu);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return 0;
-    }
-    codePoint = value;
-    return length;
-}
 
 bool NeedsCodePointEscape(char32_t c) {
     return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
@@ -116,7 +75,7 @@ void AppendUtf8(std::string& out, char32_t c) {
 void AppendEscapedName(std::string& out, std::string_view bytes) {
     while (!bytes.empty()) {
         char32_t c = 0;
-        const std::size_t length = ValidSequenceLength(bytes, c);
+        const std::size_t length = Utf8SequenceLength(bytes, c);
         if (length == 0) {
             AppendOctal(out, static_cast<std::uint8_t>(bytes[0]));
             bytes.remove_prefix(1);

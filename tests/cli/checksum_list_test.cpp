@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace varnel {
 namespace {
 
@@ -40,6 +42,7 @@ TEST(ListNameEscape, RoundTripsNamesTheToolsEscape) {
 TEST(ChecksumList, LinesOfEachFormat) {
     const std::string md5(kMd5Abc);
     const std::string sha1(kSha1Abc);
+    using namespace std::string_literals;
     struct Case {
         std::string_view what;
         std::string text;
@@ -100,12 +103,43 @@ TEST(ChecksumList, LinesOfEachFormat) {
          {md5 + " "},
          0,
          0},
-        {"wrong digest lengths and empty names",
-         md5.substr(1) + "  a\n" + md5 + "  \nMD5 (x) = " + sha1 + "\n" + md5 + "  ok\n",
+        {"wrong digest lengths and an empty name",
+         md5.substr(1) + "  a\n" + md5 + " \nMD5 (x) = " + sha1 + "\n" + md5 + "  ok\n",
          {},
          ListFormat::Md5sum,
          {"ok"},
          3,
+         1},
+        // As md5sum decides: the first line takes the single-space form (a
+        // name of one blank), so later names keep their leading blank.
+        {"the single-space form, decided by the first line",
+         md5 + "  \n" + md5 + "  ok\n" + md5 + "\tx\n",
+         {},
+         ListFormat::Md5sum,
+         {" ", " ok", "x"},
+         0,
+         0},
+        {"the marked form refuses later single-space lines",
+         "  " + md5 + "\t*a\n" + md5 + " b\n" + md5 + "  c\n",
+         {},
+         ListFormat::Md5sum,
+         {"a", "c"},
+         1,
+         2},
+        {"padded tags, the other bsd form, SHA-256 by length",
+         "MD5   (a) = " + md5 + "\nSHA1  (a) = " + sha1 + "\nMD5(b)= " + md5 +
+             "\nSHA2-256(c)= " + std::string(64, 'a') + "\n" + std::string(64, 'b') + "  d\n",
+         {},
+         ListFormat::Bsd,
+         {"a", "b", "c", "d"},
+         0,
+         0},
+        {"a NUL inside a name names no file",
+         md5 + "  a\0junk\nMD5 (b\0c) = "s + md5 + "\n" + md5 + "  e\n",
+         {},
+         ListFormat::Md5sum,
+         {"e"},
+         2,
          1},
     };
     for (const Case& c : cases) {
@@ -129,17 +163,18 @@ TEST(ChecksumList, ConsecutiveBsdLinesOfOneFileMakeOneEntry) {
     const ParsedList list = ParseChecksumList(text, std::nullopt);
     ASSERT_EQ(list.entries.size(), 3u);
     const ListEntry& a = list.entries[0];
-    EXPECT_EQ(a.md5, "900150983CD24FB0D6963F7D28E17F72");
-    EXPECT_EQ(a.sha1, "A9993E364706816ABA3E25717850C26C9CD0D89D");
-    EXPECT_EQ(a.crc32, "352441C2");
+    EXPECT_EQ(a.Expected(DigestKind::Md5), "900150983CD24FB0D6963F7D28E17F72");
+    EXPECT_EQ(a.Expected(DigestKind::Sha1), "A9993E364706816ABA3E25717850C26C9CD0D89D");
+    EXPECT_EQ(a.Expected(DigestKind::Crc32), "352441C2");
     EXPECT_EQ(list.entries[1].name, "b");
     // The same name again after another is an entry of its own.
     EXPECT_EQ(list.entries[2].name, "a");
     EXPECT_EQ(list.entries[2].line, 5u);
 }
 
-// A list read a few lines at a time gives what it gives read whole, and every
-// entry is complete when its piece ends (bsd lines of one file, report blocks).
+// A list that arrives a few bytes at a time (a pipe) reads as it reads
+// whole, and every entry is complete when it is given (bsd lines of one
+// file, report blocks).
 TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
     const std::string md5(kMd5Abc);
     const std::string sha1(kSha1Abc);
@@ -152,30 +187,36 @@ TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
             "\r\n\r\n\r\n文件名称：bad\r\n文件大小：1\r\n\r\n文件名称：c\r\nMD5值     ：" +
             md5Upper + "\r\n",
         "; sfv\na 352441C2\nb c 352441c2\n",
+        "文件名称：x 352441C2\r\nMD5值     ：" + md5Upper + "\r\n",
         "not\na list\n",
     };
     const auto same = [](const ListEntry& a, const ListEntry& b) {
-        return a.name == b.name && a.shown == b.shown && a.line == b.line && a.md5 == b.md5 &&
-               a.sha1 == b.sha1 && a.crc32 == b.crc32 && a.size == b.size;
+        return a.name == b.name && a.shown == b.shown && a.line == b.line &&
+               a.expected == b.expected && a.size == b.size && a.damaged == b.damaged;
     };
     for (const std::string& text : texts) {
         const ParsedList whole = ParseChecksumList(text, std::nullopt);
-        for (const std::size_t piece : {1u, 2u, 3u}) {
+        for (const std::size_t piece : {1u, 2u, 3u, 7u}) {
             SCOPED_TRACE(text + " in pieces of " + std::to_string(piece));
-            ChecksumListReader reader(text, std::nullopt);
-            ParsedList list;
-            bool more = true;
-            while (more) {
-                more = reader.ReadSome(list, piece);
-                if (!list.entries.empty()) {
-                    ASSERT_LE(list.entries.size(), whole.entries.size());
-                    EXPECT_TRUE(same(list.entries.back(), whole.entries[list.entries.size() - 1]));
-                }
+            std::string_view rest = text;
+            ChecksumListReader reader(
+                [&](std::span<char> dest) {
+                    const std::size_t n = std::min({dest.size(), rest.size(), piece});
+                    std::copy_n(rest.begin(), n, dest.begin());
+                    rest.remove_prefix(n);
+                    return n;
+                },
+                std::nullopt);
+            std::size_t count = 0;
+            while (const std::optional<ListEntry> entry = reader.Next()) {
+                ASSERT_LT(count, whole.entries.size());
+                EXPECT_TRUE(same(*entry, whole.entries[count]));
+                ++count;
             }
-            ASSERT_EQ(list.entries.size(), whole.entries.size());
-            EXPECT_EQ(list.format, whole.format);
-            EXPECT_EQ(list.badLines, whole.badLines);
-            EXPECT_EQ(list.firstBadLine, whole.firstBadLine);
+            EXPECT_EQ(count, whole.entries.size());
+            EXPECT_EQ(reader.format().value_or(ListFormat::Md5sum), whole.format);
+            EXPECT_EQ(reader.badLines(), whole.badLines);
+            EXPECT_EQ(reader.firstBadLine(), whole.firstBadLine);
         }
     }
 }
@@ -193,11 +234,13 @@ TEST(ChecksumList, ShownNamesUseTheListsOwnEscape) {
 }
 
 TEST(ChecksumList, ReportBlocksInEveryLabelForm) {
+    using namespace std::string_literals;
     const std::string md5 = "900150983CD24FB0D6963F7D28E17F72";
     struct Case {
         std::string_view what;
         std::string text;
         std::size_t entries;
+        std::size_t damaged; // entries begun but not read whole
         std::size_t firstBadLine;
     };
     const std::string plain = "文件名称：/d/a.txt\r\n文件版本：V1.2.3.4\r\n文件大小：3 字节\r\n"
@@ -209,20 +252,31 @@ TEST(ChecksumList, ReportBlocksInEveryLabelForm) {
                                   "修改時間：2026/3/5 下午2:07:09\r\nMD5值     ：" +
                                   md5 + "\r\n\r\n";
     const Case cases[] = {
-        {"plain labels, every line", plain, 1, 0},
-        {"converted labels", converted, 1, 0},
+        {"plain labels, every line", plain, 1, 0, 0},
+        {"converted labels", converted, 1, 0, 0},
         {"two blocks, LF line ends, no last empty line",
-         "文件名称：a\nMD5值     ：" + md5 + "\n\n文件名称：b\nMD5值     ：" + md5, 2, 0},
+         "文件名称：a\nMD5值     ：" + md5 + "\n\n文件名称：b\nMD5值     ：" + md5, 2, 0, 0},
         {"a line out of order",
-         "文件名称：a\r\nMD5值     ：" + md5 + "\r\n文件大小：3 字节\r\n\r\n" + converted, 1, 3},
-        {"a block without its MD5 line", "文件名称：a\r\n文件大小：3 字节\r\n\r\n" + plain, 1, 2},
-        {"a stray line", plain + "hello\r\n\r\n" + converted, 2, 9},
-        {"a name with a broken escape", "文件名称：a\\q\r\nMD5值     ：" + md5 + "\r\n", 0, 1},
+         "文件名称：a\r\nMD5值     ：" + md5 + "\r\n文件大小：3 字节\r\n\r\n" + converted, 2, 1, 0},
+        {"a block without its MD5 line", "文件名称：a\r\n文件大小：3 字节\r\n\r\n" + plain, 2, 1,
+         0},
+        {"a stray line after a block", plain + "hello\r\n\r\n" + converted, 2, 0, 9},
+        {"a stray line inside a block",
+         "文件名称：a\r\nhello\r\nMD5值     ：" + md5 + "\r\n\r\n" + converted, 2, 1, 0},
+        {"a junk line right before a block", "notes\r\n" + plain + converted, 2, 0, 1},
+        {"a name line starts a block even without an empty line",
+         "文件名称：a\r\n文件名称：b\r\nMD5值     ：" + md5 + "\r\n", 2, 1, 0},
+        {"a name with a broken escape", "文件名称：a\\q\r\nMD5值     ：" + md5 + "\r\n", 0, 0, 1},
+        {"a name with a NUL", "文件名称：a\0b\r\nMD5值     ："s + md5 + "\r\n", 0, 0, 1},
     };
     for (const Case& c : cases) {
         const ParsedList list = ParseChecksumList(c.text, std::nullopt);
         EXPECT_EQ(list.format, ListFormat::Report) << c.what;
         EXPECT_EQ(list.entries.size(), c.entries) << c.what;
+        EXPECT_EQ(std::count_if(list.entries.begin(), list.entries.end(),
+                                [](const ListEntry& e) { return e.damaged; }),
+                  static_cast<std::ptrdiff_t>(c.damaged))
+            << c.what;
         EXPECT_EQ(list.firstBadLine, c.firstBadLine) << c.what;
     }
 
@@ -233,14 +287,14 @@ TEST(ChecksumList, ReportBlocksInEveryLabelForm) {
     EXPECT_EQ(a.version, "V1.2.3.4");
     EXPECT_EQ(a.size, "3 字节");
     EXPECT_EQ(a.time, "2026/3/5 14:07:09");
-    EXPECT_EQ(a.crc32, "352441C2");
-    EXPECT_EQ(a.md5, md5);
+    EXPECT_EQ(a.Expected(DigestKind::Crc32), "352441C2");
+    EXPECT_EQ(a.Expected(DigestKind::Md5), md5);
     const ListEntry& b = both.entries[1];
     EXPECT_TRUE(b.converted);
     EXPECT_EQ(b.name, "/d/b.txt");
     EXPECT_EQ(b.size, "3 字節");
     EXPECT_FALSE(b.version);
-    EXPECT_FALSE(b.sha1);
+    EXPECT_FALSE(b.Expected(DigestKind::Sha1));
     EXPECT_EQ(b.line, 9u);
 }
 
@@ -266,6 +320,41 @@ TEST(ChecksumList, ReportsSavedInTheLegacyEncodings) {
     }
 }
 
+// An SFV list whose names begin with a report's name label stays an SFV
+// list; a report whose name ends like an SFV line stays a report; a named
+// format always wins.
+TEST(ChecksumList, SfvListsAndReportsAreNeverMistaken) {
+    const std::string md5 = "MD5值     ：900150983CD24FB0D6963F7D28E17F72\r\n";
+    const std::string sfv = "文件名称：a 352441C2\n文件名称：b 352441C2\n";
+    const std::string report = "文件名称：a 352441C2\r\n" + md5;
+    struct Case {
+        std::string text;
+        std::optional<ListFormat> named;
+        ListFormat format;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {sfv, {}, ListFormat::Sfv, {"文件名称：a", "文件名称：b"}},
+        {"文件名称：a 352441C2\n", {}, ListFormat::Sfv, {"文件名称：a"}},
+        {"文件名称：a 352441C2\n文件大小：3 352441C2\n",
+         {},
+         ListFormat::Sfv,
+         {"文件名称：a", "文件大小：3"}},
+        {report, {}, ListFormat::Report, {"a 352441C2"}},
+        {sfv, ListFormat::Report, ListFormat::Report, {"a 352441C2", "b 352441C2"}},
+        {report, ListFormat::Sfv, ListFormat::Sfv, {"文件名称：a"}},
+    };
+    for (const Case& c : cases) {
+        const ParsedList list = ParseChecksumList(c.text, c.named);
+        EXPECT_EQ(list.format, c.format) << c.text;
+        std::vector<std::string> names;
+        for (const ListEntry& entry : list.entries) {
+            names.push_back(entry.name);
+        }
+        EXPECT_EQ(names, c.names) << c.text;
+    }
+}
+
 TEST(ChecksumList, NothingOfAKnownFormat) {
     struct Case {
         std::string text;
@@ -285,36 +374,76 @@ TEST(ChecksumList, NothingOfAKnownFormat) {
 }
 
 TEST(ChecksumList, WrittenLinesReadBack) {
-    FileFacts facts;
+    FileFacts facts; // of "abc": each value as its tool gives it
     facts.md5 = "900150983CD24FB0D6963F7D28E17F72";
     facts.sha1 = "A9993E364706816ABA3E25717850C26C9CD0D89D";
-    facts.crc32 = 0x352441C2;
+    facts.crc32 = 0x352441C2; // cksum -a crc32b
+    facts.sha256 = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"; // sha256sum
+    facts.sha512 = "DDAF35A193617ABACC417349AE20413112E6FA4E89A97EA20A9EEEE64B55D39A"
+                   "2192992A274FC1A836BA3C23A3FEEBBD454D4423643CE80E2A9AC94FA54CA49F"; // sha512sum
+    facts.blake2b = "BA80A53F981C4D0D6A2797B69F12F6E94C212F14685AC4B74B12BB6FDBFFA2D1"
+                    "7D87C5392AAB792DC252D5DE4533CC9518D38AA8DBF1925AB92386EDD4009923"; // b2sum
     ReportOptions options;
     options.ShowCRC32 = true;
-    for (const ListFormat format :
-         {ListFormat::Md5sum, ListFormat::Sha1sum, ListFormat::Bsd, ListFormat::Sfv}) {
+    const BsdTags all{true, true, true};
+    struct Case {
+        ListFormat format;
+        std::vector<DigestKind> carried;
+    };
+    const Case cases[] = {
+        {ListFormat::Md5sum, {DigestKind::Md5}},
+        {ListFormat::Sha1sum, {DigestKind::Sha1}},
+        {ListFormat::Sha256sum, {DigestKind::Sha256}},
+        {ListFormat::Sha512sum, {DigestKind::Sha512}},
+        {ListFormat::B2sum, {DigestKind::Blake2b}},
+        {ListFormat::Bsd,
+         {DigestKind::Crc32, DigestKind::Md5, DigestKind::Sha1, DigestKind::Sha256,
+          DigestKind::Sha512, DigestKind::Blake2b}},
+        {ListFormat::Sfv, {DigestKind::Crc32}},
+    };
+    const auto valueOf = [&](DigestKind kind) -> std::string {
+        switch (kind) {
+        case DigestKind::Crc32:
+            return "352441C2";
+        case DigestKind::Md5:
+            return facts.md5;
+        case DigestKind::Sha1:
+            return facts.sha1;
+        case DigestKind::Sha256:
+            return facts.sha256;
+        case DigestKind::Sha512:
+            return facts.sha512;
+        default:
+            return facts.blake2b;
+        }
+    };
+    for (const Case& c : cases) {
         for (const std::string name : {"a b", "x\\y\nz", ";semi", "ab 12345678"}) {
+            SCOPED_TRACE(name);
             std::string text;
-            const bool written = AppendListLines(text, format, name, facts, options);
-            const bool sfvCannot = format == ListFormat::Sfv &&
+            const bool written =
+                AppendListLines(text, c.format, name, facts, ListDigests(c.format, options, all));
+            const bool sfvCannot = c.format == ListFormat::Sfv &&
                                    (name.find('\n') != std::string::npos || name.starts_with(';'));
-            EXPECT_EQ(written, !sfvCannot) << name;
+            EXPECT_EQ(written, !sfvCannot);
             if (!written) {
                 EXPECT_TRUE(text.empty());
                 continue;
             }
-            const ParsedList list = ParseChecksumList(text, format);
-            ASSERT_EQ(list.entries.size(), 1u) << text;
-            const ListEntry& entry = list.entries[0];
-            EXPECT_EQ(entry.name, name);
-            EXPECT_EQ(entry.md5.has_value(),
-                      format == ListFormat::Md5sum || format == ListFormat::Bsd);
-            EXPECT_EQ(entry.sha1.has_value(),
-                      format == ListFormat::Sha1sum || format == ListFormat::Bsd);
-            EXPECT_EQ(entry.crc32.has_value(),
-                      format == ListFormat::Sfv || format == ListFormat::Bsd);
-            EXPECT_EQ(entry.crc32.value_or("352441C2"), "352441C2");
-            EXPECT_EQ(entry.md5.value_or(facts.md5), facts.md5);
+            // Read back both as named and as told by content.
+            for (const std::optional<ListFormat> named :
+                 {std::optional(c.format), std::optional<ListFormat>()}) {
+                const ParsedList list = ParseChecksumList(text, named);
+                ASSERT_EQ(list.entries.size(), 1u) << text;
+                const ListEntry& entry = list.entries[0];
+                EXPECT_EQ(entry.name, name);
+                for (const DigestKind kind : c.carried) {
+                    const bool wide = !named && c.format != ListFormat::Bsd &&
+                                      (kind == DigestKind::Sha512 || kind == DigestKind::Blake2b);
+                    EXPECT_EQ(entry.Expected(wide ? DigestKind::Wide512 : kind), valueOf(kind))
+                        << text;
+                }
+            }
         }
     }
 }

@@ -3,14 +3,21 @@
 
 #include "tests/cli/run_program.h"
 #include "tests/digest/digest_test_support.h"
+#include "tests/gb2big5/charset_util.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
 
 namespace varnel {
 namespace {
 
 namespace fs = std::filesystem;
 using test::RunIn;
+using test::Running;
 using test::RunResult;
 using test::ScratchDir;
 using test::WriteFile;
@@ -42,7 +49,7 @@ struct Files {
 };
 
 const std::vector<std::string> kAwkward = {"plain.txt", "with space.txt", "back\\slash",
-                                           "new\nline"};
+                                           "new\nline", "bad\xFFutf8",    " lead*"};
 // rhash takes a backslash for a folder separator, and SFV has no form for a
 // line end in a name.
 const std::vector<std::string> kSfvNames = {"plain.txt", "with space.txt", "a  b 1234"};
@@ -54,6 +61,7 @@ TEST(ListCheck, ListsWeWriteAreAcceptedByTheTools) {
         std::vector<std::string> write;
         std::vector<std::string> judge;
         const std::vector<std::string>* names;
+        std::size_t linesPerFile = 1; // the judge's result lines per file
     };
     const Case cases[] = {
         {{"--format", "md5sum"}, {"md5sum", "-c", "--strict"}, &kAwkward},
@@ -61,6 +69,16 @@ TEST(ListCheck, ListsWeWriteAreAcceptedByTheTools) {
         {{"--format", "bsd", "--no-sha1"}, {"md5sum", "-c", "--strict"}, &kAwkward},
         {{"--format", "bsd", "--no-sha1"}, {"rhash", "-c"}, &kSfvNames},
         {{"--format", "sfv"}, {"rhash", "-c"}, &kSfvNames},
+        {{"--format", "sha256sum"}, {"sha256sum", "-c", "--strict"}, &kAwkward},
+        {{"--format", "sha512sum"}, {"sha512sum", "-c", "--strict"}, &kAwkward},
+        {{"--format", "b2sum"}, {"b2sum", "-c", "--strict"}, &kAwkward},
+        {{"--format", "bsd", "--sha256", "--sha512", "--blake2b"},
+         {"cksum", "-c", "--strict"},
+         &kAwkward,
+         5},
+        {{"--format", "bsd", "--no-sha1", "--sha256", "--sha512", "--blake2b"},
+         {"rhash", "-c"},
+         &kSfvNames},
     };
     for (const Case& c : cases) {
         Files files(*c.names);
@@ -75,7 +93,8 @@ TEST(ListCheck, ListsWeWriteAreAcceptedByTheTools) {
         EXPECT_EQ(judged.status, 0) << c.judge[0] << "\n"
                                     << written.out << judged.out << judged.err;
         if (c.judge[0] != "rhash") {
-            EXPECT_EQ(Count(judged.out, ": OK\n"), files.names.size()) << judged.out;
+            EXPECT_EQ(Count(judged.out, ": OK\n"), files.names.size() * c.linesPerFile)
+                << judged.out;
         }
     }
 }
@@ -94,6 +113,16 @@ TEST(ListCheck, ListsTheToolsWriteAreVerified) {
         {{"sha1sum", "--tag"}, &kAwkward},
         {{"rhash", "--sfv"}, &kSfvNames},
         {{"rhash", "--bsd", "--md5", "--sha1", "--crc32"}, &kSfvNames},
+        {{"sha256sum"}, &kAwkward},
+        {{"sha256sum", "--tag"}, &kAwkward},
+        {{"sha512sum", "-b"}, &kAwkward},
+        {{"b2sum"}, &kAwkward},
+        {{"b2sum", "--tag"}, &kAwkward},
+        {{"cksum", "-a", "sha256"}, &kAwkward},
+        {{"cksum", "-a", "blake2b"}, &kAwkward},
+        {{"cksum", "-a", "sha512", "--untagged"}, &kAwkward},
+        {{"rhash", "--bsd", "--md5", "--sha256", "--sha512", "--blake2b"}, &kSfvNames},
+        {{"rhash", "--sha256"}, &kSfvNames},
     };
     for (const Case& c : cases) {
         Files files(*c.names);
@@ -278,7 +307,7 @@ TEST(ListCheck, ListsThatCannotBeReadExitTwoWithTheLine) {
         {good + "garbage\n", {}, 0, "list: line 2: improperly formatted"},
         {good + "garbage\n", {"--strict"}, 1, "list: line 2: improperly formatted"},
         {good, {"--format", "sha1sum"}, 2, "list: line 1: not a checksum line"},
-        {"文件名称：f\r\nSHA1值   ：00\r\n", {}, 2, "list: line 2: not a checksum line"},
+        {"文件名称：f\r\nSHA1值   ：00\r\n", {}, 1, "1 listed entry is improperly formatted"},
     };
     for (const Case& c : cases) {
         WriteFile(dir / "list", c.text);
@@ -293,6 +322,244 @@ TEST(ListCheck, ListsThatCannotBeReadExitTwoWithTheLine) {
     EXPECT_EQ(missing.status, 2);
     const RunResult usage = Report(dir.path(), {"--quiet", "f"});
     EXPECT_EQ(usage.status, 2);
+}
+
+// A saved report whose text was damaged never ends in success: a block begun
+// but not read whole names its file as a failure, and a line that belongs to
+// no block (it may hide one) makes the status 1.
+TEST(ListCheck, DamagedReportsNeverPass) {
+    Files files({"a", "b"});
+    // No time line: the files are rewritten below.
+    const RunResult saved = Report(files.dir.path(), {"--lang", "chinese", "--no-time", "a", "b"});
+    ASSERT_EQ(saved.status, 0);
+    const std::string& report = saved.out;
+    const auto broken = [&](std::string_view label) {
+        std::string text = report;
+        text[text.find(label)] = 'X'; // the first block's line loses its label
+        return text;
+    };
+    const std::string md5Line = "MD5值     ：";
+    struct Case {
+        std::string what;
+        std::string text;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"a junk line before the report, a changed", "notes\r\n" + report,
+         "a: FAILED (size, SHA-1, MD5)\nb: OK\n"},
+        {"a label broken inside the first block", broken("SHA1值"),
+         "a: FAILED improperly formatted\nb: OK\n"},
+        {"the first name label broken", broken("文件名称"), "b: OK\n"},
+        {"the report cut before its last MD5 line", report.substr(0, report.rfind(md5Line)),
+         "a: FAILED (size, SHA-1, MD5)\nb: FAILED improperly formatted\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(files.dir / "a", c.what.ends_with("a changed") ? std::string("changed\n")
+                                                                 : std::string("content 0\n"));
+        if (c.what.starts_with("the report cut")) {
+            WriteFile(files.dir / "a", std::string("changed\n"));
+        }
+        WriteFile(files.dir / "saved.txt", c.text);
+        const RunResult checked = Report(files.dir.path(), {"--check", "saved.txt"});
+        EXPECT_EQ(checked.out, c.out) << checked.err;
+        EXPECT_EQ(checked.status, 1) << checked.err;
+    }
+    // Blocks that run together without their empty line are still whole.
+    WriteFile(files.dir / "a", std::string("content 0\n"));
+    std::string joined = report;
+    joined.erase(joined.find("\r\n\r\n") + 2, 2);
+    WriteFile(files.dir / "joined.txt", joined);
+    const RunResult checked = Report(files.dir.path(), {"--check", "joined.txt"});
+    EXPECT_EQ(checked.out, "a: OK\nb: OK\n");
+    EXPECT_EQ(checked.status, 0);
+}
+
+// One bad byte in a report saved in its legacy encoding costs its block
+// only: the other blocks are read and checked.
+TEST(ListCheck, LegacyEncodedReportsWithABadByte) {
+    const struct {
+        const char* lang;
+        const char* charset;
+        const char* sizeLabel;
+    } cases[] = {{"chinese", "GB18030", "文件大小："}, {"taiwan", "BIG5", "文件大小："}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charset);
+        Files files({"a", "b"});
+        const RunResult saved = Report(files.dir.path(), {"--lang", c.lang, "a", "b"});
+        ASSERT_EQ(saved.status, 0);
+        std::optional<std::string> bytes = test::Recode(saved.out, "UTF-8", c.charset);
+        const std::optional<std::string> label = test::Recode(c.sizeLabel, "UTF-8", c.charset);
+        ASSERT_TRUE(bytes && label);
+        WriteFile(files.dir / "whole.txt", *bytes);
+        EXPECT_EQ(Report(files.dir.path(), {"--check", "whole.txt"}).out, "a: OK\nb: OK\n");
+        // 0xFF starts no character of either encoding.
+        (*bytes)[bytes->find(*label) + label->size()] = '\xFF';
+        WriteFile(files.dir / "bad.txt", *bytes);
+        const RunResult checked = Report(files.dir.path(), {"--check", "bad.txt"});
+        EXPECT_EQ(checked.out, "a: FAILED improperly formatted\nb: OK\n") << checked.err;
+        EXPECT_EQ(checked.status, 1);
+    }
+}
+
+// Names from a list reach the terminal in the visible escape: no control
+// sequence, no reversal of the text; a NUL ends no name.
+TEST(ListCheck, NamesFromListsAreShownEscaped) {
+    Files files({"esc\x1b[31mred", "rtl\xE2\x80\xAEtxt", "bad\xFFutf8", "a"});
+    std::vector<std::string> args = {"md5sum"};
+    args.insert(args.end(), files.names.begin(), files.names.end() - 1);
+    const RunResult listed = RunIn(files.dir.path(), args);
+    ASSERT_EQ(listed.status, 0);
+    const std::string md5OfA = test::OracleDigestsOf(files.dir / "a").md5;
+    std::string lower = md5OfA;
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    WriteFile(files.dir / "list", listed.out + lower + "  gone\x1b]0;x\x07\n");
+    const RunResult checked = Report(files.dir.path(), {"--check", "list"});
+    EXPECT_EQ(checked.out, "\\esc\\033[31mred: OK\n\\rtl\\u202Etxt: OK\n\\bad\\377utf8: OK\n"
+                           "\\gone\\033]0;x\\a: FAILED open or read\n");
+    EXPECT_NE(checked.err.find("\\gone\\033]0;x\\a: not found"), std::string::npos) << checked.err;
+    EXPECT_EQ(checked.err.find('\x1b'), std::string::npos);
+
+    using namespace std::string_literals;
+    for (const std::string& list : {lower + "  a\0junk\n"s, "MD5 (a\0junk) = "s + lower + "\n",
+                                    "文件名称：a\0junk\r\nMD5值     ："s + md5OfA + "\r\n"}) {
+        WriteFile(files.dir / "nul", list);
+        const RunResult nul = Report(files.dir.path(), {"--check", "nul"});
+        EXPECT_EQ(nul.out, "");
+        EXPECT_NE(nul.status, 0);
+        EXPECT_NE(nul.err.find("nul: line 1: "), std::string::npos) << nul.err;
+    }
+}
+
+// A list is a stream: a FIFO, a pipe, a process substitution and standard
+// input are read like a file; what cannot be a list is refused with the
+// true reason.
+TEST(ListCheck, PipesAreListsAndRefusalsSayWhy) {
+    Files files({"a"});
+    const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a"});
+    ASSERT_EQ(listed.status, 0);
+    WriteFile(files.dir / "list", listed.out);
+    ASSERT_EQ(::mkfifo((files.dir / "fifo").c_str(), 0600), 0);
+    std::thread writer([&] { WriteFile(files.dir / "fifo", listed.out); });
+    const RunResult fifo = Report(files.dir.path(), {"--check", "fifo"});
+    // A program that never opened the FIFO would leave the writer waiting.
+    const int release = ::open((files.dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writer.join();
+    ::close(release);
+    EXPECT_EQ(fifo.out, "a: OK\n") << fifo.err;
+    EXPECT_EQ(fifo.status, 0);
+
+    const RunResult substituted =
+        RunIn(files.dir.path(), {"bash", "-c", test::ReportProgram() + " --check <(cat list)"});
+    EXPECT_EQ(substituted.out, "a: OK\n") << substituted.err;
+    EXPECT_EQ(substituted.status, 0);
+    const RunResult piped =
+        RunIn(files.dir.path(), {test::ReportProgram(), "--check", "-"}, files.dir / "list");
+    EXPECT_EQ(piped.out, "a: OK\n") << piped.err;
+
+    const struct {
+        std::string list;
+        std::string reason;
+    } refused[] = {
+        {".", ".: is a folder"},
+        {"/dev/zero", "/dev/zero: is a device, not a stream of lines"},
+        {"missing", "missing: No such file or directory"},
+    };
+    for (const auto& r : refused) {
+        const RunResult checked = Report(files.dir.path(), {"--check", r.list});
+        EXPECT_EQ(checked.status, 2) << r.list;
+        EXPECT_NE(checked.err.find(r.reason), std::string::npos) << checked.err;
+    }
+}
+
+// Standard input is checked as it comes: the first result is written while
+// the list is still open, not after the list was read whole.
+TEST(ListCheck, StandardInputIsCheckedAsItComes) {
+    Files files({"a", "b"});
+    const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a", "b"});
+    ASSERT_EQ(listed.status, 0);
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    Running run(files.dir.path(), {test::ReportProgram(), "--check", "-"}, fds[0]);
+    ::close(fds[0]);
+    const std::string first = listed.out.substr(0, listed.out.find('\n') + 1);
+    ASSERT_EQ(::write(fds[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (run.OutSoFar().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(run.OutSoFar(), "a: OK\n");
+    const std::string second = listed.out.substr(first.size());
+    ASSERT_EQ(::write(fds[1], second.data(), second.size()), static_cast<ssize_t>(second.size()));
+    ::close(fds[1]);
+    const RunResult done = run.Wait();
+    EXPECT_EQ(done.out, "a: OK\nb: OK\n");
+    EXPECT_EQ(done.status, 0);
+}
+
+// The memory of a check does not grow with its list (a few hundred bytes a
+// line would be tens of megabytes here), from a file or standard input.
+TEST(ListCheck, MemoryDoesNotGrowWithTheList) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer holds freed memory back, so peaks tell nothing";
+#endif
+    Files files({"a"});
+    const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a"});
+    ASSERT_EQ(listed.status, 0);
+    const auto listOf = [&](std::size_t lines, const char* name) {
+        std::string text;
+        text.reserve(listed.out.size() * lines);
+        for (std::size_t i = 0; i < lines; ++i) {
+            text += listed.out;
+        }
+        WriteFile(files.dir / name, text);
+    };
+    listOf(2000, "short");
+    listOf(200000, "long");
+    // A report of damaged blocks: entries that read no file.
+    std::string damaged;
+    for (int i = 0; i < 200000; ++i) {
+        damaged += "文件名称：a\r\n\r\n";
+    }
+    WriteFile(files.dir / "damaged", damaged);
+    const RunResult small = Report(files.dir.path(), {"--check", "--quiet", "short"});
+    const RunResult large = Report(files.dir.path(), {"--check", "--quiet", "long"});
+    const RunResult piped = RunIn(
+        files.dir.path(), {test::ReportProgram(), "--check", "--quiet", "-"}, files.dir / "long");
+    const RunResult blocks = Report(files.dir.path(), {"--check", "--status", "damaged"});
+    for (const RunResult* run : {&small, &large, &piped}) {
+        EXPECT_EQ(run->status, 0) << run->err;
+        EXPECT_EQ(run->out, "");
+    }
+    EXPECT_EQ(blocks.status, 1);
+    for (const RunResult* run : {&large, &piped, &blocks}) {
+        EXPECT_LT(run->maxResidentKb, small.maxResidentKb + 16 * 1024);
+    }
+}
+
+// Memory the system refuses ends a check with a reason, never an abort,
+// whichever allocation it hits (the list's, or a worker's read buffer).
+TEST(ListCheck, OutOfMemoryIsNeverAnAbort) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than any limit here";
+#endif
+    Files files({"a"});
+    const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a"});
+    ASSERT_EQ(listed.status, 0);
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += listed.out;
+    }
+    WriteFile(files.dir / "list", text);
+    for (const int megabytes : {60, 70, 80, 90, 100}) {
+        const RunResult checked =
+            RunIn(files.dir.path(), {"prlimit", "--as=" + std::to_string(megabytes << 20),
+                                     test::ReportProgram(), "--check", "--quiet", "list"});
+        EXPECT_LE(checked.status, 2) << megabytes << " MB\n" << checked.err;
+        if (checked.status != 0) {
+            EXPECT_NE(checked.err.find("out of memory"), std::string::npos) << checked.err;
+        }
+    }
 }
 
 } // namespace

@@ -78,6 +78,19 @@ TEST(ReportCommandLine, UsageErrors) {
     EXPECT_FALSE(Parse({"--no-md5", "p"}, &error)); // MD5 is always written
     EXPECT_FALSE(Parse({"p", "--lang"}, &error));
     EXPECT_FALSE(Parse({"--lang", "klingon", "p"}, &error));
+    // The longer digests are tags of bsd lists; the other formats carry one each.
+    for (const std::vector<std::string_view>& args :
+         {std::vector<std::string_view>{"--sha256", "p"},
+          {"--format", "md5sum", "--sha512", "p"},
+          {"--check", "--format", "bsd", "--blake2b", "l"}}) {
+        EXPECT_FALSE(Parse(args, &error)) << args[0];
+    }
+    EXPECT_TRUE(Parse({"--format", "bsd", "--sha256", "--sha512", "--blake2b", "p"}));
+    for (const std::string_view format :
+         {"report", "md5sum", "sha1sum", "sha256sum", "sha512sum", "b2sum", "bsd", "sfv"}) {
+        EXPECT_TRUE(Parse({"--format", format, "p"})) << format;
+    }
+    EXPECT_FALSE(Parse({"--format", "sha384sum", "p"}, &error));
     EXPECT_TRUE(Parse({"--help"}));
     EXPECT_TRUE(Parse({"--version"}));
 }
@@ -242,6 +255,9 @@ TEST(VarnelReport, VersionAndHelp) {
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: varnel-report", 0), 0u);
+    for (const std::string_view shown : {"sha256sum", "sha512sum", "b2sum", "--blake2b"}) {
+        EXPECT_NE(help.out.find(shown), std::string::npos) << shown;
+    }
 }
 
 // A run of more than half a second shows its progress on standard error when

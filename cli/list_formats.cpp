@@ -1,0 +1,518 @@
+#include "cli/list_formats.h"
+
+#include <algorithm>
+#include <array>
+
+namespace varnel {
+
+namespace {
+
+// Hex digits by plain comparison: the locale's classification is a call per
+// byte, and lists hold little else.
+constexpr bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool IsHex(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsHexDigit);
+}
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'f') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'F') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+std::string Hex8(std::uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(8, '0');
+    for (int i = 7; i >= 0; --i) {
+        text[static_cast<std::size_t>(i)] = kDigits[value & 0xFu];
+        value >>= 4;
+    }
+    return text;
+}
+
+constexpr bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view SkipBlanks(std::string_view line) {
+    while (!line.empty() && IsBlank(line.front())) {
+        line.remove_prefix(1);
+    }
+    return line;
+}
+
+struct FormatName {
+    ListFormat format;
+    std::string_view name;
+};
+constexpr std::array<FormatName, 8> kFormatNames{{
+    {ListFormat::Report, "report"},
+    {ListFormat::Md5sum, "md5sum"},
+    {ListFormat::Sha1sum, "sha1sum"},
+    {ListFormat::Sha256sum, "sha256sum"},
+    {ListFormat::Sha512sum, "sha512sum"},
+    {ListFormat::B2sum, "b2sum"},
+    {ListFormat::Bsd, "bsd"},
+    {ListFormat::Sfv, "sfv"},
+}};
+
+// The tags of bsd lines: as the tools of the md5sum family write them, and
+// the names of the other form ("SHA2-256(f)= ").
+struct Tag {
+    std::string_view text;
+    DigestKind kind;
+};
+constexpr std::array<Tag, 10> kTags{{
+    {"MD5", DigestKind::Md5},
+    {"SHA1", DigestKind::Sha1},
+    {"SHA256", DigestKind::Sha256},
+    {"SHA2-256", DigestKind::Sha256},
+    {"SHA512", DigestKind::Sha512},
+    {"SHA2-512", DigestKind::Sha512},
+    {"BLAKE2b", DigestKind::Blake2b},
+    {"BLAKE2b-512", DigestKind::Blake2b},
+    {"BLAKE2B-512", DigestKind::Blake2b},
+    {"CRC32", DigestKind::Crc32},
+}};
+
+std::size_t HexLength(DigestKind kind) {
+    switch (kind) {
+    case DigestKind::Crc32:
+        return 8;
+    case DigestKind::Md5:
+        return 32;
+    case DigestKind::Sha1:
+        return 40;
+    case DigestKind::Sha256:
+        return 64;
+    case DigestKind::Sha512:
+    case DigestKind::Blake2b:
+    case DigestKind::Wide512:
+        return 128;
+    }
+    return 0;
+}
+
+// The one digest a named md5sum-family format carries.
+std::optional<DigestKind> KindOfSumFormat(ListFormat format) {
+    switch (format) {
+    case ListFormat::Md5sum:
+        return DigestKind::Md5;
+    case ListFormat::Sha1sum:
+        return DigestKind::Sha1;
+    case ListFormat::Sha256sum:
+        return DigestKind::Sha256;
+    case ListFormat::Sha512sum:
+        return DigestKind::Sha512;
+    case ListFormat::B2sum:
+        return DigestKind::Blake2b;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<ListFormat> SumFormatOfLength(std::size_t length) {
+    switch (length) {
+    case 32:
+        return ListFormat::Md5sum;
+    case 40:
+        return ListFormat::Sha1sum;
+    case 64:
+        return ListFormat::Sha256sum;
+    case 128:
+        return ListFormat::Sha512sum; // or b2sum: the lines say Wide512
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<DigestKind> KindOfLength(std::size_t length) {
+    switch (length) {
+    case 32:
+        return DigestKind::Md5;
+    case 40:
+        return DigestKind::Sha1;
+    case 64:
+        return DigestKind::Sha256;
+    case 128:
+        return DigestKind::Wide512;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> NameOf(std::string_view text, bool escaped) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    if (escaped) {
+        return UnescapeListName(text);
+    }
+    return std::string(text);
+}
+
+// "<hex><blank><mode?><name>" after the optional blanks and backslash. mode
+// is read unless the list has taken the single-space form; singleSpace is
+// decided here when it is not yet.
+std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& singleSpace) {
+    line = SkipBlanks(line);
+    const bool escaped = line.starts_with('\\');
+    if (escaped) {
+        line.remove_prefix(1);
+    }
+    std::size_t end = 0;
+    while (end < line.size() && IsHexDigit(line[end])) {
+        ++end;
+    }
+    if (end == 0 || end + 1 >= line.size() || !IsBlank(line[end])) {
+        return std::nullopt;
+    }
+    const auto kind = KindOfLength(end);
+    if (!kind) {
+        return std::nullopt;
+    }
+    std::size_t start = end + 1;
+    const bool marked = line[start] == ' ' || line[start] == '*';
+    // As the md5sum family decides: the first line tells whether names
+    // follow a mode mark; a list of marks takes no line without one.
+    if (!singleSpace) {
+        singleSpace = !marked || line.size() - start == 1;
+    }
+    if (!*singleSpace) {
+        if (!marked) {
+            return std::nullopt;
+        }
+        ++start;
+    }
+    std::optional<std::string> name = NameOf(line.substr(start), escaped);
+    if (!name) {
+        return std::nullopt;
+    }
+    return ToolLine{*kind, Upper(line.substr(0, end)), std::move(*name), false};
+}
+
+} // namespace
+
+std::optional<ListFormat> ListFormatNamed(std::string_view name) {
+    for (const FormatName& entry : kFormatNames) {
+        if (entry.name == name) {
+            return entry.format;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view ListFormatNames() {
+    return "report, md5sum, sha1sum, sha256sum, sha512sum, b2sum, bsd or sfv";
+}
+
+std::string_view DigestName(DigestKind kind) {
+    switch (kind) {
+    case DigestKind::Crc32:
+        return "CRC-32";
+    case DigestKind::Md5:
+        return "MD5";
+    case DigestKind::Sha1:
+        return "SHA-1";
+    case DigestKind::Sha256:
+        return "SHA-256";
+    case DigestKind::Sha512:
+        return "SHA-512";
+    case DigestKind::Blake2b:
+        return "BLAKE2b";
+    case DigestKind::Wide512:
+        return "SHA-512 or BLAKE2b";
+    }
+    return "";
+}
+
+DigestSelection ListDigests(ListFormat format, const ReportOptions& options, const BsdTags& tags) {
+    DigestSelection digests;
+    switch (format) {
+    case ListFormat::Md5sum:
+        digests.md5 = true;
+        break;
+    case ListFormat::Sha1sum:
+        digests.sha1 = true;
+        break;
+    case ListFormat::Sha256sum:
+        digests.sha256 = true;
+        break;
+    case ListFormat::Sha512sum:
+        digests.sha512 = true;
+        break;
+    case ListFormat::B2sum:
+        digests.blake2b = true;
+        break;
+    case ListFormat::Sfv:
+        digests.crc32 = true;
+        break;
+    case ListFormat::Bsd:
+        digests = {options.ShowCRC32, options.ShowSHA1, true};
+        digests.sha256 = tags.sha256;
+        digests.sha512 = tags.sha512;
+        digests.blake2b = tags.blake2b;
+        break;
+    case ListFormat::Report:
+        digests = {options.ShowCRC32, options.ShowSHA1, true};
+        break;
+    }
+    return digests;
+}
+
+bool NeedsListEscape(std::string_view name) {
+    return name.find_first_of("\\\n\r") != std::string_view::npos;
+}
+
+std::string EscapeListName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size() + 2);
+    for (const char c : name) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+            break;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> UnescapeListName(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i >= text.size()) {
+            return std::nullopt;
+        }
+        switch (text[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
+                     const FileFacts& facts, const DigestSelection& digests) {
+    const bool escape = NeedsListEscape(name);
+    const auto appendName = [&] {
+        if (escape) {
+            out += EscapeListName(name);
+        } else {
+            out += name;
+        }
+    };
+    const auto sumLine = [&](std::string_view hex) {
+        if (escape) {
+            out += '\\';
+        }
+        out += Lower(hex);
+        out += "  ";
+        appendName();
+        out += '\n';
+    };
+    switch (format) {
+    case ListFormat::Md5sum:
+        sumLine(facts.md5);
+        return true;
+    case ListFormat::Sha1sum:
+        sumLine(facts.sha1);
+        return true;
+    case ListFormat::Sha256sum:
+        sumLine(facts.sha256);
+        return true;
+    case ListFormat::Sha512sum:
+        sumLine(facts.sha512);
+        return true;
+    case ListFormat::B2sum:
+        sumLine(facts.blake2b);
+        return true;
+    case ListFormat::Bsd: {
+        const auto line = [&](bool wanted, std::string_view tag, std::string_view hex) {
+            if (!wanted) {
+                return;
+            }
+            if (escape) {
+                out += '\\';
+            }
+            out += tag;
+            out += " (";
+            appendName();
+            out += ") = ";
+            out += Lower(hex);
+            out += '\n';
+        };
+        line(true, "MD5", facts.md5);
+        line(digests.sha1, "SHA1", facts.sha1);
+        line(digests.sha256, "SHA256", facts.sha256);
+        line(digests.sha512, "SHA512", facts.sha512);
+        line(digests.blake2b, "BLAKE2b", facts.blake2b);
+        line(digests.crc32, "CRC32", Hex8(facts.crc32));
+        return true;
+    }
+    case ListFormat::Sfv:
+        // Every SFV reader would take such a name for a comment, cut it at
+        // its line end or lose its leading blank.
+        if (name.find_first_of("\n\r") != std::string_view::npos || name.starts_with(';') ||
+            name.starts_with(' ') || name.empty()) {
+            return false;
+        }
+        out += name;
+        out += ' ';
+        out += Hex8(facts.crc32);
+        out += '\n';
+        return true;
+    case ListFormat::Report:
+        break;
+    }
+    return false;
+}
+
+std::optional<ToolLine> ReadBsdLine(std::string_view line) {
+    line = SkipBlanks(line);
+    const bool escaped = line.starts_with('\\');
+    if (escaped) {
+        line.remove_prefix(1);
+    }
+    for (const Tag& tag : kTags) {
+        if (!line.starts_with(tag.text)) {
+            continue;
+        }
+        // The tag, blanks that pad it, the name in brackets, then ") = " or
+        // ")= " and exactly the digest's length of hex digits.
+        std::string_view rest = line.substr(tag.text.size());
+        const bool padded = rest.starts_with(' ');
+        while (rest.starts_with(' ')) {
+            rest.remove_prefix(1);
+        }
+        if (!rest.starts_with('(')) {
+            continue; // "SHA2-256" after "SHA2" is tried, and so on
+        }
+        rest.remove_prefix(1);
+        const std::size_t length = HexLength(tag.kind);
+        if (rest.size() < length) {
+            return std::nullopt;
+        }
+        const std::string_view hex = rest.substr(rest.size() - length);
+        std::string_view head = rest.substr(0, rest.size() - length);
+        if (head.ends_with(") = ")) {
+            head.remove_suffix(4);
+        } else if (head.ends_with(")= ") && !padded) {
+            head.remove_suffix(3);
+        } else {
+            return std::nullopt;
+        }
+        if (!IsHex(hex)) {
+            return std::nullopt;
+        }
+        std::optional<std::string> name = NameOf(head, escaped);
+        if (!name) {
+            return std::nullopt;
+        }
+        return ToolLine{tag.kind, Upper(hex), std::move(*name), true};
+    }
+    return std::nullopt;
+}
+
+std::optional<ToolLine> ReadSfvLine(std::string_view line) {
+    const std::size_t blank = line.rfind(' ');
+    if (blank == std::string_view::npos || blank == 0) {
+        return std::nullopt;
+    }
+    const std::string_view hex = line.substr(blank + 1);
+    if (hex.size() != 8 || !IsHex(hex)) {
+        return std::nullopt;
+    }
+    return ToolLine{DigestKind::Crc32, Upper(hex), std::string(line.substr(0, blank)), false};
+}
+
+std::optional<ToolLine> ToolLineReader::Read(std::string_view line) {
+    if (m_Format == ListFormat::Sfv) {
+        return ReadSfvLine(line);
+    }
+    std::optional<ToolLine> read = ReadBsdLine(line);
+    if (read && !m_Told && m_Format != ListFormat::Bsd && read->kind != KindOfSumFormat(m_Format)) {
+        read.reset(); // a named md5sum list takes MD5 tags only, and so on
+    }
+    if (!read && (m_Told || m_Format != ListFormat::Bsd)) {
+        read = ReadSum(line);
+    }
+    return read;
+}
+
+std::optional<ToolLine> ToolLineReader::ReadSum(std::string_view line) {
+    std::optional<ToolLine> read = ReadSumLine(line, m_SingleSpace);
+    if (!read) {
+        return std::nullopt;
+    }
+    if (!m_Told) {
+        // The named format says which digest the line's length stands for.
+        const std::optional<DigestKind> kind = KindOfSumFormat(m_Format);
+        if (!kind || HexLength(*kind) != read->hex.size()) {
+            return std::nullopt;
+        }
+        read->kind = *kind;
+    }
+    return read;
+}
+
+std::optional<ListFormat> ToolLineReader::Tell(std::string_view line) {
+    if (line.starts_with(';')) {
+        return ListFormat::Sfv;
+    }
+    if (SkipBlanks(line).starts_with('#')) {
+        return std::nullopt; // a comment of the md5sum family; look further
+    }
+    if (ReadBsdLine(line)) {
+        return ListFormat::Bsd;
+    }
+    std::optional<bool> singleSpace;
+    if (const auto sum = ReadSumLine(line, singleSpace)) {
+        return SumFormatOfLength(sum->hex.size());
+    }
+    if (ReadSfvLine(line)) {
+        return ListFormat::Sfv;
+    }
+    return std::nullopt;
+}
+
+} // namespace varnel

@@ -1,0 +1,115 @@
+#pragma once
+
+// The checksum-list formats of the common checksum tools, as varnel-report
+// writes them with --format and reads them with --check.
+//
+//   md5sum, sha1sum, sha256sum, sha512sum, b2sum
+//                    "<hex>  <name>" (text mark) or "<hex> *<name>" (binary
+//                    mark); a name holding a backslash, a line feed or a
+//                    carriage return is written as \\, \n, \r and its line
+//                    starts with a backslash. Read also: blanks before the
+//                    digest, a tab after it, and the single-space form
+//                    "<hex> <name>", decided once per list by its first line
+//                    of either form (after that, a name may start with a
+//                    blank or "*")
+//   bsd              "MD5 (<name>) = <hex>", also SHA1, SHA256, SHA512,
+//                    BLAKE2b and CRC32, with the same escape and leading
+//                    backslash. Read also: tags padded with blanks
+//                    ("MD5   (<name>) = ") and the form "MD5(<name>)= <hex>"
+//                    with the tags SHA2-256, SHA2-512 and BLAKE2B-512
+//   sfv              "<name> <8 hex>", comment lines start with ";"; a name
+//                    holding a line end or starting with ";" has no form
+//
+// Digests are told apart by tag and, in untagged lines, by length: 32 hex
+// digits MD5, 40 SHA-1, 64 SHA-256, 128 SHA-512 or BLAKE2b-512 (which of the
+// two the list's named format says; unnamed, either may match).
+
+#include "digest/file_hasher.h"
+#include "report/file_facts.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+enum class ListFormat { Report, Md5sum, Sha1sum, Sha256sum, Sha512sum, B2sum, Bsd, Sfv };
+
+// "report", "md5sum", "sha1sum", "sha256sum", "sha512sum", "b2sum", "bsd",
+// "sfv"; nothing for anything else.
+std::optional<ListFormat> ListFormatNamed(std::string_view name);
+// Those names, for messages: "report, md5sum, ... or sfv".
+std::string_view ListFormatNames();
+
+// The digests a list line can carry. Wide512 is an untagged 128-digit line
+// of a list whose format was told by content: SHA-512 or BLAKE2b-512.
+enum class DigestKind { Crc32, Md5, Sha1, Sha256, Sha512, Blake2b, Wide512 };
+
+// The name results give a failed digest ("MD5", "SHA-256", ...).
+std::string_view DigestName(DigestKind kind);
+
+// The tags --format bsd writes besides MD5 and the report's own options.
+struct BsdTags {
+    bool sha256 = false;
+    bool sha512 = false;
+    bool blake2b = false;
+};
+
+// The digests --format writes for each file (Report: the report's own). For
+// Bsd: MD5 always, SHA-1 unless switched off, CRC-32 when switched on, and
+// the tags asked for.
+DigestSelection ListDigests(ListFormat format, const ReportOptions& options,
+                            const BsdTags& tags = {});
+
+// The escape of md5sum-family and bsd lines: \\, \n and \r. The name needs
+// it (and its line a leading backslash) when it holds any of those bytes.
+bool NeedsListEscape(std::string_view name);
+std::string EscapeListName(std::string_view name);
+// Nothing when a backslash starts none of the three escapes.
+std::optional<std::string> UnescapeListName(std::string_view text);
+
+// Appends the lines of one file whose digests were read whole, for the
+// digests selected (ListDigests). False, with nothing appended, when the
+// format cannot hold the name (SFV and a name with a line end or a leading
+// ";" or blank).
+bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
+                     const FileFacts& facts, const DigestSelection& digests);
+
+// One line of another tool's list, read.
+struct ToolLine {
+    DigestKind kind = DigestKind::Md5;
+    std::string hex;  // upper case
+    std::string name; // the file's bytes, escapes undone
+    bool bsd = false;
+};
+
+// Reads the lines of one list in the tools' formats. format is the list's
+// named or told format (not Report); told says whether it was told by
+// content (then md5sum-family lines of every length, and bsd lines, mix).
+// Keeps what the list's first md5sum-family line decided.
+class ToolLineReader {
+public:
+    ToolLineReader(ListFormat format, bool told) : m_Format(format), m_Told(told) {}
+
+    // Nothing when the line is not one of the format's (comments and empty
+    // lines are the caller's).
+    std::optional<ToolLine> Read(std::string_view line);
+
+    // The format a line of the tools' formats tells, nothing for none. A
+    // name line of a report is the caller's to tell first.
+    static std::optional<ListFormat> Tell(std::string_view line);
+
+private:
+    std::optional<ToolLine> ReadSum(std::string_view line);
+
+    ListFormat m_Format;
+    bool m_Told;
+    std::optional<bool> m_SingleSpace; // decided by the first sum line
+};
+
+// Lines of the sfv form ("<name> <8 hex>").
+std::optional<ToolLine> ReadSfvLine(std::string_view line);
+// Lines of the bsd form, any tag.
+std::optional<ToolLine> ReadBsdLine(std::string_view line);
+
+} // namespace varnel

@@ -1,0 +1,221 @@
+#include "cli/saved_report.h"
+
+#include "platform/formats/name_escape.h"
+#include "platform/formats/utf8.h"
+#include "platform/os/charset_converter.h"
+
+#include <array>
+#include <span>
+
+namespace varnel {
+
+namespace {
+
+// The labels of a report's lines as the window writes them, and in their
+// converted (Traditional Chinese) form. The value starts after the label.
+struct LabelForms {
+    ReportLine kind;
+    std::string_view plain;
+    std::string_view converted;
+};
+constexpr std::array<LabelForms, 7> kLabels{{
+    {ReportLine::Name, "文件名称：", "文件名稱："},
+    {ReportLine::Version, "文件版本：", "文件版本："},
+    {ReportLine::Size, "文件大小：", "文件大小："},
+    {ReportLine::Time, "修改时间：", "修改時間："},
+    {ReportLine::Crc32, "CRC32值 ：", "CRC32值 ："},
+    {ReportLine::Sha1, "SHA1值   ：", "SHA1值   ："},
+    {ReportLine::Md5, "MD5值     ：", "MD5值     ："},
+}};
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'f') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+// The legacy encodings a report is saved in, by family: each family's
+// charsets are tried in turn for a line.
+constexpr std::array<std::array<const char*, 2>, 2> kFamilies{{
+    {"BIG5", "CP950"},
+    {"GB18030", nullptr},
+}};
+
+} // namespace
+
+std::string_view CheckName(ReportLine line) {
+    switch (line) {
+    case ReportLine::Name:
+        return "name";
+    case ReportLine::Version:
+        return "version";
+    case ReportLine::Size:
+        return "size";
+    case ReportLine::Time:
+        return "modified time";
+    case ReportLine::Crc32:
+        return "CRC-32";
+    case ReportLine::Sha1:
+        return "SHA-1";
+    case ReportLine::Md5:
+        return "MD5";
+    }
+    return "";
+}
+
+std::optional<ReportLineValue> ReadReportLine(std::string_view line) {
+    for (const LabelForms& label : kLabels) {
+        for (const bool converted : {false, true}) {
+            const std::string_view text = converted ? label.converted : label.plain;
+            if (line.starts_with(text)) {
+                return ReportLineValue{label.kind, converted && label.converted != label.plain,
+                                       std::string(line.substr(text.size()))};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+struct ReportLineDecoder::Converters {
+    platform::CharsetConverter big5{"UTF-8", "BIG5"};
+    platform::CharsetConverter cp950{"UTF-8", "CP950"};
+    platform::CharsetConverter gb{"UTF-8", "GB18030"};
+
+    platform::CharsetConverter& For(const char* charset) {
+        const std::string_view name = charset;
+        return name == "BIG5" ? big5 : name == "CP950" ? cp950 : gb;
+    }
+};
+
+ReportLineDecoder::ReportLineDecoder() = default;
+ReportLineDecoder::~ReportLineDecoder() = default;
+
+std::optional<std::string_view> ReportLineDecoder::Decode(std::string_view line) {
+    if (platform::IsUtf8(line)) {
+        return line;
+    }
+    if (!m_Converters) {
+        m_Converters = std::make_unique<Converters>();
+    }
+    const auto recode = [&](const char* charset) {
+        platform::CharsetConverter& converter = m_Converters->For(charset);
+        if (!converter.Usable()) {
+            return false;
+        }
+        m_Recoded.assign(line.size() * 2 + 16, '\0');
+        const platform::CharsetConverter::Step step =
+            converter.Convert(line, std::span<char>(m_Recoded.data(), m_Recoded.size()));
+        if (step.stopped || step.consumed != line.size()) {
+            return false;
+        }
+        m_Recoded.resize(step.produced);
+        return true;
+    };
+    for (int family = 0; family < static_cast<int>(kFamilies.size()); ++family) {
+        if (m_Family >= 0 && family != m_Family) {
+            continue;
+        }
+        for (const char* charset : kFamilies[static_cast<std::size_t>(family)]) {
+            if (charset == nullptr || !recode(charset)) {
+                continue;
+            }
+            // Undecided, only a line that becomes a report line decides: a
+            // few bytes of one encoding are often valid bytes of another.
+            if (m_Family < 0 && !ReadReportLine(m_Recoded)) {
+                continue;
+            }
+            m_Family = family;
+            return std::string_view(m_Recoded);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SavedBlock> ReportBlockReader::Close() {
+    if (m_State != State::InBlock) {
+        m_State = State::Between;
+        return std::nullopt;
+    }
+    m_State = State::Between;
+    m_Block.damaged = m_Block.damaged || !m_Ended;
+    return std::move(m_Block);
+}
+
+ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> line,
+                                                std::size_t number) {
+    Step step;
+    if (line && line->empty()) {
+        step.block = Close();
+        return step;
+    }
+    const std::optional<ReportLineValue> value =
+        line ? ReadReportLine(*line) : std::optional<ReportLineValue>();
+    if (value && value->kind == ReportLine::Name) {
+        step.block = Close();
+        std::optional<std::string> name = platform::UnescapeName(value->value);
+        if (!name || name->empty() || name->find('\0') != std::string::npos) {
+            // No file can be named: the block's lines are skipped, counted
+            // once, as one improperly formatted line.
+            m_State = State::Nameless;
+            step.badLine = number;
+            return step;
+        }
+        m_State = State::InBlock;
+        m_Block = SavedBlock{};
+        m_Block.name = std::move(*name);
+        m_Block.line = number;
+        m_Block.converted = value->converted;
+        m_Last = static_cast<int>(ReportLine::Name);
+        m_Ended = false;
+        return step;
+    }
+    switch (m_State) {
+    case State::Nameless:
+        return step;
+    case State::Between:
+        m_State = State::Nameless;
+        step.badLine = number;
+        return step;
+    case State::InBlock:
+        break;
+    }
+    if (!value || static_cast<int>(value->kind) <= m_Last || m_Ended) {
+        m_Block.damaged = true;
+        return step;
+    }
+    m_Last = static_cast<int>(value->kind);
+    switch (value->kind) {
+    case ReportLine::Version:
+        m_Block.version = value->value;
+        break;
+    case ReportLine::Size:
+        m_Block.size = value->value;
+        break;
+    case ReportLine::Time:
+        m_Block.time = value->value;
+        break;
+    case ReportLine::Crc32:
+        m_Block.crc32 = Upper(value->value);
+        break;
+    case ReportLine::Sha1:
+        m_Block.sha1 = Upper(value->value);
+        break;
+    case ReportLine::Md5:
+        m_Block.md5 = Upper(value->value);
+        m_Ended = true;
+        break;
+    case ReportLine::Name:
+        break;
+    }
+    return step;
+}
+
+std::optional<SavedBlock> ReportBlockReader::Finish() {
+    return Close();
+}
+
+} // namespace varnel
