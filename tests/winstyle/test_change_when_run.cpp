@@ -1,8 +1,8 @@
 // ChangeWhenRun on the offscreen platform: the style words its properties
 // read and write, the system menu it grays and prunes, the Qt flags the
 // words become, the client's mouse events and the popped-up system menu.
-#include "platform/window_style.h"
 #include "winstyle/change_when_run.h"
+#include "winstyle/window_style.h"
 
 #include <QAction>
 #include <QApplication>
