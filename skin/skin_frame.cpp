@@ -345,6 +345,7 @@ bool SkinFrame::eventFilter(QObject* watched, QEvent* event) {
     if (!IsBody(watched) || !m_BodyMoves) {
         return false;
     }
+
     switch (type) {
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
