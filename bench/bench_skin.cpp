@@ -6,13 +6,17 @@
 //       the skin file beside it is replaced every 25 ms: the longest gap
 //       between event-loop turns, the run's time, and how many skin versions
 //       were decoded
+//   bench_skin still [folder]        the same run with the skin left alone,
+//       the baseline of the gap on this machine
 //
 // The folder defaults to $VARNEL_BENCH_DATA/tree (default /tmp/varnel-bench,
 // made by bench/run.sh or bench_window). QT_QPA_PLATFORM defaults to
 // offscreen.
 #include "app/common_md5_view.h"
+#include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
+#include "skin/skin_library.h"
 #include "skin/skin_value.h"
 
 #include <QApplication>
@@ -61,6 +65,33 @@ void CaptionRepaint(benchmark::State& state) {
 }
 BENCHMARK(CaptionRepaint)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
+// What a new version of the skin costs the window's thread: the decoded
+// images become pixmaps, and the frame lays itself out and repaints.
+void NewSkinVersionOnTheWindowThread(benchmark::State& state) {
+    QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    window.setWindowTitle(QStringLiteral("Varnel2012"));
+    window.resize(491, 338);
+    varnel::SkinFrame* frame = varnel::SkinFrame::Install(&window, 3);
+    if (!frame->ApplySkin(QString::fromUtf8(kSkin))) {
+        state.SkipWithError("no usable skin");
+        return;
+    }
+    window.show();
+    QCoreApplication::processEvents();
+    const varnel::DecodedSkin decoded =
+        varnel::DecodeSkin(varnel::OpenSkinStore(QString::fromUtf8(kSkin)));
+    for (auto _ : state) {
+        const varnel::SkinValue value(decoded);
+        benchmark::DoNotOptimize(value.picture(varnel::SkinPicture::TopMid).width());
+        frame->caption()->REDRAW();
+        for (const auto edge :
+             {varnel::FrameEdge::Left, varnel::FrameEdge::Right, varnel::FrameEdge::Bottom}) {
+            frame->border(edge)->repaint();
+        }
+    }
+}
+BENCHMARK(NewSkinVersionOnTheWindowThread)->Unit(benchmark::kMicrosecond);
+
 // Counts event-loop turns and the longest time between two of them.
 class TurnWatch {
 public:
@@ -87,7 +118,7 @@ private:
     qint64 m_Last = -1;
 };
 
-int ReplaceDuringRun(const QString& folder) {
+int ReplaceDuringRun(const QString& folder, bool replace) {
     QTemporaryDir program;
     QDir(program.path()).mkpath(QStringLiteral("Skins"));
     const QString skin = program.filePath(QStringLiteral("Skins/Skin20.dll"));
@@ -126,7 +157,9 @@ int ReplaceDuringRun(const QString& folder) {
     TurnWatch watch;
     QElapsedTimer clock;
     clock.start();
-    replacer.start(25);
+    if (replace) {
+        replacer.start(25);
+    }
     window.ReportFolder();
     while (window.IsReportRunning()) {
         QEventLoop loop;
@@ -150,7 +183,7 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication app(argc, argv);
-    if (argc >= 2 && std::strcmp(argv[1], "replace") == 0) {
+    if (argc >= 2 && (std::strcmp(argv[1], "replace") == 0 || std::strcmp(argv[1], "still") == 0)) {
         const char* data = std::getenv("VARNEL_BENCH_DATA");
         const QString folder =
             argc >= 3 ? QString::fromLocal8Bit(argv[2])
@@ -160,7 +193,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "no folder %s (bench/run.sh makes it)\n", qPrintable(folder));
             return 1;
         }
-        return ReplaceDuringRun(folder);
+        return ReplaceDuringRun(folder, std::strcmp(argv[1], "replace") == 0);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

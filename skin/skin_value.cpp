@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <QThread>
 #include <QThreadPool>
 
 #include <thread>
@@ -33,7 +34,15 @@ QString SkinPictureName(SkinPicture picture) {
 DecodedSkin DecodeSkin(const PropertyBag& store) {
     DecodedSkin skin;
     for (std::size_t i = 0; i < kSkinPictureCount; ++i) {
-        skin.images[i] = store.ReadProperty(SkinPictureName(static_cast<SkinPicture>(i)), QImage());
+        const QImage image =
+            store.ReadProperty(SkinPictureName(static_cast<SkinPicture>(i)), QImage());
+        // In the form a pixmap keeps, so that making the pixmaps on the
+        // window's thread converts nothing.
+        skin.images[i] = image.isNull()
+                             ? image
+                             : image.convertToFormat(image.hasAlphaChannel()
+                                                         ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
     }
     SkinMetrics& m = skin.metrics;
     m.xOffset = SkinInteger(store, QStringLiteral("XOFFSET"));
@@ -67,6 +76,8 @@ SkinSource::SkinSource(const QString& path, QObject* parent)
     : QObject(parent), m_Path(path), m_NativePath(SkinPathFromText(path)) {
     setObjectName(QString::fromLatin1(kSourceName));
     m_Workers.setMaxThreadCount(1);
+    // A new version is decoded behind the window's thread, never before it.
+    m_Workers.setThreadPriority(QThread::LowestPriority);
     // The file itself (written in place) and its folder (replaced by a
     // rename, which ends the watch on the old file).
     connect(&m_Watcher, &QFileSystemWatcher::fileChanged, this, &SkinSource::FileTouched);
