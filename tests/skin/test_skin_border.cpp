@@ -195,7 +195,7 @@ TEST_F(SkinBorderTest, AReplacedSkinIsShownAtTheNextRepaint) {
 
     // The new version is decoded off the window's thread; the border then
     // takes its thickness and repaints.
-    QTRY_COMPARE(border.width(), 6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return border.width() == 6; }));
     const QImage image = Render(border);
     EXPECT_EQ(image.pixel(5, 19), wideTop.pixel(5, 19));
     EXPECT_EQ(image.pixel(5, 20), wideMid.pixel(5, 2)); // row 20 of the tiling: 20 % 9

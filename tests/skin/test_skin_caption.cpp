@@ -277,7 +277,8 @@ TEST_F(SkinCaptionTest, OnTopMovesTheOwnerAtOnceAndTheImageAtTheNextPass) {
     EXPECT_TRUE(platform::IsStaysOnTop(&framed.window));
     // The next layout pass draws ONTOP3.
     framed.caption->REDRAW();
-    QTRY_VERIFY(test::ShowsAt(framed.Surface(), skin.onTop3, kOnTopX, kButtonY));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return test::ShowsAt(framed.Surface(), skin.onTop3, kOnTopX, kButtonY); }));
 
     framed.caption->setONTOP(false);
     EXPECT_FALSE(platform::IsStaysOnTop(&framed.window));
@@ -763,7 +764,7 @@ TEST_F(SkinCaptionTest, ASystemMaximiseIsTakenOver) {
         std::make_unique<platform::FixedWorkArea>(WorkArea{0, 24, 700, 500}));
     framed.Use(file);
     framed.window.showMaximized();
-    QTRY_VERIFY(framed.caption->MaximizedToWorkArea());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return framed.caption->MaximizedToWorkArea(); }));
     EXPECT_FALSE(framed.window.windowState().testFlag(Qt::WindowMaximized));
     EXPECT_EQ(framed.window.geometry(), QRect(0, 24, 700, 476));
     EXPECT_EQ(framed.caption->Style2(), 1);
