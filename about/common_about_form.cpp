@@ -8,7 +8,6 @@
 #include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
 #include "platform/units.h"
-#include "platform/window_services.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,7 +19,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 
 #include <initializer_list>
 
@@ -130,10 +128,12 @@ void Common_About_Form::CreateControls() {
         control->installEventFilter(this);
     };
 
-    m_Skin = CreateSkinFrame(this, 0);
+    m_Skin = SkinFrame::Install(this, 0);
 
     Frame1 = new QGroupBox(this);
     place(Frame1, "Frame1", {180, 420, 6135, 3015});
+    // The frame's body: pressing it moves the window, a double click closes.
+    m_Skin->addBody(Frame1);
     const auto label = [this, &place](const char* name, const QString& caption, ControlRect rect) {
         auto* control = new QLabel(caption, Frame1);
         place(control, name, rect);
@@ -226,7 +226,7 @@ void Common_About_Form::Form_Load() {
     }
 
     m_SkinFile = SkinFileFor(m_ProgramFolder);
-    if (ApplySkin(m_Skin, m_SkinFile)) {
+    if (m_Skin->ApplySkin(m_SkinFile)) {
         Frame1->update();
         update();
     }
@@ -358,12 +358,9 @@ bool Common_About_Form::eventFilter(QObject* watched, QEvent* event) {
     }
     auto* const mouseEvent = static_cast<QMouseEvent*>(event);
     if (watched == Frame1) {
-        if (type == QEvent::MouseButtonPress) {
-            Form_MouseDown(mouseEvent->button(), mouseEvent->globalPosition().toPoint());
-        } else if (type == QEvent::MouseMove) {
+        // Presses and double clicks on the frame are the window frame's.
+        if (type == QEvent::MouseMove) {
             Form_MouseMove();
-        } else if (type == QEvent::MouseButtonDblClick) {
-            Form_DblClick();
         }
         return true;
     }
@@ -406,36 +403,9 @@ bool Common_About_Form::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-void Common_About_Form::mousePressEvent(QMouseEvent* event) {
-    Form_MouseDown(event->button(), event->globalPosition().toPoint());
-    event->accept();
-}
-
-void Common_About_Form::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-}
-
 void Common_About_Form::mouseMoveEvent(QMouseEvent* event) {
     Form_MouseMove();
     event->accept();
-}
-
-void Common_About_Form::mouseDoubleClickEvent(QMouseEvent* event) {
-    event->accept();
-    Form_DblClick();
-}
-
-void Common_About_Form::Form_MouseDown(Qt::MouseButton button, QPoint globalPosition) {
-    if (button != Qt::LeftButton) {
-        return;
-    }
-    // The window follows the pointer by exactly its travel until the
-    // release; it keeps the pointer, so a double click still arrives.
-    platform::BeginSystemMove(this, globalPosition);
-}
-
-void Common_About_Form::Form_DblClick() {
-    close();
 }
 
 void Common_About_Form::resizeEvent(QResizeEvent* event) {
@@ -456,20 +426,6 @@ void Common_About_Form::Form_Resize() {
         m_Pinning = true;
         resize(pinned);
         m_Pinning = false;
-    }
-}
-
-void Common_About_Form::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (m_Centred) {
-        return;
-    }
-    m_Centred = true;
-    const QScreen* shownOn = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-    if (shownOn != nullptr) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(shownOn->availableGeometry().center());
-        move(frame.topLeft());
     }
 }
 

@@ -60,12 +60,8 @@ public:
     void Private_AboutMe();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -73,9 +69,7 @@ private:
     void CreateControls();
     void Form_Load();
     void Form_Resize();
-    void Form_MouseDown(Qt::MouseButton button, QPoint globalPosition);
     void Form_MouseMove();
-    void Form_DblClick();
     void Form_QueryUnload();
     void Label_MouseMove(QLabel* label);
     void Command_MouseMove(QPushButton* button);
@@ -83,7 +77,7 @@ private:
     void OpenLink(const char* address);
 
     // Controls, by their designed names.
-    SkinFrame m_Skin;
+    SkinFrame* m_Skin = nullptr; // moves, centres and closes on a double click
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -108,7 +102,6 @@ private:
     std::unique_ptr<platform::LinkOpener> m_LinkOpener;
     std::function<QDate()> m_Today;
     QLabel* m_PressedLabel = nullptr; // a press on a label, waiting for its release
-    bool m_Centred = false;
     bool m_Pinning = false;
 };
 

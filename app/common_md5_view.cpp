@@ -11,7 +11,6 @@
 #include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
 #include "platform/units.h"
-#include "platform/window_services.h"
 #include "report/report.h"
 #include "report/report_services.h"
 #include "report/run_progress.h"
@@ -33,7 +32,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -234,11 +232,11 @@ void Common_MD5_View::CreateControls() {
     // along the window's edges. They take no focus, so Tab passes over them.
     // Each loads the properties the window keeps for it; they stay hidden
     // until the load procedure finds a usable skin.
-    const SkinFrame frame = CreateSkinFrame(this, 3);
-    Skin_Caption1 = frame.caption;
-    Skin_Border1 = frame.left;
-    Skin_Border2 = frame.right;
-    Skin_Border3 = frame.bottom;
+    m_Frame = SkinFrame::Install(this, 3);
+    Skin_Caption1 = m_Frame->caption();
+    Skin_Border1 = m_Frame->border(FrameEdge::Left);
+    Skin_Border2 = m_Frame->border(FrameEdge::Right);
+    Skin_Border3 = m_Frame->border(FrameEdge::Bottom);
 
     Command6 = button("Command6", "比较", "Comp", {2160, 4440, 990, 360});
     Command8 = button("Command8", "关于作者", "About", {6000, 4440, 990, 375});
@@ -314,7 +312,7 @@ void Common_MD5_View::Form_Load() {
     // The skin: every control gets the path before any is shown, the caption
     // paints once, and the window takes the size that fits the frame.
     m_SkinFile = SkinFileFor(m_ProgramFolder);
-    if (ApplySkin({Skin_Caption1, Skin_Border1, Skin_Border2, Skin_Border3}, m_SkinFile)) {
+    if (m_Frame->ApplySkin(m_SkinFile)) {
         const int tpp = platform::TwipsPerPixel(this);
         resize(platform::TwipsToPixels(kSkinnedWidthTwips, tpp),
                platform::TwipsToPixels(kSkinnedHeightTwips, tpp));
@@ -816,48 +814,6 @@ bool Common_MD5_View::eventFilter(QObject* watched, QEvent* event) {
         OnHover(watched);
     }
     return false;
-}
-
-void Common_MD5_View::mousePressEvent(QMouseEvent* event) {
-    Form_MouseDown(event->button(), event->globalPosition().toPoint());
-    event->accept();
-}
-
-void Common_MD5_View::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-}
-
-void Common_MD5_View::mouseDoubleClickEvent(QMouseEvent* event) {
-    event->accept();
-    Form_DblClick();
-}
-
-void Common_MD5_View::Form_MouseDown(Qt::MouseButton button, QPoint globalPosition) {
-    if (button != Qt::LeftButton) {
-        return;
-    }
-    // The window follows the mouse from this press until the release, by
-    // exactly the pointer's travel; it keeps the pointer, so the second click
-    // of a double click (which closes it) still arrives.
-    platform::BeginSystemMove(this, globalPosition);
-}
-
-void Common_MD5_View::Form_DblClick() {
-    close();
-}
-
-void Common_MD5_View::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (m_Centred) {
-        return;
-    }
-    m_Centred = true;
-    const QScreen* shownOn = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-    if (shownOn != nullptr) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(shownOn->availableGeometry().center());
-        move(frame.topLeft());
-    }
 }
 
 void Common_MD5_View::closeEvent(QCloseEvent* event) {

@@ -31,6 +31,7 @@ class LinkOpener;
 class Common_About_Form;
 class Skin_Border;
 class Skin_Caption;
+class SkinFrame;
 
 class Common_MD5_View : public QWidget {
     Q_OBJECT
@@ -109,18 +110,12 @@ signals:
     void reportEnded();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     void Form_Load();
-    void Form_MouseDown(Qt::MouseButton button, QPoint globalPosition);
-    void Form_DblClick();
 
     void ReadReportOptions();
     // Starts a run of items with the current options, or queues it after the
@@ -170,6 +165,7 @@ private:
     QLabel* Image2 = nullptr;
     QLabel* Image3 = nullptr;
     QLabel* Image4 = nullptr;
+    SkinFrame* m_Frame = nullptr; // moves, centres and closes on a double click
     Skin_Caption* Skin_Caption1 = nullptr;
     Skin_Border* Skin_Border1 = nullptr;
     Skin_Border* Skin_Border2 = nullptr;
@@ -212,7 +208,6 @@ private:
     bool m_Running = false;
     bool m_CloseWhenRunEnds = false;
     bool m_LastRunStopped = false; // the last folder report ended by a stop or a close
-    bool m_Centred = false;
 
     // The about window while it is open; it deletes itself when closed.
     QPointer<Common_About_Form> m_AboutForm;

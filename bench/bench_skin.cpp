@@ -1,50 +1,180 @@
-// One repaint of the skinned title bar, with the decoded skin store shared by
-// the skin controls (the program's way) and with the store read and decoded
-// again for every repaint (the way a control that kept nothing would work).
-// Run: build/bench/bench_skin (QT_QPA_PLATFORM defaults to offscreen).
+// The skinned frame, measured. A benchmark, not a test.
+//
+//   bench_skin [benchmark options]   one repaint of the skinned title bar with
+//       the skin file unchanged (Google Benchmark)
+//   bench_skin replace [folder]      the main window reports a folder while
+//       the skin file beside it is replaced every 25 ms: the longest gap
+//       between event-loop turns, the run's time, and how many skin versions
+//       were decoded
+//   bench_skin still [folder]        the same run with the skin left alone,
+//       the baseline of the gap on this machine
+//
+// The folder defaults to $VARNEL_BENCH_DATA/tree (default /tmp/varnel-bench,
+// made by bench/run.sh or bench_window). QT_QPA_PLATFORM defaults to
+// offscreen.
+#include "app/common_md5_view.h"
+#include "skin/skin_border.h"
 #include "skin/skin_caption.h"
-#include "skin/skin_store_cache.h"
+#include "skin/skin_frame.h"
+#include "skin/skin_library.h"
+#include "skin/skin_value.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include <stdio.h>
 
 namespace {
 
 const char* const kSkin = VARNEL_PROGRAM_DIR "/Skins/Skin20.dll";
 
 void CaptionRepaint(benchmark::State& state) {
-    varnel::SkinStoreCache* cache = varnel::SkinStoreCache::Shared();
-    cache->setCaching(state.range(0) != 0);
     QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    window.setWindowTitle(QStringLiteral("Varnel2012"));
+    // With the caption text, or without it (the bar alone).
+    window.setWindowTitle(state.range(0) != 0 ? QStringLiteral("Varnel2012") : QString());
     window.resize(491, 338);
-    auto* caption = new varnel::Skin_Caption(&window);
-    caption->setStyle(3);
-    caption->setGeometry(0, 0, 491, 30);
-    caption->show();
+    varnel::SkinFrame* frame = varnel::SkinFrame::Install(&window, 3);
+    if (!frame->ApplySkin(QString::fromUtf8(kSkin))) {
+        state.SkipWithError("no usable skin");
+        return;
+    }
     window.show();
     QCoreApplication::processEvents();
-    caption->setPath(QString::fromUtf8(kSkin));
-    caption->REDRAW();
-    const std::uint64_t decodesBefore = cache->decodeCount();
+    varnel::Skin_Caption* caption = frame->caption();
     for (auto _ : state) {
         caption->repaint();
     }
     if (!caption->isVisible() || caption->height() == 0) {
         state.SkipWithError("the caption is not shown");
     }
-    state.counters["decodes_per_repaint"] =
-        static_cast<double>(cache->decodeCount() - decodesBefore) /
-        static_cast<double>(state.iterations());
-    state.SetLabel(state.range(0) != 0 ? "store shared, decoded once"
-                                       : "store read and decoded every repaint");
-    cache->setCaching(true);
+    state.SetLabel(state.range(0) != 0 ? "with the caption text" : "bar and buttons only");
 }
-BENCHMARK(CaptionRepaint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CaptionRepaint)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+// What a new version of the skin costs the window's thread: the decoded
+// images become pixmaps, and the frame lays itself out and repaints.
+void NewSkinVersionOnTheWindowThread(benchmark::State& state) {
+    QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    window.setWindowTitle(QStringLiteral("Varnel2012"));
+    window.resize(491, 338);
+    varnel::SkinFrame* frame = varnel::SkinFrame::Install(&window, 3);
+    if (!frame->ApplySkin(QString::fromUtf8(kSkin))) {
+        state.SkipWithError("no usable skin");
+        return;
+    }
+    window.show();
+    QCoreApplication::processEvents();
+    const varnel::DecodedSkin decoded =
+        varnel::DecodeSkin(varnel::OpenSkinStore(QString::fromUtf8(kSkin)));
+    for (auto _ : state) {
+        const varnel::SkinValue value(decoded);
+        benchmark::DoNotOptimize(value.picture(varnel::SkinPicture::TopMid).width());
+        frame->caption()->REDRAW();
+        for (const auto edge :
+             {varnel::FrameEdge::Left, varnel::FrameEdge::Right, varnel::FrameEdge::Bottom}) {
+            frame->border(edge)->repaint();
+        }
+    }
+}
+BENCHMARK(NewSkinVersionOnTheWindowThread)->Unit(benchmark::kMicrosecond);
+
+// Counts event-loop turns and the longest time between two of them.
+class TurnWatch {
+public:
+    TurnWatch() {
+        m_Ticker.setTimerType(Qt::PreciseTimer);
+        m_Ticker.setInterval(1);
+        QObject::connect(&m_Ticker, &QTimer::timeout, [this] {
+            const qint64 now = m_Clock.nsecsElapsed();
+            if (m_Last >= 0) {
+                longestGapMs = std::max(longestGapMs, static_cast<double>(now - m_Last) / 1e6);
+            }
+            m_Last = now;
+            ++turns;
+        });
+        m_Clock.start();
+        m_Ticker.start();
+    }
+    double longestGapMs = 0;
+    long turns = 0;
+
+private:
+    QTimer m_Ticker;
+    QElapsedTimer m_Clock;
+    qint64 m_Last = -1;
+};
+
+int ReplaceDuringRun(const QString& folder, bool replace) {
+    QTemporaryDir program;
+    QDir(program.path()).mkpath(QStringLiteral("Skins"));
+    const QString skin = program.filePath(QStringLiteral("Skins/Skin20.dll"));
+    QFile original(QString::fromUtf8(kSkin));
+    if (!original.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "no skin at %s\n", kSkin);
+        return 1;
+    }
+    const QByteArray bytes = original.readAll();
+    QFile::remove(skin);
+    QFile(QString::fromUtf8(kSkin)).copy(skin);
+
+    varnel::Common_MD5_View window(
+        std::filesystem::path(QFile::encodeName(program.path()).toStdString()));
+    window.show();
+    QCoreApplication::processEvents();
+
+    // Replaces the skin file as a skin tool does: a new file renamed over
+    // the old one, every 25 ms.
+    int replaced = 0;
+    QTimer replacer;
+    QObject::connect(&replacer, &QTimer::timeout, [&] {
+        const QString next = skin + QStringLiteral(".new");
+        QFile file(next);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(bytes);
+            file.close();
+            ::rename(QFile::encodeName(next).constData(), QFile::encodeName(skin).constData());
+            ++replaced;
+        }
+    });
+    varnel::SkinSource* source = varnel::SkinSource::For(skin);
+    const std::uint64_t decodesBefore = source != nullptr ? source->decodeCount() : 0;
+
+    window.setFolderPath(folder);
+    TurnWatch watch;
+    QElapsedTimer clock;
+    clock.start();
+    if (replace) {
+        replacer.start(25);
+    }
+    window.ReportFolder();
+    while (window.IsReportRunning()) {
+        QEventLoop loop;
+        QObject::connect(&window, &varnel::Common_MD5_View::reportEnded, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    replacer.stop();
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    const std::uint64_t decodes = source != nullptr ? source->decodeCount() - decodesBefore : 0;
+    std::printf("run %.3f s, %ld turns, longest gap %.2f ms; skin replaced %d times, %llu "
+                "versions decoded\n",
+                seconds, watch.turns, watch.longestGapMs, replaced,
+                static_cast<unsigned long long>(decodes));
+    return 0;
+}
 
 } // namespace
 
@@ -53,6 +183,18 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication app(argc, argv);
+    if (argc >= 2 && (std::strcmp(argv[1], "replace") == 0 || std::strcmp(argv[1], "still") == 0)) {
+        const char* data = std::getenv("VARNEL_BENCH_DATA");
+        const QString folder =
+            argc >= 3 ? QString::fromLocal8Bit(argv[2])
+                      : QString::fromLocal8Bit(data != nullptr ? data : "/tmp/varnel-bench") +
+                            QStringLiteral("/tree");
+        if (!QDir(folder).exists()) {
+            std::fprintf(stderr, "no folder %s (bench/run.sh makes it)\n", qPrintable(folder));
+            return 1;
+        }
+        return ReplaceDuringRun(folder, std::strcmp(argv[1], "replace") == 0);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -6,7 +6,8 @@
 set(checked about app cli digest gb2big5 i18n report skin tools winstyle)
 set(os_headers
   "unistd\\.h" "fcntl\\.h" "dirent\\.h" "dlfcn\\.h" "sys/[a-z_]+\\.h" "pthread\\.h"
-  "poll\\.h" "termios\\.h" "signal\\.h" "windows\\.h" "io\\.h" "direct\\.h")
+  "poll\\.h" "termios\\.h" "signal\\.h" "windows\\.h" "io\\.h" "direct\\.h"
+  "xcb/[a-z_]+\\.h" "X11/[A-Za-z_]+\\.h" "wayland-[a-z-]+\\.h")
 list(JOIN os_headers "|" alternatives)
 set(offenders "")
 foreach(dir ${checked})
@@ -18,6 +19,19 @@ foreach(dir ${checked})
       list(APPEND offenders "${relative}: ${hits}")
     endif()
   endforeach()
+endforeach()
+# Window-system headers belong to platform/os/ alone, not to the Qt-side
+# pieces of platform/ either.
+set(window_headers "xcb/[a-z_]+\\.h" "X11/[A-Za-z_]+\\.h" "wayland-[a-z-]+\\.h")
+list(JOIN window_headers "|" window_alternatives)
+file(GLOB platform_sources ${SOURCE_DIR}/platform/*.cpp ${SOURCE_DIR}/platform/*.h
+     ${SOURCE_DIR}/platform/formats/*.cpp ${SOURCE_DIR}/platform/formats/*.h)
+foreach(source ${platform_sources})
+  file(STRINGS ${source} hits REGEX "^[ \t]*#[ \t]*include[ \t]*<(${window_alternatives})>")
+  if(hits)
+    string(REPLACE "${SOURCE_DIR}/" "" relative ${source})
+    list(APPEND offenders "${relative}: ${hits}")
+  endif()
 endforeach()
 if(offenders)
   list(JOIN offenders "\n  " text)

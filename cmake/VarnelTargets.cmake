@@ -1,19 +1,24 @@
 # Helpers shared by every folder of the tree.
 
-# varnel_add_test(<name> SOURCES <files...> [LIBS <targets...>] [QT | XSERVER] [ENV <k=v...>])
+# varnel_add_test(<name> SOURCES <files...> [LIBS <targets...>] [QT | XSERVER | WAYLAND]
+#                 [ENV <k=v...>])
 #
 # Builds one test program and registers each of its GoogleTest cases with
 # ctest. Every test runs with a fixed environment so that results do not
 # depend on the machine: the offscreen Qt platform, an English UTF-8 locale
 # and UTC. QT programs get a main() that creates a QApplication; XSERVER
 # programs one that first starts a private Xvfb with openbox and runs the
-# QApplication there (their cases skip when neither can start).
+# QApplication there (their cases skip when neither can start); WAYLAND
+# programs one that starts sway inside a bare Xvfb and runs the QApplication
+# on Qt's Wayland platform.
 function(varnel_add_test name)
-  cmake_parse_arguments(ARG "QT;XSERVER" "" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "QT;XSERVER;WAYLAND" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} varnel_warnings GTest::gtest GTest::gmock)
   if(ARG_XSERVER)
     target_link_libraries(${name} PRIVATE varnel_x_test_main Qt6::Test)
+  elseif(ARG_WAYLAND)
+    target_link_libraries(${name} PRIVATE varnel_wayland_test_main Qt6::Test)
   elseif(ARG_QT)
     target_link_libraries(${name} PRIVATE varnel_qt_test_main Qt6::Test)
   else()

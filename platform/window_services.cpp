@@ -1,6 +1,7 @@
 #include "platform/window_services.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
@@ -50,6 +51,19 @@ private:
             return;
         }
         const QPoint delta = global - m_Press;
+        if (m_Edges == Qt::Edges() && !ClientPlacesWindows()) {
+            // The compositor moves the window, from the pointer where it is
+            // now; before the threshold the press may still be a click.
+            if (delta.manhattanLength() < QApplication::startDragDistance()) {
+                return;
+            }
+            QWindow* handle = m_Window->windowHandle();
+            if (handle != nullptr) {
+                handle->startSystemMove();
+            }
+            Finish();
+            return;
+        }
         if (m_Edges == Qt::Edges()) {
             m_Window->move(m_StartPos + delta);
             return;
@@ -104,6 +118,10 @@ DragStart BeginManual(QWidget* window, Qt::Edges edges, QPoint globalPress) {
 }
 
 } // namespace
+
+bool ClientPlacesWindows() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 void SetStaysOnTop(QWidget* widget, bool onTop) {
     if (widget == nullptr) {

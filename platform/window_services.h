@@ -20,11 +20,17 @@ void SetStaysOnTop(QWidget* widget, bool onTop);
 // True when the top-level window of widget is in the topmost band.
 bool IsStaysOnTop(const QWidget* widget);
 
+// False where a client cannot place its own windows: only the compositor
+// does (a Wayland session). Moving, maximising and restoring then go through
+// the compositor.
+bool ClientPlacesWindows();
+
 // How a press was handed on.
 enum class DragStart {
     None,   // nothing to drag (no window)
     System, // the window system runs the move or sizing loop
-    Manual, // no window manager answered: the window follows the mouse until release
+    Manual, // the window follows the mouse until release (or, where only the
+            // compositor places windows, until the drag is handed to it)
 };
 
 // Starts moving the top-level window of source as the system does after a
@@ -32,7 +38,10 @@ enum class DragStart {
 // released, moving by exactly the pointer's travel since the press. Call it
 // from the press; globalPress is where the press happened (screen
 // coordinates). The window keeps the pointer, so a double click still reaches
-// it. Always answers Manual (None without a window).
+// it. Where only the compositor places windows, the move is handed to it
+// (QWindow::startSystemMove) once the pointer has travelled the drag
+// threshold from the press: a click, and so a double click, stays with the
+// window. Always answers Manual (None without a window).
 DragStart BeginSystemMove(QWidget* source, QPoint globalPress);
 
 // Starts sizing the top-level window of source from the given edges (a corner

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 
 #include <string>
 
@@ -38,80 +39,20 @@ QImage ReadBmp(const std::filesystem::path& path) {
 
 } // namespace
 
-Skin_clsBitmap::~Skin_clsBitmap() {
-    Release();
-}
-
 bool Skin_clsBitmap::LoadFile(const std::filesystem::path& fileName) {
-    Release();
-    m_hBitmap = platform::CreateBitmapFromImage(ReadBmp(fileName));
-    if (m_hBitmap == 0) {
-        return false;
-    }
-    return MakeSurface();
+    const QImage image = ReadBmp(fileName);
+    return LoadResource(image.isNull() ? QPixmap() : QPixmap::fromImage(image));
 }
 
-bool Skin_clsBitmap::LoadResource(platform::HBITMAP hBitmap) {
-    Release();
-    m_hBitmap = hBitmap;
-    if (m_hBitmap == 0) {
-        return false;
-    }
-    return MakeSurface();
+bool Skin_clsBitmap::LoadResource(const QPixmap& bitmap) {
+    m_Bitmap = bitmap;
+    return !m_Bitmap.isNull();
 }
 
-void Skin_clsBitmap::Paint(platform::HDC destDC, std::int32_t x, std::int32_t y) const {
-    if (m_hDC == 0) {
-        return;
+void Skin_clsBitmap::Paint(QPainter& dest, std::int32_t x, std::int32_t y) const {
+    if (!m_Bitmap.isNull()) {
+        dest.drawPixmap(x, y, m_Bitmap);
     }
-    platform::BitBlt(destDC, x, y, m_Width, m_Height, m_hDC, 0, 0, platform::SRCCOPY);
-}
-
-bool Skin_clsBitmap::MakeSurface() {
-    const platform::HDC screen = platform::GetDC(0);
-    m_hDC = platform::CreateCompatibleDC(screen);
-    platform::ReleaseDC(0, screen);
-    if (m_hDC == 0) {
-        return false;
-    }
-    m_hPrevBitmap = platform::SelectObject(m_hDC, m_hBitmap);
-    if (m_hPrevBitmap == 0) {
-        // Not a bitmap that can be selected (deleted, or held by another
-        // surface): a surface without the bitmap would copy the 1x1
-        // placeholder, so drop it and report the failure.
-        platform::DeleteDC(m_hDC);
-        m_hDC = 0;
-        m_Width = 0;
-        m_Height = 0;
-        return false;
-    }
-    platform::BITMAP header;
-    if (!platform::GetObject(m_hBitmap, header)) {
-        header = platform::BITMAP{};
-    }
-    m_Width = header.bmWidth;
-    m_Height = header.bmHeight;
-    return true;
-}
-
-void Skin_clsBitmap::Release() {
-    if (m_hDC != 0 && m_hPrevBitmap != 0) {
-        platform::SelectObject(m_hDC, m_hPrevBitmap);
-    }
-    // The bitmap is the holder's even when no surface was made for it, so it
-    // is deleted either way (a deleted or foreign handle is refused quietly).
-    if (m_hBitmap != 0) {
-        platform::DeleteObject(m_hBitmap);
-        m_hBitmap = 0;
-    }
-    if (m_hDC != 0) {
-        platform::DeleteDC(m_hDC);
-        m_hDC = 0;
-    }
-    m_hPrevBitmap = 0;
-    // An empty holder has no size.
-    m_Width = 0;
-    m_Height = 0;
 }
 
 } // namespace varnel

@@ -1,55 +1,43 @@
 #pragma once
 
-// Skin_clsBitmap: the holder that turns one bitmap into a memory drawing
-// surface that can be copied from. The holder owns the bitmap it was given or
-// loaded and the surface it made; a further load, or destroying the holder,
-// releases both.
+// Skin_clsBitmap: the holder of one skin picture, ready to be copied onto a
+// control. The holder shares the pixmap it was given or loaded (pixmaps are
+// shared by reference); a further load, or destroying the holder, lets go.
 
-#include "platform/gdi.h"
+#include <QPixmap>
 
 #include <cstdint>
 #include <filesystem>
+
+class QPainter;
 
 namespace varnel {
 
 class Skin_clsBitmap {
 public:
-    Skin_clsBitmap() = default;
-    ~Skin_clsBitmap();
-    Skin_clsBitmap(const Skin_clsBitmap&) = delete;
-    Skin_clsBitmap& operator=(const Skin_clsBitmap&) = delete;
-
-    // Releases what the holder has, then loads a Windows BMP file at its own
-    // size. False when the path names no readable BMP (missing, not a regular
-    // file, another image format, damaged) or no surface could be made.
+    // Lets go of what the holder has, then loads a Windows BMP file at its
+    // own size. False when the path names no readable BMP (missing, not a
+    // regular file, another image format, damaged).
     bool LoadFile(const std::filesystem::path& fileName);
 
-    // Releases what the holder has, then adopts hBitmap (an existing bitmap
-    // handle, not a resource id; the holder now owns it) and makes the
-    // surface. False for 0, for a handle that is not a usable bitmap, or when
-    // no surface could be made.
-    bool LoadResource(platform::HBITMAP hBitmap);
+    // Lets go of what the holder has, then takes bitmap. False for a null
+    // pixmap, which leaves the holder empty.
+    bool LoadResource(const QPixmap& bitmap);
 
-    // Size in pixels of the bitmap, as found by the last successful load.
-    std::int32_t Width() const { return m_Width; }
-    std::int32_t Height() const { return m_Height; }
+    // Size in pixels of the picture held; 0 when the holder is empty.
+    std::int32_t Width() const { return m_Bitmap.width(); }
+    std::int32_t Height() const { return m_Bitmap.height(); }
 
-    // The memory surface, 0 when the holder has none.
-    platform::HDC hdc() const { return m_hDC; }
+    // The picture to copy from; a null pixmap when the holder is empty.
+    const QPixmap& hdc() const { return m_Bitmap; }
+    bool empty() const { return m_Bitmap.isNull(); }
 
-    // Copies the whole bitmap to destDC with its top left corner at (x, y).
+    // Copies the whole picture to dest with its top left corner at (x, y).
     // An empty holder copies nothing.
-    void Paint(platform::HDC destDC, std::int32_t x, std::int32_t y) const;
+    void Paint(QPainter& dest, std::int32_t x, std::int32_t y) const;
 
 private:
-    bool MakeSurface();
-    void Release();
-
-    platform::HDC m_hDC = 0;
-    platform::HBITMAP m_hBitmap = 0;
-    platform::HBITMAP m_hPrevBitmap = 0;
-    std::int32_t m_Width = 0;
-    std::int32_t m_Height = 0;
+    QPixmap m_Bitmap;
 };
 
 } // namespace varnel

@@ -1,11 +1,10 @@
 #include "skin/skin_border.h"
 
-#include "platform/docking_host.h"
-#include "platform/gdi.h"
 #include "platform/units.h"
-#include "platform/window_services.h"
 #include "skin/skin_bitmap.h"
+#include "skin/skin_frame.h"
 #include "skin/skin_library.h"
+#include "skin/skin_value.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,7 +12,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <memory>
 
 namespace varnel {
 
@@ -66,11 +64,6 @@ Qt::Edges SizingEdges(std::int32_t borderType, std::int16_t borderEdge) {
     }
 }
 
-// Copies the bitmap of a holder to (x, y) of dc at its own size.
-void CopyPiece(platform::HDC dc, int x, int y, const Skin_clsBitmap& piece) {
-    platform::BitBlt(dc, x, y, piece.Width(), piece.Height(), piece.hdc(), 0, 0, platform::SRCCOPY);
-}
-
 } // namespace
 
 Skin_Border::Skin_Border(QWidget* parent) : QWidget(parent) {
@@ -88,22 +81,12 @@ QColor Skin_Border::backgroundColour() {
 
 void Skin_Border::setBORDERTYPE(std::int32_t value) {
     m_BorderType = value;
-    platform::Align align = platform::Align::None;
-    switch (value) {
-    case kLeft:
-        align = platform::Align::Left;
-        break;
-    case kRight:
-        align = platform::Align::Right;
-        break;
-    case kBottom:
-        align = platform::Align::Bottom;
-        break;
-    default:
-        break; // other types leave the docking as it is
-    }
-    if (align != platform::Align::None && parentWidget() != nullptr) {
-        platform::DockingHost::For(parentWidget())->setAlign(this, align);
+    // Other types leave the docking as it is.
+    if (parentWidget() != nullptr && value >= kLeft && value <= kBottom) {
+        SkinFrame::For(parentWidget())
+            ->setBorder(this, value == kLeft    ? FrameEdge::Left
+                              : value == kRight ? FrameEdge::Right
+                                                : FrameEdge::Bottom);
     }
     m_Changes.PropertyChanged(QStringLiteral("BORDERTYPE"));
 }
@@ -111,8 +94,30 @@ void Skin_Border::setBORDERTYPE(std::int32_t value) {
 void Skin_Border::setPath(const QString& value) {
     m_SkinPath = value;
     m_Changes.PropertyChanged(QStringLiteral("Path"));
+    UseSource();
+    if (m_Source != nullptr) {
+        m_Source->currentValue();
+    }
     DrawBorder(nullptr);
     update();
+}
+
+void Skin_Border::UseSource() {
+    SkinSource* source = m_DesignMode ? nullptr : SkinSource::For(m_SkinPath);
+    if (source == m_Source) {
+        return;
+    }
+    if (m_Source != nullptr) {
+        disconnect(m_Source, nullptr, this, nullptr);
+    }
+    m_Source = source;
+    if (source != nullptr) {
+        // A new version of the file: the thickness follows, then a repaint.
+        connect(source, &SkinSource::changed, this, [this] {
+            DrawBorder(nullptr);
+            update();
+        });
+    }
 }
 
 void Skin_Border::REDRAW() {
@@ -121,6 +126,7 @@ void Skin_Border::REDRAW() {
 
 void Skin_Border::setDesignMode(bool designMode) {
     m_DesignMode = designMode;
+    UseSource();
     UserControl_Resize();
     update();
 }
@@ -171,7 +177,7 @@ void Skin_Border::UserControl_MouseDown(QPoint globalPos) {
     }
     // The press goes to the owning window's sizing loop; the control does no
     // sizing arithmetic of its own when the system runs it.
-    platform::BeginSystemResize(parentWidget(), edges, globalPos);
+    SkinFrame::For(parentWidget())->Resize(this, edges, globalPos);
 }
 
 void Skin_Border::UserControl_MouseMove(int x, int y) {
@@ -230,71 +236,52 @@ void Skin_Border::DrawBorder(QPainter* painter) {
     if (m_DesignMode) {
         return;
     }
+    const std::shared_ptr<const SkinValue> skin =
+        m_Source != nullptr ? m_Source->value() : SkinValue::Empty();
     Skin_clsBitmap a;
     Skin_clsBitmap b;
-    std::unique_ptr<Skin_clsBitmap> c;
-    if (m_BorderType == kBottom) {
-        c = std::make_unique<Skin_clsBitmap>();
+    Skin_clsBitmap c;
+    switch (m_BorderType) {
+    case kLeft:
+        a.LoadResource(skin->picture(SkinPicture::LeftTop));
+        b.LoadResource(skin->picture(SkinPicture::LeftMid));
+        break;
+    case kRight:
+        a.LoadResource(skin->picture(SkinPicture::RightTop));
+        b.LoadResource(skin->picture(SkinPicture::RightMid));
+        break;
+    case kBottom:
+        a.LoadResource(skin->picture(SkinPicture::LeftBot));
+        b.LoadResource(skin->picture(SkinPicture::RightBot));
+        c.LoadResource(skin->picture(SkinPicture::Bottom));
+        break;
+    default:
+        break;
     }
-    {
-        const std::shared_ptr<const PropertyBag> shared = SharedSkinStore(m_SkinPath);
-        const PropertyBag& store = *shared;
-        switch (m_BorderType) {
-        case kLeft:
-            LoadSkinPicture(a, store, QStringLiteral("LEFTTOP"));
-            LoadSkinPicture(b, store, QStringLiteral("LEFTMID"));
-            break;
-        case kRight:
-            LoadSkinPicture(a, store, QStringLiteral("RIGHTTOP"));
-            LoadSkinPicture(b, store, QStringLiteral("RIGHTMID"));
-            break;
-        case kBottom:
-            LoadSkinPicture(a, store, QStringLiteral("LEFTBOT"));
-            LoadSkinPicture(b, store, QStringLiteral("RIGHTBOT"));
-            LoadSkinPicture(*c, store, QStringLiteral("BOTTOM"));
-            break;
-        default:
-            break;
-        }
-    } // the store is dropped here; the holders own their bitmaps
 
     if (m_BorderType == kLeft || m_BorderType == kRight) {
         SetThickness(a.Width());
     } else if (m_BorderType == kBottom) {
-        SetThickness(c->Height());
+        SetThickness(c.Height());
     }
 
     if (painter == nullptr) {
         return;
     }
-    const platform::PainterDC dc(*painter);
     const int w = width();
     const int h = height();
-    // The pieces repeat by count; copies that would start past the edge are
-    // clipped away entirely, so they are not made.
+    // The pieces repeat along the edge; copies past the edge are clipped.
     if (m_BorderType == kLeft || m_BorderType == kRight) {
-        if (b.hdc() != 0 && b.Height() > 0) {
-            for (std::int64_t k = 0; k <= h; ++k) {
-                const std::int64_t y = k * b.Height();
-                if (y >= h) {
-                    break;
-                }
-                CopyPiece(dc.handle(), 0, static_cast<int>(y), b);
-            }
+        if (!b.empty()) {
+            painter->drawTiledPixmap(QRect(0, 0, b.Width(), h), b.hdc());
         }
-        CopyPiece(dc.handle(), 0, 0, a);
+        a.Paint(*painter, 0, 0);
     } else if (m_BorderType == kBottom) {
-        if (c->hdc() != 0 && c->Width() > 0) {
-            for (std::int64_t k = 0; k <= w; ++k) {
-                const std::int64_t x = k * c->Width();
-                if (x >= w) {
-                    break;
-                }
-                CopyPiece(dc.handle(), static_cast<int>(x), 0, *c);
-            }
+        if (!c.empty()) {
+            painter->drawTiledPixmap(QRect(0, 0, w, c.Height()), c.hdc());
         }
-        CopyPiece(dc.handle(), 0, 0, a);
-        CopyPiece(dc.handle(), w - b.Width(), 0, b);
+        a.Paint(*painter, 0, 0);
+        b.Paint(*painter, w - b.Width(), 0);
     }
 }
 
@@ -318,9 +305,10 @@ void Skin_Border::SetThickness(int pixels) {
     } else {
         resize(width(), pixels);
     }
-    if (auto* host = platform::DockingHost::Find(parentWidget());
-        host != nullptr && host->align(this) != platform::Align::None) {
-        host->relayout();
+    // The frame lays its controls out again at once (a control not shown
+    // yet gets its resize event only when shown).
+    if (SkinFrame* frame = SkinFrame::Find(parentWidget()); frame != nullptr) {
+        frame->relayout();
     }
 }
 

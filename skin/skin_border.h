@@ -17,6 +17,7 @@
 
 #include "platform/formats/property_bag.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -25,6 +26,8 @@
 class QPainter;
 
 namespace varnel {
+
+class SkinSource;
 
 class Skin_Border : public QWidget {
 public:
@@ -84,10 +87,12 @@ private:
     // thickness, and paints when a painter is given.
     void DrawBorder(QPainter* painter);
     void SetThickness(int pixels);
+    void UseSource();
 
     std::int32_t m_BorderType = 0;
     std::int16_t m_BorderEdge = 0;
     QString m_SkinPath;
+    QPointer<SkinSource> m_Source;
     bool m_DesignMode = false;
     bool m_Painting = false;
     int m_WantedThickness = 0; // pixels, from the latest drawing pass

@@ -1,13 +1,12 @@
 #include "skin/skin_caption.h"
 
-#include "platform/docking_host.h"
-#include "platform/gdi.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
 #include "platform/work_area.h"
-#include "skin/skin_bitmap.h"
+#include "skin/skin_frame.h"
 #include "skin/skin_library.h"
 #include "skin/skin_ontop.h"
+#include "skin/skin_value.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -59,21 +58,48 @@ double RoundHalfEven(double value) {
     return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
 }
 
-// A holder's image width or height, 0 when it holds none.
-int ImageWidth(const Skin_clsBitmap* holder) {
-    return holder != nullptr && holder->hdc() != 0 ? holder->Width() : 0;
-}
-int ImageHeight(const Skin_clsBitmap* holder) {
-    return holder != nullptr && holder->hdc() != 0 ? holder->Height() : 0;
-}
+// Gap between the caption text (or the message) and what follows it.
+constexpr int kTextGap = 8;
 
-void CopyImage(platform::HDC dc, int x, int y, const Skin_clsBitmap* holder) {
-    if (holder == nullptr || holder->hdc() == 0) {
-        return;
+// A caption label that keeps its text drawn in a pixmap: the progress text of
+// a run changes a few times a second, while the bar repaints far more often
+// (hover images, the window above it), and a repaint then only copies the
+// pixmap instead of laying the text out again.
+class CaptionLabel final : public QLabel {
+public:
+    CaptionLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        const qreal ratio = devicePixelRatioF();
+        const QColor colour = palette().color(QPalette::WindowText);
+        if (m_Cache.isNull() || m_Text != text() || m_Size != size() || m_Colour != colour ||
+            m_Font != font() || m_Ratio != ratio) {
+            m_Text = text();
+            m_Size = size();
+            m_Colour = colour;
+            m_Font = font();
+            m_Ratio = ratio;
+            m_Cache = QPixmap(size() * ratio);
+            m_Cache.setDevicePixelRatio(ratio);
+            m_Cache.fill(Qt::transparent);
+            QPainter painter(&m_Cache);
+            painter.setFont(font());
+            painter.setPen(colour);
+            painter.drawText(rect(), static_cast<int>(alignment()), text());
+        }
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, m_Cache);
     }
-    platform::BitBlt(dc, x, y, holder->Width(), holder->Height(), holder->hdc(), 0, 0,
-                     platform::SRCCOPY);
-}
+
+private:
+    QPixmap m_Cache;
+    QString m_Text;
+    QSize m_Size;
+    QColor m_Colour;
+    QFont m_Font;
+    qreal m_Ratio = 0;
+};
 
 void SetLabelColour(QLabel* label, Colour colour) {
     const QColor wanted = colour.toQColor();
@@ -139,8 +165,7 @@ bool CaptionButtonRow::Contains(CaptionButton button, float x) const {
 
 Skin_Caption::Skin_Caption(QWidget* parent)
     : QWidget(parent), m_OnTop(std::make_unique<Skin_clsOnTop>()), m_OwnForeColour(kWhite),
-      m_OwnBackColour(kDesignBackColour), m_Label1Colour(kWhite), m_Label2Colour(kButtonText),
-      m_WorkArea(std::make_unique<platform::ScreenWorkArea>()) {
+      m_OwnBackColour(kDesignBackColour), m_Label1Colour(kWhite), m_Label2Colour(kButtonText) {
     // The surface is drawn whole from the kept image; nothing shows through.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -157,9 +182,9 @@ Skin_Caption::Skin_Caption(QWidget* parent)
     Image1->setAttribute(Qt::WA_NoMousePropagation);
 
     const QString sample = QString::fromUtf8(kSampleCaption);
-    Label2 = new QLabel(sample, this);
+    Label2 = new CaptionLabel(sample, this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label1 = new QLabel(sample, this);
+    Label1 = new CaptionLabel(sample, this);
     Label1->setObjectName(QStringLiteral("Label1"));
     for (QLabel* label : {Label2, Label1}) {
         label->setFont(CaptionTextFont());
@@ -179,15 +204,8 @@ Skin_Caption::Skin_Caption(QWidget* parent)
     }
 }
 
-Skin_Caption::~Skin_Caption() {
-    // Terminate: the picture holders free their surfaces and bitmaps.
-    m_TopLeft.reset();
-    m_TopMid.reset();
-    m_TopRight.reset();
-    m_CloseImage.reset();
-    m_MaxImage.reset();
-    m_MinImage.reset();
-}
+// Terminate: the picture holders let go of their pictures with the control.
+Skin_Caption::~Skin_Caption() = default;
 
 QFont Skin_Caption::CaptionTextFont() {
     QFont font;
@@ -231,8 +249,30 @@ void Skin_Caption::setONTOP(bool value) {
 void Skin_Caption::setPath(const QString& value) {
     m_Path = value;
     m_Changes.PropertyChanged(QStringLiteral("Path"));
-    DrawCaption(nullptr);
+    UseSource(value);
+    if (m_Source != nullptr) {
+        m_Source->currentValue();
+    }
+    DrawCaption();
     update();
+}
+
+void Skin_Caption::UseSource(const QString& path) {
+    SkinSource* source = m_DesignMode ? nullptr : SkinSource::For(path);
+    if (source == m_Source) {
+        return;
+    }
+    if (m_Source != nullptr) {
+        disconnect(m_Source, nullptr, this, nullptr);
+    }
+    m_Source = source;
+    if (source != nullptr) {
+        // A new version of the file: a layout pass, then a repaint.
+        connect(source, &SkinSource::changed, this, [this] {
+            DrawCaption();
+            update();
+        });
+    }
 }
 
 void Skin_Caption::setShowIcon(bool value) {
@@ -251,11 +291,12 @@ void Skin_Caption::setStyle(std::int32_t value) {
 }
 
 void Skin_Caption::setStyle2(std::int32_t value) {
-    m_Style2 = value;
+    m_Style2 = static_cast<CaptionWindowState>(value);
     m_Changes.PropertyChanged(QStringLiteral("Style2"));
 }
 
 void Skin_Caption::REDRAW() {
+    DrawCaption();
     repaint();
 }
 
@@ -266,7 +307,7 @@ StdFont Skin_Caption::Font() const {
 void Skin_Caption::setFont(const StdFont& value) {
     QWidget::setFont(value.toQFont());
     m_Changes.PropertyChanged(QStringLiteral("Font"));
-    DrawCaption(nullptr);
+    DrawCaption();
     update();
 }
 
@@ -284,14 +325,19 @@ void Skin_Caption::setForeColor(Colour value) {
 
 void Skin_Caption::setDesignMode(bool designMode) {
     m_DesignMode = designMode;
+    UseSource(m_Path);
     UserControl_Resize();
     update();
 }
 
 void Skin_Caption::setWorkAreaSource(std::unique_ptr<platform::WorkAreaSource> source) {
-    if (source) {
-        m_WorkArea = std::move(source);
+    if (SkinFrame* frame = Frame(); frame != nullptr) {
+        frame->setWorkAreaSource(std::move(source));
     }
+}
+
+SkinFrame* Skin_Caption::Frame() const {
+    return parentWidget() != nullptr ? SkinFrame::For(parentWidget()) : nullptr;
 }
 
 // ------------------------------------------------------------ persistence
@@ -307,8 +353,8 @@ StdFont AmbientFont(const QWidget* caption) {
 
 void Skin_Caption::UserControl_InitProperties() {
     QWidget::setFont(AmbientFont(this).toQFont());
-    if (parentWidget() != nullptr) {
-        platform::DockingHost::For(parentWidget())->setAlign(this, platform::Align::Top);
+    if (SkinFrame* frame = Frame(); frame != nullptr) {
+        frame->setCaption(this);
     }
 }
 
@@ -354,25 +400,29 @@ CaptionButtonRow Skin_Caption::ButtonRow() const {
     row.surfaceWidth = width();
     row.fromRight = m_FromRight;
     row.iconSpace = m_IconSpace;
-    row.closeWidth = ImageWidth(m_CloseImage.get());
-    row.maxWidth = ImageWidth(m_MaxImage.get());
-    row.minWidth = ImageWidth(m_MinImage.get());
-    row.onTopWidth = ImageWidth(m_OnTopImage.get());
+    row.closeWidth = m_CloseImage.Width();
+    row.maxWidth = m_MaxImage.Width();
+    row.minWidth = m_MinImage.Width();
+    row.onTopWidth = m_OnTopImage.Width();
     return row;
 }
 
-Skin_clsBitmap* Skin_Caption::Holder(CaptionButton button) const {
+const Skin_clsBitmap* Skin_Caption::Holder(CaptionButton button) const {
     switch (button) {
     case CaptionButton::Close:
-        return m_CloseImage.get();
+        return &m_CloseImage;
     case CaptionButton::Minimise:
-        return m_MinImage.get();
+        return &m_MinImage;
     case CaptionButton::MaxRestore:
-        return m_MaxImage.get();
+        return &m_MaxImage;
     case CaptionButton::OnTop:
-        return m_OnTopImage.get();
+        return &m_OnTopImage;
     }
     return nullptr;
+}
+
+Skin_clsBitmap* Skin_Caption::Holder(CaptionButton button) {
+    return const_cast<Skin_clsBitmap*>(std::as_const(*this).Holder(button));
 }
 
 Skin_clsOnTop& Skin_Caption::OnTop() {
@@ -382,62 +432,62 @@ Skin_clsOnTop& Skin_Caption::OnTop() {
     return *m_OnTop;
 }
 
-int Skin_Caption::TwipsPerPixel() const {
-    return platform::TwipsPerPixel(this);
+CaptionStyle Skin_Caption::StyleValue() const {
+    if (m_Style >= 0 && m_Style <= 4) {
+        return static_cast<CaptionStyle>(m_Style);
+    }
+    return CaptionStyle::Fixed;
 }
 
-void Skin_Caption::DrawCaption(QPainter* painter) {
+bool Skin_Caption::Maximized() const {
+    const SkinFrame* frame = parentWidget() != nullptr ? SkinFrame::Find(parentWidget()) : nullptr;
+    return frame != nullptr && frame->placement() == FramePlacement::WorkArea;
+}
+
+void Skin_Caption::DrawCaption() {
     if (!m_DesignMode) {
-        m_TopLeft = std::make_unique<Skin_clsBitmap>();
-        m_TopMid = std::make_unique<Skin_clsBitmap>();
-        m_TopRight = std::make_unique<Skin_clsBitmap>();
-        m_CloseImage = std::make_unique<Skin_clsBitmap>();
-        m_MaxImage = std::make_unique<Skin_clsBitmap>();
-        m_MinImage = std::make_unique<Skin_clsBitmap>();
-        m_OnTopImage = std::make_unique<Skin_clsBitmap>();
-        m_SkinStore = OpenSkinStore(m_Path);
+        m_SkinStore = m_Source != nullptr ? m_Source->value() : SkinValue::Empty();
+        const SkinValue& skin = *m_SkinStore;
+        const bool maximized = Maximized();
+        m_TopLeft.LoadResource(skin.picture(SkinPicture::TopLeft));
+        m_TopMid.LoadResource(skin.picture(SkinPicture::TopMid));
+        m_TopRight.LoadResource(skin.picture(SkinPicture::TopRight));
+        m_CloseImage.LoadResource(skin.picture(SkinPicture::Close));
+        m_MaxImage.LoadResource(skin.picture(maximized ? SkinPicture::Res1 : SkinPicture::Max));
+        m_MinImage.LoadResource(skin.picture(SkinPicture::Min));
 
-        LoadSkinPicture(*m_TopLeft, m_SkinStore, QStringLiteral("TOPLEFT"));
-        LoadSkinPicture(*m_TopMid, m_SkinStore, QStringLiteral("TOPMID"));
-        LoadSkinPicture(*m_TopRight, m_SkinStore, QStringLiteral("TOPRIGHT"));
-        LoadSkinPicture(*m_CloseImage, m_SkinStore, QStringLiteral("CLOSE"));
-        LoadSkinPicture(*m_MaxImage, m_SkinStore,
-                        m_Maximized == 1 ? QStringLiteral("RES1") : QStringLiteral("MAX"));
-        LoadSkinPicture(*m_MinImage, m_SkinStore, QStringLiteral("MIN"));
-
-        if (m_Maximized == 1) {
-            m_Style2 = 1;
-        } else if (const int state = OwnerWindowState(); state == 0 || state == 1) {
-            m_Style2 = 0;
-        } else if (state == 2) {
-            m_Style2 = 2;
+        if (maximized) {
+            m_Style2 = CaptionWindowState::WorkArea;
+        } else if (parentWidget() != nullptr) {
+            m_Style2 = parentWidget()->isMaximized() && !parentWidget()->isMinimized()
+                           ? CaptionWindowState::SystemMaximised
+                           : CaptionWindowState::Normal;
         }
 
-        LoadSkinPicture(*m_OnTopImage, m_SkinStore,
-                        m_ONTOP ? QStringLiteral("ONTOP3") : QStringLiteral("ONTOP1"));
+        m_OnTopImage.LoadResource(
+            skin.picture(m_ONTOP ? SkinPicture::OnTop3 : SkinPicture::OnTop1));
 
-        const auto readInteger = [this](const char* name, std::int16_t& target) {
-            if (const auto value = SkinInteger(m_SkinStore, QString::fromLatin1(name))) {
+        const SkinMetrics& metrics = skin.metrics();
+        const auto take = [](const std::optional<std::int16_t>& value, std::int16_t& target) {
+            if (value) {
                 target = *value;
             }
         };
-        readInteger("XOFFSET", m_XOffset);
-        readInteger("XOFFSET2", m_XOffset2);
-        readInteger("YOFFSET", m_YOffset);
-        readInteger("FROMRIGHT", m_FromRight);
-        readInteger("FROMTOP", m_FromTop);
-        readInteger("ICONSPACE", m_IconSpace);
-
-        if (const auto colour = SkinColour(m_SkinStore, QStringLiteral("FORECOLOR"))) {
-            m_OwnForeColour = *colour;
+        take(metrics.xOffset, m_XOffset);
+        take(metrics.xOffset2, m_XOffset2);
+        take(metrics.yOffset, m_YOffset);
+        take(metrics.fromRight, m_FromRight);
+        take(metrics.fromTop, m_FromTop);
+        take(metrics.iconSpace, m_IconSpace);
+        if (metrics.foreColour) {
+            m_OwnForeColour = *metrics.foreColour;
         }
-        if (const auto colour = SkinColour(m_SkinStore, QStringLiteral("BackColor"))) {
-            m_OwnBackColour = *colour;
+        if (metrics.backColour) {
+            m_OwnBackColour = *metrics.backColour;
         }
-        if (const auto colour = SkinColour(m_SkinStore, QStringLiteral("PARENTBACKCOLOR"));
-            colour && parentWidget() != nullptr) {
+        if (metrics.parentBackColour && parentWidget() != nullptr) {
             QWidget* owner = parentWidget();
-            const QColor wanted = colour->toQColor();
+            const QColor wanted = metrics.parentBackColour->toQColor();
             if (owner->palette().color(QPalette::Window) != wanted) {
                 QPalette palette = owner->palette();
                 palette.setColor(QPalette::Window, wanted);
@@ -447,123 +497,151 @@ void Skin_Caption::DrawCaption(QPainter* painter) {
                 owner->setAutoFillBackground(true);
             }
         }
-
-        const int tpp = TwipsPerPixel();
-        SetHeight(platform::TwipsToPixels(ImageHeight(m_TopLeft.get()) * tpp, tpp));
-
-        std::optional<platform::PainterDC> dc;
-        if (painter != nullptr) {
-            dc.emplace(*painter);
-        }
-        const int surfaceWidth = width();
-        if (dc) {
-            // The middle piece, repeated by count; copies that would start
-            // past the right edge are clipped away whole, so they are not made.
-            const int midWidth = ImageWidth(m_TopMid.get());
-            if (midWidth > 0) {
-                for (std::int64_t i = 0; i <= surfaceWidth; ++i) {
-                    const std::int64_t x = i * midWidth;
-                    if (x >= surfaceWidth) {
-                        break;
-                    }
-                    CopyImage(dc->handle(), static_cast<int>(x), 0, m_TopMid.get());
-                }
-            }
-            CopyImage(dc->handle(), 0, 0, m_TopLeft.get());
-            CopyImage(dc->handle(), surfaceWidth - ImageWidth(m_TopRight.get()), 0,
-                      m_TopRight.get());
-        }
+        SetHeight(m_TopLeft.Height());
 
         if (m_ShowIcon && parentWidget() != nullptr) {
-            // The picture is made again only when the owner's icon changed:
-            // a new picture would repaint the bar beneath it.
+            // The picture is made again only when the owner's icon changed.
             const QIcon icon = parentWidget()->windowIcon();
             if (icon.cacheKey() != m_IconKey) {
                 m_IconKey = icon.cacheKey();
                 Image1->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(kIconSize, kIconSize));
             }
         }
-
-        if (dc) {
-            const CaptionButtonRow row = ButtonRow();
-            const auto place = [&](CaptionButton button) {
-                CopyImage(dc->handle(), row.PlacedLeft(button), m_FromTop, Holder(button));
-            };
-            if (m_ControlBox) {
-                place(CaptionButton::Close);
-                if (m_Style != 0) {
-                    place(CaptionButton::MaxRestore);
-                    place(CaptionButton::Minimise);
-                }
-            }
-            if (m_SHOWONTOP) {
-                place(CaptionButton::OnTop);
-            }
-        }
-
-        m_TopLeft.reset();
-        m_TopMid.reset();
-        m_TopRight.reset();
+        // A layout pass shows the bar afresh: the message of a failed query
+        // goes with it.
+        m_MessageShown = false;
+        MoveLabel(Label1, m_XOffset + 17, m_YOffset);
+        MoveLabel(Label2, m_XOffset + 16, m_YOffset - 1);
+        SetLabelColour(Label1, m_OwnForeColour);
+        m_Label1Colour = m_OwnForeColour;
+        SetLabelColour(Label2, m_OwnBackColour);
+        m_Label2Colour = m_OwnBackColour;
+        SetCaptionText();
     }
-
-    if (OwnerWindowState() == 2) {
-        if (m_Painting) {
-            // The owner's bounds cannot change inside a paint: take over
-            // right after it.
-            QTimer::singleShot(0, this, [this] {
-                if (OwnerWindowState() == 2) {
-                    TakeOverSystemMaximise();
-                }
-            });
-        } else {
-            TakeOverSystemMaximise();
-        }
+    if (parentWidget() != nullptr && parentWidget()->isMaximized() &&
+        platform::ClientPlacesWindows()) {
+        // The owner's bounds cannot change inside the event that found the
+        // maximise: take over right after it.
+        QTimer::singleShot(0, this, [this] { TakeOverSystemMaximise(); });
     }
 }
 
 void Skin_Caption::TakeOverSystemMaximise() {
-    SetOwnerWindowStateNormal();
-    m_Style2 = 1;
+    SkinFrame* frame = Frame();
+    if (frame == nullptr || parentWidget() == nullptr || !parentWidget()->isMaximized()) {
+        return;
+    }
+    m_Style2 = CaptionWindowState::WorkArea;
     SizingEnabled = false;
-    m_Maximized = 1;
-    MaximizeToWorkArea(Order::PlaceThenSize);
+    if (frame->TakeOverSystemMaximise()) {
+        DrawCaption();
+        update();
+    }
 }
 
 void Skin_Caption::UserControl_Paint(QPainter& painter) {
-    DrawCaption(&painter);
-    MoveLabel(Label1, m_XOffset + 17, m_YOffset);
-    MoveLabel(Label2, m_XOffset + 16, m_YOffset - 1);
-    SetCaptionText();
-    SetLabelColour(Label1, m_OwnForeColour);
-    m_Label1Colour = m_OwnForeColour;
-    SetLabelColour(Label2, m_OwnBackColour);
-    m_Label2Colour = m_OwnBackColour;
+    const int surfaceWidth = width();
+    painter.fillRect(rect(), m_OwnBackColour.toQColor());
+    if (m_DesignMode) {
+        return;
+    }
+    // The middle piece repeated across, then the two ends over it.
+    if (!m_TopMid.empty() && m_TopMid.Width() > 0) {
+        painter.drawTiledPixmap(QRect(0, 0, surfaceWidth, m_TopMid.Height()), m_TopMid.hdc());
+    }
+    m_TopLeft.Paint(painter, 0, 0);
+    m_TopRight.Paint(painter, surfaceWidth - m_TopRight.Width(), 0);
+    const CaptionButtonRow row = ButtonRow();
+    const auto place = [&](CaptionButton button) {
+        Holder(button)->Paint(painter, row.PlacedLeft(button), m_FromTop);
+    };
+    if (m_ControlBox) {
+        place(CaptionButton::Close);
+        if (StyleValue() != CaptionStyle::CloseOnly) {
+            place(CaptionButton::MaxRestore);
+            place(CaptionButton::Minimise);
+        }
+    }
+    if (m_SHOWONTOP) {
+        place(CaptionButton::OnTop);
+    }
+    if (m_MessageShown) {
+        const QString text = QString::fromUtf8(kWorkAreaFailure);
+        const QFontMetrics metrics(font());
+        const int right = ButtonRowLeft() - std::max<int>(m_IconSpace, 2);
+        const int left = std::max(m_XOffset + 17, right - metrics.horizontalAdvance(text));
+        const QRect box(left, (height() - metrics.height()) / 2, right - left, metrics.height());
+        painter.setFont(font());
+        painter.setPen(m_OwnForeColour.toQColor());
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignTop,
+                         metrics.elidedText(text, Qt::ElideRight, box.width()));
+    }
 }
 
 void Skin_Caption::SetCaptionText() {
+    LayoutText();
+}
+
+int Skin_Caption::ButtonRowLeft() const {
+    const CaptionButtonRow row = ButtonRow();
+    if (m_SHOWONTOP && !m_OnTopImage.empty()) {
+        return row.PlacedLeft(CaptionButton::OnTop);
+    }
+    if (m_ControlBox) {
+        if (StyleValue() != CaptionStyle::CloseOnly && !m_MinImage.empty()) {
+            return row.PlacedLeft(CaptionButton::Minimise);
+        }
+        if (StyleValue() != CaptionStyle::CloseOnly && !m_MaxImage.empty()) {
+            return row.PlacedLeft(CaptionButton::MaxRestore);
+        }
+        if (!m_CloseImage.empty()) {
+            return row.PlacedLeft(CaptionButton::Close);
+        }
+    }
+    return width() - m_FromRight;
+}
+
+void Skin_Caption::LayoutText() {
     if (parentWidget() == nullptr) {
         return;
     }
     const QString caption = parentWidget()->windowTitle();
+    // The text ends before the button row (and before the message of a
+    // failed work-area query while it shows), cut with an ellipsis; it never
+    // covers a button, so the buttons keep the mouse.
+    int end = ButtonRowLeft() - kTextGap;
+    if (m_MessageShown) {
+        const QFontMetrics metrics(font());
+        end -= metrics.horizontalAdvance(QString::fromUtf8(kWorkAreaFailure)) + kTextGap;
+    }
     for (QLabel* label : {Label1, Label2}) {
-        if (label->text() != caption) {
-            label->setText(caption);
-            label->adjustSize();
+        const int room = std::max(0, end - label->x());
+        const QFontMetrics metrics(label->font());
+        const QString shown = metrics.elidedText(caption, Qt::ElideRight, room);
+        if (label->text() != shown) {
+            label->setText(shown);
+        }
+        label->adjustSize();
+        if (label->width() > room) {
+            label->resize(room, label->height());
         }
     }
 }
 
+QString Skin_Caption::shownText() const {
+    return Label1->text();
+}
+
 void Skin_Caption::UserControl_Resize() {
-    if (m_Maximized == 1) {
+    if (Maximized()) {
         SizingEnabled = false;
-    } else if (m_Style == 1) {
+    } else if (StyleValue() == CaptionStyle::Sizable) {
         SizingEnabled = true;
     }
-    DrawCaption(nullptr);
+    DrawCaption();
     update();
     if (m_DesignMode) {
-        const int tpp = TwipsPerPixel();
-        SetHeight(platform::TwipsToPixels(kDesignHeightTwips, tpp));
+        SetHeight(platform::TwipsToPixels(kDesignHeightTwips, platform::TwipsPerPixel(this)));
     }
     Image1->move(m_XOffset2, m_YOffset + 2);
     if (m_ShowIcon) {
@@ -572,56 +650,32 @@ void Skin_Caption::UserControl_Resize() {
 }
 
 void Skin_Caption::SetHeight(int pixels) {
-    if (pixels < 0 || height() == pixels) {
-        return;
-    }
-    if (m_Painting) {
-        // Resizing inside a paint event is not allowed; apply it right after,
-        // which repaints the control at its new height.
-        QTimer::singleShot(0, this, [this, pixels] { SetHeight(pixels); });
+    pixels = std::max(0, pixels);
+    if (height() == pixels) {
         return;
     }
     resize(width(), pixels);
-    if (auto* host = platform::DockingHost::Find(parentWidget());
-        host != nullptr && host->align(this) != platform::Align::None) {
-        host->relayout();
+    // The frame lays its controls out again at once (a control not shown
+    // yet gets its resize event only when shown).
+    if (SkinFrame* frame = SkinFrame::Find(parentWidget()); frame != nullptr) {
+        frame->relayout();
     }
 }
 
-void Skin_Caption::EnsureSurface() {
-    if (m_Surface.size() == size()) {
-        return;
+QImage Skin_Caption::surface() const {
+    QImage image(size(), QImage::Format_RGB32);
+    if (image.isNull()) {
+        return image;
     }
-    if (width() <= 0 || height() <= 0) {
-        m_Surface = QImage();
-        return;
-    }
-    m_Surface = QImage(size(), QImage::Format_RGB32);
-    m_Surface.fill(m_OwnBackColour.toQColor());
-    m_Flushed = QRegion();
+    QPainter painter(&image);
+    const_cast<Skin_Caption*>(this)->UserControl_Paint(painter);
+    return image;
 }
 
 void Skin_Caption::paintEvent(QPaintEvent* event) {
-    EnsureSurface();
-    if (m_Surface.isNull()) {
-        return;
-    }
-    const QRegion region = event->region();
-    if (!region.subtracted(m_Flushed).isEmpty()) {
-        // A repaint: the background in the back colour, then the layout pass,
-        // both limited to the region the system asks for.
-        QPainter surface(&m_Surface);
-        surface.setClipRegion(region);
-        surface.fillRect(m_Surface.rect(), m_OwnBackColour.toQColor());
-        m_MessageShown = false;
-        m_Painting = true;
-        UserControl_Paint(surface);
-        m_Painting = false;
-    }
-    m_Flushed -= region;
-    QPainter screen(this);
-    screen.setClipRegion(region);
-    screen.drawImage(0, 0, m_Surface);
+    QPainter painter(this);
+    painter.setClipRegion(event->region());
+    UserControl_Paint(painter);
 }
 
 void Skin_Caption::resizeEvent(QResizeEvent* event) {
@@ -629,172 +683,28 @@ void Skin_Caption::resizeEvent(QResizeEvent* event) {
     UserControl_Resize();
 }
 
-void Skin_Caption::Flush(const QRect& rect) {
-    const QRect shown = rect.intersected(this->rect());
-    if (shown.isEmpty()) {
-        return;
-    }
-    m_Flushed += shown;
-    update(shown);
-}
-
-void Skin_Caption::ShowButtonImage(CaptionButton button, const char* entry) {
+void Skin_Caption::ShowButtonImage(CaptionButton button, SkinPicture entry) {
     Skin_clsBitmap* holder = Holder(button);
-    if (holder == nullptr) {
+    if (holder == nullptr || !m_SkinStore) {
         return;
     }
     // A missing entry leaves the holder empty: nothing is drawn and the
     // button counts as 0 wide until the next layout pass.
-    holder->LoadResource(SkinPictureHandle(m_SkinStore, QString::fromLatin1(entry)));
-    if (holder->hdc() == 0) {
-        return;
-    }
-    EnsureSurface();
-    if (m_Surface.isNull()) {
-        return;
-    }
     const int x = ButtonRow().PlacedLeft(button);
-    {
-        const platform::PainterDC dc(&m_Surface);
-        CopyImage(dc.handle(), x, m_FromTop, holder);
-    }
-    Flush(QRect(x, m_FromTop, holder->Width(), holder->Height()));
+    const QRect before(x, m_FromTop, holder->Width(), holder->Height());
+    holder->LoadResource(m_SkinStore->picture(entry));
+    update(before.united(
+        QRect(ButtonRow().PlacedLeft(button), m_FromTop, holder->Width(), holder->Height())));
 }
 
 void Skin_Caption::WriteWorkAreaFailure() {
-    // Once written, the message stays until the next repaint; a second
-    // failure before then finds it there.
+    // Once written, the message stays until the next layout pass.
     if (m_MessageShown) {
         return;
     }
-    EnsureSurface();
-    if (m_Surface.isNull()) {
-        return;
-    }
-    // The text goes after the caption text, in the middle of the bar's
-    // height, so that it covers neither the icon nor the caption.
-    const QString text = QString::fromUtf8(kWorkAreaFailure);
-    const QFontMetrics metrics(font());
-    QRect place(Label1->geometry().right() + 9, (height() - metrics.height()) / 2,
-                metrics.horizontalAdvance(text) + 1, metrics.height());
-    // It ends before the buttons.
-    const CaptionButtonRow row = ButtonRow();
-    int end = width();
-    if (m_SHOWONTOP) {
-        end = row.PlacedLeft(CaptionButton::OnTop);
-    } else if (m_ControlBox) {
-        end = row.PlacedLeft(m_Style != 0 ? CaptionButton::Minimise : CaptionButton::Close);
-    }
-    place.setRight(std::min(place.right(), end - m_IconSpace - 1));
-    if (place.isEmpty()) {
-        return;
-    }
-    {
-        QPainter painter(&m_Surface);
-        painter.setClipRect(place);
-        painter.setFont(font());
-        painter.setPen(m_OwnForeColour.toQColor());
-        painter.drawText(place, Qt::AlignLeft | Qt::AlignTop, text);
-    }
     m_MessageShown = true;
-    Flush(place);
-}
-
-// ------------------------------------------------------------ owner window
-
-int Skin_Caption::OwnerWindowState() const {
-    const QWidget* owner = parentWidget();
-    if (owner == nullptr) {
-        return -1;
-    }
-    const Qt::WindowStates state = owner->windowState();
-    if (state.testFlag(Qt::WindowMinimized)) {
-        return 1;
-    }
-    if (state.testFlag(Qt::WindowMaximized)) {
-        return 2;
-    }
-    return 0;
-}
-
-void Skin_Caption::SetOwnerWindowStateNormal() {
-    QWidget* owner = parentWidget();
-    if (owner == nullptr) {
-        return;
-    }
-    // The window comes back at its normal bounds at once, so that the bounds
-    // read next are those and not the maximised ones.
-    const QRect normal = owner->normalGeometry();
-    owner->setWindowState(owner->windowState() &
-                          ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
-    if (normal.isValid() && !normal.isEmpty()) {
-        owner->setGeometry(normal);
-    }
-}
-
-bool Skin_Caption::MaximizeToWorkArea(Order order) {
-    QWidget* owner = parentWidget();
-    const std::optional<platform::WorkArea> area = m_WorkArea->Query(owner);
-    if (!area) {
-        return false;
-    }
-    if (owner == nullptr) {
-        return true;
-    }
-    const int tpp = TwipsPerPixel();
-    m_RestoreWidth = owner->width() * tpp;
-    m_RestoreHeight = owner->height() * tpp;
-    m_RestoreLeft = owner->x() * tpp;
-    m_RestoreTop = owner->y() * tpp;
-
-    const auto setLeft = [owner, tpp](int twips) {
-        owner->move(platform::TwipsToPixels(twips, tpp), owner->y());
-    };
-    const auto setTop = [owner, tpp](int twips) {
-        owner->move(owner->x(), platform::TwipsToPixels(twips, tpp));
-    };
-    const auto place = [&] {
-        const platform::WorkArea& rect = *area;
-        if (rect.bottom > 0 && rect.left == 0 && rect.top == 0) {
-            setLeft(0);
-            setTop(0);
-        } else if (rect.left > 0 && rect.top == 0) {
-            setLeft(rect.left * tpp);
-            setTop(0);
-        } else if (rect.top > 0 && rect.left == 0) {
-            setLeft(0);
-            setTop(rect.top * tpp);
-        } else if (rect.right > 0 && rect.top == 0) {
-            setLeft(0);
-            setTop(0);
-        }
-    };
-    const auto size = [&] {
-        const platform::WorkArea& rect = *area;
-        owner->resize(platform::TwipsToPixels((rect.right - rect.left) * tpp, tpp),
-                      owner->height());
-        owner->resize(owner->width(), platform::TwipsToPixels((rect.bottom - rect.top) * tpp, tpp));
-    };
-    if (order == Order::PlaceThenSize) {
-        place();
-        size();
-    } else {
-        size();
-        place();
-    }
-    return true;
-}
-
-void Skin_Caption::RestoreFromWorkArea() {
-    QWidget* owner = parentWidget();
-    if (owner == nullptr) {
-        return;
-    }
-    const int tpp = TwipsPerPixel();
-    owner->resize(platform::TwipsToPixels(m_RestoreWidth, tpp), owner->height());
-    owner->resize(owner->width(), platform::TwipsToPixels(m_RestoreHeight, tpp));
-    owner->move(platform::TwipsToPixels(m_RestoreLeft, tpp), owner->y());
-    owner->move(owner->x(), platform::TwipsToPixels(m_RestoreTop, tpp));
+    LayoutText();
+    update();
 }
 
 // ------------------------------------------------------------------ mouse
@@ -860,7 +770,20 @@ bool Skin_Caption::eventFilter(QObject* watched, QEvent* event) {
             SetCaptionText();
             break;
         case QEvent::WindowIconChange:
-            update();
+            DrawCaption();
+            break;
+        case QEvent::WindowStateChange:
+            if (parentWidget()->isMaximized() && platform::ClientPlacesWindows()) {
+                QTimer::singleShot(0, this, [this] { TakeOverSystemMaximise(); });
+            } else if (!platform::ClientPlacesWindows()) {
+                // The compositor's maximise is the frame's.
+                if (SkinFrame* frame = Frame(); frame != nullptr) {
+                    frame->setPlacement(parentWidget()->isMaximized() ? FramePlacement::WorkArea
+                                                                      : FramePlacement::Normal);
+                }
+                DrawCaption();
+                update();
+            }
             break;
         default:
             break;
@@ -888,7 +811,7 @@ void Skin_Caption::UserControl_MouseMove(float x, float y) {
         return;
     }
     const double bandTop = m_FromTop;
-    const double bandBottom = static_cast<double>(m_FromTop) + ImageHeight(m_CloseImage.get());
+    const double bandBottom = static_cast<double>(m_FromTop) + m_CloseImage.Height();
     if (!(static_cast<float>(bandTop) < y && y < static_cast<float>(bandBottom))) {
         // Off the band the pointer is over no button: the hover ends here, so
         // that a later press or click away from the buttons never acts on the
@@ -898,28 +821,30 @@ void Skin_Caption::UserControl_MouseMove(float x, float y) {
         }
         return;
     }
+    const CaptionStyle style = StyleValue();
     const CaptionButtonRow row = ButtonRow();
     if (row.Contains(CaptionButton::Close, x)) {
-        if (m_Style != 4) {
-            ShowButtonImage(CaptionButton::Close, "CLOSE3");
-            m_HotButton = 0;
+        if (style != CaptionStyle::NoClose) {
+            ShowButtonImage(CaptionButton::Close, SkinPicture::Close3);
+            m_HotButton = CaptionButton::Close;
             m_OverButton = true;
         }
     } else if (row.Contains(CaptionButton::MaxRestore, x)) {
-        if (m_Style != 3 && m_Style != 0) {
-            ShowButtonImage(CaptionButton::MaxRestore, m_Maximized == 1 ? "RES2" : "MAX3");
-            m_HotButton = 2;
+        if (style != CaptionStyle::NoMaximise && style != CaptionStyle::CloseOnly) {
+            ShowButtonImage(CaptionButton::MaxRestore,
+                            Maximized() ? SkinPicture::Res2 : SkinPicture::Max3);
+            m_HotButton = CaptionButton::MaxRestore;
             m_OverButton = true;
         }
     } else if (row.Contains(CaptionButton::Minimise, x)) {
-        if (m_Style != 0) {
-            ShowButtonImage(CaptionButton::Minimise, "MIN3");
-            m_HotButton = 1;
+        if (style != CaptionStyle::CloseOnly) {
+            ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min3);
+            m_HotButton = CaptionButton::Minimise;
             m_OverButton = true;
         }
     } else if (row.Contains(CaptionButton::OnTop, x)) {
         if (m_SHOWONTOP) {
-            m_HotButton = 3;
+            m_HotButton = CaptionButton::OnTop;
             m_OverButton = true;
         }
     } else {
@@ -928,10 +853,11 @@ void Skin_Caption::UserControl_MouseMove(float x, float y) {
 }
 
 void Skin_Caption::ShowNormalButtons() {
-    ShowButtonImage(CaptionButton::Close, "CLOSE");
-    if (m_Style != 0) {
-        ShowButtonImage(CaptionButton::MaxRestore, m_Maximized == 1 ? "RES1" : "MAX");
-        ShowButtonImage(CaptionButton::Minimise, "MIN");
+    ShowButtonImage(CaptionButton::Close, SkinPicture::Close);
+    if (StyleValue() != CaptionStyle::CloseOnly) {
+        ShowButtonImage(CaptionButton::MaxRestore,
+                        Maximized() ? SkinPicture::Res1 : SkinPicture::Max);
+        ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min);
     }
     m_OverButton = false;
 }
@@ -945,16 +871,17 @@ void Skin_Caption::UserControl_MouseDown() {
         return;
     }
     switch (m_HotButton) {
-    case 0:
-        ShowButtonImage(CaptionButton::Close, "CLOSE2");
+    case CaptionButton::Close:
+        ShowButtonImage(CaptionButton::Close, SkinPicture::Close2);
         break;
-    case 2:
-        ShowButtonImage(CaptionButton::MaxRestore, m_Maximized == 1 ? "RES3" : "MAX2");
+    case CaptionButton::MaxRestore:
+        ShowButtonImage(CaptionButton::MaxRestore,
+                        Maximized() ? SkinPicture::Res3 : SkinPicture::Max2);
         break;
-    case 1:
-        ShowButtonImage(CaptionButton::Minimise, "MIN2");
+    case CaptionButton::Minimise:
+        ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min2);
         break;
-    default:
+    case CaptionButton::OnTop:
         break;
     }
 }
@@ -964,16 +891,17 @@ void Skin_Caption::UserControl_MouseUp() {
         return;
     }
     switch (m_HotButton) {
-    case 0:
-        ShowButtonImage(CaptionButton::Close, "CLOSE");
+    case CaptionButton::Close:
+        ShowButtonImage(CaptionButton::Close, SkinPicture::Close);
         break;
-    case 2:
-        ShowButtonImage(CaptionButton::MaxRestore, m_Maximized == 1 ? "RES1" : "MAX");
+    case CaptionButton::MaxRestore:
+        ShowButtonImage(CaptionButton::MaxRestore,
+                        Maximized() ? SkinPicture::Res1 : SkinPicture::Max);
         break;
-    case 1:
-        ShowButtonImage(CaptionButton::Minimise, "MIN");
+    case CaptionButton::Minimise:
+        ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min);
         break;
-    default:
+    case CaptionButton::OnTop:
         break;
     }
 }
@@ -983,65 +911,67 @@ void Skin_Caption::UserControl_Click() {
         return;
     }
     QWidget* owner = parentWidget();
+    SkinFrame* frame = Frame();
     switch (m_HotButton) {
-    case 0:
-        if (m_Style != 4 && owner != nullptr) {
+    case CaptionButton::Close:
+        if (StyleValue() != CaptionStyle::NoClose && owner != nullptr) {
             owner->close();
         }
         break;
-    case 3:
+    case CaptionButton::OnTop:
         // The stored value changes without a change mark.
         if (m_ONTOP) {
             OnTop().MakeNormal(owner);
             m_ONTOP = false;
-            ShowButtonImage(CaptionButton::OnTop, "ONTOP1");
+            ShowButtonImage(CaptionButton::OnTop, SkinPicture::OnTop1);
         } else {
             OnTop().MakeTopMost(owner);
             m_ONTOP = true;
-            ShowButtonImage(CaptionButton::OnTop, "ONTOP3");
+            ShowButtonImage(CaptionButton::OnTop, SkinPicture::OnTop3);
         }
         break;
-    case 2:
-        if (m_Style == 3) {
+    case CaptionButton::MaxRestore:
+        if (StyleValue() == CaptionStyle::NoMaximise || frame == nullptr) {
             break;
         }
-        if (m_Maximized == 1) {
-            m_Maximized = 0;
-            if (m_WorkArea->Query(owner)) {
-                RestoreFromWorkArea();
+        if (Maximized()) {
+            frame->setPlacement(FramePlacement::Normal);
+            if (frame->workArea().Query(owner)) {
+                frame->RestoreFromWorkArea();
             } else {
                 WriteWorkAreaFailure();
             }
         } else {
-            m_Maximized = 1;
-            if (!MaximizeToWorkArea(Order::SizeThenPlace)) {
+            frame->setPlacement(FramePlacement::WorkArea);
+            if (!frame->MaximizeToWorkArea(PlaceOrder::SizeThenPlace)) {
                 WriteWorkAreaFailure();
             }
         }
         break;
-    case 1:
+    case CaptionButton::Minimise:
         if (owner != nullptr) {
             owner->setWindowState((owner->windowState() & ~Qt::WindowMaximized) |
                                   Qt::WindowMinimized);
         }
-        m_Style2 = 0;
-        break;
-    default:
+        m_Style2 = CaptionWindowState::Normal;
         break;
     }
 }
 
 void Skin_Caption::UserControl_DblClick() {
-    if (m_OverButton || m_Style == 0 || m_Style == 3) {
+    const CaptionStyle style = StyleValue();
+    SkinFrame* frame = Frame();
+    if (m_OverButton || style == CaptionStyle::CloseOnly || style == CaptionStyle::NoMaximise ||
+        frame == nullptr) {
         return;
     }
-    if (m_Maximized == 1) {
-        m_Maximized = 0;
-        RestoreFromWorkArea();
+    if (Maximized()) {
+        frame->setPlacement(FramePlacement::Normal);
+        frame->RestoreFromWorkArea();
     } else {
         SizingEnabled = false;
-        m_Maximized = 1;
-        if (!MaximizeToWorkArea(Order::PlaceThenSize)) {
+        frame->setPlacement(FramePlacement::WorkArea);
+        if (!frame->MaximizeToWorkArea(PlaceOrder::PlaceThenSize)) {
             WriteWorkAreaFailure();
         }
     }
@@ -1051,11 +981,10 @@ void Skin_Caption::DragWindow() {
     if (!m_Movable) {
         return;
     }
-    // The press's own mouse grab ends with the system's move loop.
-    if (m_Maximized == 1 || parentWidget() == nullptr) {
-        return;
+    // A maximised window is not moved (the frame refuses).
+    if (SkinFrame* frame = Frame(); frame != nullptr) {
+        frame->Move(this, m_PressGlobal);
     }
-    platform::BeginSystemMove(parentWidget(), m_PressGlobal);
 }
 
 } // namespace varnel

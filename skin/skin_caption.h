@@ -23,26 +23,31 @@
 //   4      yes            yes         yes           no            no
 // Any other value acts as 2. The minimise button reacts whenever it is drawn.
 //
-// Drawing is made onto a surface the control keeps: every repaint runs the
-// layout pass DrawCaption over the region being repainted (reading the skin
-// store and drawing the normal button images), while the mouse handlers draw
-// hover and pressed images onto the surface between repaints; a repaint of
-// the buttons' place shows their normal images again.
+// Drawing: a layout pass (when the path, the size or the skin file changes,
+// and on REDRAW) takes the decoded skin value (skin_value.h) into the
+// picture holders and layout values; a repaint only copies the held pictures.
+// The mouse handlers change the buttons' images between layout passes; the
+// next layout pass shows their normal images again. The caption text is
+// clipped before the button row, with an ellipsis.
 //
 // Press, release and click act on the button the last pointer movement found
 // the pointer over. That hover ends when the pointer moves into the band of
 // the buttons but off every button, out of the band, or off the control; so
 // a click away from the buttons never acts on one.
 //
-// Maximising (the button, a double-click on the bar) fits the owner to the
-// desktop work area while its window state stays normal, and restoring gives
-// back the exact bounds it had; a maximise by the system is taken over the
-// same way at the next layout pass.
+// Maximising (the button, a double-click on the bar) and restoring, moving
+// and the work area are the window's frame's (SkinFrame): on X11 the owner
+// covers the desktop work area while its window state stays normal, and
+// restoring gives back the exact bounds it had; a maximise by the system is
+// taken over the same way.
 
 #include "platform/formats/property_bag.h"
 
+#include "skin/skin_bitmap.h"
+#include "skin/skin_value.h"
+
 #include <QImage>
-#include <QRegion>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -58,8 +63,26 @@ namespace platform {
 class WorkAreaSource;
 } // namespace platform
 
-class Skin_clsBitmap;
+class SkinFrame;
+class SkinSource;
+class SkinValue;
 class Skin_clsOnTop;
+
+// The caption's record of the window state (Style2).
+enum class CaptionWindowState : std::int32_t {
+    Normal = 0,          // normal or minimised, as far as the caption knows
+    WorkArea = 1,        // maximised to the work area by the caption
+    SystemMaximised = 2, // maximised by the system and not yet taken over
+};
+
+// Which window buttons act (Style); any other value acts as Fixed.
+enum class CaptionStyle : std::int32_t {
+    CloseOnly = 0,  // only the close button is drawn
+    Sizable = 1,    // every button; the borders size the window
+    Fixed = 2,      // every button
+    NoMaximise = 3, // the maximise button is drawn but inert
+    NoClose = 4,    // the close button is drawn but inert
+};
 
 // The window buttons, by the numbers the control records for them.
 enum class CaptionButton : std::int32_t {
@@ -124,7 +147,7 @@ public:
     // The control's record of the window state: 0 normal or minimised, 1
     // maximised to the work area by this control, 2 maximised by the system
     // and not yet taken over. Every layout pass sets it again; not saved.
-    std::int32_t Style2() const { return m_Style2; }
+    std::int32_t Style2() const { return static_cast<std::int32_t>(m_Style2); }
     void setStyle2(std::int32_t value);
 
     // Repaints the control now (the paint handling runs the layout pass).
@@ -162,19 +185,23 @@ public:
     bool designMode() const { return m_DesignMode; }
     void setDesignMode(bool designMode);
 
-    // Where the desktop work area comes from (the screen by default).
+    // Where the desktop work area comes from (the screen by default); the
+    // owner's frame keeps it.
     void setWorkAreaSource(std::unique_ptr<platform::WorkAreaSource> source);
 
     // State, for hosts and tests.
-    bool MaximizedToWorkArea() const { return m_Maximized == 1; }
-    CaptionButton HotButton() const { return static_cast<CaptionButton>(m_HotButton); }
+    bool MaximizedToWorkArea() const { return Maximized(); }
+    CaptionButton HotButton() const { return m_HotButton; }
     bool OverButton() const { return m_OverButton; }
     // The pointer setting: 99 (custom) while Movable was read True, else 0.
     std::int32_t MousePointer() const { return m_MousePointer; }
     // The button row as the current button images place it.
     CaptionButtonRow ButtonRow() const;
-    // What the surface shows now, hover and pressed images included.
-    const QImage& surface() const { return m_Surface; }
+    // What the surface shows now, hover and pressed images included, without
+    // the caption text and icon.
+    QImage surface() const;
+    // The caption text as shown (clipped before the buttons).
+    QString shownText() const;
 
     // The label font: "Trebuchet MS" bold 11.25 pt, with families after it
     // that have the glyphs it lacks.
@@ -191,8 +218,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    enum class Order { PlaceThenSize, SizeThenPlace };
-
     // Event procedures.
     void UserControl_Paint(QPainter& painter);
     void UserControl_Resize();
@@ -202,32 +227,34 @@ private:
     void UserControl_Click();
     void UserControl_DblClick();
 
-    // The layout pass; draws when a painter (onto the surface) is given.
-    void DrawCaption(QPainter* painter);
+    // The layout pass: takes the skin's present value into the holders and
+    // layout values, sets the height and takes over a system maximise.
+    void DrawCaption();
     void TakeOverSystemMaximise();
-    bool MaximizeToWorkArea(Order order);
-    void RestoreFromWorkArea();
     void DragWindow();
+    void UseSource(const QString& path);
 
-    // Loads the named image of a button into its holder and draws it at the
-    // button's place, to be shown without a layout pass.
-    void ShowButtonImage(CaptionButton button, const char* entry);
+    // Loads the named image of a button into its holder, to be shown
+    // without a layout pass.
+    void ShowButtonImage(CaptionButton button, SkinPicture entry);
     // The close, maximise or restore and minimise buttons' normal images; the
     // pointer is over no button.
     void ShowNormalButtons();
     // Writes the failed work-area query's message onto the bar.
     void WriteWorkAreaFailure();
-    void Flush(const QRect& rect);
+    // Places the caption text (and the message) before the button row.
+    void LayoutText();
     void SetCaptionText();
     void SetHeight(int pixels);
-    void EnsureSurface();
-    Skin_clsBitmap* Holder(CaptionButton button) const;
+    const Skin_clsBitmap* Holder(CaptionButton button) const;
+    Skin_clsBitmap* Holder(CaptionButton button);
     Skin_clsOnTop& OnTop();
-
-    // The owner's window state: 0 normal, 1 minimised, 2 maximised.
-    int OwnerWindowState() const;
-    void SetOwnerWindowStateNormal();
-    int TwipsPerPixel() const;
+    CaptionStyle StyleValue() const;
+    bool Maximized() const;
+    // The left edge of the leftmost button drawn: the caption text ends
+    // before it.
+    int ButtonRowLeft() const;
+    SkinFrame* Frame() const;
 
     // Constituents.
     QLabel* Label1 = nullptr;
@@ -235,21 +262,17 @@ private:
     QLabel* Image1 = nullptr;
 
     // State.
-    std::uint8_t m_Maximized = 0;
-    std::int32_t m_RestoreWidth = 0;
-    std::int32_t m_RestoreHeight = 0;
-    std::int32_t m_RestoreLeft = 0;
-    std::int32_t m_RestoreTop = 0;
-    PropertyBag m_SkinStore;
+    QPointer<SkinSource> m_Source;
+    std::shared_ptr<const SkinValue> m_SkinStore; // the value of the last layout pass
     QString m_Path;
     std::unique_ptr<Skin_clsOnTop> m_OnTop;
-    std::unique_ptr<Skin_clsBitmap> m_TopLeft;
-    std::unique_ptr<Skin_clsBitmap> m_TopMid;
-    std::unique_ptr<Skin_clsBitmap> m_TopRight;
-    std::unique_ptr<Skin_clsBitmap> m_CloseImage;
-    std::unique_ptr<Skin_clsBitmap> m_MaxImage;
-    std::unique_ptr<Skin_clsBitmap> m_MinImage;
-    std::unique_ptr<Skin_clsBitmap> m_OnTopImage;
+    Skin_clsBitmap m_TopLeft;
+    Skin_clsBitmap m_TopMid;
+    Skin_clsBitmap m_TopRight;
+    Skin_clsBitmap m_CloseImage;
+    Skin_clsBitmap m_MaxImage;
+    Skin_clsBitmap m_MinImage;
+    Skin_clsBitmap m_OnTopImage;
     bool m_Movable = false;
     bool m_ONTOP = false;
     std::int16_t m_XOffset2 = 0;
@@ -261,9 +284,9 @@ private:
     std::int16_t m_IconSpace = 0;
     bool m_ShowIcon = false;
     bool m_ControlBox = false;
-    std::int32_t m_HotButton = 0;
+    CaptionButton m_HotButton = CaptionButton::Close;
     bool m_OverButton = false;
-    std::int32_t m_Style2 = 0;
+    CaptionWindowState m_Style2 = CaptionWindowState::Normal;
     std::int32_t m_Style = 0;
 
     // The control's own colours (the skin's FORECOLOR and BackColor once
@@ -274,16 +297,12 @@ private:
     Colour m_Label2Colour;
     std::int32_t m_MousePointer = 0;
 
-    qint64 m_IconKey = 0; // the owner's icon that Image1 shows
-    QImage m_Surface;
-    QRegion m_Flushed;           // drawn onto the surface outside a repaint, to be shown
-    bool m_MessageShown = false; // the failed query's message, until a repaint
-    bool m_Painting = false;
+    qint64 m_IconKey = 0;        // the owner's icon that Image1 shows
+    bool m_MessageShown = false; // the failed query's message, until the next layout pass
     bool m_DesignMode = false;
     bool m_PressedHere = false; // a press on the surface, waiting for its release
     QPoint m_PressGlobal;
     PropertyChangeLog m_Changes;
-    std::unique_ptr<platform::WorkAreaSource> m_WorkArea;
 };
 
 } // namespace varnel

@@ -1,9 +1,7 @@
 #include "skin/skin_library.h"
 
 #include "platform/os/file_query.h"
-#include "skin/skin_bitmap.h"
 #include "skin/skin_file.h"
-#include "skin/skin_store_cache.h"
 
 #include <QFile>
 #include <QImage>
@@ -25,38 +23,16 @@ bool IsSkinUsable(const QString& path) {
     return IsSkinUsable(SkinPathFromText(path));
 }
 
-std::shared_ptr<const PropertyBag> SharedSkinStore(const std::filesystem::path& path) {
-    if (path.empty()) {
-        return std::make_shared<const PropertyBag>();
-    }
-    if (SkinStoreCache* cache = SkinStoreCache::Shared(); cache != nullptr) {
-        return cache->Open(path);
-    }
-    return DecodeSkinStore(path);
-}
-
-std::shared_ptr<const PropertyBag> SharedSkinStore(const QString& path) {
-    return SharedSkinStore(SkinPathFromText(path));
-}
-
 PropertyBag OpenSkinStore(const std::filesystem::path& path) {
-    return *SharedSkinStore(path);
+    if (path.empty()) {
+        return {};
+    }
+    std::optional<PropertyBag> store = ReadSkinFile(path);
+    return store ? std::move(*store) : PropertyBag();
 }
 
 PropertyBag OpenSkinStore(const QString& path) {
     return OpenSkinStore(SkinPathFromText(path));
-}
-
-platform::HBITMAP SkinPictureHandle(const PropertyBag& store, const QString& name) {
-    return platform::CreateBitmapFromImage(store.ReadProperty(name, QImage()));
-}
-
-bool LoadSkinPicture(Skin_clsBitmap& holder, const PropertyBag& store, const QString& name) {
-    const platform::HBITMAP handle = SkinPictureHandle(store, name);
-    if (handle == 0) {
-        return false;
-    }
-    return holder.LoadResource(handle);
 }
 
 std::optional<std::int16_t> SkinInteger(const PropertyBag& store, const QString& name) {

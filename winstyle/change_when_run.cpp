@@ -1,7 +1,7 @@
 #include "winstyle/change_when_run.h"
 
 #include "platform/window_services.h"
-#include "platform/window_style.h"
+#include "winstyle/window_style.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>

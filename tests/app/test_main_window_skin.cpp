@@ -193,4 +193,43 @@ TEST_F(MainWindowSkinTest, DoubleClickingTheBarNeitherMaximisesNorCloses) {
     EXPECT_FALSE(controls.caption->MaximizedToWorkArea());
 }
 
+TEST_F(MainWindowSkinTest, TheCaptionsCloseButtonStopsARunAndClosesTheWindow) {
+    WriteSkinOfSize(SkinPath(), 40000);
+    // A large file, sparse, so that the run lasts while the test clicks.
+    const std::filesystem::path big = Folder() / "big.bin";
+    {
+        QFile file(QFile::decodeName(big.native().c_str()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{16} << 30));
+    }
+    Common_MD5_View window(Folder());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const Controls controls(window);
+    ASSERT_TRUE(controls.found());
+    // A title as long as a run's progress gets on a big folder: it reaches
+    // the buttons.
+    window.setWindowTitle(QStringLiteral("Varnel2012 - D:\\Archive\\2012\\Backups\\Weekly"));
+    const QString idleTitle = window.windowTitle();
+    window.setFilePathNative(big.native());
+    window.ReportFile();
+    ASSERT_TRUE(window.IsReportRunning());
+    // The progress shows in the title bar, clipped before the buttons.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() != idleTitle; }, 10000));
+    ASSERT_TRUE(window.IsReportRunning());
+
+    // A click on the close button, delivered to whatever lies under it.
+    const CaptionButtonRow row = controls.caption->ButtonRow();
+    const QPoint close = controls.caption->mapTo(
+        &window, QPoint(static_cast<int>(
+                            (row.Left(CaptionButton::Close) + row.Right(CaptionButton::Close)) / 2),
+                        controls.caption->height() / 2));
+    QWidget* target = window.childAt(close);
+    ASSERT_NE(target, nullptr);
+    const QPoint local = target->mapFrom(&window, close);
+    QTest::mouseMove(target, local);
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, local);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 5000));
+    EXPECT_FALSE(window.IsReportRunning());
+}
+
 } // namespace varnel

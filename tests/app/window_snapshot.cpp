@@ -3,7 +3,10 @@
 // under a real X server (screenshots). Not a test and not the program: the
 // program itself reads no command line.
 //
-//   window_snapshot FILE... [--seconds N]
+//   window_snapshot FILE... [--seconds N] [--about]
+//
+// --about opens the about window (the more-tools command) once the files
+// are reported.
 
 #include "app/common_md5_view.h"
 #include "app/program_windows_module.h"
@@ -22,13 +25,21 @@ int main(int argc, char** argv) {
     std::unique_ptr<varnel::Common_MD5_View> window;
     varnel::Main(window);
     int seconds = 30;
+    bool about = false;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--about") == 0) {
+            about = true;
+            continue;
+        }
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atoi(argv[++i]);
             continue;
         }
         window->setFilePath(QFile::decodeName(argv[i]));
         window->ReportFile();
+    }
+    if (about) {
+        window->Command7_Click();
     }
     QTimer::singleShot(seconds * 1000, &application, &QApplication::quit);
     return QApplication::exec();

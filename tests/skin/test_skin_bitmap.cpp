@@ -1,21 +1,19 @@
-// Skin_clsBitmap: loading, painting and releasing, with the GDI layer's
-// counters telling whether bitmaps and memory surfaces are freed.
+// Skin_clsBitmap: loading a BMP file, taking a picture, painting, and an
+// empty holder that paints nothing.
 #include "skin/skin_bitmap.h"
-
-#include "platform/gdi.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace varnel;
-using namespace varnel::platform;
 
 namespace {
 
@@ -76,11 +74,6 @@ QImage Canvas(int w, int h) {
     return image;
 }
 
-struct Counts {
-    int bitmaps = LiveBitmapCount();
-    int surfaces = LiveMemoryDCCount();
-};
-
 } // namespace
 
 TEST(SkinBitmap, LoadFileReadsABmpAtItsOwnSize) {
@@ -90,12 +83,12 @@ TEST(SkinBitmap, LoadFileReadsABmpAtItsOwnSize) {
     ASSERT_TRUE(holder.LoadFile(Native(path)));
     EXPECT_EQ(holder.Width(), 3);
     EXPECT_EQ(holder.Height(), 2);
-    EXPECT_NE(holder.hdc(), 0u);
+    EXPECT_FALSE(holder.empty());
 
     QImage canvas = Canvas(10, 10);
     {
-        PainterDC dc(&canvas);
-        holder.Paint(dc.handle(), 4, 5);
+        QPainter painter(&canvas);
+        holder.Paint(painter, 4, 5);
     }
     EXPECT_EQ(canvas.pixel(4, 5), qRgb(255, 0, 0));
     EXPECT_EQ(canvas.pixel(5, 5), qRgb(0, 255, 0));
@@ -131,105 +124,35 @@ TEST(SkinBitmap, LoadFileRefusesWhatIsNoReadableBmp) {
         WriteFile(dir, QStringLiteral("text.bmp"), QByteArray("BM not really a bitmap")),
     };
 
-    // A full holder is emptied by every failed load; nothing is left behind.
+    // A full holder is emptied by every failed load.
     const QString good = WriteFile(dir, QStringLiteral("good.bmp"), bmp);
-    const Counts before;
     for (const QString& path : cases) {
         Skin_clsBitmap holder;
         ASSERT_TRUE(holder.LoadFile(Native(good)));
         EXPECT_FALSE(holder.LoadFile(Native(path))) << path.toStdString();
-        EXPECT_EQ(holder.hdc(), 0u);
+        EXPECT_TRUE(holder.empty());
         EXPECT_EQ(holder.Width(), 0);
         EXPECT_EQ(holder.Height(), 0);
-        EXPECT_EQ(LiveBitmapCount(), before.bitmaps);
-        EXPECT_EQ(LiveMemoryDCCount(), before.surfaces);
     }
 }
 
-TEST(SkinBitmap, LoadResourceOfZeroLeavesTheHolderEmpty) {
-    const Counts before;
+TEST(SkinBitmap, ANullPictureEmptiesTheHolderWhichThenPaintsNothing) {
     Skin_clsBitmap holder;
-    EXPECT_FALSE(holder.LoadResource(0));
-    EXPECT_EQ(holder.hdc(), 0u);
+    QPixmap picture(5, 7);
+    picture.fill(QColor(1, 200, 3));
+    ASSERT_TRUE(holder.LoadResource(picture));
+    EXPECT_EQ(holder.Width(), 5);
+    EXPECT_EQ(holder.Height(), 7);
+    EXPECT_FALSE(holder.LoadResource(QPixmap()));
+    EXPECT_TRUE(holder.empty());
     EXPECT_EQ(holder.Width(), 0);
     EXPECT_EQ(holder.Height(), 0);
-    EXPECT_EQ(LiveMemoryDCCount(), before.surfaces);
 
-    // Painting an empty holder copies nothing and raises nothing.
     QImage canvas = Canvas(4, 4);
     const QImage untouched = canvas.copy();
     {
-        PainterDC dc(&canvas);
-        holder.Paint(dc.handle(), 0, 0);
+        QPainter painter(&canvas);
+        holder.Paint(painter, 0, 0);
     }
     EXPECT_EQ(canvas, untouched);
-}
-
-TEST(SkinBitmap, DestroyingAFullHolderFreesBitmapAndSurface) {
-    const Counts before;
-    {
-        Skin_clsBitmap holder;
-        ASSERT_TRUE(holder.LoadResource(CreateBitmapFromImage(QImage(5, 7, QImage::Format_RGB32))));
-        EXPECT_EQ(holder.Width(), 5);
-        EXPECT_EQ(holder.Height(), 7);
-        EXPECT_EQ(LiveBitmapCount(), before.bitmaps + 1);
-        EXPECT_EQ(LiveMemoryDCCount(), before.surfaces + 1);
-    }
-    EXPECT_EQ(LiveBitmapCount(), before.bitmaps);
-    EXPECT_EQ(LiveMemoryDCCount(), before.surfaces);
-
-    { Skin_clsBitmap empty; }
-    EXPECT_EQ(LiveBitmapCount(), before.bitmaps);
-    EXPECT_EQ(LiveMemoryDCCount(), before.surfaces);
-}
-
-TEST(SkinBitmap, ReloadReleasesThePreviousBitmap) {
-    const Counts before;
-    Skin_clsBitmap holder;
-    const HBITMAP first = CreateBitmapFromImage(QImage(2, 3, QImage::Format_RGB32));
-    const HBITMAP second = CreateBitmapFromImage(QImage(4, 1, QImage::Format_RGB32));
-    ASSERT_TRUE(holder.LoadResource(first));
-    ASSERT_TRUE(holder.LoadResource(second));
-    EXPECT_EQ(holder.Width(), 4);
-    EXPECT_EQ(holder.Height(), 1);
-    BITMAP header;
-    EXPECT_FALSE(GetObject(first, header)); // deleted
-    EXPECT_TRUE(GetObject(second, header));
-    EXPECT_EQ(LiveBitmapCount(), before.bitmaps + 1);
-    EXPECT_EQ(LiveMemoryDCCount(), before.surfaces + 1);
-
-    // Loading nothing releases what was held.
-    EXPECT_FALSE(holder.LoadResource(0));
-    EXPECT_FALSE(GetObject(second, header));
-    EXPECT_EQ(LiveBitmapCount(), before.bitmaps);
-    EXPECT_EQ(LiveMemoryDCCount(), before.surfaces);
-}
-
-TEST(SkinBitmap, HandlesThatCannotBeSelectedAreRefused) {
-    const Counts before;
-    const HBITMAP gone = CreateBitmapFromImage(QImage(2, 2, QImage::Format_RGB32));
-    DeleteObject(gone);
-    Skin_clsBitmap holder;
-    EXPECT_FALSE(holder.LoadResource(gone));
-    EXPECT_EQ(holder.hdc(), 0u);
-    EXPECT_EQ(holder.Width(), 0);
-
-    // A bitmap another holder draws from stays with that holder.
-    QImage picture(3, 3, QImage::Format_RGB32);
-    picture.fill(qRgb(1, 200, 3));
-    Skin_clsBitmap owner;
-    const HBITMAP shared = CreateBitmapFromImage(picture);
-    ASSERT_TRUE(owner.LoadResource(shared));
-    {
-        Skin_clsBitmap intruder;
-        EXPECT_FALSE(intruder.LoadResource(shared));
-        EXPECT_EQ(intruder.hdc(), 0u);
-    }
-    QImage canvas = Canvas(3, 3);
-    {
-        PainterDC dc(&canvas);
-        owner.Paint(dc.handle(), 0, 0);
-    }
-    EXPECT_EQ(canvas.pixel(2, 2), qRgb(1, 200, 3));
-    EXPECT_EQ(LiveMemoryDCCount(), before.surfaces + 1);
 }

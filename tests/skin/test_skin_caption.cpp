@@ -4,11 +4,10 @@
 #include "skin/skin_caption.h"
 
 #include "caption_skin_fixture.h"
-#include "platform/docking_host.h"
-#include "platform/gdi.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
 #include "platform/work_area.h"
+#include "skin/skin_frame.h"
 #include "skin/skin_library.h"
 
 #include <QApplication>
@@ -73,7 +72,7 @@ struct Framed {
         PropertyBag saved;
         saved.WriteProperty(QStringLiteral("Style"), style, std::int32_t{1});
         caption->UserControl_ReadProperties(saved);
-        platform::DockingHost::For(&window)->setAlign(caption, platform::Align::Top);
+        SkinFrame::For(&window)->setCaption(caption);
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
@@ -146,7 +145,7 @@ TEST_F(SkinCaptionTest, FirstPlacementTakesTheContainersFontAndDocksAlongTheTop)
     caption.resize(50, 27);
     caption.UserControl_InitProperties();
     EXPECT_EQ(caption.Font().family, QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(platform::DockingHost::For(&owner)->align(&caption), platform::Align::Top);
+    EXPECT_EQ(SkinFrame::Find(&owner)->caption(), &caption);
     EXPECT_EQ(caption.geometry(), QRect(0, 0, 240, 27));
 }
 
@@ -276,10 +275,10 @@ TEST_F(SkinCaptionTest, OnTopMovesTheOwnerAtOnceAndTheImageAtTheNextPass) {
 
     framed.caption->setONTOP(true);
     EXPECT_TRUE(platform::IsStaysOnTop(&framed.window));
-    EXPECT_TRUE(test::ShowsAt(framed.Surface(), skin.onTop1, kOnTopX, kButtonY));
-    // Joining the band makes the window anew; the next repaint draws ONTOP3.
-    framed.caption->update();
-    QTRY_VERIFY(test::ShowsAt(framed.Surface(), skin.onTop3, kOnTopX, kButtonY));
+    // The next layout pass draws ONTOP3.
+    framed.caption->REDRAW();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return test::ShowsAt(framed.Surface(), skin.onTop3, kOnTopX, kButtonY); }));
 
     framed.caption->setONTOP(false);
     EXPECT_FALSE(platform::IsStaysOnTop(&framed.window));
@@ -399,23 +398,6 @@ TEST_F(SkinCaptionTest, MissingEntriesDrawNothingAndTakeNoRoom) {
         framed.caption->setPath(QStringLiteral("/nonexistent/Skins/Skin20.dll"));
         EXPECT_EQ(framed.caption->height(), 0);
     }
-}
-
-TEST_F(SkinCaptionTest, KeepsOnlyTheButtonImagesBetweenPassesAndFreesThemAtTheEnd) {
-    const int bitmaps = platform::LiveBitmapCount();
-    const int surfaces = platform::LiveMemoryDCCount();
-    {
-        Framed framed;
-        framed.caption->setSHOWONTOP(true);
-        framed.Use(file);
-        framed.caption->repaint();
-        EXPECT_EQ(platform::LiveBitmapCount(), bitmaps + 4);
-        EXPECT_EQ(platform::LiveMemoryDCCount(), surfaces + 4);
-        Move(framed.caption, {kCloseX + 5.0, kInBand});
-        EXPECT_EQ(platform::LiveBitmapCount(), bitmaps + 4);
-    }
-    EXPECT_EQ(platform::LiveBitmapCount(), bitmaps);
-    EXPECT_EQ(platform::LiveMemoryDCCount(), surfaces);
 }
 
 TEST_F(SkinCaptionTest, DesignModeReadsNoSkinAndKeeps400Twips) {
@@ -547,9 +529,9 @@ TEST_F(SkinCaptionTest, HoverPressAndReleaseShowTheImagesOfTheButton) {
         EXPECT_TRUE(test::ShowsAt(c->surface(), *s.max, kMaxX, kButtonY)) << s.what;
         EXPECT_TRUE(test::ShowsAt(c->surface(), *s.min, kMinX, kButtonY)) << s.what;
     }
-    // A repaint of the whole bar shows the normal images again.
+    // A layout pass shows the normal images again.
     Move(c, {kCloseX + 5.0, kInBand});
-    c->repaint();
+    c->REDRAW();
     EXPECT_TRUE(test::ShowsAt(c->surface(), skin.close, kCloseX, kButtonY));
     EXPECT_TRUE(c->OverButton());
 }
@@ -772,7 +754,7 @@ TEST_F(SkinCaptionTest, AFailedWorkAreaQueryWritesTheMessageAndMovesNothing) {
     // Written once, whatever fails again, and gone at the next repaint.
     Click(framed.caption, {kMaxX + 5.0, kInBand});
     EXPECT_EQ(changedPixels(framed.Surface()), changed);
-    framed.caption->repaint();
+    framed.caption->REDRAW();
     EXPECT_EQ(changedPixels(framed.Surface()), 0);
 }
 
@@ -782,7 +764,7 @@ TEST_F(SkinCaptionTest, ASystemMaximiseIsTakenOver) {
         std::make_unique<platform::FixedWorkArea>(WorkArea{0, 24, 700, 500}));
     framed.Use(file);
     framed.window.showMaximized();
-    QTRY_VERIFY(framed.caption->MaximizedToWorkArea());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return framed.caption->MaximizedToWorkArea(); }));
     EXPECT_FALSE(framed.window.windowState().testFlag(Qt::WindowMaximized));
     EXPECT_EQ(framed.window.geometry(), QRect(0, 24, 700, 476));
     EXPECT_EQ(framed.caption->Style2(), 1);

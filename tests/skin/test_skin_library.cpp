@@ -3,10 +3,9 @@
 #include "skin/skin_library.h"
 
 #include "border_skin_fixture.h"
-#include "platform/gdi.h"
 #include "platform/window_services.h"
-#include "skin/skin_bitmap.h"
 #include "skin/skin_ontop.h"
+#include "skin/skin_value.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,20 +115,16 @@ TEST(SkinLibrary, PicturesNumbersAndColoursOfTheStore) {
     store.SetValue(QStringLiteral("FORECOLOR"), platform::Colour::FromRgb(1, 2, 3));
     store.SetValue(QStringLiteral("CLOSE"), QString(QStringLiteral("not a picture")));
 
-    const int bitmaps = platform::LiveBitmapCount();
-    EXPECT_EQ(SkinPictureHandle(store, QStringLiteral("CLOSE")), 0u);
-    EXPECT_EQ(SkinPictureHandle(store, QStringLiteral("MIN")), 0u);
-    EXPECT_EQ(platform::LiveBitmapCount(), bitmaps);
-
-    Skin_clsBitmap holder;
-    ASSERT_TRUE(LoadSkinPicture(holder, store, QStringLiteral("TOPLEFT")));
-    EXPECT_EQ(holder.Width(), 6);
-    EXPECT_EQ(holder.Height(), 5);
-    // A missing or mistyped entry skips the step: the holder keeps its picture.
-    EXPECT_FALSE(LoadSkinPicture(holder, store, QStringLiteral("CLOSE")));
-    EXPECT_FALSE(LoadSkinPicture(holder, store, QStringLiteral("TOPMID")));
-    EXPECT_EQ(holder.Width(), 6);
-    EXPECT_NE(holder.hdc(), 0u);
+    // The decoded value: the picture under any letter case; a missing or
+    // mistyped entry is no picture and no value.
+    const SkinValue skin(DecodeSkin(store));
+    EXPECT_EQ(skin.picture(SkinPicture::TopLeft).size(), QSize(6, 5));
+    EXPECT_TRUE(skin.picture(SkinPicture::Close).isNull());
+    EXPECT_TRUE(skin.picture(SkinPicture::Min).isNull());
+    EXPECT_EQ(skin.metrics().xOffset, std::optional<std::int16_t>(-4));
+    EXPECT_EQ(skin.metrics().fromTop, std::optional<std::int16_t>(0));
+    EXPECT_EQ(skin.metrics().yOffset, std::nullopt);
+    EXPECT_EQ(skin.metrics().backColour, std::nullopt);
 
     EXPECT_EQ(SkinInteger(store, QStringLiteral("xoffset")), std::optional<std::int16_t>(-4));
     EXPECT_EQ(SkinInteger(store, QStringLiteral("FROMTOP")), std::optional<std::int16_t>(0));

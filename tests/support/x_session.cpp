@@ -21,7 +21,8 @@ extern char** environ;
 namespace varnel::testing {
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& errorLog = "/dev/null") {
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& errorLog = "/dev/null",
+            char** environment = nullptr) {
     std::vector<char*> args;
     for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
@@ -35,7 +36,8 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& errorLog = 
     posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     pid_t pid = 0;
-    const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(),
+                                    environment != nullptr ? environment : environ);
     posix_spawn_file_actions_destroy(&actions);
     return failed == 0 ? pid : 0;
 }
@@ -89,21 +91,29 @@ XSession::~XSession() {
     Stop(m_Server);
 }
 
-bool XSession::Start() {
+pid_t SpawnProcess(const std::vector<std::string>& argv, const std::string& errorLog,
+                   char** environment) {
+    return Spawn(argv, errorLog, environment);
+}
+
+void StopProcess(pid_t& pid) {
+    Stop(pid);
+}
+
+bool StartXvfb(pid_t& server, std::string& display, std::string& error) {
     // The server picks a free display itself and writes its number to the
     // pipe once it accepts connections, so parallel test programs never race
     // for one display.
     int ready[2] = {-1, -1};
     if (pipe(ready) != 0) {
-        m_Error = "no pipe for the X server";
-        Unavailable() = m_Error;
+        error = "no pipe for the X server";
         return false;
     }
-    m_Server = Spawn({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1280x800x24",
-                      "-nolisten", "tcp"});
+    server = Spawn({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1280x800x24",
+                    "-nolisten", "tcp"});
     close(ready[1]);
     std::string number;
-    if (m_Server != 0) {
+    if (server != 0) {
         pollfd wait{ready[0], POLLIN, 0};
         char buffer[16] = {};
         while (poll(&wait, 1, 15000) == 1) {
@@ -121,14 +131,22 @@ bool XSession::Start() {
     while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) {
         number.pop_back();
     }
-    if (m_Server == 0 || number.empty()) {
-        Stop(m_Server);
-        m_Error = "Xvfb cannot be started (is it installed?)";
+    if (server == 0 || number.empty()) {
+        Stop(server);
+        error = "Xvfb cannot be started (is it installed?)";
+        return false;
+    }
+    display = ":" + number;
+    setenv("DISPLAY", display.c_str(), 1);
+    return true;
+}
+
+bool XSession::Start() {
+    if (!StartXvfb(m_Server, m_Display, m_Error)) {
         Unavailable() = m_Error;
         return false;
     }
-    m_Display = ":" + number;
-    setenv("DISPLAY", m_Display.c_str(), 1);
+
     // A manager that dies in its start (it happens on a loaded machine) is
     // started again, up to three times.
     // What the manager says goes to a file, shown when it cannot start.

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace varnel::testing {
 
@@ -39,6 +40,17 @@ private:
     std::string m_Display;
     std::string m_Error;
 };
+
+// Pieces the X and Wayland sessions share.
+// Starts a program quietly (its standard error into errorLog) with the given
+// environment (this process's when null); 0 when it cannot start.
+pid_t SpawnProcess(const std::vector<std::string>& argv, const std::string& errorLog = "/dev/null",
+                   char** environment = nullptr);
+// Ends a program started so and waits for it; sets pid to 0.
+void StopProcess(pid_t& pid);
+// Starts Xvfb on a free display (":N" into display, and DISPLAY set to it);
+// false with the reason in error.
+bool StartXvfb(pid_t& server, std::string& display, std::string& error);
 
 // The reason the session could not start, empty when it runs; the X tests
 // skip with it.

@@ -1,8 +1,9 @@
 // ChangeWhenRun on the offscreen platform: the style words its properties
 // read and write, the system menu it grays and prunes, the Qt flags the
 // words become, the client's mouse events and the popped-up system menu.
-#include "platform/window_style.h"
+#include "i18n/language.h"
 #include "winstyle/change_when_run.h"
+#include "winstyle/window_style.h"
 
 #include <QAction>
 #include <QApplication>
@@ -465,4 +466,31 @@ TEST(ChangeWhenRun, FormGoneLeavesNoWindow) {
     EXPECT_EQ(controller.Client(), nullptr);
     controller.setTitlebar(false);
     EXPECT_FALSE(controller.Titlebar());
+}
+
+TEST(SystemMenuTexts, FollowTheLanguageMode) {
+    const struct {
+        const char* mode;
+        QStringList texts; // the items of the popped-up menu, in order
+    } cases[] = {
+        {"", {"&Restore", "&Move", "&Size", "Mi&nimize", "Ma&ximize", "", "&Close\tAlt+F4"}},
+        {"CHINESE",
+         {"还原(&R)", "移动(&M)", "大小(&S)", "最小化(&N)", "最大化(&X)", "", "关闭(&C)\tAlt+F4"}},
+    };
+    const std::string before = UiLanguage;
+    for (const auto& c : cases) {
+        UiLanguage = c.mode;
+        QWidget form;
+        form.setGeometry(200, 150, 320, 240);
+        form.show();
+        QMenu* menu = PopupSystemMenu(&form, QPoint(250, 200));
+        ASSERT_NE(menu, nullptr);
+        QStringList texts;
+        for (const QAction* action : menu->actions()) {
+            texts.append(action->text());
+        }
+        EXPECT_EQ(texts, c.texts) << c.mode;
+        menu->close();
+    }
+    UiLanguage = before;
 }

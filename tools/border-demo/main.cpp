@@ -7,7 +7,6 @@
 // resizing by dragging the borders. The strip along the top stands in for the
 // caption control: dragging it moves the window, a double-click closes it.
 
-#include "platform/docking_host.h"
 #include "platform/formats/property_bag.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
@@ -71,8 +70,7 @@ int main(int argc, char** argv) {
     topPalette.setColor(QPalette::Window, QColor(40, 60, 110));
     topPalette.setColor(QPalette::WindowText, Qt::white);
     top->setPalette(topPalette);
-    top->resize(top->width(), 27);
-    varnel::platform::DockingHost::For(&window)->setAlign(top, varnel::platform::Align::Top);
+    top->setGeometry(0, 0, window.width(), 27);
 
     auto* left = new varnel::Skin_Border(&window);
     left->setBORDERTYPE(1);
@@ -87,6 +85,7 @@ int main(int argc, char** argv) {
             border->setPath(skin);
         }
     }
+    top->raise();
     window.show();
     return QApplication::exec();
 }

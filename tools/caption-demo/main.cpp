@@ -10,12 +10,12 @@
 // Keys: M asks the system to maximise the window (the caption takes that
 // over), T changes the window title, Escape closes.
 
-#include "platform/docking_host.h"
 #include "platform/formats/property_bag.h"
 #include "platform/units.h"
 #include "platform/work_area.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
+#include "skin/skin_frame.h"
 #include "skin/skin_library.h"
 
 #include <QApplication>
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     saved.WriteProperty(QStringLiteral("Style"), style, std::int32_t{1});
     saved.WriteProperty(QStringLiteral("SHOWONTOP"), onTopButton, false);
     caption->UserControl_ReadProperties(saved);
-    varnel::platform::DockingHost::For(&window)->setAlign(caption, varnel::platform::Align::Top);
+    varnel::SkinFrame::For(&window)->setCaption(caption);
     if (noWorkArea) {
         caption->setWorkAreaSource(std::make_unique<varnel::platform::FixedWorkArea>(std::nullopt));
     }

@@ -8,8 +8,8 @@
 // buttons work on the system menu. --no-titlebar starts with the title bar
 // off; --popup-menu opens the system menu once the window is up.
 
-#include "platform/window_style.h"
 #include "winstyle/change_when_run.h"
+#include "winstyle/window_style.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -98,6 +98,12 @@ private:
     bool m_WasEnabled;
 };
 
+// The words of the system menu, in the interface's language mode: English,
+// Simplified Chinese ("CHINESE"), or Traditional Chinese ("TAIWAN", the
+// Simplified text converted).
+enum class MenuWord { Restore, Move, Size, Minimize, Maximize, Close };
+QString MenuText(MenuWord word);
+
 // One item of a system menu. A separator has identifier 0.
 struct MenuItemInfo {
     std::uint32_t id = 0;
@@ -107,7 +113,8 @@ struct MenuItemInfo {
 };
 
 // A window's system menu: Restore, Move, Size, Minimize, Maximize, a
-// separator and Close, in that order, until changed.
+// separator and Close, in that order, until changed; their texts follow the
+// language mode when the menu is made.
 class SystemMenu {
 public:
     explicit SystemMenu(QWidget* window);

@@ -1,5 +1,8 @@
-#include "platform/window_style.h"
+#include "winstyle/window_style.h"
 
+#include "i18n/big5.h"
+#include "i18n/language.h"
+#include "platform/os/x11_window_state.h"
 #include "platform/window_services.h"
 
 #include <QAction>
@@ -14,8 +17,6 @@
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
-
-#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -32,20 +33,6 @@ constexpr Qt::WindowFlags kManagedHints = Qt::FramelessWindowHint | Qt::WindowTi
 
 constexpr std::uint32_t kGrayedOrDisabled = MF_GRAYED | MF_DISABLED;
 
-// Interns an X atom; 0 when the server does not answer.
-xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name) {
-    const QByteArray bytes(name);
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(bytes.size()), bytes.constData());
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    if (reply == nullptr) {
-        return 0;
-    }
-    const xcb_atom_t atom = reply->atom;
-    std::free(reply);
-    return atom;
-}
-
 // Asks the window manager to add a _NET_WM_STATE atom to a mapped window or
 // to take it away. Only an X server has one to ask; elsewhere nothing
 // happens.
@@ -59,26 +46,8 @@ void SendNetWmState(const QWidget* window, const char* atomName, bool on) {
         handle->handle() == nullptr) {
         return;
     }
-    const WId id = handle->winId();
-    xcb_connection_t* connection = x11->connection();
-    const xcb_atom_t state = InternAtom(connection, "_NET_WM_STATE");
-    const xcb_atom_t atom = InternAtom(connection, atomName);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    if (state == 0 || atom == 0 || screen == nullptr) {
-        return;
-    }
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = static_cast<xcb_window_t>(id);
-    message.type = state;
-    message.data.data32[0] = on ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
-    message.data.data32[1] = atom;
-    message.data.data32[3] = 1; // from a normal application
-    xcb_send_event(connection, 0, screen->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    xcb_flush(connection);
+    platform::SendNetWmState(x11->connection(), static_cast<std::uint32_t>(handle->winId()),
+                             atomName, on);
 }
 
 // The style words and system menu of one top-level window: a child object of
@@ -273,6 +242,30 @@ QIcon CommandIcon(const QWidget* window, std::uint32_t command) {
 
 } // namespace
 
+QString MenuText(MenuWord word) {
+    struct Texts {
+        const char* english;
+        const char* chinese; // Simplified; Big5 in the Traditional mode
+    };
+    static constexpr Texts kTexts[] = {
+        {"&Restore", "还原(&R)"},    {"&Move", "移动(&M)"},
+        {"&Size", "大小(&S)"},       {"Mi&nimize", "最小化(&N)"},
+        {"Ma&ximize", "最大化(&X)"}, {"&Close\tAlt+F4", "关闭(&C)\tAlt+F4"},
+    };
+    const Texts& texts = kTexts[static_cast<std::size_t>(word)];
+    if (UiLanguage == "CHINESE") {
+        return QString::fromUtf8(texts.chinese);
+    }
+    if (UiLanguage == "TAIWAN") {
+        const std::string converted = ConvertToBig5(texts.chinese);
+        if (!converted.empty()) {
+            return QString::fromStdString(converted);
+        }
+        return QString::fromUtf8(texts.chinese);
+    }
+    return QString::fromUtf8(texts.english);
+}
+
 std::uint32_t GetWindowLong(const QWidget* window, WindowLong which) {
     QWidget* top = TopLevel(window);
     if (top == nullptr) {
@@ -396,18 +389,21 @@ WindowUpdateLock::~WindowUpdateLock() {
 }
 
 SystemMenu::SystemMenu(QWidget* window) : m_Window(window) {
-    const auto item = [](std::uint32_t id, const char* text) {
+    const auto item = [](std::uint32_t id, QString text) {
         MenuItemInfo info;
         info.id = id;
-        info.text = QString::fromUtf8(text);
+        info.text = std::move(text);
         return info;
     };
     MenuItemInfo separator;
     separator.separator = true;
-    m_Items = {item(SC_RESTORE, "&Restore"),    item(SC_MOVE, "&Move"),
-               item(SC_SIZE, "&Size"),          item(SC_MINIMIZE, "Mi&nimize"),
-               item(SC_MAXIMIZE, "Ma&ximize"),  separator,
-               item(SC_CLOSE, "&Close\tAlt+F4")};
+    m_Items = {item(SC_RESTORE, MenuText(MenuWord::Restore)),
+               item(SC_MOVE, MenuText(MenuWord::Move)),
+               item(SC_SIZE, MenuText(MenuWord::Size)),
+               item(SC_MINIMIZE, MenuText(MenuWord::Minimize)),
+               item(SC_MAXIMIZE, MenuText(MenuWord::Maximize)),
+               separator,
+               item(SC_CLOSE, MenuText(MenuWord::Close))};
 }
 
 std::optional<MenuItemInfo> SystemMenu::at(int position) const {
