@@ -7,6 +7,7 @@
 #include "platform/designed_font.h"
 #include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
+#include "platform/qt_translations.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
 
@@ -196,6 +197,8 @@ void Common_About_Form::CreateControls() {
 
 void Common_About_Form::Form_Load() {
     ApplySystemLanguage();
+    // Qt's own texts (the dialogs' buttons and labels) in the same language.
+    platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
     if (UiLanguage == "TAIWAN") {
         setWindowTitle(Shown(windowTitle()));
         for (QPushButton* control : {Command1, Command2, Command3}) {

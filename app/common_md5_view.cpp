@@ -10,6 +10,7 @@
 #include "platform/file_dialogs.h"
 #include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
+#include "platform/qt_translations.h"
 #include "platform/units.h"
 #include "platform/window_services.h"
 #include "report/report.h"
@@ -304,6 +305,8 @@ void Common_MD5_View::Form_Load() {
     SetCopyClearEnabled(false);
 
     ApplySystemLanguage();
+    // Qt's own texts (the dialogs' buttons and labels) in the same language.
+    platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
     if (UiLanguage == "TAIWAN") {
         const auto convert = [](const QString& caption) {
             return QString::fromStdString(ConvertToBig5(caption.toStdString()));
