@@ -9,6 +9,7 @@
 #include "platform/os/program_dir.h"
 #include "platform/qt_translations.h"
 #include "platform/units.h"
+#include "platform/window_hints.h"
 #include "platform/window_services.h"
 
 #include <QApplication>
@@ -482,9 +483,10 @@ void Common_About_Form::closeEvent(QCloseEvent* event) {
 }
 
 void Common_About_Form::Form_QueryUnload() {
-    // The close is never cancelled; the main window comes back.
+    // The close is never cancelled; the main window comes back, in its
+    // normal state even when it was minimised before it was hidden.
     if (m_MainWindow) {
-        m_MainWindow->show();
+        platform::ShowInNormalState(m_MainWindow);
     }
 }
 
