@@ -94,6 +94,8 @@ Common_About_Form::Common_About_Form(QWidget* mainWindow,
       m_Today([] { return QDate::currentDate(); }) {
     CreateControls();
     Form_Load();
+    // Its pinned size holds against the window manager's sizing too.
+    platform::KeepGivenSize(this);
 }
 
 Common_About_Form::~Common_About_Form() = default;

@@ -12,6 +12,7 @@
 #include "platform/os/program_dir.h"
 #include "platform/qt_translations.h"
 #include "platform/units.h"
+#include "platform/window_hints.h"
 #include "platform/window_services.h"
 #include "report/report.h"
 #include "report/report_services.h"
@@ -137,6 +138,9 @@ Common_MD5_View::Common_MD5_View(const std::filesystem::path& programFolder, QWi
       m_ProgramFolder(programFolder) {
     CreateControls();
     Form_Load();
+    // The controls stand where the design puts them: the window keeps the
+    // size it is given against the window manager's sizing.
+    platform::KeepGivenSize(this);
 }
 
 Common_MD5_View::~Common_MD5_View() {

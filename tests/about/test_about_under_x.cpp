@@ -175,4 +175,23 @@ TEST_F(AboutUnderX, TheMainWindowComesBackNormalAfterARestoreFromOutside) {
     }
 }
 
+// What a tiling, snapping or keyboard sizing asks for leaves the about
+// window at its designed size.
+TEST_F(AboutUnderX, TheWindowManagersSizingLeavesTheDesignedSize) {
+    Common_About_Form* about = OpenAbout();
+    ASSERT_NE(about, nullptr) << varnel::testing::XDiagnostics();
+    const QSize designed = about->size();
+    for (const QSize asked : {QSize(900, 650), QSize(200, 150)}) {
+        ASSERT_FALSE(RunXdotool({QStringLiteral("windowsize"), QString::number(about->winId()),
+                                 QString::number(asked.width()), QString::number(asked.height())})
+                         .isNull());
+        WaitFor([&] { return XWindowGeometry(about->winId()).size() != designed; }, 1500);
+        // The window may snap back by itself; it must end at its size.
+        WaitFor([&] { return XWindowGeometry(about->winId()).size() == designed; }, 1500);
+        EXPECT_EQ(XWindowGeometry(about->winId()).size(), designed)
+            << "asked " << asked.width() << "x" << asked.height();
+    }
+    about->close();
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include "tests/support/x_session.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -157,6 +158,52 @@ TEST_F(WindowUnderX, CaptionButtonsMinimiseAndClose) {
         ASSERT_TRUE(Click(1)) << step.what;
         EXPECT_TRUE(WaitFor(step.done, 5000)) << step.what;
     }
+}
+
+// What a tiling, snapping or keyboard sizing asks for: the window keeps the
+// size it was given, skinned or not, smaller or larger.
+TEST_F(WindowUnderX, TheWindowManagersSizingLeavesTheGivenSize) {
+    for (const bool skinned : {false, true}) {
+        ASSERT_NO_FATAL_FAILURE(Show(skinned));
+        const QSize given = window->size();
+        const QString id = QString::number(window->winId());
+        for (const QSize asked : {QSize(900, 650), QSize(300, 200), QSize(given.width() + 40, 0)}) {
+            ASSERT_FALSE(
+                RunXdotool({QStringLiteral("windowsize"), id, QString::number(asked.width()),
+                            QString::number(asked.height())})
+                    .isNull());
+            // Whatever the manager does, it has done it within this time.
+            WaitFor([&] { return XWindowGeometry(window->winId()).size() != given; }, 1000);
+            EXPECT_EQ(XWindowGeometry(window->winId()).size(), given)
+                << (skinned ? "skinned" : "frameless") << ", asked " << asked.width() << "x"
+                << asked.height();
+            EXPECT_EQ(window->size(), given);
+        }
+        window.reset();
+    }
+}
+
+// A maximise by the system is still taken over by the caption, which fills
+// the work area; the manager's sizing then leaves that size.
+TEST_F(WindowUnderX, ASystemMaximiseStillFillsTheWorkArea) {
+    ASSERT_NO_FATAL_FAILURE(Show(true));
+    ASSERT_NE(Caption(), nullptr);
+    const QRect area = window->screen()->availableGeometry();
+    window->setWindowState(Qt::WindowMaximized);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return Caption()->MaximizedToWorkArea() &&
+                   XWindowGeometry(window->winId()).size() == area.size();
+        },
+        5000))
+        << "X has " << XWindowGeometry(window->winId()).width() << "x"
+        << XWindowGeometry(window->winId()).height() << ", the work area is " << area.width() << "x"
+        << area.height();
+    ASSERT_FALSE(RunXdotool({QStringLiteral("windowsize"), QString::number(window->winId()),
+                             QStringLiteral("300"), QStringLiteral("200")})
+                     .isNull());
+    WaitFor([&] { return XWindowGeometry(window->winId()).size() != area.size(); }, 1500);
+    EXPECT_EQ(XWindowGeometry(window->winId()).size(), area.size());
 }
 
 } // namespace
