@@ -7,7 +7,9 @@
 #include "platform/designed_font.h"
 #include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
+#include "platform/qt_translations.h"
 #include "platform/units.h"
+#include "platform/window_hints.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -90,6 +92,8 @@ Common_About_Form::Common_About_Form(QWidget* mainWindow,
       m_Today([] { return QDate::currentDate(); }) {
     CreateControls();
     Form_Load();
+    // Its pinned size holds against the window manager's sizing too.
+    platform::KeepGivenSize(this);
 }
 
 Common_About_Form::~Common_About_Form() = default;
@@ -196,6 +200,8 @@ void Common_About_Form::CreateControls() {
 
 void Common_About_Form::Form_Load() {
     ApplySystemLanguage();
+    // Qt's own texts (the dialogs' buttons and labels) in the same language.
+    platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
     if (UiLanguage == "TAIWAN") {
         setWindowTitle(Shown(windowTitle()));
         for (QPushButton* control : {Command1, Command2, Command3}) {
@@ -435,9 +441,10 @@ void Common_About_Form::closeEvent(QCloseEvent* event) {
 }
 
 void Common_About_Form::Form_QueryUnload() {
-    // The close is never cancelled; the main window comes back.
+    // The close is never cancelled; the main window comes back, in its
+    // normal state even when it was minimised before it was hidden.
     if (m_MainWindow) {
-        m_MainWindow->show();
+        platform::ShowInNormalState(m_MainWindow);
     }
 }
 

@@ -10,7 +10,9 @@
 #include "platform/file_dialogs.h"
 #include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
+#include "platform/qt_translations.h"
 #include "platform/units.h"
+#include "platform/window_hints.h"
 #include "report/report.h"
 #include "report/report_services.h"
 #include "report/run_progress.h"
@@ -114,6 +116,14 @@ bool IsFolder(const std::string& nativePath) {
     return std::filesystem::is_directory(std::filesystem::path(nativePath), error);
 }
 
+// A dropped item makes the drop a folder report when it is a folder or when
+// its attributes cannot be read (then it is walked too, and yields nothing).
+bool DropReportsFolder(const std::string& nativePath) {
+    std::error_code error;
+    const bool folder = std::filesystem::is_directory(std::filesystem::path(nativePath), error);
+    return folder || static_cast<bool>(error);
+}
+
 } // namespace
 
 Common_MD5_View::Common_MD5_View(QWidget* parent)
@@ -126,6 +136,9 @@ Common_MD5_View::Common_MD5_View(const std::filesystem::path& programFolder, QWi
       m_ProgramFolder(programFolder) {
     CreateControls();
     Form_Load();
+    // The controls stand where the design puts them: the window keeps the
+    // size it is given against the window manager's sizing.
+    platform::KeepGivenSize(this);
 }
 
 Common_MD5_View::~Common_MD5_View() {
@@ -294,6 +307,8 @@ void Common_MD5_View::Form_Load() {
     SetCopyClearEnabled(false);
 
     ApplySystemLanguage();
+    // Qt's own texts (the dialogs' buttons and labels) in the same language.
+    platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
     if (UiLanguage == "TAIWAN") {
         const auto convert = [](const QString& caption) {
             return QString::fromStdString(ConvertToBig5(caption.toStdString()));
@@ -393,7 +408,7 @@ QString Common_MD5_View::ReportText() const {
 
 void Common_MD5_View::ReportFile() {
     ReadReportOptions();
-    StartReport({RunItem::File(m_FilePathNative)});
+    StartReport({RunItem::File(m_FilePathNative)}, false);
 }
 
 void Common_MD5_View::ReportFolder() {
@@ -404,12 +419,12 @@ void Common_MD5_View::ReportFolder() {
         folder += '/';
     }
     setFolderPathNative(folder);
-    StartReport({RunItem::Folder(folder)});
+    StartReport({RunItem::Folder(folder)}, true);
 }
 
-void Common_MD5_View::StartReport(std::vector<RunItem> items) {
+void Common_MD5_View::StartReport(std::vector<RunItem> items, bool folderReport) {
     if (m_Running) {
-        m_Queued.push_back({std::move(items), m_Options});
+        m_Queued.push_back({std::move(items), m_Options, folderReport});
         return;
     }
     if (m_RunTimer == nullptr) {
@@ -443,6 +458,8 @@ void Common_MD5_View::StartReport(std::vector<RunItem> items) {
     m_RunClock.start();
     m_NextProgressMs = kProgressDelay.count();
     SetRunning(true);
+    m_FolderReport = folderReport;
+    m_HintBeforeRun = Command5->toolTip();
     SetStopFace();
     m_RunTimer->start(kAppendIntervalMs);
 }
@@ -531,7 +548,7 @@ void Common_MD5_View::EndRun(bool stopped) {
         m_ProgressShown = false;
     }
     m_StopRequested = false;
-    SetCloseFace();
+    SetFaceAfterRun();
     SetRunning(false);
     if (m_CloseWhenRunEnds) {
         m_CloseWhenRunEnds = false;
@@ -542,7 +559,7 @@ void Common_MD5_View::EndRun(bool stopped) {
         QueuedReport next = std::move(m_Queued.front());
         m_Queued.erase(m_Queued.begin());
         m_Options = next.options;
-        StartReport(std::move(next.items));
+        StartReport(std::move(next.items), next.folderReport);
     }
     emit reportEnded();
 }
@@ -614,9 +631,10 @@ void Common_MD5_View::Command5_Click() {
         m_StopRequested = true;
         if (m_Run) {
             EndRun(true);
+        } else {
+            SetCloseFace();
         }
         SetCopyClearEnabled(true);
-        SetCloseFace();
         return;
     }
     close();
@@ -663,15 +681,17 @@ void Common_MD5_View::Text1_OLEDragDrop(const QMimeData* mime) {
     // Several items are reported one after the other, in drop order; a
     // dropped folder gets the block of its own path, then those of its files.
     std::vector<RunItem> items;
+    bool folderReport = false;
     for (const std::string& path : paths) {
         items.push_back({path, RunItem::Kind::FileThenFolder});
         if (IsFolder(path)) {
             setFolderPathNative(path.back() == '/' ? path : path + '/');
         }
+        folderReport = folderReport || DropReportsFolder(path);
     }
     setFilePathNative(paths.front());
     ReadReportOptions();
-    StartReport(std::move(items));
+    StartReport(std::move(items), folderReport);
     SetCopyClearEnabled(true);
 }
 
@@ -703,6 +723,18 @@ void Common_MD5_View::SetStopFace() {
 void Common_MD5_View::SetCloseFace() {
     Command5->setText(Shown(kCloseCaption));
     Command5->setToolTip(Shown(kCloseHint));
+}
+
+void Common_MD5_View::SetFaceAfterRun() {
+    if (m_FolderReport) {
+        SetCloseFace();
+        return;
+    }
+    // A report of single files shows the stop face only while it runs (a
+    // large file can be stopped); the button then reads Close again with the
+    // hint it had before, so that a hint left from the design stays.
+    Command5->setText(Shown(kCloseCaption));
+    Command5->setToolTip(m_HintBeforeRun);
 }
 
 void Common_MD5_View::SetRunning(bool running) {

@@ -119,8 +119,9 @@ private:
 
     void ReadReportOptions();
     // Starts a run of items with the current options, or queues it after the
-    // run that is going.
-    void StartReport(std::vector<RunItem> items);
+    // run that is going. folderReport: the run reports a folder (it ends with
+    // the Close button's own face, its Chinese hint included).
+    void StartReport(std::vector<RunItem> items, bool folderReport);
     void OnRunTimer();
     // Appends the finished blocks; true when more are ready than one turn
     // of the event loop appends.
@@ -137,6 +138,8 @@ private:
     void SetCopyClearEnabled(bool enabled);
     void SetStopFace();
     void SetCloseFace();
+    // The Close button's face once a run has ended or been stopped.
+    void SetFaceAfterRun();
     void SetRunning(bool running);
     void SetHoverHint(QWidget* control, const char* chineseHint);
     void Command5_MouseMove();
@@ -195,6 +198,7 @@ private:
     struct QueuedReport {
         std::vector<RunItem> items;
         ReportOptions options;
+        bool folderReport = false;
     };
     std::unique_ptr<ReportRun> m_Run;
     std::vector<std::unique_ptr<ReportRun>> m_Retiring;
@@ -204,6 +208,8 @@ private:
     qint64 m_NextProgressMs = 0;
     QString m_TitleBeforeRun;
     bool m_ProgressShown = false;
+    bool m_FolderReport = false; // the running report is a folder report
+    QString m_HintBeforeRun;     // the Close button's hint when the run started
 
     bool m_Running = false;
     bool m_CloseWhenRunEnds = false;

@@ -48,7 +48,10 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
 }
 
 bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&)>& onFile,
-                     std::vector<FolderWalkProblem>* problems) {
+                     std::vector<FolderWalkProblem>* problems, const std::atomic<bool>* stop) {
+    const auto stopped = [stop] {
+        return stop != nullptr && stop->load(std::memory_order_relaxed);
+    };
     if (folder.empty()) {
         return true;
     }
@@ -66,6 +69,9 @@ bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&
     std::vector<std::string> subfolders;
 
     while (!pending.empty()) {
+        if (stopped()) {
+            return false;
+        }
         const std::string current = std::move(pending.back());
         pending.pop_back();
 
@@ -85,6 +91,9 @@ bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&
 
         subfolders.clear();
         while (std::optional<platform::FolderEntry> entry = listing->Next()) {
+            if (stopped()) {
+                return false;
+            }
             // Hidden entries start with a dot.
             if (entry->name.empty() || entry->name.front() == '.') {
                 continue;

@@ -3,6 +3,7 @@
 // The folder walk of a folder report: every file below a folder, depth first,
 // the files of a folder before those of its subfolders.
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -44,7 +45,11 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
 // The walk of CollectFolderFiles, handing each file's path to onFile as soon
 // as it is found, in the same order. onFile returns false to end the walk at
 // once; WalkFolderFiles then returns false (true when the walk ran to its end).
+// A set stop flag (when given) ends the walk the same way, at the next entry
+// or folder: a tree of folders without files would otherwise be walked to
+// its end after a stop.
 bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&)>& onFile,
-                     std::vector<FolderWalkProblem>* problems = nullptr);
+                     std::vector<FolderWalkProblem>* problems = nullptr,
+                     const std::atomic<bool>* stop = nullptr);
 
 } // namespace varnel

@@ -226,7 +226,8 @@ void ReportRun::Walk() {
             std::string folder = item.path;
             std::vector<FolderWalkProblem> problems;
             const bool whole = WalkFolderFiles(
-                folder, [this](std::string&& path) { return AddFile(std::move(path)); }, &problems);
+                folder, [this](std::string&& path) { return AddFile(std::move(path)); }, &problems,
+                &m_Cancel);
             if (!problems.empty()) {
                 std::lock_guard lock(m_Mutex);
                 m_Problems.insert(m_Problems.end(), problems.begin(), problems.end());

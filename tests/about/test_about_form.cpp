@@ -9,11 +9,13 @@
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/link_opener.h"
+#include "platform/qt_translations.h"
 #include "platform/units.h"
 #include "skin/skin_caption.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QImageReader>
@@ -393,6 +395,35 @@ TEST_F(AboutFormTest, TaiwanModeConvertsCaptionsHintsAndMail) {
     Click(Label(4), {5, 5});
     EXPECT_EQ(m_Mails, QStringList{kTaiwanMail});
     EXPECT_EQ(m_Links, QStringList{kWebSite});
+}
+
+// Qt's own texts (a dialog's standard buttons) follow the window's language
+// mode, taken from the system locale when the window loads.
+TEST_F(AboutFormTest, QtsOwnTextsFollowTheLanguageMode) {
+    if (!QFile::exists(platform::QtTranslationsFolder() + QStringLiteral("/qtbase_zh_CN.qm"))) {
+        GTEST_SKIP() << "Qt's translations are not installed";
+    }
+    struct Case {
+        const char* locale;
+        const char* texts;
+    };
+    const Case cases[] = {
+        {"zh_CN.UTF-8", "打开|取消"},
+        {"zh_TW.UTF-8", "開啟|取消"},
+        {"en_US.UTF-8", "Open|Cancel"},
+    };
+    for (const Case& c : cases) {
+        const ScopedLocale locale(c.locale);
+        UiLanguage.clear();
+        Open();
+        const QDialogButtonBox box(QDialogButtonBox::Open | QDialogButtonBox::Cancel);
+        EXPECT_EQ((box.button(QDialogButtonBox::Open)->text() + QLatin1Char('|') +
+                   box.button(QDialogButtonBox::Cancel)->text())
+                      .toStdString(),
+                  c.texts)
+            << c.locale;
+        delete m_Form;
+    }
 }
 
 TEST_F(AboutFormTest, SkinFramesTheWindowOnlyWhenUsable) {

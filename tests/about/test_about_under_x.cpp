@@ -23,6 +23,7 @@ using namespace varnel;
 using varnel::testing::DragWithPointer;
 using varnel::testing::RunXdotool;
 using varnel::testing::WaitFor;
+using varnel::testing::XMapState;
 using varnel::testing::XWindowGeometry;
 
 namespace {
@@ -143,6 +144,52 @@ TEST_F(AboutUnderX, BodyAndFrameDragMoveTheWindowByExactlyThePointersTravel) {
                 << target->objectName().toStdString() << " from " << start.x() << "," << start.y()
                 << " to " << XPosition(about).x() << "," << XPosition(about).y();
         }
+    }
+    about->close();
+}
+
+// Minimised, then restored by the window manager (a task-bar click), the
+// main window still comes back on screen from the about window, not as an
+// icon.
+TEST_F(AboutUnderX, TheMainWindowComesBackNormalAfterARestoreFromOutside) {
+    const unsigned long id = main->winId();
+    const QString window = QString::number(id);
+    for (int round = 1; round <= 2; ++round) {
+        // As the caption's minimise button does.
+        main->setWindowState(main->windowState() | Qt::WindowMinimized);
+        ASSERT_TRUE(WaitFor([&] { return XMapState(id) == QLatin1String("IsUnMapped"); }, 5000))
+            << "round " << round << ": " << XMapState(id).toStdString();
+        ASSERT_FALSE(RunXdotool({QStringLiteral("windowactivate"), window}).isNull());
+        ASSERT_TRUE(WaitFor([&] { return XMapState(id) == QLatin1String("IsViewable"); }, 5000))
+            << "round " << round;
+        ASSERT_TRUE(WaitFor([&] { return !main->isMinimized(); }, 5000)) << "round " << round;
+
+        QPointer<Common_About_Form> about = OpenAbout();
+        ASSERT_FALSE(about.isNull()) << varnel::testing::XDiagnostics();
+        auto* back = about->findChild<QPushButton*>(QStringLiteral("Command2"));
+        ASSERT_TRUE(ClickAt(OnScreen(back, back->rect().center())));
+        ASSERT_TRUE(WaitFor([&] { return about.isNull(); }, 5000)) << "round " << round;
+        EXPECT_TRUE(WaitFor([&] { return XMapState(id) == QLatin1String("IsViewable"); }, 5000))
+            << "round " << round << ": the main window is " << XMapState(id).toStdString();
+        EXPECT_FALSE(main->isMinimized()) << "round " << round;
+    }
+}
+
+// What a tiling, snapping or keyboard sizing asks for leaves the about
+// window at its designed size.
+TEST_F(AboutUnderX, TheWindowManagersSizingLeavesTheDesignedSize) {
+    Common_About_Form* about = OpenAbout();
+    ASSERT_NE(about, nullptr) << varnel::testing::XDiagnostics();
+    const QSize designed = about->size();
+    for (const QSize asked : {QSize(900, 650), QSize(200, 150)}) {
+        ASSERT_FALSE(RunXdotool({QStringLiteral("windowsize"), QString::number(about->winId()),
+                                 QString::number(asked.width()), QString::number(asked.height())})
+                         .isNull());
+        WaitFor([&] { return XWindowGeometry(about->winId()).size() != designed; }, 1500);
+        // The window may snap back by itself; it must end at its size.
+        WaitFor([&] { return XWindowGeometry(about->winId()).size() == designed; }, 1500);
+        EXPECT_EQ(XWindowGeometry(about->winId()).size(), designed)
+            << "asked " << asked.width() << "x" << asked.height();
     }
     about->close();
 }

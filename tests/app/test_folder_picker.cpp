@@ -2,21 +2,30 @@
 // the open-file filter in Qt's form, and Qt's real dialogs answered through
 // their widgets, with a check that they leave nothing in the user's folder.
 
+#include "app/common_md5_view.h"
 #include "app/public_browse_folder_module.h"
+#include "i18n/language.h"
 #include "platform/file_dialogs.h"
 #include "platform/link_opener.h"
+#include "platform/qt_translations.h"
 #include "tests/app/fake_services.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace varnel {
@@ -205,6 +214,74 @@ TEST(QtDialogs, AnswerThroughTheirWidgetsAndWriteNothingInTheHomeFolder) {
     QCoreApplication::processEvents();
     EXPECT_EQ(writableDialogs, 0);
     EXPECT_EQ(EntriesBelow(home.path()), QStringList{});
+}
+
+// The texts Qt draws in a file dialog, its buttons and then its labels,
+// without their shortcut marks ("&Open", "打开(&O)"), which some platforms
+// take away.
+QStringList DialogTexts(QFileDialog& dialog) {
+    QStringList texts;
+    if (auto* box = dialog.findChild<QDialogButtonBox*>()) {
+        for (QAbstractButton* button : box->buttons()) {
+            texts.append(button->text());
+        }
+    }
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        texts.append(label->text());
+    }
+    static const QRegularExpression mark(QStringLiteral("\\(&.\\)|&"));
+    texts.replaceInStrings(mark, QString());
+    return texts;
+}
+
+// The main window's real dialogs speak the language mode of its interface.
+TEST(QtDialogs, SpeakTheInterfacesLanguage) {
+    const QString folder = platform::QtTranslationsFolder();
+    for (const char* file : {"/qtbase_zh_CN.qm", "/qtbase_zh_TW.qm"}) {
+        if (!QFile::exists(folder + QLatin1String(file))) {
+            GTEST_SKIP() << "Qt's translations are not installed in " << folder.toStdString();
+        }
+    }
+    struct Case {
+        const char* mode;
+        QStringList openDialog;   // among the texts of the open-file dialog
+        QStringList folderPicker; // among those of the folder picker
+    };
+    const Case cases[] = {
+        {"CHINESE", {"打开", "取消", "查找范围：", "文件类型："}, {"选择", "取消", "目录："}},
+        {"TAIWAN", {"開啟", "取消", "尋找於：", "檔案型態："}, {"選擇", "取消", "目錄："}},
+        {"", {"Open", "Cancel", "Look in:", "Files of type:"}, {"Choose", "Cancel", "Directory:"}},
+    };
+    for (const Case& c : cases) {
+        UiLanguage = c.mode;
+        Common_MD5_View window{std::filesystem::path()};
+        QStringList openTexts;
+        AnswerDialogWhenOpen([&](QFileDialog& dialog) {
+            openTexts = DialogTexts(dialog);
+            dialog.reject();
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
+        QStringList folderTexts;
+        AnswerDialogWhenOpen([&](QFileDialog& dialog) {
+            folderTexts = DialogTexts(dialog);
+            dialog.reject();
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")),
+                          Qt::LeftButton);
+        for (const QString& text : c.openDialog) {
+            EXPECT_TRUE(openTexts.contains(text))
+                << "mode \"" << c.mode << "\": no " << text.toStdString() << " in "
+                << openTexts.join(QLatin1Char('|')).toStdString();
+        }
+        for (const QString& text : c.folderPicker) {
+            EXPECT_TRUE(folderTexts.contains(text))
+                << "mode \"" << c.mode << "\": no " << text.toStdString() << " in "
+                << folderTexts.join(QLatin1Char('|')).toStdString();
+        }
+    }
+    UiLanguage.clear();
+    platform::InstallQtTranslations(platform::QtLanguage::English);
 }
 
 } // namespace

@@ -36,6 +36,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -819,6 +820,67 @@ TEST_F(MainWindowTest, HoverHintsWithoutALanguageKeepTheDesignedHints) {
     Click(Button(2));
     Hover(Button(5));
     EXPECT_EQ(Button(5)->toolTip(), QStringLiteral("关闭退出"));
+}
+
+// Without a language mode the Close button keeps its designed hint until the
+// first folder report; a report of single files leaves it as it was.
+TEST_F(MainWindowTest, CloseHintTurnsChineseOnlyAfterAFolderReport) {
+    const std::string file = MakeFile("one/file.dll", "MZ");
+    const std::string other = MakeFile("one/other.exe", "MZ2");
+    const std::string folder = Path("one");
+    const QString missing = QString::fromStdString(Path("gone"));
+    struct Case {
+        const char* what;
+        std::function<void()> report;
+        const char* hint;
+    };
+    const auto drop = [this](const std::vector<std::string>& paths) {
+        std::unique_ptr<QMimeData> mime(FilesMime(paths));
+        EXPECT_TRUE(Drop(*mime));
+    };
+    const Case cases[] = {
+        {"drop of a file", [&] { drop({file}); }, "Close"},
+        {"drop of two files",
+         [&] {
+             drop({file, other});
+         },
+         "Close"},
+        {"open of a file",
+         [&] {
+             dialogs->fileAnswers = {QString::fromStdString(file)};
+             Click(Button(1));
+         },
+         "Close"},
+        {"compare",
+         [&] {
+             dialogs->fileAnswers = {QString::fromStdString(file), QString::fromStdString(other)};
+             Click(Button(6));
+         },
+         "Close"},
+        {"drop of a folder", [&] { drop({folder}); }, "关闭退出"},
+        {"drop of a path that cannot be read", [&] { drop({missing.toStdString()}); }, "关闭退出"},
+        {"open of a folder",
+         [&] {
+             dialogs->fileAnswers = {QString::fromStdString(folder)};
+             Click(Button(1));
+         },
+         "关闭退出"},
+        {"batch",
+         [&] {
+             dialogs->folderAnswers = {QString::fromStdString(folder)};
+             Click(Button(2));
+         },
+         "关闭退出"},
+    };
+    for (const Case& c : cases) {
+        MakeWindow();
+        c.report();
+        Settle();
+        Hover(Button(5));
+        EXPECT_EQ(Button(5)->text(), QStringLiteral("关闭")) << c.what;
+        EXPECT_EQ(Button(5)->toolTip().toStdString(), c.hint) << c.what;
+        EXPECT_GE(CountBlocks(Report()), 1) << c.what;
+    }
 }
 
 TEST_F(MainWindowTest, HoverHintsInChineseMode) {

@@ -6,6 +6,10 @@
 #include "tests/support/x_session.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -19,6 +23,7 @@ using namespace varnel;
 using varnel::testing::DragWithPointer;
 using varnel::testing::RunXdotool;
 using varnel::testing::WaitFor;
+using varnel::testing::XMapState;
 using varnel::testing::XWindowGeometry;
 
 namespace {
@@ -157,6 +162,116 @@ TEST_F(WindowUnderX, CaptionButtonsMinimiseAndClose) {
         ASSERT_TRUE(Click(1)) << step.what;
         EXPECT_TRUE(WaitFor(step.done, 5000)) << step.what;
     }
+}
+
+// What a tiling, snapping or keyboard sizing asks for: the window keeps the
+// size it was given, skinned or not, smaller or larger.
+TEST_F(WindowUnderX, TheWindowManagersSizingLeavesTheGivenSize) {
+    for (const bool skinned : {false, true}) {
+        ASSERT_NO_FATAL_FAILURE(Show(skinned));
+        const QSize given = window->size();
+        const QString id = QString::number(window->winId());
+        for (const QSize asked : {QSize(900, 650), QSize(300, 200), QSize(given.width() + 40, 0)}) {
+            ASSERT_FALSE(
+                RunXdotool({QStringLiteral("windowsize"), id, QString::number(asked.width()),
+                            QString::number(asked.height())})
+                    .isNull());
+            // Whatever the manager does, it has done it within this time.
+            WaitFor([&] { return XWindowGeometry(window->winId()).size() != given; }, 1000);
+            EXPECT_EQ(XWindowGeometry(window->winId()).size(), given)
+                << (skinned ? "skinned" : "frameless") << ", asked " << asked.width() << "x"
+                << asked.height();
+            EXPECT_EQ(window->size(), given);
+        }
+        window.reset();
+    }
+}
+
+// A maximise by the system is still taken over by the caption, which fills
+// the work area; the manager's sizing then leaves that size.
+TEST_F(WindowUnderX, ASystemMaximiseStillFillsTheWorkArea) {
+    ASSERT_NO_FATAL_FAILURE(Show(true));
+    ASSERT_NE(Caption(), nullptr);
+    const QRect area = window->screen()->availableGeometry();
+    window->setWindowState(Qt::WindowMaximized);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return Caption()->MaximizedToWorkArea() &&
+                   XWindowGeometry(window->winId()).size() == area.size();
+        },
+        5000))
+        << "X has " << XWindowGeometry(window->winId()).width() << "x"
+        << XWindowGeometry(window->winId()).height() << ", the work area is " << area.width() << "x"
+        << area.height();
+    ASSERT_FALSE(RunXdotool({QStringLiteral("windowsize"), QString::number(window->winId()),
+                             QStringLiteral("300"), QStringLiteral("200")})
+                     .isNull());
+    WaitFor([&] { return XWindowGeometry(window->winId()).size() != area.size(); }, 1500);
+    EXPECT_EQ(XWindowGeometry(window->winId()).size(), area.size());
+}
+
+// The program ends as soon as its window has closed, even when it closes
+// during a folder report still walking a large tree of folders that hold no
+// files. Measured from the window leaving the screen to the process's end,
+// on the real program.
+TEST(ProgramUnderX, EndsPromptlyOnceItsWindowHasClosed) {
+    if (!varnel::testing::XSessionUnavailable().empty()) {
+        GTEST_SKIP() << "no X server with a window manager: "
+                     << varnel::testing::XSessionUnavailable();
+    }
+    QTemporaryDir tree;
+    ASSERT_TRUE(tree.isValid());
+    QFile first(tree.path() + QStringLiteral("/first.txt"));
+    ASSERT_TRUE(first.open(QIODevice::WriteOnly));
+    first.write("reported first");
+    first.close();
+    // Tens of thousands of folders: a walk that goes on after the stop takes
+    // seconds.
+    const std::filesystem::path root(QFile::encodeName(tree.path()).toStdString());
+    for (int i = 0; i < 300; ++i) {
+        const std::filesystem::path outer = root / ("d" + std::to_string(i));
+        ASSERT_TRUE(std::filesystem::create_directory(outer));
+        for (int j = 0; j < 300; ++j) {
+            std::filesystem::create_directory(outer / ("e" + std::to_string(j)));
+        }
+    }
+
+    QProcess program;
+    program.start(QStringLiteral(VARNEL_PROGRAM_DIR "/Varnel"), {tree.path()});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    QString window;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            window = RunXdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--pid"), QString::number(program.processId())})
+                         .section(QLatin1Char('\n'), 0, 0)
+                         .trimmed();
+            return !window.isEmpty();
+        },
+        30000));
+    const unsigned long id = window.toULong();
+    ASSERT_TRUE(WaitFor([&] { return XMapState(id) == QLatin1String("IsViewable"); }, 10000));
+    // Closed as a user closes it: the window manager's close key.
+    RunXdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+    ASSERT_FALSE(RunXdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}).isNull());
+    ASSERT_TRUE(WaitFor([&] { return XMapState(id) != QLatin1String("IsViewable"); }, 10000));
+    QElapsedTimer sinceClosed;
+    sinceClosed.start();
+    const bool ended = WaitFor([&] { return program.state() == QProcess::NotRunning; }, 15000);
+    const qint64 lingered = sinceClosed.elapsed();
+    if (!ended) {
+        program.kill();
+        program.waitForFinished();
+    }
+    // Removed here at once: QTemporaryDir takes minutes over so many folders.
+    std::error_code error;
+    std::filesystem::remove_all(root / "d0", error);
+    for (int i = 0; i < 300; ++i) {
+        std::filesystem::remove_all(root / ("d" + std::to_string(i)), error);
+    }
+    ASSERT_TRUE(ended) << "the program still runs 15 s after its window closed";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_LT(lingered, 500) << "the program ended " << lingered << " ms after its window closed";
 }
 
 } // namespace

@@ -269,6 +269,23 @@ QRect XWindowGeometry(unsigned long windowId) {
     return QRect(x, y, w, h);
 }
 
+QString XMapState(unsigned long windowId) {
+    QProcess process;
+    process.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(windowId)});
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished();
+        return QString();
+    }
+    for (const QString& line :
+         QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        if (line.trimmed().startsWith(QLatin1String("Map State:"))) {
+            return line.section(QLatin1Char(':'), 1).trimmed();
+        }
+    }
+    return QString();
+}
+
 bool DragWithPointer(QPoint from, QPoint travel) {
     QStringList args{QStringLiteral("mousemove"), QString::number(from.x()),
                      QString::number(from.y()),   QStringLiteral("mousedown"),

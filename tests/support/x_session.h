@@ -64,6 +64,10 @@ QString RunXdotool(const QStringList& args, int timeoutMs = 10000);
 // Where the X server has the window (screen coordinates), as xdotool reads it.
 QRect XWindowGeometry(unsigned long windowId);
 
+// How the X server has the window mapped: "IsViewable", "IsUnMapped" or
+// "IsUnviewable" (xwininfo's words), empty when it cannot tell.
+QString XMapState(unsigned long windowId);
+
 // A left-button drag with real input: press at from, move in steps to
 // from + travel, release there.
 bool DragWithPointer(QPoint from, QPoint travel);

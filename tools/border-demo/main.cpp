@@ -12,6 +12,7 @@
 #include "platform/window_services.h"
 #include "skin/skin_border.h"
 #include "skin/skin_library.h"
+#include "tools/demo-options/demo_options.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -35,17 +36,31 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* /*event*/) override { window()->close(); }
 };
 
+varnel::tools::DemoArguments ReadArguments(const QStringList& arguments) {
+    return varnel::tools::ParseDemoArguments(
+        arguments,
+        QStringLiteral("A frameless window framed by the skinned borders. Drag the top strip "
+                       "to move the window, double-click it to close."),
+        {{"sizing", varnel::tools::DemoOption::Kind::Flag,
+          "Allow resizing by dragging the borders."}},
+        QCoreApplication::applicationDirPath() + QStringLiteral("/Skins/Skin20.dll"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (varnel::tools::AnswerHelpWithoutDisplay(argc, argv, ReadArguments) >= 0) {
+        return 0;
+    }
     QApplication app(argc, argv);
-    QStringList args = QApplication::arguments().mid(1);
-    if (args.removeAll(QStringLiteral("--sizing")) > 0) {
+    const varnel::tools::DemoArguments args = ReadArguments(QApplication::arguments());
+    if (const int status = varnel::tools::FinishDemoArguments(args); status >= 0) {
+        return status;
+    }
+    if (args.has(QStringLiteral("sizing"))) {
         varnel::SizingEnabled = true;
     }
-    const QString skin =
-        args.isEmpty() ? QApplication::applicationDirPath() + QStringLiteral("/Skins/Skin20.dll")
-                       : args.first();
+    const QString skin = args.skin;
 
     QWidget window;
     window.setWindowFlags(Qt::FramelessWindowHint);

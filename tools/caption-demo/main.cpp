@@ -2,7 +2,7 @@
 // three skinned borders, for trying the caption's buttons, double-click
 // maximise, dragging and (with style 1) border sizing by hand.
 //
-//   caption-demo [--style N] [--ontop-button] [--no-work-area] [skin file]
+//   caption-demo [--caption-style N] [--ontop-button] [--no-work-area] [skin file]
 //
 // The skin defaults to Skins/Skin20.dll beside the program; the style to 1
 // (every button acts and the borders size the window). --no-work-area makes
@@ -17,6 +17,7 @@
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
 #include "skin/skin_library.h"
+#include "tools/demo-options/demo_options.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -65,22 +66,39 @@ QIcon DemoIcon() {
     return QIcon(picture);
 }
 
+varnel::tools::DemoArguments ReadArguments(const QStringList& arguments) {
+    using varnel::tools::DemoOption;
+    return varnel::tools::ParseDemoArguments(
+        arguments,
+        QStringLiteral("A frameless window framed by the skinned caption and borders.\n"
+                       "Keys: M asks the system to maximise, T changes the title, Escape "
+                       "closes."),
+        {
+            {"caption-style", DemoOption::Kind::Integer,
+             "The caption's Style: which buttons act (default 1: all, and the borders "
+             "size the window)."},
+            {"ontop-button", DemoOption::Kind::Flag, "Show the stay-on-top button."},
+            {"no-work-area", DemoOption::Kind::Flag,
+             "Make every work-area query fail, to see the caption's message."},
+        },
+        QCoreApplication::applicationDirPath() + QStringLiteral("/Skins/Skin20.dll"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QStringList args = QApplication::arguments().mid(1);
-    std::int32_t style = 1;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--style"));
-        at >= 0 && at + 1 < args.size()) {
-        style = args.at(at + 1).toInt();
-        args.remove(at, 2);
+    if (varnel::tools::AnswerHelpWithoutDisplay(argc, argv, ReadArguments) >= 0) {
+        return 0;
     }
-    const bool onTopButton = args.removeAll(QStringLiteral("--ontop-button")) > 0;
-    const bool noWorkArea = args.removeAll(QStringLiteral("--no-work-area")) > 0;
-    const QString skin =
-        args.isEmpty() ? QApplication::applicationDirPath() + QStringLiteral("/Skins/Skin20.dll")
-                       : args.first();
+    QApplication app(argc, argv);
+    const varnel::tools::DemoArguments args = ReadArguments(QApplication::arguments());
+    if (const int status = varnel::tools::FinishDemoArguments(args); status >= 0) {
+        return status;
+    }
+    const std::int32_t style = args.number(QStringLiteral("caption-style"), 1);
+    const bool onTopButton = args.has(QStringLiteral("ontop-button"));
+    const bool noWorkArea = args.has(QStringLiteral("no-work-area"));
+    const QString skin = args.skin;
 
     DemoWindow window;
     window.setWindowTitle(QStringLiteral("caption-demo: style %1").arg(style));

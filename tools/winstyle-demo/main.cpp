@@ -8,6 +8,7 @@
 // buttons work on the system menu. --no-titlebar starts with the title bar
 // off; --popup-menu opens the system menu once the window is up.
 
+#include "tools/demo-options/demo_options.h"
 #include "winstyle/change_when_run.h"
 #include "winstyle/window_style.h"
 
@@ -149,20 +150,36 @@ private:
     QLabel* m_Status = nullptr;
 };
 
+varnel::tools::DemoArguments ReadArguments(const QStringList& arguments) {
+    return varnel::tools::ParseDemoArguments(
+        arguments,
+        QStringLiteral("A window whose frame is driven by ChangeWhenRun: each check box sets "
+                       "one property."),
+        {{"no-titlebar", varnel::tools::DemoOption::Kind::Flag, "Start without the title bar."},
+         {"popup-menu", varnel::tools::DemoOption::Kind::Flag,
+          "Open the system menu once the window is up."}});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (varnel::tools::AnswerHelpWithoutDisplay(argc, argv, ReadArguments) >= 0) {
+        return 0;
+    }
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments().mid(1);
+    const varnel::tools::DemoArguments args = ReadArguments(QApplication::arguments());
+    if (const int status = varnel::tools::FinishDemoArguments(args); status >= 0) {
+        return status;
+    }
 
     DemoWindow window;
     window.move(120, 100);
     window.show();
-    if (args.contains(QStringLiteral("--no-titlebar"))) {
+    if (args.has(QStringLiteral("no-titlebar"))) {
         window.controller().setTitlebar(false);
         window.Refresh();
     }
-    if (args.contains(QStringLiteral("--popup-menu"))) {
+    if (args.has(QStringLiteral("popup-menu"))) {
         QTimer::singleShot(500, &window, [&window] {
             const QPoint at = window.mapToGlobal(QPoint(40, 40));
             window.controller().ShowSysMenu(at.x(), at.y());
