@@ -40,6 +40,11 @@ alignas(64) constexpr std::uint8_t kIdleBlock[64] = {};
 
 #ifdef VARNEL_LANES_X86
 
+// The compiler's own AVX-512 headers start several operations from an
+// undefined register, which its uninitialized-use warning then reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+
 namespace avx512 {
 
 #define LANE_TARGET [[gnu::target("avx512f,avx512bw")]] inline
@@ -62,9 +67,7 @@ LANE_TARGET V Xor(V x, V y) {
     return _mm512_xor_si512(x, y);
 }
 template <int n> LANE_TARGET V Rotl(V x) {
-    // The masked forms: the plain ones start from an undefined register,
-    // which this compiler warns about.
-    return _mm512_maskz_rol_epi32(0xFFFF, x, n);
+    return _mm512_rol_epi32(x, n);
 }
 // The truth tables of the three-input logic instruction: bit (x y z) of imm.
 LANE_TARGET V Choose(V s, V x, V y) {
@@ -83,11 +86,35 @@ LANE_TARGET V ByteSwap(V x) {
     const V order = _mm512_set4_epi32(0x0c0d0e0f, 0x08090a0b, 0x04050607, 0x00010203);
     return _mm512_shuffle_epi8(x, order);
 }
-LANE_TARGET V Gather(const std::uint32_t* staging, unsigned w) {
-    const V index = _mm512_add_epi32(
-        _mm512_setr_epi32(0, 16, 32, 48, 64, 80, 96, 112, 128, 144, 160, 176, 192, 208, 224, 240),
-        _mm512_set1_epi32(static_cast<int>(w)));
-    return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, index, staging, 4);
+// Word w of every lane's block into w[w]: the 16 blocks, read as rows of
+// 16 words, are transposed in four rounds of shuffles.
+LANE_TARGET void LoadWords(const std::uint8_t* const* blocks, V* w) {
+    V r[16];
+    for (unsigned l = 0; l < 16; ++l) {
+        r[l] = _mm512_loadu_si512(blocks[l]);
+    }
+    V t[16];
+    for (unsigned k = 0; k < 16; k += 2) {
+        t[k] = _mm512_unpacklo_epi32(r[k], r[k + 1]);
+        t[k + 1] = _mm512_unpackhi_epi32(r[k], r[k + 1]);
+    }
+    // u[4k + m] holds, in its 128-bit part j, word 4j + m of rows 4k..4k+3.
+    for (unsigned k = 0; k < 16; k += 4) {
+        r[k] = _mm512_unpacklo_epi64(t[k], t[k + 2]);
+        r[k + 1] = _mm512_unpackhi_epi64(t[k], t[k + 2]);
+        r[k + 2] = _mm512_unpacklo_epi64(t[k + 1], t[k + 3]);
+        r[k + 3] = _mm512_unpackhi_epi64(t[k + 1], t[k + 3]);
+    }
+    for (unsigned m = 0; m < 4; ++m) {
+        const V x0 = _mm512_shuffle_i32x4(r[m], r[4 + m], 0x88);
+        const V x1 = _mm512_shuffle_i32x4(r[m], r[4 + m], 0xDD);
+        const V y0 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0x88);
+        const V y1 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0xDD);
+        w[m] = _mm512_shuffle_i32x4(x0, y0, 0x88);
+        w[4 + m] = _mm512_shuffle_i32x4(x1, y1, 0x88);
+        w[8 + m] = _mm512_shuffle_i32x4(x0, y0, 0xDD);
+        w[12 + m] = _mm512_shuffle_i32x4(x1, y1, 0xDD);
+    }
 }
 
 #include "digest/lane_blocks.inc"
@@ -95,6 +122,8 @@ LANE_TARGET V Gather(const std::uint32_t* staging, unsigned w) {
 #undef LANE_TARGET
 
 } // namespace avx512
+
+#pragma GCC diagnostic pop
 
 namespace avx2 {
 
@@ -138,10 +167,30 @@ LANE_TARGET V ByteSwap(V x) {
                                      0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
     return _mm256_shuffle_epi8(x, order);
 }
-LANE_TARGET V Gather(const std::uint32_t* staging, unsigned w) {
-    const V index = _mm256_add_epi32(_mm256_setr_epi32(0, 16, 32, 48, 64, 80, 96, 112),
-                                     _mm256_set1_epi32(static_cast<int>(w)));
-    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(staging), index, 4);
+// Word w of every lane's block into w[w]: the 8 blocks, read as rows of 8
+// words (two loads each), are transposed in three rounds of shuffles.
+LANE_TARGET void LoadWords(const std::uint8_t* const* blocks, V* w) {
+    for (unsigned half = 0; half < 2; ++half) {
+        V r[8];
+        for (unsigned l = 0; l < 8; ++l) {
+            r[l] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(blocks[l] + 32 * half));
+        }
+        V t[8];
+        for (unsigned k = 0; k < 8; k += 2) {
+            t[k] = _mm256_unpacklo_epi32(r[k], r[k + 1]);
+            t[k + 1] = _mm256_unpackhi_epi32(r[k], r[k + 1]);
+        }
+        for (unsigned k = 0; k < 8; k += 4) {
+            r[k] = _mm256_unpacklo_epi64(t[k], t[k + 2]);
+            r[k + 1] = _mm256_unpackhi_epi64(t[k], t[k + 2]);
+            r[k + 2] = _mm256_unpacklo_epi64(t[k + 1], t[k + 3]);
+            r[k + 3] = _mm256_unpackhi_epi64(t[k + 1], t[k + 3]);
+        }
+        for (unsigned m = 0; m < 4; ++m) {
+            w[8 * half + m] = _mm256_permute2x128_si256(r[m], r[4 + m], 0x20);
+            w[8 * half + 4 + m] = _mm256_permute2x128_si256(r[m], r[4 + m], 0x31);
+        }
+    }
 }
 
 #include "digest/lane_blocks.inc"
