@@ -28,6 +28,7 @@ struct DigestSelection {
     bool crc32 = false;
     bool sha1 = false;
     bool md5 = false;
+    friend bool operator==(const DigestSelection&, const DigestSelection&) = default;
 };
 
 // What a caller may ask of a run besides the digests.

@@ -2,8 +2,10 @@
 
 #include "platform/os/file_query.h"
 #include "platform/os/thread_priority.h"
+#include "report/small_file_lanes.h"
 
 #include <algorithm>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -279,6 +281,20 @@ void ReportRun::Work() {
     control.digests = m_Settings.digests;
     control.readHidden = m_Settings.readHidden;
 
+    // Small files go into the vector lanes where the processor has them: a
+    // worker then holds a file per lane and claims as many as it has free
+    // lanes. Without lanes it claims one file at a time.
+    const std::unique_ptr<SmallFileLanes> lanes =
+        m_Settings.vectorLanes
+            ? SmallFileLanes::Make(m_Settings.digests.value_or(
+                  DigestSelection{m_Settings.options.ShowCRC32, m_Settings.options.ShowSHA1, true}))
+            : nullptr;
+    const auto lanesBusy = [&lanes] { return lanes && lanes->Busy(); };
+    std::vector<std::pair<std::size_t, RunBlock>> claimed;
+    std::vector<std::pair<std::size_t, RunBlock>> inLanes;
+    std::vector<std::pair<std::size_t, RunBlock>> finished;
+    std::vector<SmallFileLanes::Done> laneDone;
+
     // A worker counts as gathering from its first claim until it has no
     // file to go on with: between two files of its own it is not idle, so a
     // waiting consumer is not woken for every file it finishes.
@@ -288,45 +304,88 @@ void ReportRun::Work() {
         const auto canGoOn = [this] {
             return m_Stopped || MayClaim() || (m_WalkEnded && m_Unclaimed.empty());
         };
-        if (!canGoOn()) {
-            ++m_WorkersWaiting;
-            m_WorkChanged.wait(lock, canGoOn);
-            --m_WorkersWaiting;
+        if (lanesBusy()) {
+            // Files in the lanes are finished whether or not more can be
+            // claimed.
+            if (m_Stopped) {
+                break;
+            }
+        } else {
+            if (!canGoOn()) {
+                ++m_WorkersWaiting;
+                m_WorkChanged.wait(lock, canGoOn);
+                --m_WorkersWaiting;
+            }
+            if (m_Stopped || m_Unclaimed.empty()) {
+                break;
+            }
         }
-        if (m_Stopped || m_Unclaimed.empty()) {
-            break;
+        const std::size_t most = lanes ? lanes->FreeLanes() : 1;
+        claimed.clear();
+        while (claimed.size() < most && MayClaim()) {
+            claimed.emplace_back(m_NextClaim++, RunBlock{});
+            claimed.back().second.path = std::move(m_Unclaimed.front());
+            m_Unclaimed.pop_front();
         }
-        const std::size_t index = m_NextClaim++;
-        RunBlock block;
-        block.path = std::move(m_Unclaimed.front());
-        m_Unclaimed.pop_front();
-        if (!gathering) {
+        if (!claimed.empty() && !gathering) {
             ++m_WorkersGathering;
             gathering = true;
         }
+        // A lone file is hashed faster on its own than in lanes that are
+        // otherwise empty.
+        const bool fillLanes =
+            lanes && (lanes->Busy() || claimed.size() > 1 || !m_Unclaimed.empty() || !m_WalkEnded);
         lock.unlock();
 
-        block.facts =
-            gatherer.Gather(block.path, m_Settings.options, m_Settings.versionQuery, control);
-        if (services && !m_Cancel.load(std::memory_order_relaxed)) {
-            AppendReportBlock(block.text, block.path, block.facts, m_Settings.options, *services);
+        finished.clear();
+        for (auto& [index, block] : claimed) {
+            if (fillLanes && lanes->Start(index, block.path, m_Settings.options,
+                                          m_Settings.versionQuery, control)) {
+                inLanes.emplace_back(index, std::move(block));
+                continue;
+            }
+            block.facts =
+                gatherer.Gather(block.path, m_Settings.options, m_Settings.versionQuery, control);
+            finished.emplace_back(index, std::move(block));
+        }
+        if (lanesBusy() && !m_Cancel.load(std::memory_order_relaxed)) {
+            laneDone.clear();
+            lanes->Run(laneDone);
+            for (SmallFileLanes::Done& done : laneDone) {
+                const auto held =
+                    std::find_if(inLanes.begin(), inLanes.end(),
+                                 [&done](const auto& entry) { return entry.first == done.tag; });
+                held->second.facts = std::move(done.facts);
+                finished.push_back(std::move(*held));
+                inLanes.erase(held);
+            }
+        }
+        for (auto& [index, block] : finished) {
+            if (services && !m_Cancel.load(std::memory_order_relaxed)) {
+                AppendReportBlock(block.text, block.path, block.facts, m_Settings.options,
+                                  *services);
+            }
         }
 
         lock.lock();
         if (m_Stopped) {
             break;
         }
-        m_BytesAhead += block.facts.size.value_or(0);
-        m_Slots[index % m_Slots.size()] = std::move(block);
-        // The ready run from the next block to take grows when this block
-        // joins it, by this block and the finished ones after it.
+        for (auto& [index, block] : finished) {
+            m_BytesAhead += block.facts.size.value_or(0);
+            m_Slots[index % m_Slots.size()] = std::move(block);
+        }
+        // The ready run from the next block to take grows when these blocks
+        // join it, by them and the finished ones after them.
         while (m_Taken + m_ReadyRun < m_NextClaim &&
                m_Slots[(m_Taken + m_ReadyRun) % m_Slots.size()].has_value()) {
             ++m_ReadyRun;
         }
-        if (!MayClaim()) {
+        if (!MayClaim() && !lanesBusy()) {
             // It will wait for room or for the walk, or leave: idle from now on.
-            --m_WorkersGathering;
+            if (gathering) {
+                --m_WorkersGathering;
+            }
             gathering = false;
         }
         if (ConsumerShouldWake()) {

@@ -82,6 +82,9 @@ public:
         std::size_t maxFilesAhead = 256;           // finished but not yet taken
         std::uint64_t maxBytesAhead = 64ull << 20; // their sizes together
         bool allowHelperThreads = true;            // MD5 of large files on a helper
+        // Small files hashed several at once in the processor's vector lanes
+        // (where it has them); false hashes every file one at a time.
+        bool vectorLanes = true;
         // The run's threads run below the priority of the thread that made
         // the run (a window's thread keeps its turns on a busy machine).
         bool lowerPriority = false;
