@@ -291,6 +291,7 @@ void ReportRun::Work() {
             : nullptr;
     const auto lanesBusy = [&lanes] { return lanes && lanes->Busy(); };
     std::vector<std::pair<std::size_t, RunBlock>> claimed;
+    std::vector<SmallFileLanes::File> laneFiles;
     std::vector<std::pair<std::size_t, RunBlock>> inLanes;
     std::vector<std::pair<std::size_t, RunBlock>> finished;
     std::vector<SmallFileLanes::Done> laneDone;
@@ -338,9 +339,16 @@ void ReportRun::Work() {
         lock.unlock();
 
         finished.clear();
-        for (auto& [index, block] : claimed) {
-            if (fillLanes && lanes->Start(index, block.path, m_Settings.options,
-                                          m_Settings.versionQuery, control)) {
+        laneFiles.clear();
+        if (fillLanes) {
+            for (const auto& [index, block] : claimed) {
+                laneFiles.push_back({.tag = index, .path = block.path});
+            }
+            lanes->Start(laneFiles, m_Settings.options, m_Settings.versionQuery, control);
+        }
+        for (std::size_t i = 0; i < claimed.size(); ++i) {
+            auto& [index, block] = claimed[i];
+            if (fillLanes && laneFiles[i].taken) {
                 inLanes.emplace_back(index, std::move(block));
                 continue;
             }

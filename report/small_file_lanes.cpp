@@ -1,7 +1,6 @@
 #include "report/small_file_lanes.h"
 
 #include "digest/crc32.h"
-#include "platform/os/file.h"
 #include "platform/os/file_query.h"
 
 #include <algorithm>
@@ -29,81 +28,85 @@ std::unique_ptr<SmallFileLanes> SmallFileLanes::Make(const DigestSelection& want
     return std::make_unique<SmallFileLanes>(*kind, wanted);
 }
 
-SmallFileLanes::SmallFileLanes(LaneKind kind, const DigestSelection& wanted)
+SmallFileLanes::SmallFileLanes(LaneKind kind, const DigestSelection& wanted, bool batchedReads)
     : m_Wanted(wanted), m_Sha1InLanes(wanted.sha1 && Sha1PaysInLanes(kind)),
-      m_Lanes(kind, {.sha1 = m_Sha1InLanes, .md5 = wanted.md5}), m_Pending(LaneCount(kind)) {}
+      m_Lanes(kind, {.sha1 = m_Sha1InLanes, .md5 = wanted.md5}), m_Pending(LaneCount(kind)),
+      m_Reader(batchedReads) {}
 
-bool SmallFileLanes::Start(std::size_t tag, const std::filesystem::path& path,
-                           const ReportOptions& options, const VersionQuery& versionQuery,
+void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
+                           const VersionQuery& versionQuery,
                            const FactsGatherer::Control& control) {
-    const auto free = std::find_if(m_Pending.begin(), m_Pending.end(),
-                                   [](const Pending& pending) { return !pending.busy; });
-    if (free == m_Pending.end()) {
-        throw std::logic_error("no free lane");
+    if (files.size() > FreeLanes() || files.size() > platform::SmallFileReader::kMaxBatch) {
+        throw std::logic_error("more files than free lanes");
     }
-    if (!control.readHidden && platform::IsHiddenName(path)) {
-        return false;
-    }
-    std::optional<platform::FileError> openError;
-    platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(path, openError);
-    if (!file.isOpen()) {
-        return false;
-    }
-    const platform::FileStamp opened = file.OpenedStamp();
-    // An empty size may hide bytes (files of the system's own that tell no
-    // size): such a file is read to its end the usual way.
-    if (opened.size == 0 || opened.size > kMaxSize) {
-        return false;
-    }
-    Pending& pending = *free;
-    pending.bytes.resize(static_cast<std::size_t>(opened.size));
-    try {
-        // The bytes are in memory once read: a change after the stamp below
-        // cannot reach the digests.
-        if (file.Read(pending.bytes) != pending.bytes.size() || !(file.Stamp() == opened)) {
-            return false;
+    // Each file to read gets a free slot of its own; hidden names that are
+    // not to be read are left to the usual way, which says so.
+    m_Reads.clear();
+    m_ReadSlot.clear();
+    std::size_t slot = 0;
+    for (File& file : files) {
+        file.taken = false;
+        if (!control.readHidden && platform::IsHiddenName(file.path)) {
+            continue;
         }
-    } catch (const platform::FileError&) {
-        return false;
+        while (m_Pending[slot].busy) {
+            ++slot;
+        }
+        platform::SmallFileRead& read = m_Reads.emplace_back();
+        read.path = &file.path;
+        read.dest = &m_Pending[slot].bytes;
+        read.maxSize = kMaxSize;
+        m_ReadSlot.push_back(slot++);
     }
-    file.Close();
+    m_Reader.ReadAll(m_Reads);
 
-    FileFacts& facts = pending.facts;
-    facts = FileFacts{};
-    if (options.ShowVersion && versionQuery) {
-        try {
-            facts.version = versionQuery(path);
-        } catch (...) {
-            facts.version.clear(); // a failing query leaves the version line out
+    std::size_t next = 0;
+    for (File& file : files) {
+        if (next == m_Reads.size() || m_Reads[next].path != &file.path) {
+            continue; // not read
         }
-    }
-    facts.size = opened.size;
-    facts.modified = std::chrono::sys_seconds(std::chrono::seconds(opened.modifiedSeconds));
-    if (control.bytesKnown != nullptr) {
-        control.bytesKnown->fetch_add(opened.size, std::memory_order_relaxed);
-    }
-    if (control.bytesRead != nullptr) {
-        control.bytesRead->fetch_add(opened.size, std::memory_order_relaxed);
-    }
-    if (m_Wanted.crc32) {
-        facts.crc32 = Crc32(pending.bytes);
-    }
-    if (m_Wanted.sha1 && !m_Sha1InLanes) {
-        if (m_Sha1) {
-            m_Sha1->Restart();
-        } else {
-            m_Sha1.emplace(CALG_SHA1);
+        const platform::SmallFileRead& read = m_Reads[next];
+        Pending& pending = m_Pending[m_ReadSlot[next++]];
+        if (!read.whole) {
+            continue;
         }
-        m_Sha1->Update(pending.bytes);
-        facts.sha1 = m_Sha1->FinalHex();
-        if (facts.sha1.empty()) {
-            return false; // the digest service failed: let the usual way say so
+        FileFacts& facts = pending.facts;
+        facts = FileFacts{};
+        if (options.ShowVersion && versionQuery) {
+            try {
+                facts.version = versionQuery(file.path);
+            } catch (...) {
+                facts.version.clear(); // a failing query leaves the version line out
+            }
         }
+        if (m_Wanted.sha1 && !m_Sha1InLanes) {
+            if (m_Sha1) {
+                m_Sha1->Restart();
+            } else {
+                m_Sha1.emplace(CALG_SHA1);
+            }
+            m_Sha1->Update(pending.bytes);
+            facts.sha1 = m_Sha1->FinalHex();
+            if (facts.sha1.empty()) {
+                continue; // the digest service failed: the usual way says so
+            }
+        }
+        facts.size = read.stamp.size;
+        facts.modified = std::chrono::sys_seconds(std::chrono::seconds(read.stamp.modifiedSeconds));
+        if (control.bytesKnown != nullptr) {
+            control.bytesKnown->fetch_add(read.stamp.size, std::memory_order_relaxed);
+        }
+        if (control.bytesRead != nullptr) {
+            control.bytesRead->fetch_add(read.stamp.size, std::memory_order_relaxed);
+        }
+        if (m_Wanted.crc32) {
+            facts.crc32 = Crc32(pending.bytes);
+        }
+        pending.tag = file.tag;
+        pending.busy = true;
+        m_Lanes.Start(pending.bytes, static_cast<std::size_t>(&pending - m_Pending.data()));
+        file.taken = true;
     }
-    pending.tag = tag;
-    pending.busy = true;
-    m_Lanes.Start(pending.bytes, static_cast<std::size_t>(free - m_Pending.begin()));
-    return true;
 }
 
 void SmallFileLanes::Run(std::vector<Done>& done) {

@@ -10,10 +10,13 @@
 // so the facts of every file are what FactsGatherer::Gather gives.
 //
 //     auto lanes = SmallFileLanes::Make(wanted);   // nothing without vector lanes
-//     if (lanes && lanes->Start(tag, path, options, query, control)) { ... }
-//     lanes->Run(done);                            // at least one file finished
+//     lanes->Start(files, options, query, control); // files[i].taken: in a lane
+//     lanes->Run(done);                             // at least one file finished
+//
+// The files of one Start are read as a batch (platform::SmallFileReader).
 
 #include "digest/message_lanes.h"
+#include "platform/os/small_file_reader.h"
 #include "report/file_facts.h"
 
 #include <cstddef>
@@ -21,6 +24,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace varnel {
@@ -37,15 +41,21 @@ public:
     // not compute.
     static std::unique_ptr<SmallFileLanes> Make(const DigestSelection& wanted);
 
-    SmallFileLanes(LaneKind kind, const DigestSelection& wanted);
+    // batchedReads = false reads every file with plain calls of its own.
+    SmallFileLanes(LaneKind kind, const DigestSelection& wanted, bool batchedReads = true);
 
     unsigned FreeLanes() const noexcept { return m_Lanes.FreeLanes(); }
     bool Busy() const noexcept { return m_Lanes.Busy(); }
 
-    // Reads the file at path and puts it into a free lane (there must be
-    // one). False, with nothing counted or kept, when it is not a plain
-    // small file: gather it the usual way then.
-    bool Start(std::size_t tag, const std::filesystem::path& path, const ReportOptions& options,
+    struct File {
+        std::size_t tag = 0;
+        std::filesystem::path path;
+        bool taken = false; // out: in a lane; else gather it the usual way
+    };
+    // Reads the files (no more than there are free lanes) and puts each
+    // plain small one into a lane. Those not taken are neither counted nor
+    // kept.
+    void Start(std::span<File> files, const ReportOptions& options,
                const VersionQuery& versionQuery, const FactsGatherer::Control& control);
 
     struct Done {
@@ -70,6 +80,9 @@ private:
     std::vector<Pending> m_Pending; // one per lane, found by the lane's tag
     std::vector<LaneDone> m_Done;
     std::optional<DigestContext> m_Sha1; // SHA-1 one file at a time, when lanes do not pay
+    platform::SmallFileReader m_Reader;
+    std::vector<platform::SmallFileRead> m_Reads;
+    std::vector<std::size_t> m_ReadSlot; // the pending slot of each read
 };
 
 } // namespace varnel
