@@ -338,7 +338,6 @@ void ReportRun::Work() {
             lanes && (lanes->Busy() || claimed.size() > 1 || !m_Unclaimed.empty() || !m_WalkEnded);
         lock.unlock();
 
-        finished.clear();
         laneFiles.clear();
         if (fillLanes) {
             for (const auto& [index, block] : claimed) {
@@ -346,63 +345,69 @@ void ReportRun::Work() {
             }
             lanes->Start(laneFiles, m_Settings.options, m_Settings.versionQuery, control);
         }
+        // Files the lanes did not take (large, empty, unusual) are gathered
+        // one at a time once the lanes are empty: small files claimed with a
+        // large one are handed out before it, not held back until it is done.
+        std::size_t usual = 0;
         for (std::size_t i = 0; i < claimed.size(); ++i) {
-            auto& [index, block] = claimed[i];
             if (fillLanes && laneFiles[i].taken) {
-                inLanes.emplace_back(index, std::move(block));
-                continue;
-            }
-            block.facts =
-                gatherer.Gather(block.path, m_Settings.options, m_Settings.versionQuery, control);
-            finished.emplace_back(index, std::move(block));
-        }
-        if (lanesBusy() && !m_Cancel.load(std::memory_order_relaxed)) {
-            laneDone.clear();
-            lanes->Run(laneDone);
-            for (SmallFileLanes::Done& done : laneDone) {
-                const auto held =
-                    std::find_if(inLanes.begin(), inLanes.end(),
-                                 [&done](const auto& entry) { return entry.first == done.tag; });
-                held->second.facts = std::move(done.facts);
-                finished.push_back(std::move(*held));
-                inLanes.erase(held);
+                inLanes.push_back(std::move(claimed[i]));
+            } else {
+                if (usual != i) {
+                    claimed[usual] = std::move(claimed[i]);
+                }
+                ++usual;
             }
         }
-        for (auto& [index, block] : finished) {
-            if (services && !m_Cancel.load(std::memory_order_relaxed)) {
-                AppendReportBlock(block.text, block.path, block.facts, m_Settings.options,
-                                  *services);
+        claimed.resize(usual);
+        bool stopped = false;
+        for (;;) {
+            finished.clear();
+            if (lanesBusy() && !m_Cancel.load(std::memory_order_relaxed)) {
+                laneDone.clear();
+                lanes->Run(laneDone);
+                for (SmallFileLanes::Done& done : laneDone) {
+                    const auto held =
+                        std::find_if(inLanes.begin(), inLanes.end(), [&done](const auto& entry) {
+                            return entry.first == done.tag;
+                        });
+                    held->second.facts = std::move(done.facts);
+                    finished.push_back(std::move(*held));
+                    inLanes.erase(held);
+                }
+            } else if (!claimed.empty()) {
+                RunBlock& block = claimed.front().second;
+                block.facts = gatherer.Gather(block.path, m_Settings.options,
+                                              m_Settings.versionQuery, control);
+                finished.push_back(std::move(claimed.front()));
+                claimed.erase(claimed.begin());
             }
-        }
-
-        lock.lock();
-        if (m_Stopped) {
-            break;
-        }
-        for (auto& [index, block] : finished) {
-            m_BytesAhead += block.facts.size.value_or(0);
-            m_Slots[index % m_Slots.size()] = std::move(block);
-        }
-        // The ready run from the next block to take grows when these blocks
-        // join it, by them and the finished ones after them.
-        while (m_Taken + m_ReadyRun < m_NextClaim &&
-               m_Slots[(m_Taken + m_ReadyRun) % m_Slots.size()].has_value()) {
-            ++m_ReadyRun;
-        }
-        if (!MayClaim() && !lanesBusy()) {
-            // It will wait for room or for the walk, or leave: idle from now on.
-            if (gathering) {
-                --m_WorkersGathering;
+            if (!Publish(finished, services ? &*services : nullptr, lock)) {
+                stopped = true;
+                break;
             }
-            gathering = false;
-        }
-        if (ConsumerShouldWake()) {
-            m_ResultsReady.notify_one();
-        }
-        if (AllReadyToTell()) {
+            if (claimed.empty() && !MayClaim() && !lanesBusy()) {
+                // It will wait for room or for the walk, or leave: idle from now on.
+                if (gathering) {
+                    --m_WorkersGathering;
+                }
+                gathering = false;
+            }
+            if (ConsumerShouldWake()) {
+                m_ResultsReady.notify_one();
+            }
+            if (AllReadyToTell()) {
+                lock.unlock();
+                m_Settings.whenAllReady();
+                lock.lock();
+            }
+            if (claimed.empty() || m_Cancel.load(std::memory_order_relaxed)) {
+                break; // with the lock held
+            }
             lock.unlock();
-            m_Settings.whenAllReady();
-            lock.lock();
+        }
+        if (stopped) {
+            break;
         }
     }
     if (gathering) {
@@ -411,6 +416,30 @@ void ReportRun::Work() {
     lock.unlock();
     // A worker that leaves may be the one the waiting consumer counted on.
     m_ResultsReady.notify_one();
+}
+
+bool ReportRun::Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
+                        const ReportServices* services, std::unique_lock<std::mutex>& lock) {
+    for (auto& [index, block] : finished) {
+        if (services != nullptr && !m_Cancel.load(std::memory_order_relaxed)) {
+            AppendReportBlock(block.text, block.path, block.facts, m_Settings.options, *services);
+        }
+    }
+    lock.lock();
+    if (m_Stopped) {
+        return false;
+    }
+    for (auto& [index, block] : finished) {
+        m_BytesAhead += block.facts.size.value_or(0);
+        m_Slots[index % m_Slots.size()] = std::move(block);
+    }
+    // The ready run from the next block to take grows when these blocks
+    // join it, by them and the finished ones after them.
+    while (m_Taken + m_ReadyRun < m_NextClaim &&
+           m_Slots[(m_Taken + m_ReadyRun) % m_Slots.size()].has_value()) {
+        ++m_ReadyRun;
+    }
+    return true;
 }
 
 std::size_t ReportRun::TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker) {

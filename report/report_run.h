@@ -162,6 +162,10 @@ private:
     bool MayClaim() const;           // with m_Mutex held
     bool ConsumerShouldWake() const; // with m_Mutex held
     std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
+    // Formats finished blocks (without the lock), then takes the lock and
+    // puts them in their slots. False, with the lock held, once stopped.
+    bool Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
+                 const ReportServices* services, std::unique_lock<std::mutex>& lock);
     bool AllReadyToTell(); // with m_Mutex held: true once, when every file is finished
 
     const std::vector<RunItem> m_Items;

@@ -92,10 +92,11 @@ struct SmallFileReader::Ring {
             if (waited != 0) {
                 return false;
             }
-            if (cqe->user_data >= results.size()) {
+            const std::uint64_t entry = io_uring_cqe_get_data64(cqe);
+            if (entry >= results.size()) {
                 return false;
             }
-            results[static_cast<std::size_t>(cqe->user_data)] = cqe->res;
+            results[static_cast<std::size_t>(entry)] = cqe->res;
             io_uring_cqe_seen(&ring, cqe);
         }
         return true;
@@ -143,7 +144,7 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         io_uring_sqe* sqe = NextEntry(ring);
         io_uring_prep_openat(sqe, AT_FDCWD, files[i].path->c_str(), kOpenFlags, 0);
-        sqe->user_data = i;
+        io_uring_sqe_set_data64(sqe, i);
     }
     if (!m_Ring->Complete(opened)) {
         // A ring that fails mid-way is left for plain calls from now on;
@@ -162,7 +163,7 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
         io_uring_sqe* sqe = NextEntry(ring);
         std::vector<std::uint8_t>& dest = *files[i].dest;
         io_uring_prep_read(sqe, fds[i], dest.data(), static_cast<unsigned>(dest.size()), 0);
-        sqe->user_data = reads;
+        io_uring_sqe_set_data64(sqe, reads);
         index[reads++] = i;
     }
     if (reads > 0 && !m_Ring->Complete(std::span<int>(got, reads))) {
@@ -192,7 +193,7 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
         if (fds[i] >= 0) {
             io_uring_sqe* sqe = NextEntry(ring);
             io_uring_prep_close(sqe, fds[i]);
-            sqe->user_data = closes++;
+            io_uring_sqe_set_data64(sqe, closes++);
         }
     }
     if (closes > 0 && !m_Ring->Complete(std::span<int>(got, closes))) {
