@@ -315,6 +315,7 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
     const ListFormat format = command->format.value_or(ListFormat::Report);
     if (format == ListFormat::Report) {
         settings.versionQuery = MakeReportServices(language).fileVersion;
+        settings.versionOfBytes = MakeReportServices(language).fileVersionOfBytes;
         settings.services = [language] { return MakeReportServices(language); };
     } else {
         settings.digests = ListDigests(format, options);

@@ -343,7 +343,8 @@ void ReportRun::Work() {
             for (const auto& [index, block] : claimed) {
                 laneFiles.push_back({.tag = index, .path = block.path});
             }
-            lanes->Start(laneFiles, m_Settings.options, m_Settings.versionQuery, control);
+            lanes->Start(laneFiles, m_Settings.options, m_Settings.versionQuery, control,
+                         m_Settings.versionOfBytes);
         }
         // Files the lanes did not take (large, empty, unusual) are gathered
         // one at a time once the lanes are empty: small files claimed with a

@@ -75,6 +75,9 @@ public:
     struct Settings {
         ReportOptions options;
         VersionQuery versionQuery; // thread-safe; called by the workers
+        // Optional, thread-safe: the version of a small file from its bytes,
+        // read whole for its digests, instead of versionQuery.
+        VersionOfBytes versionOfBytes;
         // Makes the formatting services of one worker, on that worker's
         // thread. Unset: blocks are not formatted (RunBlock::text empty).
         std::function<ReportServices()> services;

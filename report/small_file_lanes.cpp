@@ -34,8 +34,8 @@ SmallFileLanes::SmallFileLanes(LaneKind kind, const DigestSelection& wanted, boo
       m_Reader(batchedReads) {}
 
 void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
-                           const VersionQuery& versionQuery,
-                           const FactsGatherer::Control& control) {
+                           const VersionQuery& versionQuery, const FactsGatherer::Control& control,
+                           const VersionOfBytes& versionOfBytes) {
     if (files.size() > FreeLanes() || files.size() > platform::SmallFileReader::kMaxBatch) {
         throw std::logic_error("more files than free lanes");
     }
@@ -72,9 +72,10 @@ void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
         }
         FileFacts& facts = pending.facts;
         facts = FileFacts{};
-        if (options.ShowVersion && versionQuery) {
+        if (options.ShowVersion && (versionOfBytes || versionQuery)) {
             try {
-                facts.version = versionQuery(file.path);
+                facts.version =
+                    versionOfBytes ? versionOfBytes(pending.bytes) : versionQuery(file.path);
             } catch (...) {
                 facts.version.clear(); // a failing query leaves the version line out
             }

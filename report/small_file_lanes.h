@@ -55,8 +55,11 @@ public:
     // Reads the files (no more than there are free lanes) and puts each
     // plain small one into a lane. Those not taken are neither counted nor
     // kept.
+    // versionOfBytes, when set, gives the version from the bytes read
+    // instead of versionQuery.
     void Start(std::span<File> files, const ReportOptions& options,
-               const VersionQuery& versionQuery, const FactsGatherer::Control& control);
+               const VersionQuery& versionQuery, const FactsGatherer::Control& control,
+               const VersionOfBytes& versionOfBytes = {});
 
     struct Done {
         std::size_t tag = 0;

@@ -3,6 +3,7 @@
 // here, so both ways are covered on any machine), and both are the
 // independent oracle's; the files the lanes leave alone are named.
 
+#include "platform/formats/pe_version.h"
 #include "report/report_run.h"
 #include "report/small_file_lanes.h"
 #include "tests/digest/digest_test_support.h"
@@ -181,6 +182,44 @@ TEST(SmallFileLanes, OnlyPlainSmallFilesAreTakenWithOrWithoutTheRing) {
             }
         }
     }
+}
+
+TEST(SmallFileLanes, VersionFromTheBytesReadIsTheVersionOfThePath) {
+    const std::optional<LaneKind> kind = BestLaneKind();
+    if (!kind) {
+        GTEST_SKIP() << "this processor has no vector lanes";
+    }
+    ReportOptions options;
+    options.ShowVersion = true;
+    const VersionQuery byPath = [](const std::filesystem::path& path) {
+        return platform::GetFileVersion(path);
+    };
+    const VersionOfBytes byBytes = [](std::span<const std::uint8_t> bytes) {
+        return platform::GetFileVersionFromBytes(bytes);
+    };
+    SmallFileLanes lanes(*kind, {.crc32 = false, .sha1 = true, .md5 = true});
+    std::vector<SmallFileLanes::File> files;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(VARNEL_TEST_DATA_DIR) + "/pe")) {
+        if (entry.file_size() <= SmallFileLanes::kMaxSize && files.size() < lanes.FreeLanes()) {
+            files.push_back({.tag = files.size(), .path = entry.path()});
+        }
+    }
+    ASSERT_FALSE(files.empty());
+    lanes.Start(files, options, byPath, {}, byBytes);
+    std::vector<SmallFileLanes::Done> done;
+    while (lanes.Busy()) {
+        lanes.Run(done);
+    }
+    ASSERT_EQ(done.size(), files.size());
+    FactsGatherer gatherer;
+    std::size_t withVersion = 0;
+    for (const SmallFileLanes::Done& d : done) {
+        const FileFacts expected = gatherer.Gather(files[d.tag].path, options, byPath);
+        EXPECT_EQ(FactsKey(d.facts), FactsKey(expected)) << files[d.tag].path;
+        withVersion += d.facts.version.empty() ? 0u : 1u;
+    }
+    EXPECT_GT(withVersion, 0u) << "no file with a version record among the samples";
 }
 
 } // namespace
