@@ -439,6 +439,7 @@ void Common_MD5_View::StartReport(std::vector<RunItem> items, bool folderReport)
     const std::string language = UiLanguage;
     settings.services = [language] { return MakeReportServices(language); };
     settings.versionQuery = MakeReportServices(language).fileVersion;
+    settings.versionOfBytes = MakeReportServices(language).fileVersionOfBytes;
     // The last blocks are taken as soon as they are ready, not at the next
     // tick of the timer. The call comes from a worker: it only queues a turn
     // for this window's thread (dropped if the window is gone by then).

@@ -3,10 +3,13 @@
 # hyperfine on cached data (warm-up runs first). Benchmarks, not tests:
 # nothing here passes or fails.
 #
-#   bench/run.sh [path/to/varnel-report [path/to/bench_window]]
+#   bench/run.sh [path/to/varnel-report [path/to/bench_window [path/to/walk_read]]]
 #
 # Data is made once under $VARNEL_BENCH_DATA (default /tmp/varnel-bench):
-# a 512 MiB file and a folder of 20,000 files of 4 KiB, random content. The
+# a 512 MiB file, a folder of 20,000 files of 4 KiB and one of 100,000 files
+# of 1 KiB, random content. The folders are also read by walk_read, which
+# only lists and reads the same files with as many threads as varnel-report
+# has workers (and with one): the floor a folder report stands on. The
 # window's figures (bench_window) also use a folder of 100,000 files of 4 KiB
 # and a sparse file of 4 GiB, which are removed at the end (keep them with
 # VARNEL_BENCH_KEEP=1). Results go to bench/out/ (JSON and Markdown per
@@ -23,6 +26,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 report=${1:-$here/../build/dist/Varnel/varnel-report}
 window=${2:-$here/../build/bench/bench_window}
+walk=${3:-$here/../build/bench/walk_read}
 data=${VARNEL_BENCH_DATA:-/tmp/varnel-bench}
 out=$here/out
 runs=${VARNEL_BENCH_RUNS:-10}
@@ -31,6 +35,7 @@ for tool in hyperfine rhash openssl md5sum sha256sum python3 /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done
 [ -x "$report" ] || { echo "run.sh: no varnel-report at $report" >&2; exit 1; }
+[ -x "$walk" ] || { echo "run.sh: no walk_read at $walk" >&2; exit 1; }
 
 mkdir -p "$data" "$out"
 big=$data/big.bin
@@ -39,28 +44,31 @@ if [ ! -f "$big" ] || [ "$(stat -c %s "$big")" != 536870912 ]; then
     echo "making $big"
     head -c 536870912 /dev/urandom > "$big"
 fi
-# make_tree ROOT FOLDERS: FOLDERS folders of 1,000 files of 4 KiB of random
-# content under ROOT, made once (ROOT/.complete marks a whole tree).
+# make_tree ROOT FOLDERS [SIZE]: FOLDERS folders of 1,000 files of SIZE bytes
+# (4 KiB unless given) of random content under ROOT, made once (ROOT/.complete
+# marks a whole tree).
 make_tree() {
     if [ -f "$1/.complete" ]; then
         return
     fi
     echo "making $1"
     rm -rf "$1"
-    python3 - "$1" "$2" <<'PY'
+    python3 - "$1" "$2" "${3:-4096}" <<'PY'
 import os, sys
-root, folders = sys.argv[1], int(sys.argv[2])
+root, folders, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 width = len(str(folders))
 for d in range(folders):
     folder = os.path.join(root, "d%0*d" % (width, d))
     os.makedirs(folder)
     for f in range(1000):
         with open(os.path.join(folder, "f%04d.bin" % f), "wb") as fh:
-            fh.write(os.urandom(4096))
+            fh.write(os.urandom(size))
 PY
     touch "$1/.complete"
 }
 make_tree "$tree" 20
+tree1k=$data/tree1k
+make_tree "$tree1k" 100 1024
 tree100k=$data/tree100k
 huge=$data/huge4g.bin
 only=${VARNEL_BENCH_ONLY:-all}
@@ -150,10 +158,17 @@ hyperfine --warmup 2 --runs "$runs" --style basic \
     -n md5sum "md5sum '$big' > /dev/null" \
     -n rhash "rhash --crc32 --sha1 --md5 '$big' > /dev/null"
 
-hyperfine --warmup 2 --runs "$runs" --style basic \
-    --export-json "$out/tree.json" --export-markdown "$out/tree.md" \
-    -n varnel-report "'$report' --crc32 '$tree' > /dev/null" \
-    -n rhash "rhash -r --crc32 --sha1 --md5 '$tree' > /dev/null"
+# The full block (CRC-32, SHA-1, MD5, version) of every file, against rhash
+# with the same three sums and against the bare walk-and-read.
+for name in tree tree1k; do
+    eval "folder=\$$name"
+    hyperfine --warmup 2 --runs "$runs" --style basic \
+        --export-json "$out/$name.json" --export-markdown "$out/$name.md" \
+        -n varnel-report "'$report' --crc32 --file-version '$folder' > /dev/null" \
+        -n rhash "rhash -r --crc32 --sha1 --md5 '$folder' > /dev/null" \
+        -n walk-read "'$walk' '$folder' > /dev/null" \
+        -n walk-read-1 "'$walk' '$folder' 1 > /dev/null"
+done
 
 # The window: 20,000 files against varnel-report (with the longest gap
 # between event-loop turns), 100,000 files in a process of its own (for its
@@ -183,13 +198,16 @@ def means(name):
         return {r["command"]: r["mean"] for r in json.load(f)["results"]}
 big = means("big.json")
 tree = means("tree.json")
+tree1k = means("tree1k.json")
 print("512 MiB file (mean wall time, s):")
 for k, v in big.items():
     print("  %-14s %.3f" % (k, v))
-print("  varnel-report / openssl dgst -md5 = %.2f   (target <= 1.10)" % (big["varnel-report"] / big["openssl-md5"]))
 print("  rhash / varnel-report             = %.2f" % (big["rhash"] / big["varnel-report"]))
-print("20,000 files of 4 KiB (mean wall time, s):")
-for k, v in tree.items():
-    print("  %-14s %.3f" % (k, v))
-print("  rhash / varnel-report             = %.2f   (target >= 1.50)" % (tree["rhash"] / tree["varnel-report"]))
+print("  varnel-report / openssl dgst -md5 = %.2f   (target <= 1.00)" % (big["varnel-report"] / big["openssl-md5"]))
+for m, title, goal in ((tree, "20,000 files of 4 KiB", 0.25), (tree1k, "100,000 files of 1 KiB", 0.35)):
+    print(title + " (mean wall time, s):")
+    for k, v in m.items():
+        print("  %-14s %.3f" % (k, v))
+    print("  varnel-report / rhash             = %.2f   (target <= %.2f)" % (m["varnel-report"] / m["rhash"], goal))
+    print("  varnel-report / walk-read         = %.2f   (target <= 1.50)" % (m["varnel-report"] / m["walk-read"]))
 PY

@@ -366,6 +366,7 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
     const DigestSelection listDigests = ListDigests(format, options, command->bsdTags);
     if (format == ListFormat::Report) {
         settings.versionQuery = MakeReportServices(language).fileVersion;
+        settings.versionOfBytes = MakeReportServices(language).fileVersionOfBytes;
         settings.services = [language] { return MakeReportServices(language); };
     } else {
         settings.digests = listDigests;

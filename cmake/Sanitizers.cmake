@@ -5,3 +5,11 @@ if(VARNEL_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+
+# With VARNEL_SANITIZE_THREAD every target is built and linked with
+# ThreadSanitizer (the two cannot be combined with AddressSanitizer).
+option(VARNEL_SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
+if(VARNEL_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()

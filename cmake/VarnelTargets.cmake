@@ -38,6 +38,9 @@ function(varnel_add_test name)
     # Leaks inside system libraries the program does not own are not ours.
     list(APPEND env LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp)
   endif()
+  if(VARNEL_SANITIZE_THREAD)
+    list(APPEND env TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

@@ -33,6 +33,8 @@ struct DigestSelection {
     bool sha256 = false;
     bool sha512 = false;
     bool blake2b = false;
+
+    friend bool operator==(const DigestSelection&, const DigestSelection&) = default;
 };
 
 // What a caller may ask of a run besides the digests.

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct ReportOptions {
 // The file's version text ("1.2.3.4"), empty when it has none. Must be safe to
 // call from several threads at once (platform::GetFileVersion is).
 using VersionQuery = std::function<std::string(const std::filesystem::path&)>;
+// The same answer from the whole of a file's bytes, already read (a file read
+// whole for its digests is not opened again for its version).
+using VersionOfBytes = std::function<std::string(std::span<const std::uint8_t>)>;
 
 // Why a file's bytes were not read.
 enum class ReadFailure {

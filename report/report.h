@@ -32,6 +32,8 @@ struct ReportServices {
     // while facts are gathered, possibly on worker threads: must be
     // thread-safe.
     std::function<std::string(const std::filesystem::path&)> fileVersion;
+    // The same from the whole of a file's bytes.
+    std::function<std::string(std::span<const std::uint8_t>)> fileVersionOfBytes;
 };
 
 struct ReportBlock {

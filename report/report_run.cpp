@@ -2,8 +2,10 @@
 
 #include "platform/os/file_query.h"
 #include "platform/os/thread_priority.h"
+#include "report/small_file_lanes.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -36,6 +38,16 @@ public:
 private:
     std::atomic<unsigned>& m_Count;
 };
+
+// The facts of a file whose memory the system refused (its read buffer, its
+// block): it is named as not read, never an abort.
+FileFacts OutOfMemoryFacts() {
+    FileFacts facts;
+    facts.readOk = false;
+    facts.failureKind = ReadFailure::ReadFailed;
+    facts.failure = "out of memory";
+    return facts;
+}
 
 } // namespace
 
@@ -281,6 +293,21 @@ void ReportRun::Work() {
     control.digests = m_Settings.digests;
     control.readHidden = m_Settings.readHidden;
 
+    // Small files go into the vector lanes where the processor has them: a
+    // worker then holds a file per lane and claims as many as it has free
+    // lanes. Without lanes it claims one file at a time.
+    const std::unique_ptr<SmallFileLanes> lanes =
+        m_Settings.vectorLanes
+            ? SmallFileLanes::Make(m_Settings.digests.value_or(
+                  DigestSelection{m_Settings.options.ShowCRC32, m_Settings.options.ShowSHA1, true}))
+            : nullptr;
+    const auto lanesBusy = [&lanes] { return lanes && lanes->Busy(); };
+    std::vector<std::pair<std::size_t, RunBlock>> claimed;
+    std::vector<SmallFileLanes::File> laneFiles;
+    std::vector<std::pair<std::size_t, RunBlock>> inLanes;
+    std::vector<std::pair<std::size_t, RunBlock>> finished;
+    std::vector<SmallFileLanes::Done> laneDone;
+
     // A worker counts as gathering from its first claim until it has no
     // file to go on with: between two files of its own it is not idle, so a
     // waiting consumer is not woken for every file it finishes.
@@ -290,65 +317,114 @@ void ReportRun::Work() {
         const auto canGoOn = [this] {
             return m_Stopped || MayClaim() || (m_WalkEnded && m_Unclaimed.empty());
         };
-        if (!canGoOn()) {
-            ++m_WorkersWaiting;
-            m_WorkChanged.wait(lock, canGoOn);
-            --m_WorkersWaiting;
+        if (lanesBusy()) {
+            // Files in the lanes are finished whether or not more can be
+            // claimed.
+            if (m_Stopped) {
+                break;
+            }
+        } else {
+            if (!canGoOn()) {
+                ++m_WorkersWaiting;
+                m_WorkChanged.wait(lock, canGoOn);
+                --m_WorkersWaiting;
+            }
+            if (m_Stopped || m_Unclaimed.empty()) {
+                break;
+            }
         }
-        if (m_Stopped || m_Unclaimed.empty()) {
-            break;
+        const std::size_t most = lanes ? lanes->FreeLanes() : 1;
+        claimed.clear();
+        while (claimed.size() < most && MayClaim()) {
+            claimed.emplace_back(m_NextClaim++, RunBlock{});
+            claimed.back().second.path = std::move(m_Unclaimed.front());
+            m_Unclaimed.pop_front();
         }
-        const std::size_t index = m_NextClaim++;
-        RunBlock block;
-        block.path = std::move(m_Unclaimed.front());
-        m_Unclaimed.pop_front();
-        if (!gathering) {
+        if (!claimed.empty() && !gathering) {
             ++m_WorkersGathering;
             gathering = true;
         }
+        // A lone file is hashed faster on its own than in lanes that are
+        // otherwise empty.
+        const bool fillLanes =
+            lanes && (lanes->Busy() || claimed.size() > 1 || !m_Unclaimed.empty() || !m_WalkEnded);
         lock.unlock();
 
-        try {
-            block.facts =
-                gatherer.Gather(block.path, m_Settings.options, m_Settings.versionQuery, control);
-            if (services && !m_Cancel.load(std::memory_order_relaxed)) {
-                AppendReportBlock(block.text, block.path, block.facts, m_Settings.options,
-                                  *services);
+        laneFiles.clear();
+        if (fillLanes) {
+            for (const auto& [index, block] : claimed) {
+                laneFiles.push_back({.tag = index, .path = block.path});
             }
-        } catch (const std::bad_alloc&) {
-            // The system refused the memory for this file (its read buffer,
-            // its block): the file is named as not read, never an abort.
-            block.facts = FileFacts{};
-            block.facts.readOk = false;
-            block.facts.failureKind = ReadFailure::ReadFailed;
-            block.facts.failure = "out of memory";
-            block.text.clear();
+            lanes->Start(laneFiles, m_Settings.options, m_Settings.versionQuery, control,
+                         m_Settings.versionOfBytes);
         }
-
-        lock.lock();
-        if (m_Stopped) {
-            break;
+        // Files the lanes did not take (large, empty, unusual) are gathered
+        // one at a time once the lanes are empty: small files claimed with a
+        // large one are handed out before it, not held back until it is done.
+        std::size_t usual = 0;
+        for (std::size_t i = 0; i < claimed.size(); ++i) {
+            if (fillLanes && laneFiles[i].taken) {
+                inLanes.push_back(std::move(claimed[i]));
+            } else {
+                if (usual != i) {
+                    claimed[usual] = std::move(claimed[i]);
+                }
+                ++usual;
+            }
         }
-        m_BytesAhead += block.facts.size.value_or(0);
-        m_Slots[index % m_Slots.size()] = std::move(block);
-        // The ready run from the next block to take grows when this block
-        // joins it, by this block and the finished ones after it.
-        while (m_Taken + m_ReadyRun < m_NextClaim &&
-               m_Slots[(m_Taken + m_ReadyRun) % m_Slots.size()].has_value()) {
-            ++m_ReadyRun;
-        }
-        if (!MayClaim()) {
-            // It will wait for room or for the walk, or leave: idle from now on.
-            --m_WorkersGathering;
-            gathering = false;
-        }
-        if (ConsumerShouldWake()) {
-            m_ResultsReady.notify_one();
-        }
-        if (AllReadyToTell()) {
+        claimed.resize(usual);
+        bool stopped = false;
+        for (;;) {
+            finished.clear();
+            if (lanesBusy() && !m_Cancel.load(std::memory_order_relaxed)) {
+                laneDone.clear();
+                lanes->Run(laneDone);
+                for (SmallFileLanes::Done& done : laneDone) {
+                    const auto held =
+                        std::find_if(inLanes.begin(), inLanes.end(), [&done](const auto& entry) {
+                            return entry.first == done.tag;
+                        });
+                    held->second.facts = std::move(done.facts);
+                    finished.push_back(std::move(*held));
+                    inLanes.erase(held);
+                }
+            } else if (!claimed.empty()) {
+                RunBlock& block = claimed.front().second;
+                try {
+                    block.facts = gatherer.Gather(block.path, m_Settings.options,
+                                                  m_Settings.versionQuery, control);
+                } catch (const std::bad_alloc&) {
+                    block.facts = OutOfMemoryFacts();
+                }
+                finished.push_back(std::move(claimed.front()));
+                claimed.erase(claimed.begin());
+            }
+            if (!Publish(finished, services ? &*services : nullptr, lock)) {
+                stopped = true;
+                break;
+            }
+            if (claimed.empty() && !MayClaim() && !lanesBusy()) {
+                // It will wait for room or for the walk, or leave: idle from now on.
+                if (gathering) {
+                    --m_WorkersGathering;
+                }
+                gathering = false;
+            }
+            if (ConsumerShouldWake()) {
+                m_ResultsReady.notify_one();
+            }
+            if (AllReadyToTell()) {
+                lock.unlock();
+                m_Settings.whenAllReady();
+                lock.lock();
+            }
+            if (claimed.empty() || m_Cancel.load(std::memory_order_relaxed)) {
+                break; // with the lock held
+            }
             lock.unlock();
-            m_Settings.whenAllReady();
-            lock.lock();
+        }
+        if (stopped) {
+            break;
         }
     }
     if (gathering) {
@@ -357,6 +433,36 @@ void ReportRun::Work() {
     lock.unlock();
     // A worker that leaves may be the one the waiting consumer counted on.
     m_ResultsReady.notify_one();
+}
+
+bool ReportRun::Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
+                        const ReportServices* services, std::unique_lock<std::mutex>& lock) {
+    for (auto& [index, block] : finished) {
+        if (services != nullptr && !m_Cancel.load(std::memory_order_relaxed)) {
+            try {
+                AppendReportBlock(block.text, block.path, block.facts, m_Settings.options,
+                                  *services);
+            } catch (const std::bad_alloc&) {
+                block.facts = OutOfMemoryFacts();
+                block.text.clear();
+            }
+        }
+    }
+    lock.lock();
+    if (m_Stopped) {
+        return false;
+    }
+    for (auto& [index, block] : finished) {
+        m_BytesAhead += block.facts.size.value_or(0);
+        m_Slots[index % m_Slots.size()] = std::move(block);
+    }
+    // The ready run from the next block to take grows when these blocks
+    // join it, by them and the finished ones after them.
+    while (m_Taken + m_ReadyRun < m_NextClaim &&
+           m_Slots[(m_Taken + m_ReadyRun) % m_Slots.size()].has_value()) {
+        ++m_ReadyRun;
+    }
+    return true;
 }
 
 std::size_t ReportRun::TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker) {

@@ -75,6 +75,9 @@ public:
     struct Settings {
         ReportOptions options;
         VersionQuery versionQuery; // thread-safe; called by the workers
+        // Optional, thread-safe: the version of a small file from its bytes,
+        // read whole for its digests, instead of versionQuery.
+        VersionOfBytes versionOfBytes;
         // Makes the formatting services of one worker, on that worker's
         // thread. Unset: blocks are not formatted (RunBlock::text empty).
         std::function<ReportServices()> services;
@@ -82,6 +85,9 @@ public:
         std::size_t maxFilesAhead = 256;           // finished but not yet taken
         std::uint64_t maxBytesAhead = 64ull << 20; // their sizes together
         bool allowHelperThreads = true;            // MD5 of large files on a helper
+        // Small files hashed several at once in the processor's vector lanes
+        // (where it has them); false hashes every file one at a time.
+        bool vectorLanes = true;
         // The run's threads run below the priority of the thread that made
         // the run (a window's thread keeps its turns on a busy machine).
         bool lowerPriority = false;
@@ -159,6 +165,10 @@ private:
     bool MayClaim() const;           // with m_Mutex held
     bool ConsumerShouldWake() const; // with m_Mutex held
     std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
+    // Formats finished blocks (without the lock), then takes the lock and
+    // puts them in their slots. False, with the lock held, once stopped.
+    bool Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
+                 const ReportServices* services, std::unique_lock<std::mutex>& lock);
     bool AllReadyToTell(); // with m_Mutex held: true once, when every file is finished
 
     const std::vector<RunItem> m_Items;

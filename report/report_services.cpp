@@ -39,6 +39,9 @@ ReportServices MakeReportServices(const std::string& language) {
     services.fileVersion = [](const std::filesystem::path& path) {
         return platform::GetFileVersion(path);
     };
+    services.fileVersionOfBytes = [](std::span<const std::uint8_t> bytes) {
+        return platform::GetFileVersionFromBytes(bytes);
+    };
     return services;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/os/errors.h"
 #include "platform/os/file_query.h"
+#include "platform/os/stat_stamp.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -47,14 +48,6 @@ FileError MakeError(FileFailure failure, int err, const std::string& context) {
 
 [[noreturn]] void ThrowErrno(int err, const std::string& context) {
     Throw(FailureFromErrno(err), err, context);
-}
-
-FileStamp StampOf(const struct stat& st) {
-    return FileStamp{st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0,
-                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                     static_cast<std::uint32_t>(st.st_mtim.tv_nsec),
-                     static_cast<std::int64_t>(st.st_ctim.tv_sec),
-                     static_cast<std::uint32_t>(st.st_ctim.tv_nsec)};
 }
 
 } // namespace

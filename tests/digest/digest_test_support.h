@@ -72,19 +72,22 @@ struct OracleDigests {
     std::string md5;   // upper-case hex
 };
 
-// Runs Python's zlib.crc32, hashlib.sha1 and hashlib.md5 over the file (read
-// in 1 MiB pieces, so huge files are fine). The path travels as an argument,
-// never through the shell's parsing: it is single-quoted with quotes escaped.
-inline OracleDigests OracleDigestsOf(const std::filesystem::path& path) {
+// Runs Python's zlib.crc32, hashlib.sha1 and hashlib.md5 over each file (read
+// in 1 MiB pieces, so huge files are fine), one Python for them all. The
+// paths travel as arguments, never through the shell's parsing: each is
+// single-quoted with quotes escaped.
+inline std::vector<OracleDigests>
+OracleDigestsOfAll(const std::vector<std::filesystem::path>& paths) {
     static const char* const kScript =
         "import sys, zlib, hashlib\n"
-        "c = 0; s = hashlib.sha1(); m = hashlib.md5()\n"
-        "with open(sys.argv[1], 'rb') as f:\n"
+        "for p in sys.argv[1:]:\n"
+        "  c = 0; s = hashlib.sha1(); m = hashlib.md5()\n"
+        "  with open(p, 'rb') as f:\n"
         "    while True:\n"
         "        b = f.read(1 << 20)\n"
         "        if not b: break\n"
         "        c = zlib.crc32(b, c); s.update(b); m.update(b)\n"
-        "print('%08X %s %s' % (c, s.hexdigest().upper(), m.hexdigest().upper()))\n";
+        "  print('%08X %s %s' % (c, s.hexdigest().upper(), m.hexdigest().upper()))\n";
     auto quote = [](const std::string& text) {
         std::string q = "'";
         for (const char ch : text) {
@@ -96,27 +99,36 @@ inline OracleDigests OracleDigestsOf(const std::filesystem::path& path) {
         }
         return q + "'";
     };
-    const std::string command =
-        "python3 -c " + quote(kScript) + " " + quote(path.string()) + " 2>/dev/null";
+    std::string command = "python3 -c " + quote(kScript);
+    for (const std::filesystem::path& path : paths) {
+        command += " " + quote(path.string());
+    }
+    command += " 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
         throw std::runtime_error("popen failed");
     }
+    std::vector<OracleDigests> results;
     char line[256] = {};
-    const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
-    const int status = ::pclose(pipe);
-    if (!got || status != 0) {
-        throw std::runtime_error("python3 oracle failed for " + path.string());
+    while (results.size() < paths.size() && std::fgets(line, sizeof line, pipe) != nullptr) {
+        OracleDigests& result = results.emplace_back();
+        std::string text(line);
+        const auto first = text.find(' ');
+        const auto second = text.find(' ', first + 1);
+        const auto end = text.find_first_of("\r\n", second + 1);
+        result.crc32 = text.substr(0, first);
+        result.sha1 = text.substr(first + 1, second - first - 1);
+        result.md5 = text.substr(second + 1, end - second - 1);
     }
-    OracleDigests result;
-    std::string text(line);
-    const auto first = text.find(' ');
-    const auto second = text.find(' ', first + 1);
-    const auto end = text.find_first_of("\r\n", second + 1);
-    result.crc32 = text.substr(0, first);
-    result.sha1 = text.substr(first + 1, second - first - 1);
-    result.md5 = text.substr(second + 1, end - second - 1);
-    return result;
+    const int status = ::pclose(pipe);
+    if (results.size() != paths.size() || status != 0) {
+        throw std::runtime_error("python3 oracle failed");
+    }
+    return results;
+}
+
+inline OracleDigests OracleDigestsOf(const std::filesystem::path& path) {
+    return OracleDigestsOfAll({path}).front();
 }
 
 inline std::string Hex8(std::uint32_t value) {

@@ -1,0 +1,199 @@
+#include "platform/os/small_file_reader.h"
+
+#include "platform/os/file_query.h"
+#include "platform/os/stat_stamp.h"
+
+#include <liburing.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnel::platform {
+
+namespace {
+
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// The look-up before the read: a regular file of 1 to maxSize bytes. Its
+// stamp goes to file.stamp and its length to dest.
+bool ReadyToRead(int fd, SmallFileRead& file) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    file.stamp = StampOf(st);
+    if (file.stamp.size == 0 || file.stamp.size > file.maxSize) {
+        return false;
+    }
+    file.dest->resize(static_cast<std::size_t>(file.stamp.size));
+    return true;
+}
+
+// The look-up after the read: the same length and time.
+bool Unchanged(int fd, const SmallFileRead& file) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && StampOf(st) == file.stamp;
+}
+
+// Reads what the first read left, if anything (a read may come back short).
+bool ReadRest(int fd, std::vector<std::uint8_t>& dest, std::size_t done) {
+    while (done < dest.size()) {
+        const ssize_t got =
+            ::pread(fd, dest.data() + done, dest.size() - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// The next submission entry. The ring holds twice the largest batch and is
+// emptied after each phase, so it always has one.
+io_uring_sqe* NextEntry(io_uring* ring) {
+    io_uring_sqe* sqe = io_uring_get_sqe(ring);
+    if (sqe == nullptr) {
+        throw std::logic_error("submission ring full");
+    }
+    return sqe;
+}
+
+} // namespace
+
+struct SmallFileReader::Ring {
+    io_uring ring{};
+    ~Ring() { io_uring_queue_exit(&ring); }
+
+    // Submits what was prepared and collects one result per entry, by the
+    // entry's index. False when the ring itself failed.
+    bool Complete(std::span<int> results) {
+        const int submitted =
+            io_uring_submit_and_wait(&ring, static_cast<unsigned>(results.size()));
+        if (submitted < 0 || static_cast<std::size_t>(submitted) != results.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            io_uring_cqe* cqe = nullptr;
+            int waited = 0;
+            do {
+                waited = io_uring_wait_cqe(&ring, &cqe);
+            } while (waited == -EINTR);
+            if (waited != 0) {
+                return false;
+            }
+            const std::uint64_t entry = io_uring_cqe_get_data64(cqe);
+            if (entry >= results.size()) {
+                return false;
+            }
+            results[static_cast<std::size_t>(entry)] = cqe->res;
+            io_uring_cqe_seen(&ring, cqe);
+        }
+        return true;
+    }
+};
+
+SmallFileReader::SmallFileReader(bool useRing) {
+    if (!useRing) {
+        return;
+    }
+    auto ring = std::make_unique<Ring>();
+    // A kernel without rings, or one that forbids them to this process,
+    // leaves the plain calls.
+    if (io_uring_queue_init(2 * kMaxBatch, &ring->ring, 0) == 0) {
+        m_Ring = std::move(ring);
+    }
+}
+
+SmallFileReader::~SmallFileReader() = default;
+
+void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
+    if (files.size() > kMaxBatch) {
+        throw std::invalid_argument("batch too large");
+    }
+    for (SmallFileRead& file : files) {
+        file.whole = false;
+    }
+    if (!m_Ring) {
+        for (SmallFileRead& file : files) {
+            const int fd = OpenReadOnly(*file.path);
+            if (fd < 0) {
+                continue;
+            }
+            file.whole =
+                ReadyToRead(fd, file) && ReadRest(fd, *file.dest, 0) && Unchanged(fd, file);
+            ::close(fd);
+        }
+        return;
+    }
+
+    io_uring* ring = &m_Ring->ring;
+    int fds[kMaxBatch];
+    int got[kMaxBatch];
+    const std::span<int> opened(fds, files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        io_uring_sqe* sqe = NextEntry(ring);
+        io_uring_prep_openat(sqe, AT_FDCWD, files[i].path->c_str(), kOpenFlags, 0);
+        io_uring_sqe_set_data64(sqe, i);
+    }
+    if (!m_Ring->Complete(opened)) {
+        // A ring that fails mid-way is left for plain calls from now on;
+        // descriptors it may have opened are unknown and stay open
+        // (close-on-exec, never passed on).
+        m_Ring.reset();
+        ReadAll(files);
+        return;
+    }
+    std::size_t reads = 0;
+    std::size_t index[kMaxBatch];
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!ReadyToRead(fds[i], files[i])) {
+            continue;
+        }
+        io_uring_sqe* sqe = NextEntry(ring);
+        std::vector<std::uint8_t>& dest = *files[i].dest;
+        io_uring_prep_read(sqe, fds[i], dest.data(), static_cast<unsigned>(dest.size()), 0);
+        io_uring_sqe_set_data64(sqe, reads);
+        index[reads++] = i;
+    }
+    if (reads > 0 && !m_Ring->Complete(std::span<int>(got, reads))) {
+        // The ring failed mid-way: the files are closed by plain calls, the
+        // ring is given up (its exit cancels what is still in flight) and
+        // the files are read the usual way by the caller.
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (fds[i] >= 0) {
+                ::close(fds[i]);
+            }
+        }
+        m_Ring.reset();
+        return;
+    }
+    for (std::size_t r = 0; r < reads; ++r) {
+        const std::size_t i = index[r];
+        files[i].whole = got[r] >= 0 &&
+                         ReadRest(fds[i], *files[i].dest, static_cast<std::size_t>(got[r])) &&
+                         Unchanged(fds[i], files[i]);
+    }
+    // The closes of the batch go to the ring together; their results say
+    // nothing of interest (the files were only read). Should the ring fail
+    // here, a descriptor may stay open (never passed on: close-on-exec):
+    // closing it again could close another thread's newer one.
+    std::size_t closes = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (fds[i] >= 0) {
+            io_uring_sqe* sqe = NextEntry(ring);
+            io_uring_prep_close(sqe, fds[i]);
+            io_uring_sqe_set_data64(sqe, closes++);
+        }
+    }
+    if (closes > 0 && !m_Ring->Complete(std::span<int>(got, closes))) {
+        m_Ring.reset();
+    }
+}
+
+} // namespace varnel::platform

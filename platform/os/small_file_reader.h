@@ -1,0 +1,62 @@
+#pragma once
+
+// Small regular files opened, checked and read whole several at a time, with
+// as few calls into the system as it allows: where the kernel offers a
+// submission ring (io_uring), the opens, the reads and the closes of a batch
+// go to it together, one call for each; the look-ups of kind, size and time
+// (before the read, to refuse what is not a regular file before a byte of it
+// is read, and after, to catch a change during the read) stay plain calls,
+// which the ring would hand to a worker thread of the kernel. Without a ring
+// every file takes its own plain calls. Either way a file's bytes are the
+// same.
+//
+//     SmallFileReader reader;
+//     std::vector<SmallFileRead> files = ...; // path, dest, maxSize
+//     reader.ReadAll(files);
+//     for (const SmallFileRead& f : files) if (f.whole) use(*f.dest, f.stamp);
+
+#include "platform/os/file.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace varnel::platform {
+
+struct SmallFileRead {
+    // In.
+    const std::filesystem::path* path = nullptr;
+    std::vector<std::uint8_t>* dest = nullptr;
+    std::uint64_t maxSize = 0;
+    // Out. whole: a regular file of 1 to maxSize bytes, read to its length
+    // into dest, whose length and time did not change during the read.
+    // Anything else (missing, not regular, empty, too large, a failed or
+    // short read, a change) leaves whole false, and the caller reads the
+    // file its usual way to say what became of it.
+    bool whole = false;
+    FileStamp stamp; // as opened, when whole
+};
+
+class SmallFileReader {
+public:
+    // useRing = false: plain calls only, even where the kernel has a ring.
+    explicit SmallFileReader(bool useRing = true);
+    ~SmallFileReader();
+    SmallFileReader(const SmallFileReader&) = delete;
+    SmallFileReader& operator=(const SmallFileReader&) = delete;
+
+    // True when batches go through the kernel's submission ring.
+    bool Batched() const noexcept { return m_Ring != nullptr; }
+
+    // Reads every file of files (at most kMaxBatch at once).
+    static constexpr std::size_t kMaxBatch = 32;
+    void ReadAll(std::span<SmallFileRead> files);
+
+private:
+    struct Ring;
+    std::unique_ptr<Ring> m_Ring;
+};
+
+} // namespace varnel::platform
