@@ -1,5 +1,7 @@
 #include "cli/list_check.h"
 
+#include "cli/hex_text.h"
+
 #include "platform/date_text.h"
 #include "platform/os/input_stream.h"
 #include "report/report.h"
@@ -164,16 +166,6 @@ bool SameLocalTime(std::string_view written, std::chrono::sys_seconds actual) {
         hour = hour % 12;
     }
     return hour == real[3] && seen[4] == real[4] && seen[5] == real[5];
-}
-
-std::string Hex8(std::uint32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(8, '0');
-    for (int i = 7; i >= 0; --i) {
-        text[static_cast<std::size_t>(i)] = kDigits[value & 0xFu];
-        value >>= 4;
-    }
-    return text;
 }
 
 // The list's digests in the order results name them: the report's lines

@@ -1,5 +1,7 @@
 #include "cli/saved_report.h"
 
+#include "cli/hex_text.h"
+
 #include "platform/formats/name_escape.h"
 #include "platform/formats/utf8.h"
 #include "platform/os/charset_converter.h"
@@ -27,16 +29,6 @@ constexpr std::array<LabelForms, 7> kLabels{{
     {ReportLine::Sha1, "SHA1值   ：", "SHA1值   ："},
     {ReportLine::Md5, "MD5值     ：", "MD5值     ："},
 }};
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'f') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
 
 // The legacy encodings a report is saved in, by family: each family's
 // charsets are tried in turn for a line.
