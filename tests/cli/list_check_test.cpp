@@ -540,8 +540,8 @@ TEST(ListCheck, MemoryDoesNotGrowWithTheList) {
 // Memory the system refuses ends a check with a reason, never an abort,
 // whichever allocation it hits (the list's, or a worker's read buffer).
 TEST(ListCheck, OutOfMemoryIsNeverAnAbort) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer needs more address space than any limit here";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need more address space than any limit here";
 #endif
     Files files({"a"});
     const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a"});
