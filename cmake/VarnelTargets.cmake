@@ -48,10 +48,17 @@ function(varnel_add_test name)
     PROPERTIES TIMEOUT 600)
   # The discovery script flattens list-valued properties, so the environment
   # is set by a file that ctest includes after the discovered tests.
+  # Tests under a real window system take turns with one another: each has
+  # its own server, but two window managers busy at once on a small machine
+  # miss the timing of each other's drags and activations.
+  set(lock "")
+  if(ARG_XSERVER OR ARG_WAYLAND)
+    set(lock " RESOURCE_LOCK window_system")
+  endif()
   set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
   file(WRITE ${env_file}
     "if(${name}_TESTS)\n"
-    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${env}\")\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${env}\"${lock})\n"
     "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
 endfunction()
