@@ -4,6 +4,7 @@
 #include "app/links.h"
 #include "app/program_icon.h"
 #include "app/public_browse_folder_module.h"
+#include "app/report_box_text.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/designed_font.h"
@@ -62,17 +63,18 @@ constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.
 constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
 
 // How often finished blocks are appended to the text box while a report
-// runs. A turn of the event loop appends blocks for at most kAppendBudgetMs
-// (taken kBlocksPerTake at a time); when blocks are left over, the next turn
+// runs, unless the run tells of a batch of them sooner (kReadyBatch). A turn
+// of the event loop takes blocks (kBlocksPerTake at a time) while showing
+// them fits in kAppendBudgetMs; when blocks are left over, the next turn
 // follows at once, after the events that wait (input, painting).
 constexpr int kAppendIntervalMs = 25;
-// The pieces the exact report text is kept in.
-constexpr std::size_t kReportPieceBytes = 1u << 20;
 constexpr qint64 kAppendBudgetMs = 6;
 constexpr std::size_t kBlocksPerTake = 128;
+constexpr std::size_t kReadyBatch = 256;
+constexpr qint64 kDrawIntervalMs = 40;
 // Finished blocks a report may hold for the window: enough that the workers
-// never wait for the window's next turn.
-constexpr std::size_t kBlocksAhead = 8192;
+// do not wait for the window's next turn.
+constexpr std::size_t kBlocksAhead = 2048;
 
 constexpr const char* kCloseCaption = "关闭";
 constexpr const char* kCloseHint = "关闭退出";
@@ -287,13 +289,6 @@ void Common_MD5_View::CreateControls() {
     connect(Command7, &QPushButton::clicked, this, &Common_MD5_View::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &Common_MD5_View::Command8_Click);
     connect(Check1, &QCheckBox::clicked, this, &Common_MD5_View::Check1_Click);
-    connect(Text1->document(), &QTextDocument::contentsChange, this,
-            [this](int, int removed, int added) {
-                if (!m_Appending && (removed != 0 || added != 0)) {
-                    m_ReportTextExact = false;
-                }
-            });
-
     resize(platform::TwipsToPixels(kClientWidthTwips, tpp),
            platform::TwipsToPixels(kClientHeightTwips, tpp));
 }
@@ -348,62 +343,34 @@ void Common_MD5_View::ReadReportOptions() {
     m_Options.ShowVersion = Check6->checkState() == Qt::Checked;
 }
 
-void Common_MD5_View::AppendReportText(const std::string& block, bool later) {
-    // Kept in pieces of at most kReportPieceBytes (a block is never split):
-    // one string would be copied whole each time it outgrew its capacity,
-    // holding the report twice at that moment.
-    if (m_ReportText.empty() || m_ReportText.back().size() + block.size() > kReportPieceBytes) {
-        m_ReportText.emplace_back();
-        m_ReportText.back().reserve(std::max(kReportPieceBytes, block.size()));
-    }
-    m_ReportText.back() += block;
+void Common_MD5_View::AppendReportText(const std::string& block) {
     m_PendingText += block;
-    if (!later) {
-        ShowPendingText();
-    }
 }
 
 void Common_MD5_View::ShowPendingText() {
     if (m_PendingText.empty()) {
         return;
     }
-    // The box shows lines; each CR LF of the report becomes one line break
-    // (the report text itself keeps its CR LF in m_ReportText). Each report
-    // block is one paragraph of the box's document, its lines parted by line
-    // separators: a document of one paragraph per line costs several times
-    // as much to append to, and a folder report appends thousands of blocks.
-    // The box's text reads the same either way (both separators are line
-    // breaks in its plain text).
-    QString shown = QString::fromStdString(m_PendingText);
+    m_ShownText.resize(0); // keeps its buffer
+    AppendBoxText(m_ShownText, m_PendingText);
     m_PendingText.clear();
-    shown.replace(QLatin1String("\r\n\r\n"), QString(QChar::LineSeparator) + QLatin1Char('\n'));
-    shown.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
-    m_Appending = true;
     QTextCursor end(Text1->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(shown);
-    m_Appending = false;
+    end.insertText(m_ShownText);
 }
 
 void Common_MD5_View::MoveCaretToEnd() {
+    // The view goes to the end first: making the caret visible from where
+    // the view was would lay out every block on the way to it.
+    QScrollBar* bar = Text1->verticalScrollBar();
+    bar->setValue(bar->maximum());
     QTextCursor caret = Text1->textCursor();
     caret.movePosition(QTextCursor::End);
     Text1->setTextCursor(caret);
 }
 
 QString Common_MD5_View::ReportText() const {
-    if (m_ReportTextExact) {
-        QString text;
-        for (const std::string& piece : m_ReportText) {
-            text += QString::fromStdString(piece);
-        }
-        return text;
-    }
-    QString text = Text1->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text + QString::fromStdString(m_PendingText);
+    return ReportTextOfBox(Text1->document()->toRawText()) + QString::fromStdString(m_PendingText);
 }
 
 void Common_MD5_View::ReportFile() {
@@ -453,11 +420,14 @@ void Common_MD5_View::StartReport(std::vector<RunItem> items, bool folderReport)
             },
             Qt::QueuedConnection);
     };
+    settings.whenReady = settings.whenAllReady;
+    settings.readyBatch = kReadyBatch;
     m_Run = std::make_unique<ReportRun>(std::move(items), std::move(settings));
     m_LastRunStopped = false;
     m_StopRequested = false;
     m_RunClock.start();
     m_NextProgressMs = kProgressDelay.count();
+    m_NextDrawMs = 0;
     SetRunning(true);
     m_FolderReport = folderReport;
     m_HintBeforeRun = Command5->toolTip();
@@ -494,32 +464,44 @@ void Common_MD5_View::OnRunTimer() {
 bool Common_MD5_View::TakeFinishedBlocks() {
     QElapsedTimer spent;
     spent.start();
+    // Blocks are taken while what showing them will cost still fits the
+    // turn's budget, then shown in one insertion: each insertion also lays
+    // out the box's last lines for its scroll bar.
+    const qint64 budgetNs = kAppendBudgetMs * 1'000'000;
     std::vector<RunBlock> blocks;
-    bool more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
-    if (blocks.empty()) {
+    std::size_t taken = 0;
+    bool more = true;
+    while (more &&
+           spent.nsecsElapsed() + static_cast<qint64>(taken) * m_ShowNsPerBlock < budgetNs) {
+        blocks.clear();
+        more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
+        for (const RunBlock& block : blocks) {
+            AppendReportText(block.text);
+        }
+        if (!blocks.empty()) {
+            setFilePathNative(blocks.back().path);
+        }
+        taken += blocks.size();
+    }
+    if (taken == 0) {
         // Nothing new: the box, its caret and the user's selection are left
-        // alone.
+        // alone (and drawn, if a turn before this one left it undrawn).
+        Text1->setUpdatesEnabled(true);
         return false;
     }
     Text1->setUpdatesEnabled(false);
-    // A bounded time per turn keeps every turn of the event loop short.
-    for (;;) {
-        for (const RunBlock& block : blocks) {
-            AppendReportText(block.text, true);
-        }
-        setFilePathNative(blocks.back().path);
-        ShowPendingText();
-        if (!more || spent.elapsed() >= kAppendBudgetMs) {
-            break;
-        }
-        blocks.clear();
-        more = m_Run->TakeReady(blocks, kBlocksPerTake) == kBlocksPerTake;
-        if (blocks.empty()) {
-            break;
-        }
-    }
+    const qint64 showStart = spent.nsecsElapsed();
+    ShowPendingText();
+    const qint64 showNsPerBlock = (spent.nsecsElapsed() - showStart) / static_cast<qint64>(taken);
+    m_ShowNsPerBlock = std::max<qint64>((3 * m_ShowNsPerBlock + showNsPerBlock) / 4, 1);
     MoveCaretToEnd();
-    Text1->setUpdatesEnabled(true);
+    // The box is drawn after a turn at most every kDrawIntervalMs, not after
+    // each: a turn that finds nothing new, or the run's end, draws what is
+    // left undrawn.
+    if (m_RunClock.elapsed() >= m_NextDrawMs) {
+        Text1->setUpdatesEnabled(true);
+        m_NextDrawMs = m_RunClock.elapsed() + kDrawIntervalMs;
+    }
     return more;
 }
 
@@ -544,6 +526,7 @@ void Common_MD5_View::EndRun(bool stopped) {
     m_Run.reset();
     // Blocks appended before the end join the box's document now.
     ShowPendingText();
+    Text1->setUpdatesEnabled(true);
     if (m_ProgressShown) {
         setWindowTitle(m_TitleBeforeRun);
         m_ProgressShown = false;
@@ -616,12 +599,8 @@ void Common_MD5_View::Command3_Click() {
 }
 
 void Common_MD5_View::Command4_Click() {
-    m_Appending = true;
     Text1->clear();
-    m_Appending = false;
-    m_ReportText.clear();
     m_PendingText.clear();
-    m_ReportTextExact = true;
     SetCopyClearEnabled(false);
 }
 

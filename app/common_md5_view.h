@@ -130,9 +130,9 @@ private:
     // Ends the running report: stopped (nothing more is appended) or run to
     // its end.
     void EndRun(bool stopped);
-    // Adds block to the report; later leaves it out of the box's document
-    // until ShowPendingText (the folder report's batched redraws).
-    void AppendReportText(const std::string& block, bool later = false);
+    // Adds block to the report, out of the box's document until
+    // ShowPendingText (a turn of a folder report shows its blocks at once).
+    void AppendReportText(const std::string& block);
     void ShowPendingText();
     void MoveCaretToEnd();
     void SetCopyClearEnabled(bool enabled);
@@ -186,12 +186,14 @@ private:
     std::filesystem::path m_ProgramFolder;
     ReportOptions m_Options;
 
-    // The report text exactly as appended (UTF-8, CR LF), valid while the
-    // user has not edited Text1.
-    std::vector<std::string> m_ReportText; // in pieces, in order
-    std::string m_PendingText;             // in m_ReportText, not yet in Text1's document
-    bool m_ReportTextExact = true;
-    bool m_Appending = false;
+    // Report text (UTF-8, CR LF) appended but not yet in Text1's document,
+    // and the same in the document's form; both keep their buffers between
+    // turns of a folder report.
+    std::string m_PendingText;
+    QString m_ShownText;
+    // What showing one block has lately cost a turn, in nanoseconds: a turn
+    // takes no more blocks than its budget can show.
+    qint64 m_ShowNsPerBlock = 4000;
 
     // The running report, those stopped whose threads are still returning,
     // and the reports waiting their turn (with the options of their call).
@@ -206,6 +208,7 @@ private:
     QTimer* m_RunTimer = nullptr;
     QElapsedTimer m_RunClock;
     qint64 m_NextProgressMs = 0;
+    qint64 m_NextDrawMs = 0; // when a busy run draws the box next, on m_RunClock
     QString m_TitleBeforeRun;
     bool m_ProgressShown = false;
     bool m_FolderReport = false; // the running report is a folder report

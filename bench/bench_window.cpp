@@ -34,6 +34,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+#include <time.h>
+
 namespace {
 
 void MakeTree(const std::filesystem::path& root) {
@@ -108,8 +111,25 @@ void WaitForEnd(varnel::Common_MD5_View& window) {
     }
 }
 
+// CPU seconds of the calling thread, and of the whole process.
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+double ProcessCpuSeconds(int who = RUSAGE_SELF) {
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 struct WindowRun {
     double seconds = 0;
+    double windowCpu = 0; // the window's thread
+    double processCpu = 0;
     double longestGapMs = 0;
     long turns = 0;
     long blocks = 0;
@@ -122,25 +142,38 @@ WindowRun RunWindow(const QString& folder) {
     WindowRun run;
     window.setFolderPath(folder);
     TurnWatch watch;
+    const double windowCpu = ThreadCpuSeconds();
+    const double processCpu = ProcessCpuSeconds();
     clock.start();
     window.ReportFolder();
     WaitForEnd(window);
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    run.windowCpu = ThreadCpuSeconds() - windowCpu;
+    run.processCpu = ProcessCpuSeconds() - processCpu;
     run.longestGapMs = watch.longestGapMs;
     run.turns = watch.turns;
     run.blocks = window.ReportText().count(QStringLiteral("\r\n\r\n"));
     return run;
 }
 
-double RunCommand(const QString& program, const QString& path) {
+struct CommandRun {
+    double seconds = 0;
+    double cpu = 0;
+};
+
+CommandRun RunCommand(const QString& program, const QString& path) {
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+    const double cpu = ProcessCpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer clock;
     clock.start();
     process.start(program, {path});
     process.waitForFinished(-1);
-    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    CommandRun run;
+    run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    run.cpu = ProcessCpuSeconds(RUSAGE_CHILDREN) - cpu;
+    return run;
 }
 
 int Tree(const QString& folder, const QString& report) {
@@ -150,13 +183,15 @@ int Tree(const QString& folder, const QString& report) {
     double longestGap = 0;
     for (int i = 0; i < 3; ++i) {
         const WindowRun run = RunWindow(folder);
-        std::printf("window:        %.3f s, %ld blocks, %ld turns, longest gap %.2f ms\n",
-                    run.seconds, run.blocks, run.turns, run.longestGapMs);
+        std::printf("window:        %.3f s (CPU: window's thread %.3f s, all %.3f s), %ld "
+                    "blocks, %ld turns, longest gap %.2f ms\n",
+                    run.seconds, run.windowCpu, run.processCpu, run.blocks, run.turns,
+                    run.longestGapMs);
         bestWindow = std::min(bestWindow, run.seconds);
         longestGap = std::max(longestGap, run.longestGapMs);
-        const double command = RunCommand(report, folder);
-        std::printf("varnel-report: %.3f s\n", command);
-        bestCommand = std::min(bestCommand, command);
+        const CommandRun command = RunCommand(report, folder);
+        std::printf("varnel-report: %.3f s (CPU %.3f s)\n", command.seconds, command.cpu);
+        bestCommand = std::min(bestCommand, command.seconds);
     }
     std::printf("best: window %.3f s, varnel-report %.3f s, ratio %.2f; longest gap %.2f ms\n",
                 bestWindow, bestCommand, bestWindow / bestCommand, longestGap);
@@ -164,12 +199,12 @@ int Tree(const QString& folder, const QString& report) {
 }
 
 int Once(const QString& folder, const QString& report) {
-    const double command = RunCommand(report, folder);
+    const double command = RunCommand(report, folder).seconds;
     const WindowRun run = RunWindow(folder);
-    std::printf("window %.3f s (%ld blocks, longest gap %.2f ms), varnel-report %.3f s, ratio "
-                "%.2f; window peak memory %.1f MB\n",
-                run.seconds, run.blocks, run.longestGapMs, command, run.seconds / command,
-                static_cast<double>(StatusField("VmHWM")) / 1024.0);
+    std::printf("window %.3f s (CPU: window's thread %.3f s, all %.3f s; %ld blocks, longest "
+                "gap %.2f ms), varnel-report %.3f s, ratio %.2f; window peak memory %.1f MB\n",
+                run.seconds, run.windowCpu, run.processCpu, run.blocks, run.longestGapMs, command,
+                run.seconds / command, static_cast<double>(StatusField("VmHWM")) / 1024.0);
     return 0;
 }
 

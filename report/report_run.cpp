@@ -169,6 +169,15 @@ bool ReportRun::AllReadyToTell() {
     return true;
 }
 
+bool ReportRun::ReadyToTell() {
+    if (m_ReadyTold || m_Stopped || !m_Settings.whenReady ||
+        m_ReadyRun < std::max<std::size_t>(m_Settings.readyBatch, 1)) {
+        return false;
+    }
+    m_ReadyTold = true;
+    return true;
+}
+
 bool ReportRun::AppendFiles(std::vector<std::string>&& paths) {
     std::unique_lock lock(m_Mutex);
     if (m_Stopped || m_WalkEnded) {
@@ -417,6 +426,10 @@ void ReportRun::Work() {
                 lock.unlock();
                 m_Settings.whenAllReady();
                 lock.lock();
+            } else if (ReadyToTell()) {
+                lock.unlock();
+                m_Settings.whenReady();
+                lock.lock();
             }
             if (claimed.empty() || m_Cancel.load(std::memory_order_relaxed)) {
                 break; // with the lock held
@@ -478,6 +491,9 @@ std::size_t ReportRun::TakeLocked(std::vector<RunBlock>& out, std::size_t max, b
         ++m_Taken;
         --m_ReadyRun;
         ++taken;
+    }
+    if (taken > 0) {
+        m_ReadyTold = false;
     }
     wakeWorker = taken > 0 && m_WorkersWaiting > 0 && MayClaim();
     return taken;

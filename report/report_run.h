@@ -101,6 +101,13 @@ public:
         // ask for Progress() but must not wait on the run (Stop, WaitReady,
         // destruction).
         std::function<void()> whenAllReady;
+        // Called, on one of the run's threads and under the same terms as
+        // whenAllReady, when readyBatch blocks wait in a row to be taken; then
+        // not again until the consumer has taken some. A consumer on a timer
+        // takes them at once, which keeps the finished blocks it has not
+        // taken (and the memory they hold) few.
+        std::function<void()> whenReady;
+        std::size_t readyBatch = 256;
     };
 
     // Starts the walker and the workers at once.
@@ -170,6 +177,7 @@ private:
     bool Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
                  const ReportServices* services, std::unique_lock<std::mutex>& lock);
     bool AllReadyToTell(); // with m_Mutex held: true once, when every file is finished
+    bool ReadyToTell();    // with m_Mutex held: true when whenReady is due
 
     const std::vector<RunItem> m_Items;
     const bool m_FilesHandedIn; // made without items: the caller adds the files
@@ -194,6 +202,7 @@ private:
     bool m_WalkEnded = false;
     bool m_Stopped = false;
     bool m_AllReadyTold = false;
+    bool m_ReadyTold = false; // whenReady called, no block taken since
 
     std::atomic<bool> m_Cancel{false}; // read by the threads while they read
     std::atomic<std::uint64_t> m_BytesDone{0};

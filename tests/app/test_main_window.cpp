@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -628,6 +629,7 @@ TEST_F(MainWindowTest, StopDuringAFolderRunWritesNoMoreBlocks) {
     EXPECT_EQ(Button(5)->toolTip(), QStringLiteral("关闭退出"));
     EXPECT_FALSE(window->StopRequested());
     EXPECT_FALSE(window->IsReportRunning());
+    EXPECT_TRUE(Text1()->updatesEnabled());
     EXPECT_TRUE(Button(1)->isEnabled());
     EXPECT_TRUE(Button(3)->isEnabled());
     EXPECT_EQ(dialogs->folderPrompts, QStringList{QStringLiteral("请选中文件夹,然后确定.")});
@@ -637,6 +639,25 @@ TEST_F(MainWindowTest, StopDuringAFolderRunWritesNoMoreBlocks) {
     dialogs->folderAnswers = {QString::fromStdString(folder)};
     Click(Button(2));
     EXPECT_EQ(CountBlocks(Report()), 401);
+}
+
+// A folder report of many files appends its blocks over several turns and
+// draws the box only now and then while it runs; at its end the box is drawn
+// and shows every block, with its view and caret at the end.
+TEST_F(MainWindowTest, AFolderReportEndsWithTheBoxDrawnAtItsEnd) {
+    const std::string folder = MakeManyFiles(Path("many"), 3000);
+    dialogs->folderAnswers = {QString::fromStdString(folder)};
+    Click(Button(2));
+    const QString report = Report();
+    EXPECT_EQ(CountBlocks(report), 3000);
+    QString shown = report;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    EXPECT_EQ(Text1()->toPlainText(), shown);
+    EXPECT_TRUE(Text1()->updatesEnabled());
+    EXPECT_TRUE(Text1()->textCursor().atEnd());
+    const QScrollBar* bar = Text1()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 // The window's thread never blocks on a file: while a large file is read the

@@ -239,6 +239,46 @@ TEST(ReportRun, ToldOnceWhenEveryFileIsFinished) {
     }
 }
 
+// A consumer on a timer is told when a batch of blocks waits, and not told
+// again until it has taken some: with room for one batch ahead, once per
+// batch, and never for a last batch smaller than the rest.
+TEST(ReportRun, ToldOfEachWaitingBatchOnceUntilSomeAreTaken) {
+    struct Case {
+        int files;
+        std::size_t batch;
+        int told; // batches of the full size
+    };
+    for (const Case c : {Case{40, 8, 5}, Case{20, 8, 2}}) {
+        ScratchDir dir;
+        for (int i = 0; i < c.files; ++i) {
+            WriteFile(dir / ("f" + std::to_string(100 + i)),
+                      std::string(static_cast<std::size_t>(1 + i), 'x'));
+        }
+        std::atomic<int> told{0};
+        ReportRun::Settings settings = Formatting(2, c.batch);
+        settings.readyBatch = c.batch;
+        settings.whenReady = [&] { ++told; };
+        ReportRun run({RunItem::Folder(dir.path().string())}, std::move(settings));
+        const auto waitForTold = [&](int count) {
+            for (int i = 0; i < 5000 && told.load() < count; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            // Held there: the workers wait for room and nothing is taken.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return told.load();
+        };
+        std::vector<RunBlock> blocks;
+        for (int batch = 1; batch <= c.told; ++batch) {
+            ASSERT_EQ(waitForTold(batch), batch) << c.files << " files";
+            EXPECT_EQ(run.TakeReady(blocks), c.batch);
+        }
+        while (run.WaitReady(blocks)) {
+        }
+        EXPECT_EQ(blocks.size(), static_cast<std::size_t>(c.files));
+        EXPECT_EQ(told.load(), c.told);
+    }
+}
+
 TEST(ReportRun, NoItemsEndsAtOnce) {
     ReportRun run({}, Formatting(1, 4));
     std::vector<RunBlock> blocks;
