@@ -149,10 +149,19 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         // Read it again, to its end, as a file of unknown length.
         try {
             file.Rewind();
+            // Progress counts the bytes read again once, and the file's
+            // length is what this pass reads, not the size it claimed.
+            if (run.bytesRead != nullptr) {
+                run.bytesRead->fetch_sub(hashed.bytes, std::memory_order_relaxed);
+            }
             lengthUnknown = true;
             control.limit = HashControl{}.limit;
             control.expectExactly = false;
             hashed = m_Hasher.Hash(file, wanted, control);
+            if (run.bytesKnown != nullptr) {
+                run.bytesKnown->fetch_add(hashed.bytes, std::memory_order_relaxed);
+                run.bytesKnown->fetch_sub(opened.size, std::memory_order_relaxed);
+            }
         } catch (const platform::FileError&) {
             // Cannot go back: it stays a file that became shorter.
         }

@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <fstream>
 
 namespace varnel {
@@ -47,9 +48,20 @@ TEST(UnknownLengthFile, IsReadToItsEndAndSizedByTheBytesRead) {
             FactsGatherer gatherer(helperThread);
             ReportOptions options;
             options.ShowCRC32 = true;
-            const FileFacts facts = gatherer.Gather(path, options);
+            // Progress counts each byte once, even of a file read twice
+            // because its size said more than it held.
+            std::atomic<std::uint64_t> bytesRead{0};
+            std::atomic<std::uint64_t> bytesKnown{0};
+            FactsGatherer::Control control;
+            control.bytesRead = &bytesRead;
+            control.bytesKnown = &bytesKnown;
+            const FileFacts facts = gatherer.Gather(path, options, {}, control);
             EXPECT_TRUE(facts.readOk) << path << ": " << facts.failure;
             EXPECT_EQ(facts.size, bytes) << path;
+            EXPECT_EQ(bytesRead.load(), bytes) << path;
+            if (st.st_size != 0) {
+                EXPECT_EQ(bytesKnown.load(), bytes) << path;
+            }
             EXPECT_EQ(test::Hex8(facts.crc32), oracle.crc32) << path;
             EXPECT_EQ(facts.sha1, oracle.sha1) << path;
             EXPECT_EQ(facts.md5, oracle.md5) << path;
