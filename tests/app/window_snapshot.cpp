@@ -3,10 +3,11 @@
 // under a real X server (screenshots). Not a test and not the program: the
 // program itself reads no command line.
 //
-//   window_snapshot FILE... [--seconds N] [--about]
+//   window_snapshot FILE... [--folder DIR] [--seconds N] [--about]
 //
-// --about opens the about window (the more-tools command) once the files
-// are reported.
+// --folder starts a folder report of DIR after the files (shots during the
+// run and after it). --about opens the about window (the more-tools command)
+// once the files are reported.
 
 #include "app/common_md5_view.h"
 #include "app/program_windows_module.h"
@@ -29,6 +30,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--about") == 0) {
             about = true;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc) {
+            window->setFolderPath(QFile::decodeName(argv[++i]));
+            window->ReportFolder();
             continue;
         }
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
