@@ -97,8 +97,24 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // The show event comes before the window is mapped: tell the window
-        // manager once the map request has gone out.
+        // manager once the map request has gone out, and again when the
+        // window is exposed after it, which is when the window manager has
+        // surely taken it in: a busy one may still be letting go of it from
+        // a hide just before (a style change or a change of band hides and
+        // shows the window) when the first word arrives.
         if (watched == m_Window && event->type() == QEvent::Show) {
+            if (QWindow* handle = m_Window->windowHandle(); handle != nullptr) {
+                if (handle != m_Watched) {
+                    handle->installEventFilter(this);
+                    m_Watched = handle;
+                }
+                m_TellWhenExposed = true;
+            }
+            QMetaObject::invokeMethod(
+                this, [this] { AssertWindowState(); }, Qt::QueuedConnection);
+        } else if (watched == m_Watched && event->type() == QEvent::Expose && m_TellWhenExposed &&
+                   m_Watched->isExposed()) {
+            m_TellWhenExposed = false;
             QMetaObject::invokeMethod(
                 this, [this] { AssertWindowState(); }, Qt::QueuedConnection);
         }
@@ -141,6 +157,8 @@ private:
     }
 
     QWidget* m_Window;
+    QPointer<QWindow> m_Watched;    // the native window whose exposure is watched
+    bool m_TellWhenExposed = false; // shown, not yet exposed since
 };
 
 QWidget* TopLevel(const QWidget* widget) {
