@@ -13,6 +13,7 @@
 // made by bench/run.sh or bench_window). QT_QPA_PLATFORM defaults to
 // offscreen.
 #include "app/common_md5_view.h"
+#include "bench/turn_watch.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
@@ -91,32 +92,6 @@ void NewSkinVersionOnTheWindowThread(benchmark::State& state) {
     }
 }
 BENCHMARK(NewSkinVersionOnTheWindowThread)->Unit(benchmark::kMicrosecond);
-
-// Counts event-loop turns and the longest time between two of them.
-class TurnWatch {
-public:
-    TurnWatch() {
-        m_Ticker.setTimerType(Qt::PreciseTimer);
-        m_Ticker.setInterval(1);
-        QObject::connect(&m_Ticker, &QTimer::timeout, [this] {
-            const qint64 now = m_Clock.nsecsElapsed();
-            if (m_Last >= 0) {
-                longestGapMs = std::max(longestGapMs, static_cast<double>(now - m_Last) / 1e6);
-            }
-            m_Last = now;
-            ++turns;
-        });
-        m_Clock.start();
-        m_Ticker.start();
-    }
-    double longestGapMs = 0;
-    long turns = 0;
-
-private:
-    QTimer m_Ticker;
-    QElapsedTimer m_Clock;
-    qint64 m_Last = -1;
-};
 
 int ReplaceDuringRun(const QString& folder, bool replace) {
     QTemporaryDir program;

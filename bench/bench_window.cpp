@@ -17,6 +17,7 @@
 // ReportFile; a 1 ms timer counts the event-loop turns and the longest gap.
 
 #include "app/common_md5_view.h"
+#include "bench/turn_watch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -74,34 +75,6 @@ long StatusField(const std::string& name) {
     }
     return -1;
 }
-
-// Counts event-loop turns and the longest time between two of them.
-class TurnWatch {
-public:
-    // A 1 ms timer: a zero-interval one would keep the window's thread busy
-    // and take a core from the workers.
-    TurnWatch() {
-        m_Ticker.setTimerType(Qt::PreciseTimer);
-        m_Ticker.setInterval(1);
-        QObject::connect(&m_Ticker, &QTimer::timeout, [this] {
-            const qint64 now = m_Clock.nsecsElapsed();
-            if (m_Last >= 0) {
-                longestGapMs = std::max(longestGapMs, static_cast<double>(now - m_Last) / 1e6);
-            }
-            m_Last = now;
-            ++turns;
-        });
-        m_Clock.start();
-        m_Ticker.start();
-    }
-    double longestGapMs = 0;
-    long turns = 0;
-
-private:
-    QTimer m_Ticker;
-    QElapsedTimer m_Clock;
-    qint64 m_Last = -1;
-};
 
 void WaitForEnd(varnel::Common_MD5_View& window) {
     while (window.IsReportRunning()) {
