@@ -43,18 +43,29 @@ namespace {
 
 const char* const kSkin = VARNEL_PROGRAM_DIR "/Skins/Skin20.dll";
 
-void CaptionRepaint(benchmark::State& state) {
-    QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    // With the caption text, or without it (the bar alone).
-    window.setWindowTitle(state.range(0) != 0 ? QStringLiteral("Varnel2012") : QString());
+// Frames window with the default skin at the main window's size and shows it
+// with title; nullptr (the benchmark skipped) when the skin is not usable.
+varnel::SkinFrame* ShowSkinned(QWidget& window, const QString& title, benchmark::State& state) {
+    window.setWindowTitle(title);
     window.resize(491, 338);
     varnel::SkinFrame* frame = varnel::SkinFrame::Install(&window, 3);
     if (!frame->ApplySkin(QString::fromUtf8(kSkin))) {
         state.SkipWithError("no usable skin");
-        return;
+        return nullptr;
     }
     window.show();
     QCoreApplication::processEvents();
+    return frame;
+}
+
+void CaptionRepaint(benchmark::State& state) {
+    QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    // With the caption text, or without it (the bar alone).
+    varnel::SkinFrame* frame =
+        ShowSkinned(window, state.range(0) != 0 ? QStringLiteral("Varnel2012") : QString(), state);
+    if (frame == nullptr) {
+        return;
+    }
     varnel::Skin_Caption* caption = frame->caption();
     for (auto _ : state) {
         caption->repaint();
@@ -70,15 +81,10 @@ BENCHMARK(CaptionRepaint)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 // images become pixmaps, and the frame lays itself out and repaints.
 void NewSkinVersionOnTheWindowThread(benchmark::State& state) {
     QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    window.setWindowTitle(QStringLiteral("Varnel2012"));
-    window.resize(491, 338);
-    varnel::SkinFrame* frame = varnel::SkinFrame::Install(&window, 3);
-    if (!frame->ApplySkin(QString::fromUtf8(kSkin))) {
-        state.SkipWithError("no usable skin");
+    varnel::SkinFrame* frame = ShowSkinned(window, QStringLiteral("Varnel2012"), state);
+    if (frame == nullptr) {
         return;
     }
-    window.show();
-    QCoreApplication::processEvents();
     const varnel::DecodedSkin decoded =
         varnel::DecodeSkin(varnel::OpenSkinStore(QString::fromUtf8(kSkin)));
     for (auto _ : state) {
