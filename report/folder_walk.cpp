@@ -12,22 +12,20 @@ namespace varnel {
 
 namespace {
 
-// Whether an entry found in a search goes to the subfolder list. The kind the
-// listing reports is used when it is sure; links and unknown kinds are asked
-// about (links followed). An entry that cannot be asked about counts as a
-// folder, so it is not reported as a file.
-bool IsSubfolder(platform::EntryKind kind, const std::string& fullPath) {
-    switch (kind) {
-    case platform::EntryKind::Folder:
-        return true;
-    case platform::EntryKind::File:
-    case platform::EntryKind::Special:
-        return false;
-    case platform::EntryKind::Unknown:
-        break;
+// The kind of an entry found in a search: Folder for the subfolder list,
+// File or Special for the files. The kind the listing reports is used when it
+// is sure; links and unknown kinds are asked about (links followed). An entry
+// that cannot be asked about counts as a folder, so it is not reported as a
+// file.
+platform::EntryKind KindOfEntry(platform::EntryKind listed, const std::string& fullPath) {
+    if (listed != platform::EntryKind::Unknown) {
+        return listed;
     }
     const std::optional<platform::EntryInfo> info = platform::QueryEntry(fullPath);
-    return !info || info->directory;
+    if (!info || info->directory) {
+        return platform::EntryKind::Folder;
+    }
+    return info->regularFile ? platform::EntryKind::File : platform::EntryKind::Special;
 }
 
 } // namespace
@@ -40,14 +38,14 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
                         std::vector<FolderWalkProblem>* problems) {
     WalkFolderFiles(
         folder,
-        [&fileList](std::string&& path) {
+        [&fileList](std::string&& path, platform::EntryKind) {
             fileList.push_back(std::move(path));
             return true;
         },
         problems);
 }
 
-bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&)>& onFile,
+bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
                      std::vector<FolderWalkProblem>* problems, const std::atomic<bool>* stop) {
     const auto stopped = [stop] {
         return stop != nullptr && stop->load(std::memory_order_relaxed);
@@ -102,10 +100,11 @@ bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&
             fullPath.reserve(current.size() + entry->name.size() + 1);
             fullPath += current;
             fullPath += entry->name;
-            if (IsSubfolder(entry->kind, fullPath)) {
+            const platform::EntryKind kind = KindOfEntry(entry->kind, fullPath);
+            if (kind == platform::EntryKind::Folder) {
                 fullPath += '/';
                 subfolders.push_back(std::move(fullPath));
-            } else if (!onFile(std::move(fullPath))) {
+            } else if (!onFile(std::move(fullPath), kind)) {
                 return false;
             }
         }

@@ -3,6 +3,8 @@
 // The folder walk of a folder report: every file below a folder, depth first,
 // the files of a folder before those of its subfolders.
 
+#include "platform/os/folder_listing.h"
+
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -25,7 +27,8 @@ struct FolderWalkProblem {
 //
 // - Hidden entries (name starting with ".") are left out, files and folders.
 // - Entries that are neither files nor folders (FIFO, socket, device) are
-//   listed like files; the report never opens them.
+//   listed like files; the report never opens them (they are handed out as
+//   EntryKind::Special).
 // - An entry whose attributes cannot be read (a dangling link) is taken for a
 //   folder; its search then fails and it contributes nothing.
 // - A folder that cannot be searched contributes nothing; the walk goes on.
@@ -42,13 +45,18 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList)
 void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
                         std::vector<FolderWalkProblem>* problems);
 
-// The walk of CollectFolderFiles, handing each file's path to onFile as soon
-// as it is found, in the same order. onFile returns false to end the walk at
+// What the walk hands out for each file: its path, and File or Special as
+// the listing (or, for a link, a look-up) said the entry was. It returns
+// false to end the walk.
+using WalkedFile = std::function<bool(std::string&& path, platform::EntryKind kind)>;
+
+// The walk of CollectFolderFiles, handing each file to onFile as soon as it
+// is found, in the same order. onFile returns false to end the walk at
 // once; WalkFolderFiles then returns false (true when the walk ran to its end).
 // A set stop flag (when given) ends the walk the same way, at the next entry
 // or folder: a tree of folders without files would otherwise be walked to
 // its end after a stop.
-bool WalkFolderFiles(std::string& folder, const std::function<bool(std::string&&)>& onFile,
+bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
                      std::vector<FolderWalkProblem>* problems = nullptr,
                      const std::atomic<bool>* stop = nullptr);
 

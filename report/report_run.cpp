@@ -120,12 +120,12 @@ void ReportRun::Stop() {
     m_ResultsReady.notify_all();
 }
 
-bool ReportRun::AddFile(std::string&& path) {
+bool ReportRun::AddFile(std::string&& path, bool listedRegular) {
     std::unique_lock lock(m_Mutex);
     if (m_Stopped) {
         return false;
     }
-    m_Unclaimed.push_back(std::move(path));
+    m_Unclaimed.push_back({std::move(path), listedRegular});
     ++m_Found;
     const bool wake = m_WorkersWaiting > 0;
     lock.unlock();
@@ -184,7 +184,7 @@ bool ReportRun::AppendFiles(std::vector<std::string>&& paths) {
         return false;
     }
     for (std::string& path : paths) {
-        m_Unclaimed.push_back(std::move(path));
+        m_Unclaimed.push_back({std::move(path), false});
     }
     m_Found += paths.size();
     const bool wake = m_WorkersWaiting > 0;
@@ -240,15 +240,18 @@ void ReportRun::Walk() {
             break;
         }
         }
-        if (own && !AddFile(std::string(item.path))) {
+        if (own && !AddFile(std::string(item.path), false)) {
             break;
         }
         if (walk) {
             std::string folder = item.path;
             std::vector<FolderWalkProblem> problems;
             const bool whole = WalkFolderFiles(
-                folder, [this](std::string&& path) { return AddFile(std::move(path)); }, &problems,
-                &m_Cancel);
+                folder,
+                [this](std::string&& path, platform::EntryKind kind) {
+                    return AddFile(std::move(path), kind == platform::EntryKind::File);
+                },
+                &problems, &m_Cancel);
             if (!problems.empty()) {
                 std::lock_guard lock(m_Mutex);
                 m_Problems.insert(m_Problems.end(), problems.begin(), problems.end());
@@ -312,6 +315,7 @@ void ReportRun::Work() {
             : nullptr;
     const auto lanesBusy = [&lanes] { return lanes && lanes->Busy(); };
     std::vector<std::pair<std::size_t, RunBlock>> claimed;
+    std::vector<bool> claimedListed; // by claimed's index: listed as a regular file
     std::vector<SmallFileLanes::File> laneFiles;
     std::vector<std::pair<std::size_t, RunBlock>> inLanes;
     std::vector<std::pair<std::size_t, RunBlock>> finished;
@@ -344,9 +348,11 @@ void ReportRun::Work() {
         }
         const std::size_t most = lanes ? lanes->FreeLanes() : 1;
         claimed.clear();
+        claimedListed.clear();
         while (claimed.size() < most && MayClaim()) {
             claimed.emplace_back(m_NextClaim++, RunBlock{});
-            claimed.back().second.path = std::move(m_Unclaimed.front());
+            claimed.back().second.path = std::move(m_Unclaimed.front().path);
+            claimedListed.push_back(m_Unclaimed.front().listedRegular);
             m_Unclaimed.pop_front();
         }
         if (!claimed.empty() && !gathering) {
@@ -361,8 +367,10 @@ void ReportRun::Work() {
 
         laneFiles.clear();
         if (fillLanes) {
-            for (const auto& [index, block] : claimed) {
-                laneFiles.push_back({.tag = index, .path = block.path});
+            for (std::size_t i = 0; i < claimed.size(); ++i) {
+                laneFiles.push_back({.tag = claimed[i].first,
+                                     .path = claimed[i].second.path,
+                                     .listedRegular = claimedListed[i]});
             }
             lanes->Start(laneFiles, m_Settings.options, m_Settings.versionQuery, control,
                          m_Settings.versionOfBytes);

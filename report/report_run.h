@@ -166,7 +166,9 @@ private:
     void Walk();
     void Work();
     void Start(bool walk);
-    bool AddFile(std::string&& path); // false once stopped
+    // False once stopped. listedRegular: the walk's listing said the entry
+    // is a regular file, so it is opened without a look-up first.
+    bool AddFile(std::string&& path, bool listedRegular);
     bool AppendFiles(std::vector<std::string>&& paths);
     void EndWalk();
     bool MayClaim() const;           // with m_Mutex held
@@ -185,9 +187,13 @@ private:
     const std::chrono::steady_clock::time_point m_Start;
 
     mutable std::mutex m_Mutex;
-    std::condition_variable m_WorkChanged;        // workers wait here for a file, room or a stop
-    std::condition_variable m_ResultsReady;       // the consumer waits here
-    std::deque<std::string> m_Unclaimed;          // files listed, not yet claimed, in walk order
+    std::condition_variable m_WorkChanged;  // workers wait here for a file, room or a stop
+    std::condition_variable m_ResultsReady; // the consumer waits here
+    struct Unclaimed {
+        std::string path;
+        bool listedRegular = false;
+    };
+    std::deque<Unclaimed> m_Unclaimed;            // files listed, not yet claimed, in walk order
     std::size_t m_Found = 0;                      // files listed so far
     std::vector<std::optional<RunBlock>> m_Slots; // index % maxFilesAhead
     std::vector<FolderWalkProblem> m_Problems;

@@ -56,6 +56,7 @@ void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
         read.path = &file.path;
         read.dest = &m_Pending[slot].bytes;
         read.maxSize = kMaxSize;
+        read.listedRegular = file.listedRegular;
         m_ReadSlot.push_back(slot++);
     }
     m_Reader.ReadAll(m_Reads);

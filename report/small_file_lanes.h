@@ -50,6 +50,9 @@ public:
     struct File {
         std::size_t tag = 0;
         std::filesystem::path path;
+        // The folder's listing said the entry is a regular file: it is
+        // opened without a look-up first.
+        bool listedRegular = false;
         bool taken = false; // out: in a lane; else gather it the usual way
     };
     // Reads the files (no more than there are free lanes) and puts each

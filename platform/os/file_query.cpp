@@ -1,6 +1,7 @@
 #include "platform/os/file_query.h"
 
 #include "platform/os/errors.h"
+#include "platform/os/stat_stamp.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -60,6 +61,7 @@ std::optional<EntryInfo> QueryEntry(const std::filesystem::path& path, int* syst
     info.modifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
     info.device = static_cast<std::uint64_t>(st.st_dev);
     info.inode = static_cast<std::uint64_t>(st.st_ino);
+    info.stamp = StampOf(st);
     return info;
 }
 
@@ -102,6 +104,10 @@ bool FindNormalFile(const std::filesystem::path& path, std::int32_t& errorNumber
 int OpenReadOnly(const std::filesystem::path& path) {
     if (path.empty()) {
         return -ENOENT;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        return kNotOpenedSpecialEntry;
     }
     // O_NOCTTY: a terminal device must never become our controlling terminal.
     // O_NONBLOCK: an entry swapped for a FIFO after the existence test must not

@@ -5,6 +5,8 @@
 // entry that is neither a regular file nor a directory (FIFO, socket, device)
 // counts as a system entry, so it is never opened for reading.
 
+#include "platform/os/file.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -22,6 +24,10 @@ struct EntryInfo {
     std::uint32_t modifiedNanoseconds = 0; // the fraction of the second
     std::uint64_t device = 0;              // identity of the entry: device and inode
     std::uint64_t inode = 0;
+    // Length, modified and change times, as a report compares them to tell
+    // one state of a file from another (the change time moves also when the
+    // modified time is set back).
+    FileStamp stamp;
 };
 
 // Attributes of the entry at path (links followed), or nothing when it cannot
@@ -38,9 +44,17 @@ bool IsHiddenName(const std::filesystem::path& path);
 // for another reason.
 bool FindNormalFile(const std::filesystem::path& path, std::int32_t& errorNumber);
 
-// Opens path for reading only; returns a file descriptor, or -errno. The open
-// never blocks, whatever kind of entry path names: callers fstat the
-// descriptor and refuse what is not a regular file.
+// What OpenReadOnly returns for an entry it did not open because it is
+// neither a regular file nor a folder.
+inline constexpr int kNotOpenedSpecialEntry = -0x10000;
+
+// Opens path for reading only; returns a file descriptor, or -errno. The
+// entry is looked up first (links followed): a FIFO, socket or device is
+// never opened (opening one can release a waiting writer, reset a serial
+// port or arm a watchdog), and kNotOpenedSpecialEntry is returned for it.
+// The open never blocks, whatever the path names by then: callers fstat the
+// descriptor and refuse what is not a regular file (an entry swapped after
+// the look-up).
 // Windows' deny-write share mode has no POSIX counterpart: other writers are
 // not kept out.
 int OpenReadOnly(const std::filesystem::path& path);

@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace varnel::platform {
@@ -16,6 +18,14 @@ namespace varnel::platform {
 namespace {
 
 constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// True when path names a regular file now (links followed), asked without
+// opening it: a FIFO, socket or device is never opened, since opening one
+// can have effects of its own.
+bool NamesRegularFile(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 // The look-up before the read: a regular file of 1 to maxSize bytes. Its
 // stamp goes to file.stamp and its length to dest.
@@ -30,6 +40,30 @@ bool ReadyToRead(int fd, SmallFileRead& file) {
     }
     file.dest->resize(static_cast<std::size_t>(file.stamp.size));
     return true;
+}
+
+// True when a read of a regular file on fd's file system returns every byte
+// asked for up to the file's end: the local disk file systems and memory.
+// A FUSE or network file system may return fewer, and a short read through
+// the ring is not to be trusted (it has been seen to report the full count
+// with the first chunk repeated in place of the rest). Anything not known is
+// read by plain calls.
+bool ReadsComeBackWhole(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) {
+        return false;
+    }
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC: // ext2, ext3 and ext4 alike
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // The look-up after the read: the same length and time.
@@ -70,15 +104,14 @@ struct SmallFileReader::Ring {
     io_uring ring{};
     ~Ring() { io_uring_queue_exit(&ring); }
 
-    // Submits what was prepared and collects one result per entry, by the
-    // entry's index. False when the ring itself failed.
-    bool Complete(std::span<int> results) {
-        const int submitted =
-            io_uring_submit_and_wait(&ring, static_cast<unsigned>(results.size()));
-        if (submitted < 0 || static_cast<std::size_t>(submitted) != results.size()) {
+    // Submits the count entries prepared and collects their results, each
+    // in results at the entry's index. False when the ring itself failed.
+    bool Complete(std::span<int> results, std::size_t count) {
+        const int submitted = io_uring_submit_and_wait(&ring, static_cast<unsigned>(count));
+        if (submitted < 0 || static_cast<std::size_t>(submitted) != count) {
             return false;
         }
-        for (std::size_t i = 0; i < results.size(); ++i) {
+        for (std::size_t i = 0; i < count; ++i) {
             io_uring_cqe* cqe = nullptr;
             int waited = 0;
             do {
@@ -127,6 +160,7 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
         file.whole = false;
     }
     if (!m_Ring) {
+        // OpenReadOnly looks up what it opens: it opens regular files only.
         for (SmallFileRead& file : files) {
             const int fd = OpenReadOnly(*file.path);
             if (fd < 0) {
@@ -139,16 +173,26 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
         return;
     }
 
+    // What is not known to be a regular file is looked up first, and only a
+    // regular file goes to the ring to be opened.
+    bool toOpen[kMaxBatch];
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        toOpen[i] = files[i].listedRegular || NamesRegularFile(*files[i].path);
+    }
     io_uring* ring = &m_Ring->ring;
     int fds[kMaxBatch];
     int got[kMaxBatch];
-    const std::span<int> opened(fds, files.size());
+    std::size_t opens = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        io_uring_sqe* sqe = NextEntry(ring);
-        io_uring_prep_openat(sqe, AT_FDCWD, files[i].path->c_str(), kOpenFlags, 0);
-        io_uring_sqe_set_data64(sqe, i);
+        fds[i] = -1;
+        if (toOpen[i]) {
+            io_uring_sqe* sqe = NextEntry(ring);
+            io_uring_prep_openat(sqe, AT_FDCWD, files[i].path->c_str(), kOpenFlags, 0);
+            io_uring_sqe_set_data64(sqe, i);
+            ++opens;
+        }
     }
-    if (!m_Ring->Complete(opened)) {
+    if (opens > 0 && !m_Ring->Complete(std::span<int>(fds, files.size()), opens)) {
         // A ring that fails mid-way is left for plain calls from now on;
         // descriptors it may have opened are unknown and stay open
         // (close-on-exec, never passed on).
@@ -162,17 +206,23 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
         if (!ReadyToRead(fds[i], files[i])) {
             continue;
         }
-        io_uring_sqe* sqe = NextEntry(ring);
         std::vector<std::uint8_t>& dest = *files[i].dest;
+        if (!ReadsComeBackWhole(fds[i])) {
+            // Read by plain calls, each going on where the last one stopped.
+            files[i].whole = ReadRest(fds[i], dest, 0) && Unchanged(fds[i], files[i]);
+            continue;
+        }
+        io_uring_sqe* sqe = NextEntry(ring);
         io_uring_prep_read(sqe, fds[i], dest.data(), static_cast<unsigned>(dest.size()), 0);
         io_uring_sqe_set_data64(sqe, reads);
         index[reads++] = i;
     }
-    if (reads > 0 && !m_Ring->Complete(std::span<int>(got, reads))) {
+    if (reads > 0 && !m_Ring->Complete(std::span<int>(got, reads), reads)) {
         // The ring failed mid-way: the files are closed by plain calls, the
         // ring is given up (its exit cancels what is still in flight) and
         // the files are read the usual way by the caller.
         for (std::size_t i = 0; i < files.size(); ++i) {
+            files[i].whole = false;
             if (fds[i] >= 0) {
                 ::close(fds[i]);
             }
@@ -198,7 +248,7 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
             io_uring_sqe_set_data64(sqe, closes++);
         }
     }
-    if (closes > 0 && !m_Ring->Complete(std::span<int>(got, closes))) {
+    if (closes > 0 && !m_Ring->Complete(std::span<int>(got, closes), closes)) {
         m_Ring.reset();
     }
 }

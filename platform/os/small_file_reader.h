@@ -10,6 +10,15 @@
 // every file takes its own plain calls. Either way a file's bytes are the
 // same.
 //
+// The ring reads a file whole only where a read of a regular file cannot come
+// back short before the file's end (the local disk file systems and memory):
+// a short read through the ring from anything else (a FUSE or network file
+// system) may report the full count with the wrong bytes in it, so files
+// there are read by plain calls, each read going on from where the last one
+// stopped. An entry that is not known to be a regular file is looked up
+// before it is opened: a FIFO, socket or device is never opened (opening one
+// can release a waiting writer, reset a port or arm a watchdog).
+//
 //     SmallFileReader reader;
 //     std::vector<SmallFileRead> files = ...; // path, dest, maxSize
 //     reader.ReadAll(files);
@@ -30,6 +39,10 @@ struct SmallFileRead {
     const std::filesystem::path* path = nullptr;
     std::vector<std::uint8_t>* dest = nullptr;
     std::uint64_t maxSize = 0;
+    // True when the caller knows the entry to be a regular file (its folder's
+    // listing said so): it is opened without a look-up first. An entry
+    // swapped since is still refused, by the look-up of the opened file.
+    bool listedRegular = false;
     // Out. whole: a regular file of 1 to maxSize bytes, read to its length
     // into dest, whose length and time did not change during the read.
     // Anything else (missing, not regular, empty, too large, a failed or

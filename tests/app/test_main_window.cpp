@@ -9,6 +9,7 @@
 #include "i18n/language.h"
 #include "report/report_services.h"
 #include "tests/app/fake_services.h"
+#include "tests/support/fault_fs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -658,6 +659,48 @@ TEST_F(MainWindowTest, AFolderReportEndsWithTheBoxDrawnAtItsEnd) {
     const QScrollBar* bar = Text1()->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+// A folder report on a file system whose reads come back short, whose sizes
+// claim more than the files hold and whose reads fail: every block shows the
+// bytes the file system really served, and a file that could not be read
+// gets no digest.
+TEST_F(MainWindowTest, AFolderReportShowsTheBytesServedWhateverTheReadsReturn) {
+    if (const std::string& why = test::FaultFs::SkipReason(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    test::FaultFs fs;
+    ASSERT_TRUE(fs.Live()) << fs.Error();
+    const std::string folder = (fs.Path() / "files").string();
+    dialogs->folderAnswers = {QString::fromStdString(folder)};
+    Click(Button(2));
+    const std::string report = Report().toStdString();
+    const auto blockOf = [&report](const std::string& path) {
+        const std::size_t start = report.find("文件名称：" + path + "\r\n");
+        return start == std::string::npos
+                   ? std::string()
+                   : report.substr(start, report.find("\r\n\r\n", start) - start + 2);
+    };
+    std::size_t checked = 0;
+    for (const auto& [name, served] : test::FaultFs::Manifest()) {
+        if (name.rfind("files/", 0) != 0) {
+            continue;
+        }
+        const std::string block = blockOf((fs.Path() / name).string());
+        EXPECT_NE(block.find("文件大小：" + std::to_string(served.size) + " 字节\r\n"),
+                  std::string::npos)
+            << block;
+        EXPECT_NE(
+            block.find("SHA1值   ：" + served.sha1 + "\r\nMD5值     ：" + served.md5 + "\r\n"),
+            std::string::npos)
+            << block;
+        ++checked;
+    }
+    EXPECT_GE(checked, 5u);
+    for (const char* failing : {"eio-late", "eio-open"}) {
+        EXPECT_NE(blockOf(folder + "/" + failing).find("MD5值     ：\r\n"), std::string::npos)
+            << failing << " was given a digest";
+    }
 }
 
 // The window's thread never blocks on a file: while a large file is read the

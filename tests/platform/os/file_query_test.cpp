@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace varnel::platform {
@@ -153,13 +154,28 @@ TEST_F(FileQuery, OpenReadOnlyNeverBlocksAndNeverWrites) {
     EXPECT_EQ(::write(fd, "x", 1), -1);
     ::close(fd);
 
+    // A FIFO, named or reached through a link, is never opened: a writer
+    // waiting on it stays waiting (an open for reading would release it, and
+    // a close without reading would then kill it with SIGPIPE). Devices are
+    // refused the same way.
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    const int pipeFd = OpenReadOnly(dir / "pipe");
-    ASSERT_GE(pipeFd, 0);
-    EXPECT_NE(::fcntl(pipeFd, F_GETFL) & O_NONBLOCK, 0);
-    char byte = 0;
-    EXPECT_LE(::read(pipeFd, &byte, 1), 0); // no writer: returns at once
-    ::close(pipeFd);
+    std::filesystem::create_symlink(dir / "pipe", dir / "to-pipe");
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        ::_exit(::open((dir / "pipe").c_str(), O_WRONLY) >= 0 ? 0 : 1);
+    }
+    for (const char* name : {"pipe", "to-pipe"}) {
+        EXPECT_EQ(OpenReadOnly(dir / name), kNotOpenedSpecialEntry) << name;
+    }
+    EXPECT_EQ(OpenReadOnly("/dev/null"), kNotOpenedSpecialEntry);
+    ::usleep(300'000);
+    EXPECT_EQ(::waitpid(writer, nullptr, WNOHANG), 0) << "the waiting writer was released";
+    const int reader = ::open((dir / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    int status = -1;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    ::close(reader);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
     EXPECT_EQ(OpenReadOnly(dir / "missing"), -ENOENT);
     EXPECT_EQ(OpenReadOnly(""), -ENOENT);
