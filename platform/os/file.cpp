@@ -98,8 +98,12 @@ ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path) {
 ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path,
                                 std::optional<FileError>& error) {
     error.reset();
-    // OpenReadOnly never blocks, whatever the entry is (O_NONBLOCK, O_NOCTTY).
+    // OpenReadOnly never opens a FIFO, socket or device, and never blocks.
     const int fd = OpenReadOnly(path);
+    if (fd == kNotOpenedSpecialEntry) {
+        error = MakeError(FileFailure::NotRegular, 0, "not a regular file");
+        return {};
+    }
     if (fd < 0) {
         error = MakeError(FailureFromErrno(-fd), -fd, "cannot open");
         return {};
@@ -214,10 +218,132 @@ std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBy
 }
 
 Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes) {
+    // A path that ends in a folder's own name ("dir/", "dir/.") names no
+    // file to replace.
+    const std::filesystem::path name = path.filename();
+    if (name.empty() || name == "." || name == "..") {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            ThrowErrno(errno, "cannot look at");
+        }
+        Throw(FileFailure::Folder, 0, "is a folder, not replaced");
+    }
+    // The folder as the path names it (links on the way are followed, as
+    // the caller gave them); the entry itself is looked at and replaced in
+    // the open folder, never through a link.
+    const std::filesystem::path parent = path.parent_path();
+    const int folder =
+        ::open(parent.empty() ? "." : parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        ThrowErrno(errno, "cannot open its folder");
+    }
+    return OutputFolder(folder).ReplaceFileContents(name, bytes);
+}
+
+namespace {
+
+// A name for a temporary file of a folder: short, whatever the length of the
+// name it stands in for (a name near the system's limit would not take a
+// suffix), and hard to guess; the file is created new (O_EXCL) in any case.
+std::string TemporaryName(int attempt) {
+    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::uint64_t random = 0;
+    if (::getentropy(&random, sizeof random) != 0) {
+        // No entropy to be had: the process and the attempt still tell the
+        // names apart, and O_EXCL keeps any clash harmless.
+        random =
+            (static_cast<std::uint64_t>(::getpid()) << 16) ^ static_cast<std::uint64_t>(attempt);
+    }
+    std::string name = ".varnel-";
+    for (int i = 0; i < 8; ++i) {
+        name += kLetters[random % (sizeof kLetters - 1)];
+        random /= sizeof kLetters - 1;
+    }
+    return name;
+}
+
+} // namespace
+
+OutputFolder::~OutputFolder() {
+    if (m_Handle >= 0) {
+        ::close(m_Handle);
+    }
+}
+
+OutputFolder::OutputFolder(OutputFolder&& other) noexcept
+    : m_Handle(std::exchange(other.m_Handle, -1)) {}
+
+OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
+    if (this != &other) {
+        if (m_Handle >= 0) {
+            ::close(m_Handle);
+        }
+        m_Handle = std::exchange(other.m_Handle, -1);
+    }
+    return *this;
+}
+
+OutputFolder OutputFolder::Open(const std::filesystem::path& path) {
+    // "out/" and "out/." name the folder out, and the system would follow a
+    // link out for them: the last name is the one to open without following.
+    std::filesystem::path folder = path;
+    while (folder.has_relative_path() && (folder.filename().empty() || folder.filename() == ".")) {
+        folder = folder.parent_path();
+    }
+    if (folder.empty()) {
+        folder = ".";
+    }
+    const auto openFolder = [&folder] {
+        return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    };
+    int fd = openFolder();
+    if (fd < 0 && errno == ENOENT) {
+        // Made when missing, with the folders above it: mkdir never makes a
+        // folder through a link, and the open below refuses one.
+        std::error_code ignored;
+        if (folder.has_parent_path()) {
+            std::filesystem::create_directories(folder.parent_path(), ignored);
+        }
+        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            ThrowErrno(errno, "cannot make the folder");
+        }
+        fd = openFolder();
+    }
+    if (fd < 0) {
+        const int err = errno;
+        struct stat st {};
+        if ((err == ENOTDIR || err == ELOOP) && ::lstat(folder.c_str(), &st) == 0) {
+            Throw(FileFailure::NotRegular, 0,
+                  S_ISLNK(st.st_mode) ? "is a symbolic link, not followed" : "is not a folder");
+        }
+        ThrowErrno(err, "cannot open the folder");
+    }
+    OutputFolder opened(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ThrowErrno(errno, "cannot look at the folder");
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        Throw(FileFailure::NotRegular, 0, "is not a folder");
+    }
+    return opened;
+}
+
+Replaced OutputFolder::ReplaceFileContents(const std::filesystem::path& name,
+                                           std::span<const char> bytes) const {
+    // The name stays in its native bytes, so a name that is not valid UTF-8
+    // is written as given.
+    const std::string& entry = name.native();
+    if (entry.empty() || entry == "." || entry == ".." || entry.find('/') != std::string::npos) {
+        Throw(FileFailure::Other, 0, "is not a file name in the folder, not written");
+    }
+    if (m_Handle < 0) {
+        ThrowErrno(EBADF, "cannot write");
+    }
     // What is there now, the name itself (a link is not followed).
     Replaced result;
     struct stat old {};
-    if (::lstat(path.c_str(), &old) == 0) {
+    if (::fstatat(m_Handle, entry.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(old.st_mode)) {
             Throw(FileFailure::Folder, 0, "is a folder, not replaced");
         }
@@ -231,11 +357,18 @@ Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const 
     } else if (errno != ENOENT) {
         ThrowErrno(errno, "cannot look at");
     }
-    // The path stays in its native bytes, so a name that is not valid UTF-8
-    // is written as given. mkstemp creates the temporary file new
-    // (O_CREAT | O_EXCL): it never opens an existing name or follows a link.
-    std::string temp = path.native() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    // The temporary file is created new (O_EXCL): it never opens an existing
+    // name or follows a link.
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = TemporaryName(attempt);
+        fd = ::openat(m_Handle, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0600);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
     if (fd < 0) {
         ThrowErrno(errno, "cannot create a temporary file");
     }
@@ -252,8 +385,8 @@ Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const 
         }
         done += static_cast<std::size_t>(n);
     }
-    // mkstemp makes the file 0600: a new data file is for all to read, a
-    // replaced one keeps its permissions and, where allowed, its owner.
+    // The file is made 0600: a new data file is for all to read, a replaced
+    // one keeps its permissions and, where allowed, its owner.
     if (err == 0 && (::fchmod(fd, static_cast<mode_t>(result.mode)) != 0 || ::fsync(fd) != 0)) {
         err = errno;
     }
@@ -263,11 +396,11 @@ Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const 
     if (::close(fd) != 0 && err == 0) {
         err = errno;
     }
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (err == 0 && ::renameat(m_Handle, temp.c_str(), m_Handle, entry.c_str()) != 0) {
         err = errno;
     }
     if (err != 0) {
-        ::unlink(temp.c_str());
+        ::unlinkat(m_Handle, temp.c_str(), 0);
         ThrowErrno(err, "cannot write");
     }
     return result;

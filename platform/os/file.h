@@ -142,8 +142,49 @@ struct Replaced {
 // through a link or over what is not a regular file: a path that names a
 // link, a device, a FIFO, a socket or a folder is refused (FileFailure
 // NotRegular or Folder), and the temporary file is created new, never
-// opened through a link. Throws FileError on failure, leaving path as it was.
+// opened through a link. The temporary name is short whatever the length of
+// path's, so every name the system takes can be written. Throws FileError on
+// failure, leaving path as it was.
 Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const char> bytes);
+
+// A folder that files are written into, held open: it is opened by the name
+// given, never through a link, so a link planted in a shared folder such as
+// /tmp cannot send the files elsewhere, and every file goes into the folder
+// opened, whatever becomes of its name meanwhile.
+//
+//     platform::OutputFolder out = platform::OutputFolder::Open(dir); // throws FileError
+//     out.ReplaceFileContents("values.txt", bytes);
+class OutputFolder {
+public:
+    OutputFolder() noexcept = default; // closed
+    ~OutputFolder();
+    OutputFolder(OutputFolder&& other) noexcept;
+    OutputFolder& operator=(OutputFolder&& other) noexcept;
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
+
+    // Opens the folder path, making it (and the folders above it) when it is
+    // missing. Links on the way to it are followed; path itself ("out",
+    // "out/" and "out/." alike) is not: a symbolic link there is refused
+    // (FileFailure NotRegular), as is an entry that is not a folder. Throws
+    // FileError.
+    static OutputFolder Open(const std::filesystem::path& path);
+
+    bool isOpen() const noexcept { return m_Handle >= 0; }
+
+    // ReplaceFileContents for the entry name of this folder: a name of one
+    // component (no "/", not "." or ".."), with the same refusals and
+    // results.
+    Replaced ReplaceFileContents(const std::filesystem::path& name,
+                                 std::span<const char> bytes) const;
+
+private:
+    friend Replaced ReplaceFileContents(const std::filesystem::path& path,
+                                        std::span<const char> bytes);
+    explicit OutputFolder(int handle) noexcept : m_Handle(handle) {}
+
+    int m_Handle = -1;
+};
 
 // True when the process's standard error goes to a terminal.
 bool StandardErrorIsTerminal() noexcept;

@@ -302,6 +302,45 @@ TEST_F(SkinToolTest, UnpackNeverWritesThroughLinksPlantedInItsFolder) {
     EXPECT_TRUE(QFile::exists(path("out/TOPMID.png")));
 }
 
+// An output folder that is a link (one planted in a shared folder such as
+// /tmp) is refused however the path names it: nothing is written where it
+// leads, and nothing is made there.
+TEST_F(SkinToolTest, UnpackNeverWritesThroughAFolderLink) {
+    ASSERT_EQ(RunTool({"pack", m_Src, path("skin.dll")}).status, 0);
+    ASSERT_TRUE(QDir().mkpath(path("victim")));
+    QFile victim(path("victim/values.txt"));
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("untouched");
+    victim.close();
+    fs::create_symlink(Native(path("victim")), Native(path("out")));
+    fs::create_symlink(Native(path("victim/made")), Native(path("dangling")));
+    for (const char* given : {"out", "out/", "out//.", "dangling"}) {
+        const Result r = RunTool({"unpack", path("skin.dll"), path(QString::fromLatin1(given))});
+        EXPECT_EQ(r.status, 1) << given;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("symbolic link"))) << r.err.toStdString();
+    }
+    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+    EXPECT_EQ(victim.readAll(), QByteArray("untouched"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Native(path("victim"))), {}), 1);
+}
+
+// Any name the file system takes is a name pack can write, also one near the
+// length limit: its temporary file is named within the limit too.
+TEST_F(SkinToolTest, PackWritesNamesUpToTheLengthLimit) {
+    for (const int length : {253, 255}) {
+        const QString name = QString(length - 4, QLatin1Char('n')) + QStringLiteral(".dll");
+        const QString dir = path(QStringLiteral("long%1").arg(length));
+        ASSERT_TRUE(QDir().mkpath(dir));
+        for (int run = 0; run < 2; ++run) { // a new file, then one replaced
+            const Result r = RunTool({"pack", m_Src, dir + QLatin1Char('/') + name});
+            EXPECT_EQ(r.status, 0) << length << " " << r.err.toStdString();
+        }
+        EXPECT_TRUE(varnel::ReadSkinFile(Native(dir + QLatin1Char('/') + name)).has_value());
+        // No temporary file is left behind.
+        EXPECT_EQ(std::distance(fs::directory_iterator(Native(dir)), {}), 1) << length;
+    }
+}
+
 TEST_F(SkinToolTest, PackReplacesOnlyRegularFilesAndKeepsTheirMode) {
     // An output that is a link or a FIFO is refused and left as it is.
     QFile target(path("target.txt"));

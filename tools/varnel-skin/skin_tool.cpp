@@ -100,17 +100,18 @@ std::optional<QString> ReadSmallTextFile(const fs::path& file, QString* error) {
     return QString::fromUtf8(*bytes);
 }
 
-// Writes bytes as the file at path, never through a link or over what is
-// not a regular file (a link planted there beforehand is refused, not
-// followed). False with the reason in *errors.
-bool WriteOutputFile(const fs::path& path, const QByteArray& bytes, QStringList* errors) {
+// Writes bytes as the file name in the open folder dir, never through a link
+// or over what is not a regular file (a link planted there beforehand is
+// refused, not followed). False with the reason in *errors.
+bool WriteOutputFile(const platform::OutputFolder& folder, const fs::path& dir,
+                     const std::string& name, const QByteArray& bytes, QStringList* errors) {
     try {
-        platform::ReplaceFileContents(
-            path, std::span<const char>(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        folder.ReplaceFileContents(
+            name, std::span<const char>(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         return true;
     } catch (const platform::FileError& failure) {
         errors->append(QStringLiteral("cannot write %1: %2")
-                           .arg(Native(path), QString::fromLocal8Bit(failure.what())));
+                           .arg(Native(dir / name), QString::fromLocal8Bit(failure.what())));
         return false;
     }
 }
@@ -348,10 +349,15 @@ std::optional<PropertyBag> PackFolder(const fs::path& dir, QStringList* errors) 
 
 bool UnpackToFolder(const PropertyBag& bag, const fs::path& dir, QStringList* warnings,
                     QStringList* errors) {
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir, ec)) {
-        errors->append(QStringLiteral("cannot make folder %1").arg(Native(dir)));
+    // The folder is opened once, never through a link (one planted in a
+    // shared folder such as /tmp would send every file elsewhere), and each
+    // file is written into it.
+    platform::OutputFolder folder;
+    try {
+        folder = platform::OutputFolder::Open(dir);
+    } catch (const platform::FileError& failure) {
+        errors->append(QStringLiteral("cannot write into folder %1: %2")
+                           .arg(Native(dir), QString::fromLocal8Bit(failure.what())));
         return false;
     }
     bool ok = true;
@@ -394,20 +400,20 @@ bool UnpackToFolder(const PropertyBag& bag, const fs::path& dir, QStringList* wa
             warnings->append(QStringLiteral("picture entry %1 left out: it is empty").arg(e.name));
             continue;
         }
-        const fs::path file = dir / (e.name.toStdString() + ".png");
+        const std::string file = e.name.toStdString() + ".png";
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
         if (!writer.write(image)) {
-            errors->append(
-                QStringLiteral("cannot encode %1: %2").arg(Native(file), writer.errorString()));
+            errors->append(QStringLiteral("cannot encode %1: %2")
+                               .arg(Native(dir / file), writer.errorString()));
             ok = false;
             continue;
         }
-        ok = WriteOutputFile(file, png, errors) && ok;
+        ok = WriteOutputFile(folder, dir, file, png, errors) && ok;
     }
-    ok = WriteOutputFile(dir / kValuesFileName, values.toUtf8(), errors) && ok;
+    ok = WriteOutputFile(folder, dir, kValuesFileName, values.toUtf8(), errors) && ok;
     return ok;
 }
 

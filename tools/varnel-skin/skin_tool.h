@@ -41,7 +41,8 @@ std::optional<PropertyBag> ParseValues(const QString& text, const QString& fileN
 std::optional<PropertyBag> PackFolder(const std::filesystem::path& dir, QStringList* errors);
 
 // Writes the pictures of bag as NAME.png and its integers and colours as
-// values.txt into dir (made when missing). Entries of other kinds, and names
+// values.txt into dir (made when missing; refused when dir itself is a
+// symbolic link, which is never followed). Entries of other kinds, and names
 // that are not plain [A-Za-z0-9_] file names, are reported in *warnings and
 // left out. False with *errors when a file cannot be written.
 bool UnpackToFolder(const PropertyBag& bag, const std::filesystem::path& dir, QStringList* warnings,

@@ -131,6 +131,75 @@ TEST_F(FileLayer, ReplacedContentsAreWholeAndReadable) {
     EXPECT_THROW(ReplaceFileContents(dir / "no/such/file", bytes), FileError);
 }
 
+// Every name the file system takes can be replaced, new and existing alike,
+// up to its length limit: the temporary file's name stays short, and none
+// is left behind.
+TEST_F(FileLayer, ReplacedContentsTakeNamesUpToTheLengthLimit) {
+    for (const std::size_t length : {249u, 250u, 253u, 255u}) {
+        const auto path = dir / std::string(length, 'n');
+        for (const std::string bytes : {"new", "replaced"}) {
+            EXPECT_NO_THROW(ReplaceFileContents(path, bytes)) << length;
+            EXPECT_EQ(ReadWholeFile(path, 100), bytes) << length;
+        }
+        std::filesystem::remove(path);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 0);
+}
+
+// An output folder is opened by its own name, never through a link, however
+// the path spells it; what is written goes into the folder opened, even when
+// its name is taken over by a link afterwards.
+TEST_F(FileLayer, OutputFolderIsNeverReachedThroughALink) {
+    std::filesystem::create_directory(dir / "victim");
+    std::filesystem::create_directory_symlink(dir / "victim", dir / "link");
+    std::filesystem::create_symlink(dir / "victim/made", dir / "dangling");
+    MakeFile("file", "x");
+    for (const char* given : {"link", "link/", "link//.", "dangling", "file"}) {
+        try {
+            OutputFolder::Open(dir / given);
+            ADD_FAILURE() << given << " opened";
+        } catch (const FileError& error) {
+            EXPECT_EQ(error.failure(), FileFailure::NotRegular) << given;
+            EXPECT_NE(std::string(error.what()).find(given[0] == 'f' ? "not a folder" : "link"),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "victim"), {}), 0);
+
+    // Made when missing, with the folders above it.
+    const OutputFolder out = OutputFolder::Open(dir / "made/below/");
+    ASSERT_TRUE(out.isOpen());
+    EXPECT_FALSE(out.ReplaceFileContents("a", std::string("one")).existed);
+    EXPECT_EQ(ReadWholeFile(dir / "made/below/a", 10), "one");
+    // Its name moved away and a link put in its place: the files still go
+    // into the folder opened.
+    std::filesystem::rename(dir / "made", dir / "moved");
+    std::filesystem::create_directory_symlink(dir / "victim", dir / "made");
+    EXPECT_TRUE(out.ReplaceFileContents("a", std::string("two")).existed);
+    EXPECT_EQ(ReadWholeFile(dir / "moved/below/a", 10), "two");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "victim"), {}), 0);
+
+    // Entries: a plain name only, and never a link or what is not a file.
+    std::filesystem::create_symlink(dir / "file", dir / "moved/below/filelink");
+    struct Entry {
+        const char* name;
+        FileFailure failure;
+    };
+    for (const Entry& e :
+         {Entry{"filelink", FileFailure::NotRegular}, Entry{"..", FileFailure::Other},
+          Entry{"", FileFailure::Other}, Entry{"x/y", FileFailure::Other}}) {
+        try {
+            out.ReplaceFileContents(e.name, std::string("bad"));
+            ADD_FAILURE() << e.name << " written";
+        } catch (const FileError& error) {
+            EXPECT_EQ(error.failure(), e.failure) << e.name;
+        }
+    }
+    EXPECT_EQ(ReadWholeFile(dir / "file", 10), "x");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "moved/below"), {}), 2);
+}
+
 TEST_F(FileLayer, FolderListingNamesEveryEntryWithItsKind) {
     MakeFile("file", "x");
     MakeFile(".hidden", "x");
