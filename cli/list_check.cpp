@@ -9,6 +9,7 @@
 #include "report/report_services.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <map>
 #include <memory>
@@ -33,6 +34,7 @@ struct Tally {
     bool unusableList = false;
     bool nothingVerified = false; // a list whose every file was passed over
     bool writeFailed = false;
+    int writeError = 0; // the system's reason for the first failed write
 };
 
 class Output {
@@ -50,18 +52,27 @@ public:
         }
     }
 
+    // After a failed write nothing more is written: the output would have a
+    // hole where the lost results were.
     void Flush() {
-        if (!m_Buffer.empty() &&
-            std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
-            m_Tally.writeFailed = true;
+        if (!m_Buffer.empty() && !m_Tally.writeFailed) {
+            errno = 0;
+            if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
+                Failed();
+            }
         }
         m_Buffer.clear();
-        if (std::fflush(m_Stream) != 0) {
-            m_Tally.writeFailed = true;
+        if (!m_Tally.writeFailed && std::fflush(m_Stream) != 0) {
+            Failed();
         }
     }
 
 private:
+    void Failed() {
+        m_Tally.writeFailed = true;
+        m_Tally.writeError = errno != 0 ? errno : EIO;
+    }
+
     std::FILE* m_Stream;
     Tally& m_Tally;
     std::string m_Buffer;
@@ -580,7 +591,8 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
     }
     output.Flush();
     if (tally.writeFailed) {
-        Say(err, "standard output: cannot write");
+        Say(err,
+            "standard output: cannot write: " + std::generic_category().message(tally.writeError));
         return 1;
     }
     if (!options.status) {

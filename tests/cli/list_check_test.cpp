@@ -431,6 +431,87 @@ TEST(ListCheck, NamesFromListsAreShownEscaped) {
     }
 }
 
+// Names that would look alike (a zero-width character, a tag character,
+// trailing blanks) are told apart in the results, and every list and saved
+// report that holds them reads back to the same files.
+TEST(ListCheck, NamesThatLookAlikeAreToldApart) {
+    Files files({"sp", "sp ", "sp  ", "ab",
+                 "a\xE2\x80\x8B"
+                 "b",
+                 "tag\xF3\xA0\x81\x81"});
+    const std::vector<std::string> shown = {"sp", "sp\\040",   "sp\\040\\040",
+                                            "ab", "a\\u200Bb", "tag\\U000E0041"};
+    struct Case {
+        std::vector<std::string> write;
+        bool backslash; // the md5sum family marks a name shown escaped
+    };
+    const Case cases[] = {
+        {{"--no-time"}, false},
+        {{"--format", "md5sum"}, true},
+        {{"--format", "bsd"}, true},
+        {{"--format", "sfv"}, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.write;
+        args.insert(args.end(), files.names.begin(), files.names.end());
+        const RunResult written = Report(files.dir.path(), args);
+        ASSERT_EQ(written.status, 0) << written.err;
+        WriteFile(files.dir / "list", written.out);
+        const RunResult checked = Report(files.dir.path(), {"--check", "list"});
+        std::string expected;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            expected +=
+                (c.backslash && shown[i] != files.names[i] ? "\\" : "") + shown[i] + ": OK\n";
+        }
+        EXPECT_EQ(checked.out, expected) << c.write[0] << "\n" << written.out << checked.err;
+        EXPECT_EQ(checked.status, 0) << c.write[0];
+        if (c.write[0] == "--no-time") {
+            // The report's own name lines, as the window shows them too.
+            for (const std::string& name : shown) {
+                EXPECT_NE(written.out.find("文件名称：" + name + "\r\n"), std::string::npos)
+                    << name;
+            }
+        }
+    }
+}
+
+// Standard output that cannot be written ends the check as it ends a report:
+// exit status 1, and the system's reason on standard error.
+TEST(ListCheck, WriteFailuresGiveTheirReason) {
+    Files files({"a"});
+    const RunResult listed = RunIn(files.dir.path(), {"md5sum", "a"});
+    ASSERT_EQ(listed.status, 0);
+    WriteFile(files.dir / "list", listed.out);
+    // A pipe whose reader is gone, given to the program as its standard
+    // output; SIGPIPE ignored so that the write fails instead.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    const struct {
+        std::string redirect;
+        std::string reason;
+    } sinks[] = {
+        {">/dev/full", "No space left on device"},
+        {">&" + std::to_string(fds[1]), "Broken pipe"},
+    };
+    for (const auto& sink : sinks) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--check", "list"}, std::vector<std::string>{"a"}}) {
+            std::vector<std::string> command = {"bash", "-c",
+                                                "trap '' PIPE; exec \"$0\" \"$@\" " + sink.redirect,
+                                                test::ReportProgram()};
+            command.insert(command.end(), args.begin(), args.end());
+            const RunResult run = RunIn(files.dir.path(), command);
+            EXPECT_EQ(run.status, 1) << args[0] << " " << sink.reason << "\n" << run.err;
+            EXPECT_NE(run.err.find("varnel-report: standard output: cannot write: " + sink.reason),
+                      std::string::npos)
+                << args[0] << "\n"
+                << run.err;
+        }
+    }
+    ::close(fds[1]);
+}
+
 // A list is a stream: a FIFO, a pipe, a process substitution and standard
 // input are read like a file; what cannot be a list is refused with the
 // true reason.
