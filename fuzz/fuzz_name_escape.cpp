@@ -1,5 +1,6 @@
 // The name escape on arbitrary bytes: the escape must give the bytes back,
-// and what it shows must be valid UTF-8 free of controls.
+// and what it shows must be valid UTF-8 free of controls and of a trailing
+// blank.
 #include "platform/formats/name_escape.h"
 
 #include <cstdint>
@@ -15,6 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (u < 0x20 || u == 0x7F) {
             std::abort();
         }
+    }
+    // A blank that ends the name is shown escaped: "sp " never looks like "sp".
+    if (shown.ends_with(' ')) {
+        std::abort();
     }
     // Unescaping arbitrary text must never fail unsafely either.
     (void)varnel::platform::UnescapeName(bytes);
