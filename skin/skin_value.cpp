@@ -115,8 +115,7 @@ SkinSource::Identity SkinSource::IdentityOf(const std::filesystem::path& path) {
     if (!entry || !entry->regularFile) {
         return {};
     }
-    return {true,          entry->size, entry->modified, entry->modifiedNanoseconds,
-            entry->device, entry->inode};
+    return {true, entry->stamp, entry->device, entry->inode};
 }
 
 std::optional<SkinSource::Version> SkinSource::Load(const std::filesystem::path& path,

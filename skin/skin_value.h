@@ -11,6 +11,7 @@
 // with the new value.
 
 #include "platform/formats/property_bag.h"
+#include "platform/os/file.h"
 
 #include <QFileSystemWatcher>
 #include <QImage>
@@ -114,8 +115,8 @@ public:
     // The value of the version decoded last. The first call waits for the
     // worker's first decode.
     std::shared_ptr<const SkinValue> value();
-    // The value of the file as it is now: when the file's identity (size,
-    // modification time, inode) differs from the version decoded last, waits
+    // The value of the file as it is now: when the file's identity (length,
+    // modification and change times, inode) differs from the version decoded last, waits
     // for a worker to decode it. For a control that has just been given the
     // path.
     std::shared_ptr<const SkinValue> currentValue();
@@ -130,12 +131,12 @@ signals:
 private:
     explicit SkinSource(const QString& path, QObject* parent);
 
-    // What tells one version of a file from another.
+    // What tells one version of a file from another: the stamp a report
+    // uses (a rewrite of the same length with its time set back still moves
+    // the change time), and the entry, for a file replaced by a rename.
     struct Identity {
         bool present = false;
-        std::uint64_t size = 0;
-        std::chrono::sys_seconds modified{};
-        std::uint32_t modifiedNanoseconds = 0;
+        platform::FileStamp stamp;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         friend bool operator==(const Identity&, const Identity&) = default;

@@ -11,6 +11,7 @@
 #include "skin/skin_library.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -18,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -398,6 +401,34 @@ TEST_F(SkinCaptionTest, MissingEntriesDrawNothingAndTakeNoRoom) {
         framed.caption->setPath(QStringLiteral("/nonexistent/Skins/Skin20.dll"));
         EXPECT_EQ(framed.caption->height(), 0);
     }
+}
+
+TEST_F(SkinCaptionTest, ASameSizeRewriteWithItsTimeSetBackIsDrawn) {
+    Framed framed;
+    framed.Use(file);
+    ASSERT_TRUE(test::ShowsAt(framed.Surface(), skin.close, kCloseX, kButtonY));
+
+    // The close and pressed-close pictures swapped: a file of the same
+    // length, written over the old one in place (same inode), its
+    // modification time then set back.
+    Skin other = skin;
+    std::swap(other.close, other.close2);
+    test::SkinFixture scratch{{}};
+    other.WriteTo(scratch);
+    QFile source(scratch.path());
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    const std::filesystem::path path(QFile::encodeName(file.path()).toStdString());
+    ASSERT_EQ(std::filesystem::file_size(path), static_cast<std::uintmax_t>(bytes.size()));
+    const auto before = std::filesystem::last_write_time(path);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+        out.write(bytes.constData(), bytes.size());
+    }
+    std::filesystem::last_write_time(path, before);
+
+    framed.Use(file);
+    EXPECT_TRUE(test::ShowsAt(framed.Surface(), other.close, kCloseX, kButtonY));
 }
 
 TEST_F(SkinCaptionTest, DesignModeReadsNoSkinAndKeeps400Twips) {
