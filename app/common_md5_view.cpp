@@ -44,6 +44,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace varnel {
@@ -826,6 +827,26 @@ bool Common_MD5_View::eventFilter(QObject* watched, QEvent* event) {
         OnHover(watched);
     }
     return false;
+}
+
+bool Common_MD5_View::RunThreadsEndWithin(std::chrono::milliseconds limit) {
+    if (m_Run) {
+        m_Run->Stop();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto allDone = [this] {
+        return (!m_Run || m_Run->ThreadsDone()) &&
+               std::all_of(
+                   m_Retiring.begin(), m_Retiring.end(),
+                   [](const std::unique_ptr<ReportRun>& run) { return run->ThreadsDone(); });
+    };
+    while (!allDone()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 void Common_MD5_View::closeEvent(QCloseEvent* event) {

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -73,6 +74,12 @@ public:
 
     // True while a report runs (between its start and its end).
     bool IsReportRunning() const { return m_Running; }
+
+    // Stops any report still running and waits, at most limit, for the
+    // threads of every report to return. False when some are still in a read
+    // that does not return (a hung network mount, a stalled FUSE read): the
+    // program then ends without them rather than wait.
+    bool RunThreadsEndWithin(std::chrono::milliseconds limit);
 
     // The whole text of Text1 with CR LF line ends: the exact report bytes
     // while the user has not edited the box, otherwise the box's text with

@@ -5,6 +5,9 @@
 #include "platform/process_environment.h"
 
 #include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,5 +32,14 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<varnel::Common_MD5_View> mainWindow;
     varnel::Main(mainWindow, paths);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The window has closed. A report stopped by the close may still have a
+    // thread in a read that does not return (a hung network mount, a FUSE
+    // read that blocks): the program ends without it instead of lingering,
+    // unseen, until the read returns. It writes nothing, so nothing is lost.
+    if (!mainWindow->RunThreadsEndWithin(std::chrono::milliseconds(500))) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
