@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -28,11 +30,15 @@ bool NamesRegularFile(const std::filesystem::path& path) {
 }
 
 // The look-up before the read: a regular file of 1 to maxSize bytes. Its
-// stamp goes to file.stamp and its length to dest.
-bool ReadyToRead(int fd, SmallFileRead& file) {
+// stamp goes to file.stamp, its length to dest and its file system's device
+// to *device (when given).
+bool ReadyToRead(int fd, SmallFileRead& file, dev_t* device = nullptr) {
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
+    }
+    if (device != nullptr) {
+        *device = st.st_dev;
     }
     file.stamp = StampOf(st);
     if (file.stamp.size == 0 || file.stamp.size > file.maxSize) {
@@ -102,6 +108,20 @@ io_uring_sqe* NextEntry(io_uring* ring) {
 
 struct SmallFileReader::Ring {
     io_uring ring{};
+    // Whether reads through the ring come back whole, by device: a run's
+    // files lie on few file systems, each asked about once.
+    std::vector<std::pair<dev_t, bool>> wholeReads;
+
+    bool ReadsWhole(dev_t device, int fd) {
+        for (const auto& [known, whole] : wholeReads) {
+            if (known == device) {
+                return whole;
+            }
+        }
+        const bool whole = ReadsComeBackWhole(fd);
+        wholeReads.emplace_back(device, whole);
+        return whole;
+    }
     ~Ring() { io_uring_queue_exit(&ring); }
 
     // Submits the count entries prepared and collects their results, each
@@ -203,11 +223,12 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
     std::size_t reads = 0;
     std::size_t index[kMaxBatch];
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!ReadyToRead(fds[i], files[i])) {
+        dev_t device = 0;
+        if (!ReadyToRead(fds[i], files[i], &device)) {
             continue;
         }
         std::vector<std::uint8_t>& dest = *files[i].dest;
-        if (!ReadsComeBackWhole(fds[i])) {
+        if (!m_Ring->ReadsWhole(device, fds[i])) {
             // Read by plain calls, each going on where the last one stopped.
             files[i].whole = ReadRest(fds[i], dest, 0) && Unchanged(fds[i], files[i]);
             continue;
