@@ -9,11 +9,11 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <stdexcept>
-#include <utility>
-#include <vector>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace varnel::platform {
 
