@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QWidget>
 
 #include <csignal>
 #include <cstdio>
@@ -284,6 +285,54 @@ QString XMapState(unsigned long windowId) {
         }
     }
     return QString();
+}
+
+std::optional<QMargins> XFrameExtents(unsigned long windowId) {
+    QProcess process;
+    process.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(windowId),
+                                            QStringLiteral("_NET_FRAME_EXTENTS")});
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    // "_NET_FRAME_EXTENTS(CARDINAL) = 1, 1, 24, 4" (left, right, top,
+    // bottom), or "_NET_FRAME_EXTENTS:  not found."
+    const QString text = QString::fromLocal8Bit(process.readAllStandardOutput());
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (equals < 0) {
+        return std::nullopt;
+    }
+    const QStringList values = text.mid(equals + 1).split(QLatin1Char(','));
+    if (values.size() != 4) {
+        return std::nullopt;
+    }
+    int extents[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        extents[i] = values[i].trimmed().toInt(&ok);
+        if (!ok) {
+            return std::nullopt;
+        }
+    }
+    return QMargins(extents[0], extents[2], extents[1], extents[3]);
+}
+
+bool ShowManaged(QWidget& window, int attempts, int timeoutMs) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) {
+            // Unmapped and mapped again, the window asks the manager anew.
+            window.hide();
+            QCoreApplication::processEvents();
+        }
+        window.show();
+        if (WaitFor([&] { return XFrameExtents(window.winId()).has_value(); }, timeoutMs)) {
+            return true;
+        }
+        std::fprintf(stderr, "the window manager has not taken the window in after %d ms%s\n",
+                     timeoutMs, attempt + 1 < attempts ? "; showing it again" : "");
+    }
+    return false;
 }
 
 bool DragWithPointer(QPoint from, QPoint travel) {

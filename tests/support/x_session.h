@@ -5,6 +5,7 @@
 // offscreen platform. The session starts Xvfb on a free display and openbox
 // on it, and ends both when it is destroyed.
 
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -13,8 +14,11 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+class QWidget;
 
 namespace varnel::testing {
 
@@ -67,6 +71,19 @@ QRect XWindowGeometry(unsigned long windowId);
 // How the X server has the window mapped: "IsViewable", "IsUnMapped" or
 // "IsUnviewable" (xwininfo's words), empty when it cannot tell.
 QString XMapState(unsigned long windowId);
+
+// The frame the window manager put around the window, as it tells it on the
+// window (_NET_FRAME_EXTENTS, read with xprop); null when the property is not
+// set, which it is once the manager has taken the window in.
+std::optional<QMargins> XFrameExtents(unsigned long windowId);
+
+// Shows the window and waits until the window manager has taken it in (it
+// has told the window its frame extents). A window the manager missed is
+// hidden and shown again, up to attempts times, each waited for timeoutMs, so
+// a map the manager never answered (one made while it was still starting, or
+// lost on a loaded machine) costs a retry, not the test. False when the
+// manager never took the window in.
+bool ShowManaged(QWidget& window, int attempts = 3, int timeoutMs = 10000);
 
 // A left-button drag with real input: press at from, move in steps to
 // from + travel, release there.

@@ -3,12 +3,15 @@
 // manager reports them on the window (_NET_FRAME_EXTENTS, _NET_WM_STATE,
 // _NET_WM_ALLOWED_ACTIONS, read with xprop).
 //
-// The fixture starts its own Xvfb on a free display between :40 and :60 and
-// openbox on it, then makes the QApplication on the xcb platform. When
-// either cannot start, every test is skipped with the reason.
+// The test program runs in the shared X session (tests/support/x_session.h):
+// its own Xvfb on a display the server picked itself, openbox on it, and the
+// QApplication on the xcb platform. When either cannot start, every test is
+// skipped with the reason.
 #include "winstyle/change_when_run.h"
 
-#include <QApplication>
+#include "tests/support/x_session.h"
+
+#include <QMargins>
 #include <QProcess>
 #include <QTest>
 #include <QWidget>
@@ -16,83 +19,14 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
 #include <functional>
 #include <memory>
-#include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include <optional>
 #include <vector>
 
 using namespace varnel;
 
 namespace {
-
-// Polls until done() holds or the time is up.
-bool PollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// A child process started with its output discarded; stopped with SIGTERM.
-class Child {
-public:
-    explicit Child(const std::vector<std::string>& argv) {
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            const int devnull = ::open("/dev/null", O_WRONLY);
-            if (devnull >= 0) {
-                dup2(devnull, STDOUT_FILENO);
-                dup2(devnull, STDERR_FILENO);
-            }
-            std::vector<char*> args;
-            for (const std::string& arg : argv) {
-                args.push_back(const_cast<char*>(arg.c_str()));
-            }
-            args.push_back(nullptr);
-            execvp(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~Child() { Stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Running() {
-        if (m_Pid <= 0) {
-            return false;
-        }
-        int status = 0;
-        if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-            m_Pid = -1;
-            return false;
-        }
-        return true;
-    }
-
-    void Stop() {
-        if (m_Pid > 0) {
-            kill(m_Pid, SIGTERM);
-            int status = 0;
-            waitpid(m_Pid, &status, 0);
-            m_Pid = -1;
-        }
-    }
-
-private:
-    pid_t m_Pid = -1;
-};
 
 // The values xprop gives for one property of the window's native window;
 // empty when it is not set.
@@ -116,10 +50,10 @@ QStringList Values(const QWidget& window, const char* property) {
     return values;
 }
 
-// The top of _NET_FRAME_EXTENTS (left, right, top, bottom); -1 when unset.
+// The top of the window manager's frame; -1 when it has not told it.
 int FrameTop(const QWidget& window) {
-    const QStringList extents = Values(window, "_NET_FRAME_EXTENTS");
-    return extents.size() == 4 ? extents[2].toInt() : -1;
+    const std::optional<QMargins> extents = varnel::testing::XFrameExtents(window.winId());
+    return extents ? extents->top() : -1;
 }
 
 bool HasAtom(const QWidget& window, const char* property, const char* atom) {
@@ -133,75 +67,22 @@ bool Eventually(const std::function<bool()>& condition) {
 
 class UnderWindowManager : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        for (int display = 40; display <= 60 && !m_Server; ++display) {
-            const std::string name = ":" + std::to_string(display);
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-            const std::string lock = "/tmp/.X" + std::to_string(display) + "-lock";
-            if (std::filesystem::exists(socket) || std::filesystem::exists(lock)) {
-                continue;
-            }
-            auto server = std::make_unique<Child>(std::vector<std::string>{
-                "Xvfb", name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-            const bool up =
-                PollUntil([&] { return std::filesystem::exists(socket) || !server->Running(); },
-                          std::chrono::seconds(10));
-            if (up && server->Running()) {
-                m_Server = std::move(server);
-                setenv("DISPLAY", name.c_str(), 1);
-            }
-        }
-        if (!m_Server) {
-            m_Skip = "no Xvfb could start on a free display between :40 and :60";
-            return;
-        }
-        m_Wm = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable"});
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        static int argc = 1;
-        static char name[] = "test_change_when_run_x11";
-        static char* argv[] = {name, nullptr};
-        m_App = std::make_unique<QApplication>(argc, argv);
-        // The window manager is ready once it frames a probe window. A window
-        // mapped while openbox is still starting can be missed: show again.
-        bool framed = false;
-        for (int attempt = 0; attempt < 3 && !framed && m_Wm->Running(); ++attempt) {
-            QWidget probe;
-            probe.setGeometry(0, 0, 50, 50);
-            probe.show();
-            framed = QTest::qWaitFor([&probe] { return FrameTop(probe) > 0; }, 5000);
-        }
-        if (!framed) {
-            m_Skip = "openbox did not frame a window on the test X server (openbox or xprop "
-                     "missing?)";
-            TearDownTestSuite();
-        }
-    }
-
-    static void TearDownTestSuite() {
-        m_App.reset();
-        m_Wm.reset();
-        m_Server.reset();
-    }
-
     void SetUp() override {
-        if (!m_App) {
-            GTEST_SKIP() << m_Skip;
+        if (!varnel::testing::XSessionUnavailable().empty()) {
+            GTEST_SKIP() << "no X server with a window manager: "
+                         << varnel::testing::XSessionUnavailable();
         }
         m_Form = std::make_unique<QWidget>();
         m_Form->setWindowTitle(QStringLiteral("ChangeWhenRun under X"));
         m_Form->setGeometry(100, 100, 300, 200);
-        m_Form->show();
-        // Managed: the window manager has framed it.
-        ASSERT_TRUE(Eventually([this] { return FrameTop(*m_Form) > 0; }));
+        // Managed and framed with a title bar; shown again if the window
+        // manager missed it.
+        ASSERT_TRUE(varnel::testing::ShowManaged(*m_Form)) << varnel::testing::XDiagnostics();
+        ASSERT_GT(FrameTop(*m_Form), 0) << varnel::testing::XDiagnostics();
         m_Controller.setClient(m_Form.get());
     }
 
     void TearDown() override { m_Form.reset(); }
-
-    static inline std::unique_ptr<Child> m_Server;
-    static inline std::unique_ptr<Child> m_Wm;
-    static inline std::unique_ptr<QApplication> m_App;
-    static inline std::string m_Skip;
 
     std::unique_ptr<QWidget> m_Form;
     ChangeWhenRun m_Controller;
