@@ -158,7 +158,7 @@ public:
     const std::vector<Entry>& entries() const { return m_Entries; }
     QStringList names() const;
 
-    // --- byte form
+    // --- byte form (property_bag_codec.cpp)
     // zlib level for the PNG bytes of pictures: -1 zlib's default, 0 (stored,
     // no compression) to 9. Only the writer looks at it; any level reads back.
     void setPictureCompression(int level) { m_PictureCompression = level; }
