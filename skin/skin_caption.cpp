@@ -3,6 +3,7 @@
 #include "platform/units.h"
 #include "platform/window_services.h"
 #include "platform/work_area.h"
+#include "skin/caption_label.h"
 #include "skin/skin_frame.h"
 #include "skin/skin_library.h"
 #include "skin/skin_ontop.h"
@@ -44,62 +45,8 @@ const char* const kWorkAreaFailure = "调用 SystemParametersInfo 失败";
 // The design-time sample caption; every repaint at run time replaces it.
 const char* const kSampleCaption = "酷毙了的 XP 窗体控件 (支持换皮肤)";
 
-// Rounds to the nearest whole number, halves to the even neighbour, whatever
-// rounding mode the floating-point unit is in.
-double RoundHalfEven(double value) {
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    if (fraction > 0.5) {
-        return below + 1.0;
-    }
-    if (fraction < 0.5) {
-        return below;
-    }
-    return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
-}
-
 // Gap between the caption text (or the message) and what follows it.
 constexpr int kTextGap = 8;
-
-// A caption label that keeps its text drawn in a pixmap: the progress text of
-// a run changes a few times a second, while the bar repaints far more often
-// (hover images, the window above it), and a repaint then only copies the
-// pixmap instead of laying the text out again.
-class CaptionLabel final : public QLabel {
-public:
-    CaptionLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        const qreal ratio = devicePixelRatioF();
-        const QColor colour = palette().color(QPalette::WindowText);
-        if (m_Cache.isNull() || m_Text != text() || m_Size != size() || m_Colour != colour ||
-            m_Font != font() || m_Ratio != ratio) {
-            m_Text = text();
-            m_Size = size();
-            m_Colour = colour;
-            m_Font = font();
-            m_Ratio = ratio;
-            m_Cache = QPixmap(size() * ratio);
-            m_Cache.setDevicePixelRatio(ratio);
-            m_Cache.fill(Qt::transparent);
-            QPainter painter(&m_Cache);
-            painter.setFont(font());
-            painter.setPen(colour);
-            painter.drawText(rect(), static_cast<int>(alignment()), text());
-        }
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, m_Cache);
-    }
-
-private:
-    QPixmap m_Cache;
-    QString m_Text;
-    QSize m_Size;
-    QColor m_Colour;
-    QFont m_Font;
-    qreal m_Ratio = 0;
-};
 
 void SetLabelColour(QLabel* label, Colour colour) {
     const QColor wanted = colour.toQColor();
@@ -122,44 +69,6 @@ void MoveLabel(QLabel* label, int x, int y) {
 }
 
 } // namespace
-
-// ------------------------------------------------------------- button row
-
-double CaptionButtonRow::Right(CaptionButton button) const {
-    switch (button) {
-    case CaptionButton::Close:
-        return surfaceWidth - fromRight;
-    case CaptionButton::MaxRestore:
-        return Left(CaptionButton::Close) - iconSpace;
-    case CaptionButton::Minimise:
-        return Left(CaptionButton::MaxRestore) - iconSpace;
-    case CaptionButton::OnTop:
-        return Left(CaptionButton::Minimise) - iconSpace;
-    }
-    return 0.0;
-}
-
-double CaptionButtonRow::Left(CaptionButton button) const {
-    switch (button) {
-    case CaptionButton::Close:
-        return Right(button) - closeWidth;
-    case CaptionButton::MaxRestore:
-        return Right(button) - maxWidth;
-    case CaptionButton::Minimise:
-        return Right(button) - minWidth;
-    case CaptionButton::OnTop:
-        return Right(button) - onTopWidth;
-    }
-    return 0.0;
-}
-
-int CaptionButtonRow::PlacedLeft(CaptionButton button) const {
-    return static_cast<int>(RoundHalfEven(Left(button)));
-}
-
-bool CaptionButtonRow::Contains(CaptionButton button, float x) const {
-    return static_cast<float>(Left(button)) < x && x < static_cast<float>(Right(button));
-}
 
 // ---------------------------------------------------------------- control
 
@@ -453,7 +362,8 @@ void Skin_Caption::DrawCaption() {
         m_TopMid.LoadResource(skin.picture(SkinPicture::TopMid));
         m_TopRight.LoadResource(skin.picture(SkinPicture::TopRight));
         m_CloseImage.LoadResource(skin.picture(SkinPicture::Close));
-        m_MaxImage.LoadResource(skin.picture(maximized ? SkinPicture::Res1 : SkinPicture::Max));
+        m_MaxImage.LoadResource(
+            skin.picture(ButtonPicture(CaptionButton::MaxRestore, ButtonLook::Normal, maximized)));
         m_MinImage.LoadResource(skin.picture(SkinPicture::Min));
 
         if (maximized) {
@@ -464,8 +374,7 @@ void Skin_Caption::DrawCaption() {
                            : CaptionWindowState::Normal;
         }
 
-        m_OnTopImage.LoadResource(
-            skin.picture(m_ONTOP ? SkinPicture::OnTop3 : SkinPicture::OnTop1));
+        m_OnTopImage.LoadResource(skin.picture(OnTopPicture(m_ONTOP)));
 
         const SkinMetrics& metrics = skin.metrics();
         const auto take = [](const std::optional<std::int16_t>& value, std::int16_t& target) {
@@ -583,22 +492,9 @@ void Skin_Caption::SetCaptionText() {
 }
 
 int Skin_Caption::ButtonRowLeft() const {
-    const CaptionButtonRow row = ButtonRow();
-    if (m_SHOWONTOP && !m_OnTopImage.empty()) {
-        return row.PlacedLeft(CaptionButton::OnTop);
-    }
-    if (m_ControlBox) {
-        if (StyleValue() != CaptionStyle::CloseOnly && !m_MinImage.empty()) {
-            return row.PlacedLeft(CaptionButton::Minimise);
-        }
-        if (StyleValue() != CaptionStyle::CloseOnly && !m_MaxImage.empty()) {
-            return row.PlacedLeft(CaptionButton::MaxRestore);
-        }
-        if (!m_CloseImage.empty()) {
-            return row.PlacedLeft(CaptionButton::Close);
-        }
-    }
-    return width() - m_FromRight;
+    return varnel::ButtonRowLeft(ButtonRow(), {.controlBox = m_ControlBox,
+                                               .closeOnly = StyleValue() == CaptionStyle::CloseOnly,
+                                               .showOnTop = m_SHOWONTOP});
 }
 
 void Skin_Caption::LayoutText() {
@@ -705,286 +601,6 @@ void Skin_Caption::WriteWorkAreaFailure() {
     m_MessageShown = true;
     LayoutText();
     update();
-}
-
-// ------------------------------------------------------------------ mouse
-
-void Skin_Caption::mousePressEvent(QMouseEvent* event) {
-    m_PressGlobal = event->globalPosition().toPoint();
-    m_PressedHere = true;
-    event->accept();
-    UserControl_MouseDown();
-}
-
-void Skin_Caption::mouseMoveEvent(QMouseEvent* event) {
-    event->accept();
-    const QPointF pos = event->position();
-    UserControl_MouseMove(static_cast<float>(pos.x()), static_cast<float>(pos.y()));
-}
-
-void Skin_Caption::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-    const bool click = m_PressedHere && rect().contains(event->position().toPoint());
-    m_PressedHere = false;
-    UserControl_MouseUp();
-    if (click) {
-        UserControl_Click();
-    }
-}
-
-void Skin_Caption::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The second press of a double click raises the double click alone; its
-    // release comes as an ordinary release without a click.
-    event->accept();
-    m_PressedHere = false;
-    UserControl_DblClick();
-}
-
-bool Skin_Caption::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Label1) {
-        // The caption text forwards the mouse to the control as a left-button
-        // event at (1, 1), wherever the pointer really is.
-        switch (event->type()) {
-        case QEvent::MouseMove:
-            UserControl_MouseMove(1.0f, 1.0f);
-            return true;
-        case QEvent::MouseButtonPress:
-            m_PressGlobal = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-            UserControl_MouseDown();
-            return true;
-        case QEvent::MouseButtonRelease:
-            UserControl_MouseUp();
-            return true;
-        case QEvent::MouseButtonDblClick:
-            UserControl_DblClick();
-            return true;
-        default:
-            return false;
-        }
-    }
-    if (watched == parentWidget()) {
-        switch (event->type()) {
-        case QEvent::WindowTitleChange:
-            // The caption text follows the owner's title as it changes (a long
-            // run shows its progress there).
-            SetCaptionText();
-            break;
-        case QEvent::WindowIconChange:
-            DrawCaption();
-            break;
-        case QEvent::WindowStateChange:
-            if (parentWidget()->isMaximized() && platform::ClientPlacesWindows()) {
-                QTimer::singleShot(0, this, [this] { TakeOverSystemMaximise(); });
-            } else if (!platform::ClientPlacesWindows()) {
-                // The compositor's maximise is the frame's.
-                if (SkinFrame* frame = Frame(); frame != nullptr) {
-                    frame->setPlacement(parentWidget()->isMaximized() ? FramePlacement::WorkArea
-                                                                      : FramePlacement::Normal);
-                }
-                DrawCaption();
-                update();
-            }
-            break;
-        default:
-            break;
-        }
-    }
-    return false;
-}
-
-bool Skin_Caption::event(QEvent* event) {
-    // The owner is watched for its title and icon, whichever widget it is.
-    if (event->type() == QEvent::ParentAboutToChange && parentWidget() != nullptr) {
-        parentWidget()->removeEventFilter(this);
-    } else if (event->type() == QEvent::ParentChange && parentWidget() != nullptr) {
-        parentWidget()->installEventFilter(this);
-    }
-    // Leaving the control ends a hover as leaving the band does.
-    if (event->type() == QEvent::Leave && m_ControlBox && m_OverButton) {
-        ShowNormalButtons();
-    }
-    return QWidget::event(event);
-}
-
-void Skin_Caption::UserControl_MouseMove(float x, float y) {
-    if (!m_ControlBox) {
-        return;
-    }
-    const double bandTop = m_FromTop;
-    const double bandBottom = static_cast<double>(m_FromTop) + m_CloseImage.Height();
-    if (!(static_cast<float>(bandTop) < y && y < static_cast<float>(bandBottom))) {
-        // Off the band the pointer is over no button: the hover ends here, so
-        // that a later press or click away from the buttons never acts on the
-        // button hovered last.
-        if (m_OverButton) {
-            ShowNormalButtons();
-        }
-        return;
-    }
-    const CaptionStyle style = StyleValue();
-    const CaptionButtonRow row = ButtonRow();
-    if (row.Contains(CaptionButton::Close, x)) {
-        if (style != CaptionStyle::NoClose) {
-            ShowButtonImage(CaptionButton::Close, SkinPicture::Close3);
-            m_HotButton = CaptionButton::Close;
-            m_OverButton = true;
-        }
-    } else if (row.Contains(CaptionButton::MaxRestore, x)) {
-        if (style != CaptionStyle::NoMaximise && style != CaptionStyle::CloseOnly) {
-            ShowButtonImage(CaptionButton::MaxRestore,
-                            Maximized() ? SkinPicture::Res2 : SkinPicture::Max3);
-            m_HotButton = CaptionButton::MaxRestore;
-            m_OverButton = true;
-        }
-    } else if (row.Contains(CaptionButton::Minimise, x)) {
-        if (style != CaptionStyle::CloseOnly) {
-            ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min3);
-            m_HotButton = CaptionButton::Minimise;
-            m_OverButton = true;
-        }
-    } else if (row.Contains(CaptionButton::OnTop, x)) {
-        if (m_SHOWONTOP) {
-            m_HotButton = CaptionButton::OnTop;
-            m_OverButton = true;
-        }
-    } else {
-        ShowNormalButtons();
-    }
-}
-
-void Skin_Caption::ShowNormalButtons() {
-    ShowButtonImage(CaptionButton::Close, SkinPicture::Close);
-    if (StyleValue() != CaptionStyle::CloseOnly) {
-        ShowButtonImage(CaptionButton::MaxRestore,
-                        Maximized() ? SkinPicture::Res1 : SkinPicture::Max);
-        ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min);
-    }
-    m_OverButton = false;
-}
-
-void Skin_Caption::UserControl_MouseDown() {
-    if (!m_OverButton) {
-        DragWindow();
-        return;
-    }
-    if (!m_ControlBox) {
-        return;
-    }
-    switch (m_HotButton) {
-    case CaptionButton::Close:
-        ShowButtonImage(CaptionButton::Close, SkinPicture::Close2);
-        break;
-    case CaptionButton::MaxRestore:
-        ShowButtonImage(CaptionButton::MaxRestore,
-                        Maximized() ? SkinPicture::Res3 : SkinPicture::Max2);
-        break;
-    case CaptionButton::Minimise:
-        ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min2);
-        break;
-    case CaptionButton::OnTop:
-        break;
-    }
-}
-
-void Skin_Caption::UserControl_MouseUp() {
-    if (!m_ControlBox || !m_OverButton) {
-        return;
-    }
-    switch (m_HotButton) {
-    case CaptionButton::Close:
-        ShowButtonImage(CaptionButton::Close, SkinPicture::Close);
-        break;
-    case CaptionButton::MaxRestore:
-        ShowButtonImage(CaptionButton::MaxRestore,
-                        Maximized() ? SkinPicture::Res1 : SkinPicture::Max);
-        break;
-    case CaptionButton::Minimise:
-        ShowButtonImage(CaptionButton::Minimise, SkinPicture::Min);
-        break;
-    case CaptionButton::OnTop:
-        break;
-    }
-}
-
-void Skin_Caption::UserControl_Click() {
-    if (!m_ControlBox || !m_OverButton) {
-        return;
-    }
-    QWidget* owner = parentWidget();
-    SkinFrame* frame = Frame();
-    switch (m_HotButton) {
-    case CaptionButton::Close:
-        if (StyleValue() != CaptionStyle::NoClose && owner != nullptr) {
-            owner->close();
-        }
-        break;
-    case CaptionButton::OnTop:
-        // The stored value changes without a change mark.
-        if (m_ONTOP) {
-            OnTop().MakeNormal(owner);
-            m_ONTOP = false;
-            ShowButtonImage(CaptionButton::OnTop, SkinPicture::OnTop1);
-        } else {
-            OnTop().MakeTopMost(owner);
-            m_ONTOP = true;
-            ShowButtonImage(CaptionButton::OnTop, SkinPicture::OnTop3);
-        }
-        break;
-    case CaptionButton::MaxRestore:
-        if (StyleValue() == CaptionStyle::NoMaximise || frame == nullptr) {
-            break;
-        }
-        if (Maximized()) {
-            frame->setPlacement(FramePlacement::Normal);
-            if (frame->workArea().Query(owner)) {
-                frame->RestoreFromWorkArea();
-            } else {
-                WriteWorkAreaFailure();
-            }
-        } else {
-            frame->setPlacement(FramePlacement::WorkArea);
-            if (!frame->MaximizeToWorkArea(PlaceOrder::SizeThenPlace)) {
-                WriteWorkAreaFailure();
-            }
-        }
-        break;
-    case CaptionButton::Minimise:
-        if (owner != nullptr) {
-            owner->setWindowState((owner->windowState() & ~Qt::WindowMaximized) |
-                                  Qt::WindowMinimized);
-        }
-        m_Style2 = CaptionWindowState::Normal;
-        break;
-    }
-}
-
-void Skin_Caption::UserControl_DblClick() {
-    const CaptionStyle style = StyleValue();
-    SkinFrame* frame = Frame();
-    if (m_OverButton || style == CaptionStyle::CloseOnly || style == CaptionStyle::NoMaximise ||
-        frame == nullptr) {
-        return;
-    }
-    if (Maximized()) {
-        frame->setPlacement(FramePlacement::Normal);
-        frame->RestoreFromWorkArea();
-    } else {
-        SizingEnabled = false;
-        frame->setPlacement(FramePlacement::WorkArea);
-        if (!frame->MaximizeToWorkArea(PlaceOrder::PlaceThenSize)) {
-            WriteWorkAreaFailure();
-        }
-    }
-}
-
-void Skin_Caption::DragWindow() {
-    if (!m_Movable) {
-        return;
-    }
-    // A maximised window is not moved (the frame refuses).
-    if (SkinFrame* frame = Frame(); frame != nullptr) {
-        frame->Move(this, m_PressGlobal);
-    }
 }
 
 } // namespace varnel

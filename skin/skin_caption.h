@@ -43,6 +43,7 @@
 
 #include "platform/formats/property_bag.h"
 
+#include "skin/caption_layout.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_value.h"
 
@@ -67,53 +68,6 @@ class SkinFrame;
 class SkinSource;
 class SkinValue;
 class Skin_clsOnTop;
-
-// The caption's record of the window state (Style2).
-enum class CaptionWindowState : std::int32_t {
-    Normal = 0,          // normal or minimised, as far as the caption knows
-    WorkArea = 1,        // maximised to the work area by the caption
-    SystemMaximised = 2, // maximised by the system and not yet taken over
-};
-
-// Which window buttons act (Style); any other value acts as Fixed.
-enum class CaptionStyle : std::int32_t {
-    CloseOnly = 0,  // only the close button is drawn
-    Sizable = 1,    // every button; the borders size the window
-    Fixed = 2,      // every button
-    NoMaximise = 3, // the maximise button is drawn but inert
-    NoClose = 4,    // the close button is drawn but inert
-};
-
-// The window buttons, by the numbers the control records for them.
-enum class CaptionButton : std::int32_t {
-    Close = 0,
-    Minimise = 1,
-    MaxRestore = 2, // maximise, or restore while the caption has maximised the window
-    OnTop = 3,
-};
-
-// The button row of the bar, right to left: close, maximise or restore,
-// minimise, stay-on-top, each as wide as its current image, with iconSpace
-// pixels between neighbours and fromRight pixels right of the close button.
-// A button keeps its place whether or not the buttons to its right are drawn.
-struct CaptionButtonRow {
-    double surfaceWidth = 0; // pixels
-    int fromRight = 0;
-    int iconSpace = 0;
-    int closeWidth = 0;
-    int maxWidth = 0;
-    int minWidth = 0;
-    int onTopWidth = 0;
-
-    // The exact left edge and the right edge (one past the last column).
-    double Left(CaptionButton button) const;
-    double Right(CaptionButton button) const;
-    // Where the image is drawn: Left rounded to the nearest pixel, halves to even.
-    int PlacedLeft(CaptionButton button) const;
-    // The button's hit range: Left < x < Right, compared in single precision,
-    // so the image's left-most column counts as outside.
-    bool Contains(CaptionButton button, float x) const;
-};
 
 class Skin_Caption : public QWidget {
 public:

@@ -440,48 +440,6 @@ TEST_F(SkinCaptionTest, DesignModeReadsNoSkinAndKeeps400Twips) {
     EXPECT_EQ(framed.caption->ButtonRow().closeWidth, 0);
 }
 
-// -------------------------------------------------------------- button row
-
-TEST(CaptionButtonRowTest, PlacesAndHitRanges) {
-    const CaptionButtonRow row{300, 4, 2, 16, 15, 14, 12};
-    const struct {
-        CaptionButton button;
-        int placed;
-        float firstInside;
-        float lastInside;
-    } cases[] = {
-        {CaptionButton::Close, 280, 280.5f, 295.5f},
-        {CaptionButton::MaxRestore, 263, 263.5f, 277.5f},
-        {CaptionButton::Minimise, 247, 247.5f, 260.5f},
-        {CaptionButton::OnTop, 233, 233.5f, 244.5f},
-    };
-    for (const auto& c : cases) {
-        const int b = static_cast<int>(c.button);
-        EXPECT_EQ(row.PlacedLeft(c.button), c.placed) << b;
-        // The image's left-most column and the first column right of it are
-        // outside; everything between is inside.
-        EXPECT_FALSE(row.Contains(c.button, static_cast<float>(c.placed))) << b;
-        EXPECT_TRUE(row.Contains(c.button, c.firstInside)) << b;
-        EXPECT_TRUE(row.Contains(c.button, c.lastInside)) << b;
-        EXPECT_FALSE(row.Contains(c.button, c.lastInside + 0.5f)) << b;
-    }
-
-    // Halves round to the even neighbour.
-    const struct {
-        double surfaceWidth;
-        int closeLeft;
-    } halves[] = {{100.5, 80}, {101.5, 82}, {100.4, 80}, {100.6, 81}, {-0.5, -20}};
-    for (const auto& h : halves) {
-        const CaptionButtonRow r{h.surfaceWidth, 4, 2, 16, 15, 14, 12};
-        EXPECT_EQ(r.PlacedLeft(CaptionButton::Close), h.closeLeft) << h.surfaceWidth;
-    }
-
-    // Compared in single precision: above 2^24 neighbouring whole numbers
-    // meet, and a point inside by double arithmetic falls on the edge.
-    const CaptionButtonRow wide{16777219.0, 0, 0, 3, 0, 0, 0};
-    EXPECT_FALSE(wide.Contains(CaptionButton::Close, 16777217.0f));
-}
-
 // ------------------------------------------------------------------- mouse
 
 TEST_F(SkinCaptionTest, HoverPressAndReleaseShowTheImagesOfTheButton) {
