@@ -3,14 +3,13 @@
 // The main window: the report text box, the six report options, the command
 // buttons, file drops and the two report builders (one file, a folder tree).
 
+#include "app/report_feed.h"
 #include "report/file_facts.h"
 #include "report/report_run.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -21,7 +20,6 @@ class QLabel;
 class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 
 namespace varnel {
 namespace platform {
@@ -63,8 +61,9 @@ public:
     void setFolderPath(const QString& path);
     void setFolderPathNative(const std::string& nativePath);
 
-    bool StopRequested() const { return m_StopRequested; }
-    void setStopRequested(bool requested) { m_StopRequested = requested; }
+    // A stop asked for: the running report ends on the next turn of its feed.
+    bool StopRequested() const { return m_Feed.StopRequested(); }
+    void setStopRequested(bool requested) { m_Feed.setStopRequested(requested); }
 
     QString SkinFile() const { return m_SkinFile; }
     void setSkinFile(const QString& path) { m_SkinFile = path; }
@@ -73,13 +72,10 @@ public:
     const ReportOptions& reportOptions() const { return m_Options; }
 
     // True while a report runs (between its start and its end).
-    bool IsReportRunning() const { return m_Running; }
+    bool IsReportRunning() const { return m_Feed.IsRunning(); }
 
-    // Stops any report still running and waits, at most limit, for the
-    // threads of every report to return. False when some are still in a read
-    // that does not return (a hung network mount, a stalled FUSE read): the
-    // program then ends without them rather than wait.
-    bool RunThreadsEndWithin(std::chrono::milliseconds limit);
+    // What runs the reports and paces their blocks into Text1.
+    ReportFeed& Feed() { return m_Feed; }
 
     // The whole text of Text1 with CR LF line ends: the exact report bytes
     // while the user has not edited the box, otherwise the box's text with
@@ -129,18 +125,13 @@ private:
     // run that is going. folderReport: the run reports a folder (it ends with
     // the Close button's own face, its Chinese hint included).
     void StartReport(std::vector<RunItem> items, bool folderReport);
-    void OnRunTimer();
-    // Appends the finished blocks; true when more are ready than one turn
-    // of the event loop appends.
-    bool TakeFinishedBlocks();
-    void ShowProgress();
-    // Ends the running report: stopped (nothing more is appended) or run to
-    // its end.
-    void EndRun(bool stopped);
-    // Adds block to the report, out of the box's document until
-    // ShowPendingText (a turn of a folder report shows its blocks at once).
-    void AppendReportText(const std::string& block);
-    void ShowPendingText();
+    // The feed's signals: a run has started, text to append, where the run
+    // stands, its end.
+    void ConnectFeed();
+    void OnRunStarted(const ReportOptions& options, bool folderReport);
+    void AppendToBox(const QString& text);
+    void ShowProgress(const RunProgress& progress);
+    void OnRunEnded();
     void MoveCaretToEnd();
     void SetCopyClearEnabled(bool enabled);
     void SetStopFace();
@@ -154,6 +145,13 @@ private:
     // The text shown for a designed Chinese text in the current language mode.
     static QString Shown(const char* text);
     bool CaptionIs(const char* text) const;
+
+    // The Close button's faces: its own, and the one it shows while a report
+    // runs, with their Chinese hints.
+    static constexpr const char* kCloseCaption = "关闭";
+    static constexpr const char* kCloseHint = "关闭退出";
+    static constexpr const char* kStopCaption = "结束";
+    static constexpr const char* kStopHint = "结束运行";
 
     // Controls, by their designed names.
     QPushButton* Command1 = nullptr;
@@ -188,42 +186,18 @@ private:
     std::string m_FilePathNative;
     QString m_FolderPath;
     std::string m_FolderPathNative;
-    bool m_StopRequested = false;
     QString m_SkinFile;
     std::filesystem::path m_ProgramFolder;
     ReportOptions m_Options;
 
-    // Report text (UTF-8, CR LF) appended but not yet in Text1's document,
-    // and the same in the document's form; both keep their buffers between
-    // turns of a folder report.
-    std::string m_PendingText;
-    QString m_ShownText;
-    // What showing one block has lately cost a turn, in nanoseconds: a turn
-    // takes no more blocks than its budget can show.
-    qint64 m_ShowNsPerBlock = 4000;
-
-    // The running report, those stopped whose threads are still returning,
-    // and the reports waiting their turn (with the options of their call).
-    struct QueuedReport {
-        std::vector<RunItem> items;
-        ReportOptions options;
-        bool folderReport = false;
-    };
-    std::unique_ptr<ReportRun> m_Run;
-    std::vector<std::unique_ptr<ReportRun>> m_Retiring;
-    std::vector<QueuedReport> m_Queued;
-    QTimer* m_RunTimer = nullptr;
-    QElapsedTimer m_RunClock;
-    qint64 m_NextProgressMs = 0;
-    qint64 m_NextDrawMs = 0; // when a busy run draws the box next, on m_RunClock
+    // The reports: the running one, those waiting their turn, the text
+    // taken from them and not yet in Text1's document.
+    ReportFeed m_Feed;
     QString m_TitleBeforeRun;
     bool m_ProgressShown = false;
     bool m_FolderReport = false; // the running report is a folder report
     QString m_HintBeforeRun;     // the Close button's hint when the run started
-
-    bool m_Running = false;
     bool m_CloseWhenRunEnds = false;
-    bool m_LastRunStopped = false; // the last folder report ended by a stop or a close
 
     // The about window while it is open; it deletes itself when closed.
     QPointer<Common_About_Form> m_AboutForm;

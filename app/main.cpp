@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     // thread in a read that does not return (a hung network mount, a FUSE
     // read that blocks): the program ends without it instead of lingering,
     // unseen, until the read returns. It writes nothing, so nothing is lost.
-    if (!mainWindow->RunThreadsEndWithin(std::chrono::milliseconds(500))) {
+    if (!mainWindow->Feed().RunThreadsEndWithin(std::chrono::milliseconds(500))) {
         std::fflush(nullptr);
         std::_Exit(status);
     }

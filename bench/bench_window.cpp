@@ -3,6 +3,10 @@
 //   bench_window tree [folder] [varnel-report]   the folder through the window
 //       and through varnel-report, three times each on cached data (the best
 //       time counts), and the longest gap between event-loop turns
+//   bench_window feed [folder] [varnel-report]   the same through the window's
+//       report feed alone, no widgets: its blocks go to a receiver that only
+//       counts them, so the figure is the runs' and the pacing's, not the
+//       text box's
 //   bench_window once [folder] [varnel-report]   one window run and one
 //       varnel-report run, with the window process's peak memory (run it in
 //       a process of its own for a true peak)
@@ -17,11 +21,13 @@
 // ReportFile; a 1 ms timer counts the event-loop turns and the longest gap.
 
 #include "app/common_md5_view.h"
+#include "app/report_feed.h"
 #include "bench/turn_watch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
@@ -129,6 +135,34 @@ WindowRun RunWindow(const QString& folder) {
     return run;
 }
 
+// The window's feed with the window's pacing, without the window.
+WindowRun RunFeed(const QString& folder) {
+    varnel::ReportFeed feed;
+    WindowRun run;
+    QObject::connect(&feed, &varnel::ReportFeed::textReady, &feed, [&run](const QString& text) {
+        run.blocks += static_cast<long>(text.count(QLatin1Char('\n')));
+    });
+    QEventLoop loop;
+    QObject::connect(&feed, &varnel::ReportFeed::reportEnded, &loop, &QEventLoop::quit);
+    std::string path = QFile::encodeName(folder).toStdString();
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
+    QElapsedTimer clock;
+    TurnWatch watch;
+    const double windowCpu = ThreadCpuSeconds();
+    const double processCpu = ProcessCpuSeconds();
+    clock.start();
+    feed.Start({{varnel::RunItem::Folder(path)}, {}, true});
+    loop.exec();
+    run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    run.windowCpu = ThreadCpuSeconds() - windowCpu;
+    run.processCpu = ProcessCpuSeconds() - processCpu;
+    run.longestGapMs = watch.longestGapMs;
+    run.turns = watch.turns;
+    return run;
+}
+
 struct CommandRun {
     double seconds = 0;
     double cpu = 0;
@@ -149,24 +183,26 @@ CommandRun RunCommand(const QString& program, const QString& path) {
     return run;
 }
 
-int Tree(const QString& folder, const QString& report) {
+// feed: the feed alone (RunFeed), else the window (RunWindow).
+int Tree(const QString& folder, const QString& report, bool feed) {
     RunCommand(report, folder); // warm the cache
+    const char* const name = feed ? "feed" : "window";
     double bestWindow = 1e9;
     double bestCommand = 1e9;
     double longestGap = 0;
     for (int i = 0; i < 3; ++i) {
-        const WindowRun run = RunWindow(folder);
-        std::printf("window:        %.3f s (CPU: window's thread %.3f s, all %.3f s), %ld "
+        const WindowRun run = feed ? RunFeed(folder) : RunWindow(folder);
+        std::printf("%-14s %.3f s (CPU: window's thread %.3f s, all %.3f s), %ld "
                     "blocks, %ld turns, longest gap %.2f ms\n",
-                    run.seconds, run.windowCpu, run.processCpu, run.blocks, run.turns,
-                    run.longestGapMs);
+                    (std::string(name) + ":").c_str(), run.seconds, run.windowCpu, run.processCpu,
+                    run.blocks, run.turns, run.longestGapMs);
         bestWindow = std::min(bestWindow, run.seconds);
         longestGap = std::max(longestGap, run.longestGapMs);
         const CommandRun command = RunCommand(report, folder);
         std::printf("varnel-report: %.3f s (CPU %.3f s)\n", command.seconds, command.cpu);
         bestCommand = std::min(bestCommand, command.seconds);
     }
-    std::printf("best: window %.3f s, varnel-report %.3f s, ratio %.2f; longest gap %.2f ms\n",
+    std::printf("best: %s %.3f s, varnel-report %.3f s, ratio %.2f; longest gap %.2f ms\n", name,
                 bestWindow, bestCommand, bestWindow / bestCommand, longestGap);
     return 0;
 }
@@ -258,5 +294,5 @@ int main(int argc, char** argv) {
     if (mode == "once") {
         return Once(path, report);
     }
-    return Tree(path, report);
+    return Tree(path, report, mode == "feed");
 }
