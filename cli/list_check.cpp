@@ -1,8 +1,7 @@
 #include "cli/list_check.h"
 
-#include "cli/hex_text.h"
-
 #include "platform/date_text.h"
+#include "platform/formats/hex.h"
 #include "platform/os/input_stream.h"
 #include "report/report.h"
 #include "report/report_run.h"
@@ -193,7 +192,7 @@ bool DigestMatches(DigestKind kind, const std::string& expected, const FileFacts
     };
     switch (kind) {
     case DigestKind::Crc32:
-        return same(Hex8(facts.crc32));
+        return same(platform::Hex8(facts.crc32));
     case DigestKind::Md5:
         return same(facts.md5);
     case DigestKind::Sha1:

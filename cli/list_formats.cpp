@@ -1,6 +1,6 @@
 #include "cli/list_formats.h"
 
-#include "cli/hex_text.h"
+#include "platform/formats/hex.h"
 
 #include <algorithm>
 #include <array>
@@ -140,7 +140,7 @@ std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& 
         line.remove_prefix(1);
     }
     std::size_t end = 0;
-    while (end < line.size() && IsHexDigit(line[end])) {
+    while (end < line.size() && platform::IsHexDigit(line[end])) {
         ++end;
     }
     if (end == 0 || end + 1 >= line.size() || !IsBlank(line[end])) {
@@ -167,7 +167,7 @@ std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& 
     if (!name) {
         return std::nullopt;
     }
-    return ToolLine{*kind, Upper(line.substr(0, end)), std::move(*name), false};
+    return ToolLine{*kind, platform::HexToUpper(line.substr(0, end)), std::move(*name), false};
 }
 
 } // namespace
@@ -307,7 +307,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         if (escape) {
             out += '\\';
         }
-        out += Lower(hex);
+        out += platform::HexToLower(hex);
         out += "  ";
         appendName();
         out += '\n';
@@ -340,7 +340,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
             out += " (";
             appendName();
             out += ") = ";
-            out += Lower(hex);
+            out += platform::HexToLower(hex);
             out += '\n';
         };
         line(true, "MD5", facts.md5);
@@ -348,7 +348,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         line(digests.sha256, "SHA256", facts.sha256);
         line(digests.sha512, "SHA512", facts.sha512);
         line(digests.blake2b, "BLAKE2b", facts.blake2b);
-        line(digests.crc32, "CRC32", Hex8(facts.crc32));
+        line(digests.crc32, "CRC32", platform::Hex8(facts.crc32));
         return true;
     }
     case ListFormat::Sfv:
@@ -360,7 +360,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         }
         out += name;
         out += ' ';
-        out += Hex8(facts.crc32);
+        out += platform::Hex8(facts.crc32);
         out += '\n';
         return true;
     case ListFormat::Report:
@@ -403,14 +403,14 @@ std::optional<ToolLine> ReadBsdLine(std::string_view line) {
         } else {
             return std::nullopt;
         }
-        if (!IsHex(hex)) {
+        if (!platform::IsHex(hex)) {
             return std::nullopt;
         }
         std::optional<std::string> name = NameOf(head, escaped);
         if (!name) {
             return std::nullopt;
         }
-        return ToolLine{tag.kind, Upper(hex), std::move(*name), true};
+        return ToolLine{tag.kind, platform::HexToUpper(hex), std::move(*name), true};
     }
     return std::nullopt;
 }
@@ -421,10 +421,11 @@ std::optional<ToolLine> ReadSfvLine(std::string_view line) {
         return std::nullopt;
     }
     const std::string_view hex = line.substr(blank + 1);
-    if (hex.size() != 8 || !IsHex(hex)) {
+    if (hex.size() != 8 || !platform::IsHex(hex)) {
         return std::nullopt;
     }
-    return ToolLine{DigestKind::Crc32, Upper(hex), std::string(line.substr(0, blank)), false};
+    return ToolLine{DigestKind::Crc32, platform::HexToUpper(hex),
+                    std::string(line.substr(0, blank)), false};
 }
 
 std::optional<ToolLine> ToolLineReader::Read(std::string_view line) {

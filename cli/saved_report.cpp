@@ -1,7 +1,6 @@
 #include "cli/saved_report.h"
 
-#include "cli/hex_text.h"
-
+#include "platform/formats/hex.h"
 #include "platform/formats/name_escape.h"
 #include "platform/formats/utf8.h"
 #include "platform/os/charset_converter.h"
@@ -191,13 +190,13 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
         m_Block.time = value->value;
         break;
     case ReportLine::Crc32:
-        m_Block.crc32 = Upper(value->value);
+        m_Block.crc32 = platform::HexToUpper(value->value);
         break;
     case ReportLine::Sha1:
-        m_Block.sha1 = Upper(value->value);
+        m_Block.sha1 = platform::HexToUpper(value->value);
         break;
     case ReportLine::Md5:
-        m_Block.md5 = Upper(value->value);
+        m_Block.md5 = platform::HexToUpper(value->value);
         m_Ended = true;
         break;
     case ReportLine::Name:

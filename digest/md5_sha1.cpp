@@ -2,6 +2,7 @@
 
 #include "digest/binary_file_stream.h"
 #include "digest/file_hasher.h"
+#include "platform/formats/hex.h"
 #include "platform/os/errors.h"
 
 #include <openssl/evp.h>
@@ -44,17 +45,6 @@ const EVP_MD* DigestFor(std::int32_t algorithmId) {
 }
 
 } // namespace
-
-std::string HexUpper(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t b : bytes) {
-        text.push_back(kDigits[b >> 4]);
-        text.push_back(kDigits[b & 0x0F]);
-    }
-    return text;
-}
 
 void DigestContext::ContextDeleter::operator()(evp_md_ctx_st* ctx) const noexcept {
     EVP_MD_CTX_free(ctx);
@@ -104,7 +94,7 @@ std::string DigestContext::FinalHex() {
     if (EVP_DigestFinal_ex(m_Context.get(), digest, &size) != 1 || size > EVP_MAX_MD_SIZE) {
         return {};
     }
-    return HexUpper(std::span<const std::uint8_t>(digest, size));
+    return platform::HexUpper(std::span<const std::uint8_t>(digest, size));
 }
 
 std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId) {

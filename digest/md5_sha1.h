@@ -32,9 +32,6 @@ inline constexpr std::int32_t kBlake2b512 = 0x10001;
 // length 0 gives the standard digest of empty input.
 std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId);
 
-// Two upper-case hexadecimal digits per byte, in order, no separators.
-std::string HexUpper(std::span<const std::uint8_t> bytes);
-
 // A streaming digest for one-pass reading: init on construction, Update with
 // consecutive chunks, FinalHex once.
 //

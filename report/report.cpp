@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include "platform/formats/hex.h"
 #include "platform/formats/name_escape.h"
 
 #include <charconv>
@@ -19,16 +20,6 @@ constexpr std::string_view kCrcLabel = "CRC32值 ：";
 constexpr std::string_view kSha1Label = "SHA1值   ：";
 constexpr std::string_view kMd5Label = "MD5值     ：";
 constexpr std::string_view kLineEnd = "\r\n";
-
-void AppendHex8(std::string& out, std::uint32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    char text[8];
-    for (int i = 7; i >= 0; --i) {
-        text[i] = kDigits[value & 0xFu];
-        value >>= 4;
-    }
-    out.append(text, sizeof text);
-}
 
 void AppendDecimal(std::string& out, std::uint64_t value) {
     char text[24];
@@ -85,7 +76,7 @@ void AppendReportBlock(std::string& out, std::string_view displayPath, const Fil
 
     if (options.ShowCRC32) {
         shown(kCrcLabel);
-        AppendHex8(out, facts.crc32);
+        platform::AppendHex(out, facts.crc32, 8);
         out += kLineEnd;
     }
 

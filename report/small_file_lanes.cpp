@@ -1,6 +1,7 @@
 #include "report/small_file_lanes.h"
 
 #include "digest/crc32.h"
+#include "platform/formats/hex.h"
 #include "platform/os/file_query.h"
 
 #include <algorithm>
@@ -117,10 +118,10 @@ void SmallFileLanes::Run(std::vector<Done>& done) {
     for (const LaneDone& lane : m_Done) {
         Pending& pending = m_Pending[lane.tag];
         if (m_Sha1InLanes) {
-            pending.facts.sha1 = HexUpper(lane.sha1);
+            pending.facts.sha1 = platform::HexUpper(lane.sha1);
         }
         if (m_Wanted.md5) {
-            pending.facts.md5 = HexUpper(lane.md5);
+            pending.facts.md5 = platform::HexUpper(lane.md5);
         }
         done.push_back({pending.tag, std::move(pending.facts)});
         pending.busy = false;

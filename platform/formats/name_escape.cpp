@@ -1,5 +1,6 @@
 #include "platform/formats/name_escape.h"
 
+#include "platform/formats/hex.h"
 #include "platform/formats/utf8.h"
 
 #include <cstdint>
@@ -57,8 +58,6 @@ void AppendOctal(std::string& out, std::uint8_t byte) {
     out += static_cast<char>('0' + (byte & 7));
 }
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
 // The letter of a control character's short escape, 0 when it has none.
 char ShortEscape(std::uint8_t c) {
     switch (c) {
@@ -79,19 +78,6 @@ char ShortEscape(std::uint8_t c) {
     default:
         return 0;
     }
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -117,9 +103,7 @@ void AppendCodePointEscape(std::string& out, char32_t c) {
     const int digits = c > 0xFFFF ? 8 : 4;
     out += '\\';
     out += digits == 8 ? 'U' : 'u';
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
-        out += kHexDigits[(c >> shift) & 0xF];
-    }
+    AppendHex(out, static_cast<std::uint32_t>(c), digits);
 }
 
 // The code point of the digits hexadecimal digits at text's start, nothing
@@ -130,7 +114,7 @@ std::optional<char32_t> ReadCodePoint(std::string_view text, std::size_t digits)
     }
     char32_t value = 0;
     for (std::size_t k = 0; k < digits; ++k) {
-        const int digit = HexValue(text[k]);
+        const int digit = HexDigitValue(text[k]);
         if (digit < 0) {
             return std::nullopt;
         }

@@ -104,12 +104,6 @@ TEST_F(GetFileDigestTest, PublishedVectorsAsFiles) {
     }
 }
 
-TEST(HexUpperTest, TwoUpperCaseDigitsPerByte) {
-    const std::vector<std::uint8_t> bytes = {0x0A, 0x00, 0xFF, 0x5C, 0x10, 0x09};
-    EXPECT_EQ(HexUpper(bytes), "0A00FF5C1009");
-    EXPECT_EQ(HexUpper({}), "");
-}
-
 TEST(DigestContextTest, UnknownAlgorithmAndSpentContextGiveEmptyText) {
     DigestContext unknown(0x8002); // an algorithm id we do not serve
     EXPECT_FALSE(unknown.ok());
