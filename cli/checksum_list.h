@@ -1,7 +1,7 @@
 #pragma once
 
 // Checksum lists read for --check: the formats of the common checksum tools
-// (cli/list_formats.h) and Varnel's own saved reports (cli/saved_report.h),
+// (cli/list_formats.h) and Varnel's own saved reports (report/saved_report.h),
 // one reader choosing between them.
 //
 // A list is read as a stream, a line at a time, so its length costs no
@@ -19,7 +19,7 @@
 // entries, each saying what its file should show.
 
 #include "cli/list_formats.h"
-#include "cli/saved_report.h"
+#include "report/saved_report.h"
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "cli/saved_report.h"
+#include "report/saved_report.h"
 
 #include "platform/formats/hex.h"
 #include "platform/formats/name_escape.h"
