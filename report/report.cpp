@@ -2,6 +2,7 @@
 
 #include "platform/formats/hex.h"
 #include "platform/formats/name_escape.h"
+#include "report/report_labels.h"
 
 #include <charconv>
 #include <cstdint>
@@ -9,17 +10,6 @@
 namespace varnel {
 
 namespace {
-
-// The labels, byte for byte: full-width colons (U+FF1A), ordinary spaces.
-constexpr std::string_view kNameLabel = "文件名称：";
-constexpr std::string_view kVersionLabel = "文件版本：V";
-constexpr std::string_view kSizeLabel = "文件大小：";
-constexpr std::string_view kSizeUnit = " 字节";
-constexpr std::string_view kTimeLabel = "修改时间：";
-constexpr std::string_view kCrcLabel = "CRC32值 ：";
-constexpr std::string_view kSha1Label = "SHA1值   ：";
-constexpr std::string_view kMd5Label = "MD5值     ：";
-constexpr std::string_view kLineEnd = "\r\n";
 
 void AppendDecimal(std::string& out, std::uint64_t value) {
     char text[24];
@@ -44,52 +34,53 @@ void AppendReportBlock(std::string& out, std::string_view displayPath, const Fil
         }
     };
 
-    shown(kNameLabel);
+    shown(LabelOf(ReportLine::Name).simplified);
     platform::AppendEscapedName(out, displayPath);
-    out += kLineEnd;
+    out += kReportLineEnd;
 
     if (options.ShowVersion && !facts.version.empty()) {
-        std::string line(kVersionLabel);
+        std::string line(LabelOf(ReportLine::Version).simplified);
+        line += kVersionMark;
         line += facts.version;
         shown(line);
-        out += kLineEnd;
+        out += kReportLineEnd;
     }
 
     if (options.ShowSize && facts.size) {
-        std::string line(kSizeLabel);
+        std::string line(LabelOf(ReportLine::Size).simplified);
         AppendDecimal(line, *facts.size);
-        line += kSizeUnit;
+        line += kSizeUnit.simplified;
         shown(line);
-        out += kLineEnd;
+        out += kReportLineEnd;
     }
 
     if (options.ShowModifiedTime && facts.modified && services.formatTime) {
         const std::string time = services.formatTime(*facts.modified);
         // A time the locale cannot put into words is a value not obtained.
         if (!time.empty()) {
-            std::string line(kTimeLabel);
+            std::string line(LabelOf(ReportLine::Time).simplified);
             line += time;
             shown(line);
-            out += kLineEnd;
+            out += kReportLineEnd;
         }
     }
 
     if (options.ShowCRC32) {
-        shown(kCrcLabel);
+        shown(LabelOf(ReportLine::Crc32).simplified);
         platform::AppendHex(out, facts.crc32, 8);
-        out += kLineEnd;
+        out += kReportLineEnd;
     }
 
     if (options.ShowSHA1) {
-        shown(kSha1Label);
+        shown(LabelOf(ReportLine::Sha1).simplified);
         out += facts.sha1;
-        out += kLineEnd;
+        out += kReportLineEnd;
     }
 
-    shown(kMd5Label);
+    shown(LabelOf(ReportLine::Md5).simplified);
     out += facts.md5;
-    out += kLineEnd;
-    out += kLineEnd;
+    out += kReportLineEnd;
+    out += kReportLineEnd;
 }
 
 std::string FormatReportBlock(std::string_view displayPath, const FileFacts& facts,

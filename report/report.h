@@ -50,7 +50,8 @@ ReportBlock BuildReportBlock(const std::filesystem::path& path, std::string_view
                              const ReportOptions& options, const ReportServices& services);
 
 // Appends to out the block text for facts already gathered. Lines, in order
-// (each ended by CR LF, the block by an extra CR LF):
+// (each ended by CR LF, the block by an extra CR LF; the labels are those of
+// report/report_labels.h, which the saved-report reader reads with):
 //
 //   文件名称：<displayPath>           always
 //   文件版本：V<version>              ShowVersion and a version was found

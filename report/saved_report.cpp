@@ -12,23 +12,6 @@ namespace varnel {
 
 namespace {
 
-// The labels of a report's lines as the window writes them, and in their
-// converted (Traditional Chinese) form. The value starts after the label.
-struct LabelForms {
-    ReportLine kind;
-    std::string_view plain;
-    std::string_view converted;
-};
-constexpr std::array<LabelForms, 7> kLabels{{
-    {ReportLine::Name, "文件名称：", "文件名稱："},
-    {ReportLine::Version, "文件版本：", "文件版本："},
-    {ReportLine::Size, "文件大小：", "文件大小："},
-    {ReportLine::Time, "修改时间：", "修改時間："},
-    {ReportLine::Crc32, "CRC32值 ：", "CRC32值 ："},
-    {ReportLine::Sha1, "SHA1值   ：", "SHA1值   ："},
-    {ReportLine::Md5, "MD5值     ：", "MD5值     ："},
-}};
-
 // The legacy encodings a report is saved in, by family: each family's
 // charsets are tried in turn for a line.
 constexpr std::array<std::array<const char*, 2>, 2> kFamilies{{
@@ -59,11 +42,13 @@ std::string_view CheckName(ReportLine line) {
 }
 
 std::optional<ReportLineValue> ReadReportLine(std::string_view line) {
-    for (const LabelForms& label : kLabels) {
+    for (const ReportLabel& label : kReportLabels) {
         for (const bool converted : {false, true}) {
-            const std::string_view text = converted ? label.converted : label.plain;
+            const std::string_view text =
+                converted ? label.text.traditional : label.text.simplified;
             if (line.starts_with(text)) {
-                return ReportLineValue{label.kind, converted && label.converted != label.plain,
+                return ReportLineValue{label.line,
+                                       converted && label.text.traditional != label.text.simplified,
                                        std::string(line.substr(text.size()))};
             }
         }

@@ -13,6 +13,8 @@
 // is never passed over. Lines outside any block, and a block whose name
 // cannot be read, are improperly formatted lines.
 
+#include "report/report_labels.h"
+
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -21,15 +23,13 @@
 
 namespace varnel {
 
-// What one line of a report block shows.
-enum class ReportLine { Name, Version, Size, Time, Crc32, Sha1, Md5 };
-
 // The word a failed check is named with: "version", "size", "modified time",
 // "CRC-32", "SHA-1", "MD5".
 std::string_view CheckName(ReportLine line);
 
 // A report line's kind and value (the text after the label's full-width
-// colon); nothing for a line that carries no known label.
+// colon), by the labels of report_labels.h; nothing for a line that carries
+// no known label.
 struct ReportLineValue {
     ReportLine kind;
     bool converted; // the label was the converted one
