@@ -3,9 +3,10 @@
 // varnel-report --check: verifies the files named in checksum lists and in
 // Varnel's own saved reports (cli/checksum_list.h).
 //
-// Each entry's file is read once for every digest the entry carries; the
-// entries are read on the report engine's workers (report/report_run.h) and
-// their results written in list order:
+// Each entry's file is read once for every digest the entry carries, on the
+// report engine's workers (cli/check_scheduler.h); each entry is compared
+// with its file's facts (cli/entry_check.h) and its result written in list
+// order:
 //
 //   <name>: OK
 //   <name>: FAILED                    a digest differs

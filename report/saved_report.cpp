@@ -5,8 +5,13 @@
 #include "platform/formats/utf8.h"
 #include "platform/os/charset_converter.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstdlib>
+#include <initializer_list>
 #include <span>
+#include <vector>
 
 namespace varnel {
 
@@ -192,6 +197,114 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
 
 std::optional<SavedBlock> ReportBlockReader::Finish() {
     return Close();
+}
+
+bool SavedVersionMatches(std::string_view value, std::string_view version) {
+    return !version.empty() && value.size() == kVersionMark.size() + version.size() &&
+           value.starts_with(kVersionMark) && value.ends_with(version);
+}
+
+std::optional<std::uint64_t> ReadSavedSize(std::string_view value, bool converted) {
+    const std::string_view unit = converted ? kSizeUnit.traditional : kSizeUnit.simplified;
+    if (!value.ends_with(unit)) {
+        return std::nullopt;
+    }
+    const std::string_view digits = value.substr(0, value.size() - unit.size());
+    if (digits.empty() || (digits.size() > 1 && digits.front() == '0') ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    std::uint64_t count = 0;
+    const auto read = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (read.ec != std::errc() || read.ptr != digits.data() + digits.size()) {
+        return std::nullopt; // more than 64 bits
+    }
+    return count;
+}
+
+namespace {
+
+struct WrittenNumber {
+    unsigned value = 0;
+    std::size_t digits = 0;
+};
+
+// The numbers of a text, in order ("2026/12/8 PM 3:04:05": 2026 12 8 3 4 5).
+std::vector<WrittenNumber> NumbersOf(std::string_view text) {
+    std::vector<WrittenNumber> numbers;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] < '0' || text[i] > '9') {
+            ++i;
+            continue;
+        }
+        WrittenNumber number;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            number.value =
+                std::min(number.value * 10 + static_cast<unsigned>(text[i] - '0'), 1000000u);
+            ++number.digits;
+        }
+        numbers.push_back(number);
+    }
+    return numbers;
+}
+
+// A year as a two-digit year shows it.
+unsigned ShortYear(unsigned year) {
+    return year >= 100 ? year % 100 : year;
+}
+
+// The orders locales write a date's numbers in, by the place of each.
+struct DateOrder {
+    std::size_t year;
+    std::size_t month;
+    std::size_t day;
+};
+constexpr std::array<DateOrder, 3> kDateOrders{{
+    {0, 1, 2}, // year, month, day
+    {2, 0, 1}, // month, day, year
+    {2, 1, 0}, // day, month, year
+}};
+
+bool SameDate(std::span<const WrittenNumber> date, const LocalTime& time) {
+    const unsigned year = ShortYear(static_cast<unsigned>(std::abs(time.year)));
+    return std::any_of(kDateOrders.begin(), kDateOrders.end(), [&](const DateOrder& order) {
+        const WrittenNumber& month = date[order.month];
+        const WrittenNumber& day = date[order.day];
+        return month.digits <= 2 && day.digits <= 2 &&
+               month.value == static_cast<unsigned>(time.month) &&
+               day.value == static_cast<unsigned>(time.day) &&
+               ShortYear(date[order.year].value) == year;
+    });
+}
+
+} // namespace
+
+bool SavedTimeMatches(std::string_view value, const LocalTime& time) {
+    if (value == time.text) {
+        return true;
+    }
+    const bool midnight = time.hour == 0 && time.minute == 0 && time.second == 0;
+    const std::vector<WrittenNumber> seen = NumbersOf(value);
+    if (seen.size() != (midnight ? 3u : 6u) || !SameDate(std::span(seen).first(3), time)) {
+        return false;
+    }
+    if (midnight) {
+        return true;
+    }
+    const auto has = [&](std::initializer_list<std::string_view> words) {
+        return std::any_of(words.begin(), words.end(), [&](std::string_view word) {
+            return value.find(word) != std::string_view::npos;
+        });
+    };
+    unsigned hour = seen[3].value;
+    if (has({"PM", "pm", "下午", "午後", "晚上"})) {
+        hour = hour % 12 + 12;
+    } else if (has({"AM", "am", "上午", "午前", "早上", "凌晨"})) {
+        hour = hour % 12;
+    }
+    return hour == static_cast<unsigned>(time.hour) &&
+           seen[4].value == static_cast<unsigned>(time.minute) &&
+           seen[5].value == static_cast<unsigned>(time.second);
 }
 
 } // namespace varnel

@@ -16,6 +16,7 @@
 #include "report/report_labels.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,7 +38,8 @@ struct ReportLineValue {
 };
 std::optional<ReportLineValue> ReadReportLine(std::string_view line);
 
-// One block read back. Digests are upper case.
+// One block read back: the values as written (after the label). Digests are
+// upper case.
 struct SavedBlock {
     std::string name; // the file's bytes, escapes undone
     std::size_t line = 0;
@@ -97,5 +99,41 @@ private:
     int m_Last = 0;       // the kind of the block's last line
     bool m_Ended = false; // the block's MD5 line was read
 };
+
+// A saved block's lines are compared with the file's facts as they are now,
+// value by value, each read as what it stands for, never by writing a block
+// again.
+
+// A version line's value: the mark and the version ("V1.2.3.4"). A file
+// without a version (empty) matches none.
+bool SavedVersionMatches(std::string_view value, std::string_view version);
+
+// A size line's value read as the count of bytes it gives: decimal digits as
+// the writer writes them (no sign, no leading zero), then the unit of the
+// block's form (Traditional when converted). Nothing for any other value.
+std::optional<std::uint64_t> ReadSavedSize(std::string_view value, bool converted);
+
+// A file's modified time as the checking machine tells it: the local date and
+// time, and the text this machine writes for it in the block's form (its
+// locale's words and digits, converted in the Traditional mode).
+struct LocalTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    std::string text;
+};
+
+// Whether a time line's value stands for the time: the text this machine
+// writes for it, or the same local date and time written in another locale.
+// Such a value is read as its numbers: the date in one of the orders that
+// locales write it in (year, month, day; month, day, year; day, month, year),
+// a number of more than two digits being the year only, and the year
+// compared by its last two digits; then hour, minute and second, the hour on
+// a 12-hour clock when a morning or afternoon word stands in the text. A time
+// of exactly midnight is the date alone, as the writer writes it.
+bool SavedTimeMatches(std::string_view value, const LocalTime& time);
 
 } // namespace varnel

@@ -1,8 +1,7 @@
 // Checksum list lines: the escape of names, telling formats apart, and the
-// reading of saved reports line by line.
+// entries that lines and saved reports' blocks become.
 
 #include "cli/checksum_list.h"
-#include "tests/gb2big5/charset_util.h"
 
 #include <gtest/gtest.h>
 
@@ -233,61 +232,34 @@ TEST(ChecksumList, ShownNamesUseTheListsOwnEscape) {
     EXPECT_EQ(report.entries[0].shown, "x\\ty\\\\z");
 }
 
-TEST(ChecksumList, ReportBlocksInEveryLabelForm) {
-    using namespace std::string_literals;
+// Saved reports are read by report/saved_report.h (tests/report): here, how
+// their blocks become the list's entries.
+TEST(ChecksumList, ReportBlocksBecomeEntries) {
     const std::string md5 = "900150983CD24FB0D6963F7D28E17F72";
-    struct Case {
-        std::string_view what;
-        std::string text;
-        std::size_t entries;
-        std::size_t damaged; // entries begun but not read whole
-        std::size_t firstBadLine;
-    };
     const std::string plain = "文件名称：/d/a.txt\r\n文件版本：V1.2.3.4\r\n文件大小：3 字节\r\n"
-                              "修改时间：2026/3/5 14:07:09\r\nCRC32值 ：352441C2\r\n"
+                              "修改时间：2026/3/5 14:07:09\r\nCRC32值 ：352441c2\r\n"
                               "SHA1值   ：A9993E364706816ABA3E25717850C26C9CD0D89D\r\n"
                               "MD5值     ：" +
                               md5 + "\r\n\r\n";
     const std::string converted = "文件名稱：/d/b.txt\r\n文件大小：3 字節\r\n"
                                   "修改時間：2026/3/5 下午2:07:09\r\nMD5值     ：" +
-                                  md5 + "\r\n\r\n";
-    const Case cases[] = {
-        {"plain labels, every line", plain, 1, 0, 0},
-        {"converted labels", converted, 1, 0, 0},
-        {"two blocks, LF line ends, no last empty line",
-         "文件名称：a\nMD5值     ：" + md5 + "\n\n文件名称：b\nMD5值     ：" + md5, 2, 0, 0},
-        {"a line out of order",
-         "文件名称：a\r\nMD5值     ：" + md5 + "\r\n文件大小：3 字节\r\n\r\n" + converted, 2, 1, 0},
-        {"a block without its MD5 line", "文件名称：a\r\n文件大小：3 字节\r\n\r\n" + plain, 2, 1,
-         0},
-        {"a stray line after a block", plain + "hello\r\n\r\n" + converted, 2, 0, 9},
-        {"a stray line inside a block",
-         "文件名称：a\r\nhello\r\nMD5值     ：" + md5 + "\r\n\r\n" + converted, 2, 1, 0},
-        {"a junk line right before a block", "notes\r\n" + plain + converted, 2, 0, 1},
-        {"a name line starts a block even without an empty line",
-         "文件名称：a\r\n文件名称：b\r\nMD5值     ：" + md5 + "\r\n", 2, 1, 0},
-        {"a name with a broken escape", "文件名称：a\\q\r\nMD5值     ：" + md5 + "\r\n", 0, 0, 1},
-        {"a name with a NUL", "文件名称：a\0b\r\nMD5值     ："s + md5 + "\r\n", 0, 0, 1},
-    };
-    for (const Case& c : cases) {
-        const ParsedList list = ParseChecksumList(c.text, std::nullopt);
-        EXPECT_EQ(list.format, ListFormat::Report) << c.what;
-        EXPECT_EQ(list.entries.size(), c.entries) << c.what;
-        EXPECT_EQ(std::count_if(list.entries.begin(), list.entries.end(),
-                                [](const ListEntry& e) { return e.damaged; }),
-                  static_cast<std::ptrdiff_t>(c.damaged))
-            << c.what;
-        EXPECT_EQ(list.firstBadLine, c.firstBadLine) << c.what;
-    }
-
-    const ParsedList both = ParseChecksumList(plain + converted, std::nullopt);
-    ASSERT_EQ(both.entries.size(), 2u);
+                                  md5 + "\r\n\r\n文件名称：c\r\n文件大小：3 字节\r\n\r\n";
+    const ParsedList both = ParseChecksumList("notes\r\n" + plain + converted, std::nullopt);
+    EXPECT_EQ(both.format, ListFormat::Report);
+    EXPECT_EQ(both.badLines, 1u);
+    EXPECT_EQ(both.firstBadLine, 1u);
+    ASSERT_EQ(both.entries.size(), 3u);
     const ListEntry& a = both.entries[0];
+    EXPECT_TRUE(a.report);
     EXPECT_FALSE(a.converted);
+    EXPECT_FALSE(a.damaged);
+    EXPECT_EQ(a.shown, "/d/a.txt");
+    EXPECT_EQ(a.line, 2u);
     EXPECT_EQ(a.version, "V1.2.3.4");
     EXPECT_EQ(a.size, "3 字节");
     EXPECT_EQ(a.time, "2026/3/5 14:07:09");
     EXPECT_EQ(a.Expected(DigestKind::Crc32), "352441C2");
+    EXPECT_EQ(a.Expected(DigestKind::Sha1), "A9993E364706816ABA3E25717850C26C9CD0D89D");
     EXPECT_EQ(a.Expected(DigestKind::Md5), md5);
     const ListEntry& b = both.entries[1];
     EXPECT_TRUE(b.converted);
@@ -295,29 +267,10 @@ TEST(ChecksumList, ReportBlocksInEveryLabelForm) {
     EXPECT_EQ(b.size, "3 字節");
     EXPECT_FALSE(b.version);
     EXPECT_FALSE(b.Expected(DigestKind::Sha1));
-    EXPECT_EQ(b.line, 9u);
-}
-
-TEST(ChecksumList, ReportsSavedInTheLegacyEncodings) {
-    const std::string md5 = "MD5值     ：900150983CD24FB0D6963F7D28E17F72\r\n\r\n";
-    struct Case {
-        std::string utf8;
-        const char* charset;
-        bool converted;
-    };
-    const Case cases[] = {
-        {"文件名稱：資料.txt\r\n文件大小：3 字節\r\n" + md5, "BIG5", true},
-        {"\r\n文件名称：资料.txt\r\n文件大小：3 字节\r\n" + md5, "GB18030", false},
-    };
-    for (const Case& c : cases) {
-        const auto bytes = test::Recode(c.utf8, "UTF-8", c.charset);
-        ASSERT_TRUE(bytes) << c.charset;
-        const ParsedList list = ParseChecksumList(*bytes, std::nullopt);
-        ASSERT_EQ(list.entries.size(), 1u) << c.charset;
-        EXPECT_EQ(list.entries[0].converted, c.converted);
-        EXPECT_EQ(list.entries[0].name, c.converted ? "資料.txt" : "资料.txt");
-        EXPECT_EQ(list.entries[0].size, c.converted ? "3 字節" : "3 字节");
-    }
+    EXPECT_EQ(b.line, 10u);
+    // A block without its MD5 line stays an entry, damaged.
+    EXPECT_TRUE(both.entries[2].damaged);
+    EXPECT_EQ(both.entries[2].name, "c");
 }
 
 // An SFV list whose names begin with a report's name label stays an SFV

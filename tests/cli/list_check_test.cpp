@@ -281,8 +281,16 @@ TEST(ListCheck, ModifiedTimeWrittenInAnotherLocale) {
         {"2024/3/5 14:07:09", true},    // zh_CN
         {"2024/3/5 下午2:07:09", true}, // zh_TW
         {"05.03.24 14:07:09", true},    // de_DE
-        {"3/5/24 2:07:09 AM", false},   {"2024/3/5 14:07:10", false},
-        {"2024/3/6 14:07:09", false},   {"2024/3/5", false},
+        {"05/03/2024 14:07:09", true},  // en_GB
+        {"3/5/24 2:07:09 AM", false},
+        {"2024/3/5 14:07:10", false},
+        {"2024/3/6 14:07:09", false},
+        {"2024/3/5", false},
+        // Month and day swapped where the year comes first: 5 May, not 3
+        // March; no locale writes the day before the month after a year.
+        {"2024/5/3 14:07:09", false},
+        {"24/5/3 14:07:09", false},
+        {"3/24/5 14:07:09", false},
     };
     for (const Case& c : cases) {
         WriteFile(files.dir / "r.txt", "文件名称：f\r\n修改时间：" + c.time + "\r\n" + md5);

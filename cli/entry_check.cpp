@@ -1,0 +1,77 @@
+#include "cli/entry_check.h"
+
+#include "platform/formats/hex.h"
+
+namespace varnel {
+
+namespace {
+
+// The list's digests in the order results name them: the report's lines
+// first, then the longer digests of other tools' lists.
+constexpr DigestKind kDigestOrder[] = {DigestKind::Crc32,  DigestKind::Sha1,   DigestKind::Md5,
+                                       DigestKind::Sha256, DigestKind::Sha512, DigestKind::Blake2b,
+                                       DigestKind::Wide512};
+
+bool DigestMatches(DigestKind kind, const std::string& expected, const FileFacts& facts) {
+    // Both upper-case already; an empty value (a file not read when the
+    // report was made) never matches.
+    const auto same = [&](const std::string& actual) {
+        return !expected.empty() && expected == actual;
+    };
+    switch (kind) {
+    case DigestKind::Crc32:
+        return same(platform::Hex8(facts.crc32));
+    case DigestKind::Md5:
+        return same(facts.md5);
+    case DigestKind::Sha1:
+        return same(facts.sha1);
+    case DigestKind::Sha256:
+        return same(facts.sha256);
+    case DigestKind::Sha512:
+        return same(facts.sha512);
+    case DigestKind::Blake2b:
+        return same(facts.blake2b);
+    case DigestKind::Wide512:
+        return same(facts.sha512) || same(facts.blake2b);
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFacts& facts,
+                                           const std::optional<LocalTime>& time) {
+    std::vector<std::string_view> failed;
+    if (entry.report) {
+        if (entry.version && !SavedVersionMatches(*entry.version, facts.version)) {
+            failed.push_back(CheckName(ReportLine::Version));
+        }
+        if (entry.size) {
+            const std::optional<std::uint64_t> size = ReadSavedSize(*entry.size, entry.converted);
+            if (!size || size != facts.size) {
+                failed.push_back(CheckName(ReportLine::Size));
+            }
+        }
+        if (entry.time && !(time && SavedTimeMatches(*entry.time, *time))) {
+            failed.push_back(CheckName(ReportLine::Time));
+        }
+    }
+    for (const DigestKind kind : kDigestOrder) {
+        if (const std::optional<std::string>& expected = entry.Expected(kind);
+            expected && !DigestMatches(kind, *expected, facts)) {
+            failed.push_back(DigestName(kind));
+        }
+    }
+    return failed;
+}
+
+std::size_t ChecksOf(const ListEntry& entry) {
+    std::size_t checks = static_cast<std::size_t>(entry.version.has_value()) +
+                         entry.size.has_value() + entry.time.has_value();
+    for (const std::optional<std::string>& expected : entry.expected) {
+        checks += expected.has_value();
+    }
+    return checks;
+}
+
+} // namespace varnel

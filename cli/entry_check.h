@@ -1,0 +1,33 @@
+#pragma once
+
+// The comparison of one list entry with the facts of its file: which of the
+// entry's checks fail. It depends on nothing but its arguments, so every
+// kind of entry can be tried against facts made up for it.
+
+#include "cli/checksum_list.h"
+#include "report/file_facts.h"
+#include "report/saved_report.h"
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace varnel {
+
+// The checks of entry that fail for facts, named as results name them: a
+// report block's lines first ("version", "size", "modified time"), each
+// value read as what it stands for (report/saved_report.h), then the digests
+// in the order CRC-32, SHA-1, MD5, SHA-256, SHA-512, BLAKE2b (DigestName).
+// An empty expected digest never matches. time is the file's modified time
+// as the checking machine tells it, in the entry's form; nothing when the
+// file has none or the locale cannot put it into words (a time line then
+// fails).
+std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFacts& facts,
+                                           const std::optional<LocalTime>& time);
+
+// How many checks an entry carries: its digests, and a report block's
+// version, size and time lines.
+std::size_t ChecksOf(const ListEntry& entry);
+
+} // namespace varnel

@@ -1,0 +1,293 @@
+// Saved reports read back: blocks line by line in every label form (damaged
+// ones kept, so their files are named), the legacy encodings, the writer's
+// blocks read with the one label table in both forms, and each line's value
+// read as what it stands for.
+
+#include "i18n/big5.h"
+#include "report/report.h"
+#include "report/saved_report.h"
+#include "tests/gb2big5/charset_util.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace varnel {
+namespace {
+
+// A report read whole, as the checksum-list reader reads one: lines end at
+// LF, a CR before it is dropped, each line is decoded on its own.
+struct ReadBack {
+    std::vector<SavedBlock> blocks;
+    std::size_t firstBadLine = 0;
+};
+
+ReadBack Read(std::string_view text) {
+    ReportLineDecoder decoder;
+    ReportBlockReader reader;
+    ReadBack read;
+    std::size_t number = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        ReportBlockReader::Step step = reader.Feed(decoder.Decode(line), ++number);
+        if (step.block) {
+            read.blocks.push_back(std::move(*step.block));
+        }
+        if (step.badLine != 0 && read.firstBadLine == 0) {
+            read.firstBadLine = step.badLine;
+        }
+    }
+    if (std::optional<SavedBlock> block = reader.Finish()) {
+        read.blocks.push_back(std::move(*block));
+    }
+    return read;
+}
+
+TEST(SavedReport, BlocksInEveryLabelForm) {
+    using namespace std::string_literals;
+    const std::string md5 = "900150983CD24FB0D6963F7D28E17F72";
+    struct Case {
+        std::string_view what;
+        std::string text;
+        std::size_t blocks;
+        std::size_t damaged; // blocks begun but not read whole
+        std::size_t firstBadLine;
+    };
+    const std::string plain = "文件名称：/d/a.txt\r\n文件版本：V1.2.3.4\r\n文件大小：3 字节\r\n"
+                              "修改时间：2026/3/5 14:07:09\r\nCRC32值 ：352441C2\r\n"
+                              "SHA1值   ：A9993E364706816ABA3E25717850C26C9CD0D89D\r\n"
+                              "MD5值     ：" +
+                              md5 + "\r\n\r\n";
+    const std::string converted = "文件名稱：/d/b.txt\r\n文件大小：3 字節\r\n"
+                                  "修改時間：2026/3/5 下午2:07:09\r\nMD5值     ：" +
+                                  md5 + "\r\n\r\n";
+    const Case cases[] = {
+        {"plain labels, every line", plain, 1, 0, 0},
+        {"converted labels", converted, 1, 0, 0},
+        {"two blocks, LF line ends, no last empty line",
+         "文件名称：a\nMD5值     ：" + md5 + "\n\n文件名称：b\nMD5值     ：" + md5, 2, 0, 0},
+        {"a line out of order",
+         "文件名称：a\r\nMD5值     ：" + md5 + "\r\n文件大小：3 字节\r\n\r\n" + converted, 2, 1, 0},
+        {"a block without its MD5 line", "文件名称：a\r\n文件大小：3 字节\r\n\r\n" + plain, 2, 1,
+         0},
+        {"a stray line after a block", plain + "hello\r\n\r\n" + converted, 2, 0, 9},
+        {"a stray line inside a block",
+         "文件名称：a\r\nhello\r\nMD5值     ：" + md5 + "\r\n\r\n" + converted, 2, 1, 0},
+        {"a junk line right before a block", "notes\r\n" + plain + converted, 2, 0, 1},
+        {"a name line starts a block even without an empty line",
+         "文件名称：a\r\n文件名称：b\r\nMD5值     ：" + md5 + "\r\n", 2, 1, 0},
+        {"a name with a broken escape", "文件名称：a\\q\r\nMD5值     ：" + md5 + "\r\n", 0, 0, 1},
+        {"a name with a NUL", "文件名称：a\0b\r\nMD5值     ："s + md5 + "\r\n", 0, 0, 1},
+    };
+    for (const Case& c : cases) {
+        const ReadBack read = Read(c.text);
+        EXPECT_EQ(read.blocks.size(), c.blocks) << c.what;
+        EXPECT_EQ(std::count_if(read.blocks.begin(), read.blocks.end(),
+                                [](const SavedBlock& b) { return b.damaged; }),
+                  static_cast<std::ptrdiff_t>(c.damaged))
+            << c.what;
+        EXPECT_EQ(read.firstBadLine, c.firstBadLine) << c.what;
+    }
+
+    const ReadBack both = Read(plain + converted);
+    ASSERT_EQ(both.blocks.size(), 2u);
+    const SavedBlock& a = both.blocks[0];
+    EXPECT_FALSE(a.converted);
+    EXPECT_EQ(a.version, "V1.2.3.4");
+    EXPECT_EQ(a.size, "3 字节");
+    EXPECT_EQ(a.time, "2026/3/5 14:07:09");
+    EXPECT_EQ(a.crc32, "352441C2");
+    EXPECT_EQ(a.md5, md5);
+    const SavedBlock& b = both.blocks[1];
+    EXPECT_TRUE(b.converted);
+    EXPECT_EQ(b.name, "/d/b.txt");
+    EXPECT_EQ(b.size, "3 字節");
+    EXPECT_FALSE(b.version);
+    EXPECT_FALSE(b.sha1);
+    EXPECT_EQ(b.line, 9u);
+}
+
+TEST(SavedReport, ReportsSavedInTheLegacyEncodings) {
+    const std::string md5 = "MD5值     ：900150983CD24FB0D6963F7D28E17F72\r\n\r\n";
+    struct Case {
+        std::string utf8;
+        const char* charset;
+        bool converted;
+    };
+    const Case cases[] = {
+        {"文件名稱：資料.txt\r\n文件大小：3 字節\r\n" + md5, "BIG5", true},
+        {"\r\n文件名称：资料.txt\r\n文件大小：3 字节\r\n" + md5, "GB18030", false},
+    };
+    for (const Case& c : cases) {
+        const auto bytes = test::Recode(c.utf8, "UTF-8", c.charset);
+        ASSERT_TRUE(bytes) << c.charset;
+        const ReadBack read = Read(*bytes);
+        ASSERT_EQ(read.blocks.size(), 1u) << c.charset;
+        EXPECT_EQ(read.blocks[0].converted, c.converted);
+        EXPECT_EQ(read.blocks[0].name, c.converted ? "資料.txt" : "资料.txt");
+        EXPECT_EQ(read.blocks[0].size, c.converted ? "3 字節" : "3 字节");
+    }
+}
+
+// The writer writes the Simplified labels and the Traditional mode converts
+// its text through the conversion library: the table's Traditional column
+// must be what the library makes, or converted reports would not read back.
+class WrittenBlocks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        detail::SetConversionLibraryPathForTesting(std::filesystem::path(VARNEL_GB2BIG5_LIBRARY));
+    }
+    void TearDown() override { detail::SetConversionLibraryPathForTesting(std::nullopt); }
+};
+
+TEST_F(WrittenBlocks, TheTraditionalFormsAreWhatTheConversionMakes) {
+    for (const ReportLabel& label : kReportLabels) {
+        EXPECT_EQ(ConvertToBig5(label.text.simplified), label.text.traditional)
+            << label.text.simplified;
+    }
+    EXPECT_EQ(ConvertToBig5(kSizeUnit.simplified), kSizeUnit.traditional);
+    EXPECT_EQ(ConvertToBig5(kVersionMark), kVersionMark);
+}
+
+TEST_F(WrittenBlocks, ReadBackInBothFormsLineForLine) {
+    FileFacts facts; // of "abc"
+    facts.size = 3;
+    facts.modified = std::chrono::sys_seconds(std::chrono::seconds(1709647629));
+    facts.version = "1.2.3.4";
+    facts.crc32 = 0x352441C2;
+    facts.sha1 = "A9993E364706816ABA3E25717850C26C9CD0D89D";
+    facts.md5 = "900150983CD24FB0D6963F7D28E17F72";
+    ReportOptions all;
+    all.ShowCRC32 = all.ShowVersion = true;
+    for (const bool converted : {false, true}) {
+        SCOPED_TRACE(converted ? "converted" : "plain");
+        ReportServices services;
+        services.formatTime = [](std::chrono::sys_seconds) {
+            return std::string("2024/3/5 下午2:07:09");
+        };
+        if (converted) {
+            services.convert = [](std::string_view text) { return ConvertToBig5(text); };
+        }
+        const std::string name = "/数据/a\tb.txt";
+        const ReadBack read = Read(FormatReportBlock(name, facts, all, services) +
+                                   FormatReportBlock("x", facts, ReportOptions(), services));
+        ASSERT_EQ(read.blocks.size(), 2u);
+        EXPECT_EQ(read.firstBadLine, 0u);
+        const SavedBlock& block = read.blocks[0];
+        EXPECT_FALSE(block.damaged);
+        EXPECT_EQ(block.converted, converted);
+        EXPECT_EQ(block.name, name);
+        EXPECT_EQ(block.version, "V1.2.3.4");
+        ASSERT_TRUE(block.version);
+        EXPECT_TRUE(SavedVersionMatches(*block.version, facts.version));
+        ASSERT_TRUE(block.size);
+        EXPECT_EQ(ReadSavedSize(*block.size, converted), facts.size);
+        EXPECT_EQ(block.time, "2024/3/5 下午2:07:09"); // the same in both scripts
+        EXPECT_EQ(block.crc32, "352441C2");
+        EXPECT_EQ(block.sha1, facts.sha1);
+        EXPECT_EQ(block.md5, facts.md5);
+        const SavedBlock& plainOptions = read.blocks[1];
+        EXPECT_FALSE(plainOptions.version);
+        EXPECT_FALSE(plainOptions.crc32);
+        EXPECT_TRUE(plainOptions.size && plainOptions.time && plainOptions.sha1);
+    }
+}
+
+TEST(SavedReport, VersionAndSizeValues) {
+    const struct {
+        std::string_view value;
+        std::string_view version;
+        bool same;
+    } versions[] = {
+        {"V1.2.3.4", "1.2.3.4", true},
+        {"V1.2.3.4", "1.2.3.5", false},
+        {"1.2.3.4", "1.2.3.4", false},
+        {"v1.2.3.4", "1.2.3.4", false},
+        {"V", "", false},
+        {"V1.2.3.4 ", "1.2.3.4", false},
+    };
+    for (const auto& c : versions) {
+        EXPECT_EQ(SavedVersionMatches(c.value, c.version), c.same) << c.value;
+    }
+    const struct {
+        std::string_view value;
+        bool converted;
+        std::optional<std::uint64_t> size;
+    } sizes[] = {
+        {"3 字节", false, 3},
+        {"0 字节", false, 0},
+        {"3 字節", true, 3},
+        {"3 字節", false, std::nullopt}, // the unit of the other form
+        {"3 字节", true, std::nullopt},
+        {"18446744073709551615 字节", false, 18446744073709551615u},
+        {"18446744073709551616 字节", false, std::nullopt}, // beyond 64 bits
+        {"03 字节", false, std::nullopt},                   // never written so
+        {"+3 字节", false, std::nullopt},
+        {"3字节", false, std::nullopt},
+        {" 字节", false, std::nullopt},
+        {"3 bytes", false, std::nullopt},
+        {"3 字节 ", false, std::nullopt},
+    };
+    for (const auto& c : sizes) {
+        EXPECT_EQ(ReadSavedSize(c.value, c.converted), c.size) << c.value;
+    }
+}
+
+// The time a saved line shows against 2024-03-05 14:07:09, local time of the
+// checking machine, which writes it "3/5/24 2:07:09 PM".
+TEST(SavedReport, TimeValuesInEachLocaleAndOrder) {
+    const LocalTime afternoon{2024, 3, 5, 14, 7, 9, "3/5/24 2:07:09 PM"};
+    const LocalTime midnight{2024, 3, 5, 0, 0, 0, "3/5/24"};
+    // A locale that writes its own digits: its text is the only way in.
+    const LocalTime persian{2024, 3, 5, 14, 7, 9, "۲۰۲۴/۳/۵ ۱۴:۰۷:۰۹"};
+    const struct {
+        const LocalTime& time;
+        std::string_view value;
+        bool same;
+    } cases[] = {
+        {afternoon, "3/5/24 2:07:09 PM", true},      // this machine's own text
+        {afternoon, "2024/3/5 14:07:09", true},      // zh_CN
+        {afternoon, "2024/3/5 下午2:07:09", true},   // zh_TW
+        {afternoon, "05.03.24 14:07:09", true},      // de_DE
+        {afternoon, "05/03/2024 14:07:09", true},    // en_GB
+        {afternoon, "2024-03-05 14:07:09", true},    // sv_SE
+        {afternoon, "24. 3. 5. 下午 2:07:09", true}, // year first, two digits
+        {afternoon, "2024/3/5 午後2:07:09", true},   // ja_JP's afternoon word
+        {afternoon, "3/5/24 2:07:09 AM", false},     // morning
+        {afternoon, "2024/3/5 14:07:10", false},     // a second later
+        {afternoon, "2024/3/6 14:07:09", false},     // a day later
+        {afternoon, "2025/3/5 14:07:09", false},     // a year later
+        {afternoon, "2024/3/5", false},              // the date alone: midnight
+        {afternoon, "2024/3/5 14:07:09 1", false},   // a number too many
+        {afternoon, "", false},
+        // Numbers in an order no locale writes: the same numbers, another
+        // date. Month and day swapped after a year that comes first, and a
+        // year of four digits anywhere but first or last.
+        {afternoon, "2024/5/3 14:07:09", false},
+        {afternoon, "24/5/3 14:07:09", false},
+        {afternoon, "3/24/5 14:07:09", false},
+        {afternoon, "5/2024/3 14:07:09", false},
+        {afternoon, "3/2024/5 14:07:09", false},
+        {afternoon, "2003/5/24 14:07:09", false}, // 2003, not March
+        {afternoon, "2024/3/5 09:07:14", false},  // hour and second swapped
+        {midnight, "3/5/24", true},
+        {midnight, "2024/3/5", true},
+        {midnight, "2024/5/3", false},
+        {midnight, "2024/3/5 0:00:00", false}, // never written at midnight
+        {persian, "۲۰۲۴/۳/۵ ۱۴:۰۷:۰۹", true},
+        {persian, "۲۰۲۴/۵/۳ ۱۴:۰۷:۰۹", false},
+        {persian, "2024/3/5 14:07:09", true}, // written elsewhere
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SavedTimeMatches(c.value, c.time), c.same) << c.value;
+    }
+}
+
+} // namespace
+} // namespace varnel
