@@ -14,10 +14,10 @@ QString SuggestionMail(const std::string& languageTag, const QDate& today, const
     if (!simplified && !traditional) {
         return {};
     }
-    const QString text = QStringLiteral("mailto:") + address +
-                         QStringLiteral("?subject=关于Quarrow的建议&body=向您提出以下建议:") +
-                         QStringLiteral("\r\n\r\n\r\n") + QString(20, QLatin1Char(' ')) +
-                         SuggestionDate(today);
+    QString text = QStringLiteral("mailto:") + address +
+                   QStringLiteral("?subject=关于Quarrow的建议&body=向您提出以下建议:") +
+                   QStringLiteral("\r\n\r\n\r\n") + QString(20, QLatin1Char(' ')) +
+                   SuggestionDate(today);
     if (traditional) {
         return QString::fromStdString(ConvertToBig5(text.toStdString()));
     }

@@ -179,8 +179,8 @@ public:
                     continue;
                 }
                 const int column = trail <= 0x7E ? trail - 0x40 : trail - 0xA1 + (0x7E - 0x40 + 1);
-                t.big5ToGb[static_cast<std::size_t>((lead - 0xA1) * kBig5Trails + column)] =
-                    SimplifiedGb(*ch);
+                const int index = (lead - 0xA1) * kBig5Trails + column;
+                t.big5ToGb[static_cast<std::size_t>(index)] = SimplifiedGb(*ch);
             }
         }
         // Phrases whose every character is encodable on both sides and whose

@@ -4,6 +4,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cmath>
+
 namespace varnel::platform {
 
 int TwipsPerPixel(const QWidget* widget) {
@@ -12,7 +14,7 @@ int TwipsPerPixel(const QWidget* widget) {
     if (dpi <= 0.0) {
         dpi = 96.0;
     }
-    const int tpp = static_cast<int>(1440.0 / dpi + 0.5);
+    const int tpp = static_cast<int>(std::lround(1440.0 / dpi));
     return tpp > 0 ? tpp : 15;
 }
 

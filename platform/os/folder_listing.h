@@ -28,6 +28,9 @@ struct FolderEntry {
 struct FolderIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    // clang-tidy 14 takes the 0 of the defaulted comparison's result for a
+    // null pointer constant.
+    // NOLINTNEXTLINE(modernize-use-nullptr)
     friend auto operator<=>(const FolderIdentity&, const FolderIdentity&) = default;
 };
 

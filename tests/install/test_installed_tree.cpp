@@ -97,7 +97,7 @@ void FindOrStageTree(const char* variable, const QTemporaryDir& stage, const QSt
 // A file holding "abc" in dir.
 QString WriteInputFile(const QTemporaryDir& dir) {
     EXPECT_TRUE(dir.isValid());
-    const QString path = dir.path() + QStringLiteral("/input.bin");
+    QString path = dir.path() + QStringLiteral("/input.bin");
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("abc");

@@ -22,7 +22,7 @@ using namespace varnel;
 namespace {
 
 QString FileOfSize(const QTemporaryDir& dir, const QString& name, qint64 size) {
-    const QString path = dir.filePath(name);
+    QString path = dir.filePath(name);
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     EXPECT_TRUE(file.resize(size));

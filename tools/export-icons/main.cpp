@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
         std::fputs("usage: export-icons THEME_DIR NAME SIZE...\n", stderr);
         return 2;
     }
-    const QString themeDir = args[0];
-    const QString name = args[1];
+    const QString& themeDir = args[0];
+    const QString& name = args[1];
     for (const QString& sizeText : args.mid(2)) {
         bool isNumber = false;
         const int size = sizeText.toInt(&isNumber);

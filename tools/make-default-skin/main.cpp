@@ -26,6 +26,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -57,7 +58,7 @@ const QColor kInnerDark(64, 96, 190);    // sunken inner edge, left
 const QColor kInnerLight(124, 154, 234); // sunken inner edge, right and bottom
 
 QColor Mix(const QColor& a, const QColor& b, double t) {
-    const auto lerp = [t](int x, int y) { return static_cast<int>(x + (y - x) * t + 0.5); };
+    const auto lerp = [t](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * t)); };
     return QColor(lerp(a.red(), b.red()), lerp(a.green(), b.green()), lerp(a.blue(), b.blue()));
 }
 

@@ -481,7 +481,7 @@ int Run(const QStringList& args, QString& out, QString& err) {
     if (args.isEmpty()) {
         return Usage(err, QStringLiteral("no command"));
     }
-    const QString command = args.front();
+    const QString& command = args.front();
     if (command == QLatin1String("-h") || command == QLatin1String("--help") ||
         command == QLatin1String("help")) {
         out += QLatin1String(UsageText());

@@ -26,7 +26,7 @@ protected:
         std::filesystem::remove_all(dir, ec);
     }
     std::filesystem::path MakeFile(const std::string& name, const std::string& content) {
-        const auto path = dir / name;
+        auto path = dir / name;
         std::ofstream(path, std::ios::binary) << content;
         return path;
     }
