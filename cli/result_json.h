@@ -1,0 +1,30 @@
+#pragma once
+
+// The results of --check (and of the other list commands) as JSON Lines: one
+// object a line, for scripts that read them with a JSON reader line by line.
+//
+//   {"name":"a.bin","status":"OK"}
+//   {"name":"b.bin","status":"FAILED","differs":["size","MD5"]}
+//   {"name":"c.bin","status":"MOVED","to":"d.bin"}
+//   {"name":"\ufffd.bin","name_bytes":"/y5iaW4=","status":"FAILED"}
+//
+// name is the file's name as UTF-8; a name that is not valid UTF-8 is given
+// with its invalid bytes replaced (U+FFFD) and, in name_bytes, its exact
+// bytes in base64. "to" gets the same treatment (to_bytes). differs is left
+// out when nothing is named in it; to when there is none.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+// Appends one result object and its line feed to out. status is a word of
+// the text results ("OK", "FAILED", ...); differs names what differs, in the
+// words of the text results ("size", "modified time", "MD5", ...).
+void AppendResultJson(std::string& out, std::string_view name, std::string_view status,
+                      std::span<const std::string_view> differs,
+                      std::optional<std::string_view> to = std::nullopt);
+
+} // namespace varnel
