@@ -4,12 +4,12 @@
 #include "about/suggestion_mail.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
-#include "platform/designed_font.h"
-#include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
-#include "platform/qt_translations.h"
-#include "platform/units.h"
-#include "platform/window_hints.h"
+#include "platform/qt/designed_font.h"
+#include "platform/qt/link_opener.h"
+#include "platform/qt/qt_translations.h"
+#include "platform/qt/units.h"
+#include "platform/qt/window_hints.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,7 +47,7 @@ struct ControlRect {
 
 // A designed Chinese text as the current language mode shows it.
 QString Shown(const QString& text) {
-    if (UiLanguage == "TAIWAN") {
+    if (CurrentLanguageMode() == LanguageMode::Traditional) {
         return QString::fromStdString(ConvertToBig5(text.toStdString()));
     }
     return text;
@@ -202,7 +202,7 @@ void Common_About_Form::Form_Load() {
     ApplySystemLanguage();
     // Qt's own texts (the dialogs' buttons and labels) in the same language.
     platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
-    if (UiLanguage == "TAIWAN") {
+    if (CurrentLanguageMode() == LanguageMode::Traditional) {
         setWindowTitle(Shown(windowTitle()));
         for (QPushButton* control : {Command1, Command2, Command3}) {
             control->setText(Shown(control->text()));
@@ -346,9 +346,9 @@ void Common_About_Form::Command_MouseMove(QPushButton* button) {
     const char* hint = button == Command1   ? "官方网站"
                        : button == Command2 ? "返回主窗体"
                                             : "下载工具箱";
-    if (UiLanguage == "CHINESE") {
+    if (CurrentLanguageMode() == LanguageMode::Simplified) {
         button->setToolTip(QString::fromUtf8(hint));
-    } else if (UiLanguage == "TAIWAN") {
+    } else if (CurrentLanguageMode() == LanguageMode::Traditional) {
         button->setToolTip(QString::fromStdString(ConvertToBig5(hint)));
     }
 }

@@ -7,12 +7,12 @@
 #include "app/report_box_text.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
-#include "platform/file_dialogs.h"
-#include "platform/link_opener.h"
 #include "platform/os/program_dir.h"
-#include "platform/qt_translations.h"
-#include "platform/units.h"
-#include "platform/window_hints.h"
+#include "platform/qt/file_dialogs.h"
+#include "platform/qt/link_opener.h"
+#include "platform/qt/qt_translations.h"
+#include "platform/qt/units.h"
+#include "platform/qt/window_hints.h"
 #include "report/report.h"
 #include "report/run_progress.h"
 #include "skin/skin_frame.h"
@@ -117,7 +117,7 @@ void Common_MD5_View::Form_Load() {
     ApplySystemLanguage();
     // Qt's own texts (the dialogs' buttons and labels) in the same language.
     platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
-    if (UiLanguage == "TAIWAN") {
+    if (CurrentLanguageMode() == LanguageMode::Traditional) {
         const auto convert = [](const QString& caption) {
             return QString::fromStdString(ConvertToBig5(caption.toStdString()));
         };
@@ -363,7 +363,7 @@ void Common_MD5_View::Text1_OLEDragDrop(const QMimeData* mime) {
 // ------------------------------------------------------- faces and hints
 
 QString Common_MD5_View::Shown(const char* text) {
-    if (UiLanguage == "TAIWAN") {
+    if (CurrentLanguageMode() == LanguageMode::Traditional) {
         return QString::fromStdString(ConvertToBig5(text));
     }
     return QString::fromUtf8(text);
@@ -410,9 +410,9 @@ void Common_MD5_View::SetRunning(bool running) {
 }
 
 void Common_MD5_View::SetHoverHint(QWidget* control, const char* chineseHint) {
-    if (UiLanguage == "CHINESE") {
+    if (CurrentLanguageMode() == LanguageMode::Simplified) {
         control->setToolTip(QString::fromUtf8(chineseHint));
-    } else if (UiLanguage == "TAIWAN") {
+    } else if (CurrentLanguageMode() == LanguageMode::Traditional) {
         control->setToolTip(QString::fromStdString(ConvertToBig5(chineseHint)));
     }
 }

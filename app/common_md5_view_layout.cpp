@@ -5,8 +5,8 @@
 #include "app/common_md5_view.h"
 
 #include "app/program_icon.h"
-#include "platform/designed_font.h"
-#include "platform/units.h"
+#include "platform/qt/designed_font.h"
+#include "platform/qt/units.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"

@@ -2,7 +2,7 @@
 
 #include "app/common_md5_view.h"
 #include "app/program_windows_module.h"
-#include "platform/process_environment.h"
+#include "platform/qt/process_environment.h"
 
 #include <QApplication>
 #include <chrono>

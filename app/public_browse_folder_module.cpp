@@ -1,6 +1,6 @@
 #include "app/public_browse_folder_module.h"
 
-#include "platform/file_dialogs.h"
+#include "platform/qt/file_dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 // the conversion of a short label to Big5.
 
 #include "digest/crc32.h"
-#include "digest/md5_sha1.h"
+#include "digest/digest_context.h"
 #include "digest/message_lanes.h"
 #include "i18n/big5.h"
 

@@ -1,6 +1,6 @@
 #include "cli/checksum_list.h"
 
-#include "platform/formats/name_escape.h"
+#include "formats/name_escape.h"
 
 #include <algorithm>
 #include <cstring>

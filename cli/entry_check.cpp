@@ -1,6 +1,6 @@
 #include "cli/entry_check.h"
 
-#include "platform/formats/hex.h"
+#include "formats/hex.h"
 
 namespace varnel {
 

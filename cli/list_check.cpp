@@ -3,7 +3,7 @@
 #include "cli/check_scheduler.h"
 #include "cli/entry_check.h"
 
-#include "platform/formats/pe_version.h"
+#include "formats/pe_version.h"
 #include "platform/os/input_stream.h"
 #include "report/report.h"
 #include "report/report_services.h"

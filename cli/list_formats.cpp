@@ -1,6 +1,6 @@
 #include "cli/list_formats.h"
 
-#include "platform/formats/hex.h"
+#include "formats/hex.h"
 
 #include <algorithm>
 #include <array>

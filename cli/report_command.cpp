@@ -111,7 +111,7 @@ bool SetSwitch(std::string_view arg, ReportOptions& options) {
     return false;
 }
 
-std::optional<std::string> LanguageMode(std::string_view value) {
+std::optional<std::string> LanguageOption(std::string_view value) {
     if (value == "chinese") {
         return std::string("CHINESE");
     }
@@ -270,7 +270,7 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             } else {
                 value = arg.substr(std::string_view("--lang=").size());
             }
-            command.language = LanguageMode(value);
+            command.language = LanguageOption(value);
             if (!command.language) {
                 error =
                     "unknown language '" + DisplayText(value) + "' (chinese, taiwan or english)";

@@ -2,7 +2,7 @@
 # headers and the .inc fragments that sources include.
 # Run by ctest: cmake -DCLANG_FORMAT=<exe> -DSOURCE_DIR=<tree> -P CheckFormat.cmake
 set(patterns)
-foreach(dir platform digest i18n gb2big5 report skin winstyle app about cli tools tests)
+foreach(dir platform formats digest i18n gb2big5 report skin winstyle app about cli tools tests)
   list(APPEND patterns ${SOURCE_DIR}/${dir}/*.cpp ${SOURCE_DIR}/${dir}/*.h
        ${SOURCE_DIR}/${dir}/*.inc)
 endforeach()

@@ -3,7 +3,7 @@
 # nothing else. Tests, benchmarks and fuzz targets may make their fixtures as
 # they like and are not checked.
 # Run by ctest: cmake -DSOURCE_DIR=<tree> -P CheckOsHeaders.cmake
-set(checked about app cli digest gb2big5 i18n report skin tools winstyle)
+set(checked about app cli digest formats gb2big5 i18n report skin tools winstyle)
 set(os_headers
   "unistd\\.h" "fcntl\\.h" "dirent\\.h" "dlfcn\\.h" "sys/[a-z_]+\\.h" "pthread\\.h"
   "poll\\.h" "termios\\.h" "signal\\.h" "windows\\.h" "io\\.h" "direct\\.h"
@@ -24,8 +24,7 @@ endforeach()
 # pieces of platform/ either.
 set(window_headers "xcb/[a-z_]+\\.h" "X11/[A-Za-z_]+\\.h" "wayland-[a-z-]+\\.h")
 list(JOIN window_headers "|" window_alternatives)
-file(GLOB platform_sources ${SOURCE_DIR}/platform/*.cpp ${SOURCE_DIR}/platform/*.h
-     ${SOURCE_DIR}/platform/formats/*.cpp ${SOURCE_DIR}/platform/formats/*.h)
+file(GLOB platform_sources ${SOURCE_DIR}/platform/qt/*.cpp ${SOURCE_DIR}/platform/qt/*.h)
 foreach(source ${platform_sources})
   file(STRINGS ${source} hits REGEX "^[ \t]*#[ \t]*include[ \t]*<(${window_alternatives})>")
   if(hits)

@@ -1,7 +1,7 @@
 #include "digest/file_hasher.h"
 
 #include "digest/crc32.h"
-#include "digest/md5_sha1.h"
+#include "digest/digest_context.h"
 
 #include <algorithm>
 #include <array>

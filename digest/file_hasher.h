@@ -12,7 +12,7 @@
 //     HashResult r = hasher.Hash(file, {.crc32 = true, .md5 = true});
 //     if (r.outcome == HashOutcome::Done) { use(r.crc32, r.md5); }
 
-#include "digest/md5_sha1.h"
+#include "digest/digest_context.h"
 #include "platform/os/file.h"
 
 #include <atomic>

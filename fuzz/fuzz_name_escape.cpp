@@ -1,7 +1,7 @@
 // The name escape on arbitrary bytes: the escape must give the bytes back,
 // and what it shows must be valid UTF-8 free of controls and of a trailing
 // blank.
-#include "platform/formats/name_escape.h"
+#include "formats/name_escape.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // give either empty text or a dotted four-part version, without crashing or
 // reading outside the buffer.
 
-#include "platform/formats/pe_version.h"
+#include "formats/pe_version.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // allocation; what is accepted must write back to bytes that read the same.
 //
 // Seed it with real stores, e.g. build/dist/Varnel/Skins/Skin20.dll.
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include <QByteArray>
 

@@ -18,7 +18,7 @@
 #include "i18n/big5.h"
 
 #include "gb2big5/gb2big5.h"
-#include "platform/formats/utf8.h"
+#include "formats/utf8.h"
 #include "platform/os/charset_converter.h"
 #include "platform/os/program_dir.h"
 #include "platform/os/shared_library.h"

@@ -6,6 +6,16 @@ namespace varnel {
 
 std::string UiLanguage;
 
+LanguageMode LanguageModeOf(std::string_view uiLanguage) {
+    if (uiLanguage == "CHINESE") {
+        return LanguageMode::Simplified;
+    }
+    if (uiLanguage == "TAIWAN") {
+        return LanguageMode::Traditional;
+    }
+    return LanguageMode::English;
+}
+
 std::string LanguageTagForLcid(std::int32_t lcid) {
     switch (lcid) {
     case 1028: // Chinese, Taiwan

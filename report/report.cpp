@@ -1,7 +1,7 @@
 #include "report/report.h"
 
-#include "platform/formats/hex.h"
-#include "platform/formats/name_escape.h"
+#include "formats/hex.h"
+#include "formats/name_escape.h"
 #include "report/report_labels.h"
 
 #include <charconv>

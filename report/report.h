@@ -75,7 +75,7 @@ std::string FormatReportBlock(std::string_view displayPath, const FileFacts& fac
                               const ReportOptions& options, const ReportServices& services);
 
 // A path's bytes made fit to show, in the visible, reversible escape of
-// platform/formats/name_escape.h: control characters, bytes that are not
+// formats/name_escape.h: control characters, bytes that are not
 // UTF-8, bidirectional controls and the backslash are written as escapes, so
 // a name can neither write lines of its own into the report nor look like
 // another name. Valid text without them comes back unchanged.

@@ -58,14 +58,14 @@ unsigned ReportRun::DefaultWorkers() {
 ReportRun::ReportRun(std::vector<RunItem> items, Settings settings)
     : m_Items(std::move(items)), m_FilesHandedIn(false), m_Settings(std::move(settings)),
       m_Start(std::chrono::steady_clock::now()),
-      m_Slots(std::max<std::size_t>(m_Settings.maxFilesAhead, 1)) {
+      m_Files(m_Settings.maxFilesAhead, m_Settings.maxBytesAhead) {
     Start(true);
 }
 
 ReportRun::ReportRun(Settings settings)
     : m_FilesHandedIn(true), m_Settings(std::move(settings)),
       m_Start(std::chrono::steady_clock::now()),
-      m_Slots(std::max<std::size_t>(m_Settings.maxFilesAhead, 1)) {
+      m_Files(m_Settings.maxFilesAhead, m_Settings.maxBytesAhead) {
     Start(false);
 }
 
@@ -125,8 +125,7 @@ bool ReportRun::AddFile(std::string&& path, bool listedRegular) {
     if (m_Stopped) {
         return false;
     }
-    m_Unclaimed.push_back({std::move(path), listedRegular});
-    ++m_Found;
+    m_Files.List({std::move(path), listedRegular});
     const bool wake = m_WorkersWaiting > 0;
     lock.unlock();
     if (wake) {
@@ -162,7 +161,7 @@ void ReportRun::EndWalk() {
 
 bool ReportRun::AllReadyToTell() {
     if (m_AllReadyTold || m_Stopped || !m_Settings.whenAllReady || !m_WalkEnded ||
-        m_Taken + m_ReadyRun < m_Found) {
+        m_Files.TakenCount() + m_Files.ReadyInRow() < m_Files.ListedCount()) {
         return false;
     }
     m_AllReadyTold = true;
@@ -171,7 +170,7 @@ bool ReportRun::AllReadyToTell() {
 
 bool ReportRun::ReadyToTell() {
     if (m_ReadyTold || m_Stopped || !m_Settings.whenReady ||
-        m_ReadyRun < std::max<std::size_t>(m_Settings.readyBatch, 1)) {
+        m_Files.ReadyInRow() < std::max<std::size_t>(m_Settings.readyBatch, 1)) {
         return false;
     }
     m_ReadyTold = true;
@@ -184,9 +183,8 @@ bool ReportRun::AppendFiles(std::vector<std::string>&& paths) {
         return false;
     }
     for (std::string& path : paths) {
-        m_Unclaimed.push_back({std::move(path), false});
+        m_Files.List({std::move(path), false});
     }
-    m_Found += paths.size();
     const bool wake = m_WorkersWaiting > 0;
     lock.unlock();
     if (wake) {
@@ -266,20 +264,12 @@ void ReportRun::Walk() {
 }
 
 bool ReportRun::MayClaim() const {
-    if (m_Unclaimed.empty()) {
-        return false;
-    }
-    if (m_NextClaim >= m_Taken + m_Slots.size()) {
-        return false; // its slot still holds a block the consumer has not taken
-    }
-    // The file the consumer waits for is always claimable; others only while
-    // the finished files ahead stay under the byte bound.
-    return m_NextClaim == m_Taken || m_BytesAhead < m_Settings.maxBytesAhead;
+    return m_Files.MayClaim();
 }
 
 bool ReportRun::ConsumerShouldWake() const {
-    const std::optional<RunBlock>& next = m_Slots[m_Taken % m_Slots.size()];
-    if (!m_ConsumerWaiting || !next.has_value()) {
+    const RunBlock* next = m_Files.Next();
+    if (!m_ConsumerWaiting || next == nullptr) {
         return false;
     }
     if (next->facts.size.value_or(0) >= kWakeAloneSize) {
@@ -288,8 +278,9 @@ bool ReportRun::ConsumerShouldWake() const {
     // Enough blocks ready in a row, or the ready run cannot grow soon: the
     // list ends, no worker is gathering, or the workers cannot go further
     // ahead until the consumer takes some.
-    const bool listEnds = m_WalkEnded && m_Taken + m_ReadyRun >= m_Found;
-    return m_ReadyRun >= kWakeBatch || listEnds || m_WorkersGathering == 0 || !MayClaim();
+    const std::size_t readyInRow = m_Files.ReadyInRow();
+    const bool listEnds = m_WalkEnded && m_Files.TakenCount() + readyInRow >= m_Files.ListedCount();
+    return readyInRow >= kWakeBatch || listEnds || m_WorkersGathering == 0 || !MayClaim();
 }
 
 void ReportRun::Work() {
@@ -328,7 +319,7 @@ void ReportRun::Work() {
     std::unique_lock lock(m_Mutex);
     for (;;) {
         const auto canGoOn = [this] {
-            return m_Stopped || MayClaim() || (m_WalkEnded && m_Unclaimed.empty());
+            return m_Stopped || MayClaim() || (m_WalkEnded && !m_Files.HasUnclaimed());
         };
         if (lanesBusy()) {
             // Files in the lanes are finished whether or not more can be
@@ -342,7 +333,7 @@ void ReportRun::Work() {
                 m_WorkChanged.wait(lock, canGoOn);
                 --m_WorkersWaiting;
             }
-            if (m_Stopped || m_Unclaimed.empty()) {
+            if (m_Stopped || !m_Files.HasUnclaimed()) {
                 break;
             }
         }
@@ -350,10 +341,10 @@ void ReportRun::Work() {
         claimed.clear();
         claimedListed.clear();
         while (claimed.size() < most && MayClaim()) {
-            claimed.emplace_back(m_NextClaim++, RunBlock{});
-            claimed.back().second.path = std::move(m_Unclaimed.front().path);
-            claimedListed.push_back(m_Unclaimed.front().listedRegular);
-            m_Unclaimed.pop_front();
+            auto [index, file] = m_Files.Claim();
+            claimed.emplace_back(index, RunBlock{});
+            claimed.back().second.path = std::move(file.path);
+            claimedListed.push_back(file.listedRegular);
         }
         if (!claimed.empty() && !gathering) {
             ++m_WorkersGathering;
@@ -361,8 +352,8 @@ void ReportRun::Work() {
         }
         // A lone file is hashed faster on its own than in lanes that are
         // otherwise empty.
-        const bool fillLanes =
-            lanes && (lanes->Busy() || claimed.size() > 1 || !m_Unclaimed.empty() || !m_WalkEnded);
+        const bool fillLanes = lanes && (lanes->Busy() || claimed.size() > 1 ||
+                                         m_Files.HasUnclaimed() || !m_WalkEnded);
         lock.unlock();
 
         laneFiles.clear();
@@ -474,32 +465,14 @@ bool ReportRun::Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
         return false;
     }
     for (auto& [index, block] : finished) {
-        m_BytesAhead += block.facts.size.value_or(0);
-        m_Slots[index % m_Slots.size()] = std::move(block);
-    }
-    // The ready run from the next block to take grows when these blocks
-    // join it, by them and the finished ones after them.
-    while (m_Taken + m_ReadyRun < m_NextClaim &&
-           m_Slots[(m_Taken + m_ReadyRun) % m_Slots.size()].has_value()) {
-        ++m_ReadyRun;
+        const std::uint64_t bytes = block.facts.size.value_or(0);
+        m_Files.Finish(index, std::move(block), bytes);
     }
     return true;
 }
 
 std::size_t ReportRun::TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker) {
-    std::size_t taken = 0;
-    while (!m_Stopped && taken < max && m_Taken < m_Found) {
-        std::optional<RunBlock>& slot = m_Slots[m_Taken % m_Slots.size()];
-        if (!slot.has_value()) {
-            break;
-        }
-        m_BytesAhead -= std::min(m_BytesAhead, slot->facts.size.value_or(0));
-        out.push_back(std::move(*slot));
-        slot.reset();
-        ++m_Taken;
-        --m_ReadyRun;
-        ++taken;
-    }
+    const std::size_t taken = m_Stopped ? 0 : m_Files.Take(out, max);
     if (taken > 0) {
         m_ReadyTold = false;
     }
@@ -528,8 +501,10 @@ bool ReportRun::WaitReady(std::vector<RunBlock>& out, std::size_t max,
     std::size_t taken = 0;
     {
         std::unique_lock lock(m_Mutex);
-        const auto ended = [this] { return m_Stopped || (m_WalkEnded && m_Taken >= m_Found); };
-        const auto nextReady = [this] { return m_ReadyRun > 0; };
+        const auto ended = [this] {
+            return m_Stopped || (m_WalkEnded && m_Files.TakenCount() >= m_Files.ListedCount());
+        };
+        const auto nextReady = [this] { return m_Files.ReadyInRow() > 0; };
         // Wait for a run of ready blocks (see ConsumerShouldWake), but never
         // hold back a ready one for longer than kMaxHoldBack. The wait is
         // timed so that a block that became ready without a wake-up is seen
@@ -564,16 +539,16 @@ bool ReportRun::WaitReady(std::vector<RunBlock>& out, std::size_t max,
 
 bool ReportRun::Ended() const {
     std::lock_guard lock(m_Mutex);
-    return m_Stopped || (m_WalkEnded && m_Taken >= m_Found);
+    return m_Stopped || (m_WalkEnded && m_Files.TakenCount() >= m_Files.ListedCount());
 }
 
 RunProgress ReportRun::Progress() const {
     RunProgress progress;
     {
         std::lock_guard lock(m_Mutex);
-        progress.filesDone = m_Taken;
-        progress.filesStarted = m_NextClaim;
-        progress.filesFound = m_Found;
+        progress.filesDone = m_Files.TakenCount();
+        progress.filesStarted = m_Files.ClaimedCount();
+        progress.filesFound = m_Files.ListedCount();
         progress.walkEnded = m_WalkEnded;
     }
     progress.bytesDone = m_BytesDone.load(std::memory_order_relaxed);

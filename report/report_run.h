@@ -20,6 +20,7 @@
 
 #include "report/file_facts.h"
 #include "report/folder_walk.h"
+#include "report/ordered_hand_out.h"
 #include "report/report.h"
 
 #include <atomic>
@@ -193,15 +194,10 @@ private:
         std::string path;
         bool listedRegular = false;
     };
-    std::deque<Unclaimed> m_Unclaimed;            // files listed, not yet claimed, in walk order
-    std::size_t m_Found = 0;                      // files listed so far
-    std::vector<std::optional<RunBlock>> m_Slots; // index % maxFilesAhead
+    // The files listed, claimed, finished and handed out, in list order.
+    OrderedHandOut<Unclaimed, RunBlock> m_Files;
     std::vector<FolderWalkProblem> m_Problems;
     std::size_t m_ProblemsTaken = 0;
-    std::size_t m_NextClaim = 0;    // next index a worker takes
-    std::size_t m_Taken = 0;        // blocks handed to the consumer
-    std::size_t m_ReadyRun = 0;     // finished blocks in a row from m_Taken on
-    std::uint64_t m_BytesAhead = 0; // sizes of finished, untaken files
     unsigned m_WorkersWaiting = 0;
     unsigned m_WorkersGathering = 0;
     bool m_ConsumerWaiting = false;

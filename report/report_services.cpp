@@ -1,9 +1,9 @@
 #include "report/report_services.h"
 
+#include "formats/pe_version.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
-#include "platform/date_text.h"
-#include "platform/formats/pe_version.h"
+#include "platform/qt/date_text.h"
 
 #include <memory>
 #include <optional>
@@ -17,7 +17,7 @@ ReportServices MakeReportServices() {
 
 ReportServices MakeReportServices(const std::string& language) {
     ReportServices services;
-    if (language == "TAIWAN") {
+    if (LanguageModeOf(language) == LanguageMode::Traditional) {
         services.convert = [](std::string_view text) { return ConvertToBig5(text); };
     }
     // Files of one folder often share their modified second (unpacked

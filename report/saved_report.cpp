@@ -1,8 +1,8 @@
 #include "report/saved_report.h"
 
-#include "platform/formats/hex.h"
-#include "platform/formats/name_escape.h"
-#include "platform/formats/utf8.h"
+#include "formats/hex.h"
+#include "formats/name_escape.h"
+#include "formats/utf8.h"
 #include "platform/os/charset_converter.h"
 
 #include <algorithm>

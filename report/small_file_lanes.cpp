@@ -1,7 +1,7 @@
 #include "report/small_file_lanes.h"
 
 #include "digest/crc32.h"
-#include "platform/formats/hex.h"
+#include "formats/hex.h"
 #include "platform/os/file_query.h"
 
 #include <algorithm>

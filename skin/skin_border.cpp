@@ -1,6 +1,6 @@
 #include "skin/skin_border.h"
 
-#include "platform/units.h"
+#include "platform/qt/units.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_frame.h"
 #include "skin/skin_library.h"

@@ -15,7 +15,7 @@
 // The control measures itself in pixels; the owner may read its thickness in
 // twips through platform::PixelsToTwips and the screen's twips per pixel.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "skin/skin_caption.h"
 
-#include "platform/units.h"
-#include "platform/window_services.h"
-#include "platform/work_area.h"
+#include "platform/qt/units.h"
+#include "platform/qt/window_services.h"
+#include "platform/qt/work_area.h"
 #include "skin/caption_label.h"
 #include "skin/skin_frame.h"
 #include "skin/skin_library.h"

@@ -41,7 +41,7 @@
 // restoring gives back the exact bounds it had; a maximise by the system is
 // taken over the same way.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include "skin/caption_layout.h"
 #include "skin/skin_bitmap.h"

@@ -4,7 +4,7 @@
 // use. The tools that build and check skins, the tests and the skin controls
 // all take the list from here.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include <array>
 #include <string_view>

@@ -4,7 +4,7 @@
 // bag's byte form and nothing else (docs/skin-format.md). The program only
 // reads skin files; WriteSkinFile is for the tools that make them.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "skin/skin_frame.h"
 
-#include "platform/formats/property_bag.h"
-#include "platform/window_services.h"
-#include "platform/work_area.h"
+#include "formats/property_bag.h"
+#include "platform/qt/window_services.h"
+#include "platform/qt/work_area.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_library.h"

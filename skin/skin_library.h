@@ -3,7 +3,7 @@
 // The skin library: the process-wide sizing flag and the functions the skin
 // controls share to decide on, read and take values from the skin store.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "skin/skin_ontop.h"
 
-#include "platform/window_services.h"
+#include "platform/qt/window_services.h"
 
 namespace varnel {
 

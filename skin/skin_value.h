@@ -10,7 +10,7 @@
 // decoded on a worker again, and changed() asks the controls to repaint
 // with the new value.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 #include "platform/os/file.h"
 
 #include <QFileSystemWatcher>

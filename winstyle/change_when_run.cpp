@@ -1,6 +1,6 @@
 #include "winstyle/change_when_run.h"
 
-#include "platform/window_services.h"
+#include "platform/qt/window_services.h"
 #include "winstyle/window_style.h"
 
 #include <QAbstractScrollArea>

@@ -3,7 +3,7 @@
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/os/x11_window_state.h"
-#include "platform/window_services.h"
+#include "platform/qt/window_services.h"
 
 #include <QAction>
 #include <QByteArray>
@@ -271,10 +271,10 @@ QString MenuText(MenuWord word) {
         {"Ma&ximize", "最大化(&X)"}, {"&Close\tAlt+F4", "关闭(&C)\tAlt+F4"},
     };
     const Texts& texts = kTexts[static_cast<std::size_t>(word)];
-    if (UiLanguage == "CHINESE") {
+    if (CurrentLanguageMode() == LanguageMode::Simplified) {
         return QString::fromUtf8(texts.chinese);
     }
-    if (UiLanguage == "TAIWAN") {
+    if (CurrentLanguageMode() == LanguageMode::Traditional) {
         const std::string converted = ConvertToBig5(texts.chinese);
         if (!converted.empty()) {
             return QString::fromStdString(converted);

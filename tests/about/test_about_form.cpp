@@ -8,9 +8,9 @@
 #include "app/common_md5_view.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
-#include "platform/link_opener.h"
-#include "platform/qt_translations.h"
-#include "platform/units.h"
+#include "platform/qt/link_opener.h"
+#include "platform/qt/qt_translations.h"
+#include "platform/qt/units.h"
 #include "skin/skin_caption.h"
 
 #include <QApplication>

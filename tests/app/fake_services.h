@@ -3,8 +3,8 @@
 // Test stand-ins for the main window's seams: dialogs that answer from a
 // script instead of showing, and a link opener that records.
 
-#include "platform/file_dialogs.h"
-#include "platform/link_opener.h"
+#include "platform/qt/file_dialogs.h"
+#include "platform/qt/link_opener.h"
 
 #include <QString>
 #include <QStringList>

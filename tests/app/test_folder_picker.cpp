@@ -5,9 +5,9 @@
 #include "app/common_md5_view.h"
 #include "app/public_browse_folder_module.h"
 #include "i18n/language.h"
-#include "platform/file_dialogs.h"
-#include "platform/link_opener.h"
-#include "platform/qt_translations.h"
+#include "platform/qt/file_dialogs.h"
+#include "platform/qt/link_opener.h"
+#include "platform/qt/qt_translations.h"
 #include "tests/app/fake_services.h"
 
 #include <QApplication>

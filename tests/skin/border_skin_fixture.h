@@ -4,7 +4,7 @@
 // has a different colour in every pixel, so a piece drawn at the wrong place,
 // from the wrong row or mirrored shows in a pixel comparison.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 #include "skin/skin_file.h"
 
 #include <QImage>

@@ -6,7 +6,7 @@
 
 #include "border_skin_fixture.h"
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include <QImage>
 #include <QString>

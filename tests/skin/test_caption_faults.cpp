@@ -4,7 +4,7 @@
 // remembered bounds leaves the window as it is. The mouse goes where the
 // window system would send it: to the child under the pointer.
 #include "caption_skin_fixture.h"
-#include "platform/work_area.h"
+#include "platform/qt/work_area.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
 #include "skin/skin_library.h"

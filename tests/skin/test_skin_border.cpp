@@ -3,7 +3,7 @@
 #include "skin/skin_border.h"
 
 #include "border_skin_fixture.h"
-#include "platform/units.h"
+#include "platform/qt/units.h"
 #include "skin/skin_frame.h"
 #include "skin/skin_library.h"
 

@@ -4,9 +4,9 @@
 #include "skin/skin_caption.h"
 
 #include "caption_skin_fixture.h"
-#include "platform/units.h"
-#include "platform/window_services.h"
-#include "platform/work_area.h"
+#include "platform/qt/units.h"
+#include "platform/qt/window_services.h"
+#include "platform/qt/work_area.h"
 #include "skin/skin_frame.h"
 #include "skin/skin_library.h"
 

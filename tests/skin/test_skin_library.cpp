@@ -3,7 +3,7 @@
 #include "skin/skin_library.h"
 
 #include "border_skin_fixture.h"
-#include "platform/window_services.h"
+#include "platform/qt/window_services.h"
 #include "skin/skin_ontop.h"
 #include "skin/skin_value.h"
 

@@ -7,9 +7,9 @@
 // resizing by dragging the borders. The strip along the top stands in for the
 // caption control: dragging it moves the window, a double-click closes it.
 
-#include "platform/formats/property_bag.h"
-#include "platform/units.h"
-#include "platform/window_services.h"
+#include "formats/property_bag.h"
+#include "platform/qt/units.h"
+#include "platform/qt/window_services.h"
 #include "skin/skin_border.h"
 #include "skin/skin_library.h"
 #include "tools/demo-options/demo_options.h"

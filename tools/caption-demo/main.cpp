@@ -10,9 +10,9 @@
 // Keys: M asks the system to maximise the window (the caption takes that
 // over), T changes the window title, Escape closes.
 
-#include "platform/formats/property_bag.h"
-#include "platform/units.h"
-#include "platform/work_area.h"
+#include "formats/property_bag.h"
+#include "platform/qt/units.h"
+#include "platform/qt/work_area.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"

@@ -14,7 +14,7 @@
 // their true size and clears the program's 30,720-byte usability rule without
 // any padding.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 #include "skin/skin_entries.h"
 #include "skin/skin_file.h"
 

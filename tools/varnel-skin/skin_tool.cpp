@@ -1,6 +1,6 @@
 #include "tools/varnel-skin/skin_tool.h"
 
-#include "platform/formats/name_escape.h"
+#include "formats/name_escape.h"
 #include "platform/os/file.h"
 
 #include "skin/skin_entries.h"

@@ -14,7 +14,7 @@
 // Every entry of kSkinEntries must be present; unknown names, a value of the
 // wrong kind and a name given twice are errors.
 
-#include "platform/formats/property_bag.h"
+#include "formats/property_bag.h"
 
 #include <QString>
 #include <QStringList>

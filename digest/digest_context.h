@@ -1,0 +1,78 @@
+#pragma once
+
+// MD5_SHA1_View_Module: the digests of whole files and of streams as
+// upper-case hexadecimal text: MD5 (RFC 1321), SHA-1 (FIPS 180), SHA-256,
+// SHA-512 and BLAKE2b-512. The hashing is OpenSSL's EVP service.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+
+struct evp_md_ctx_st; // OpenSSL's EVP_MD_CTX
+
+namespace varnel {
+
+// Algorithm identifiers, with the values the callers have always passed.
+inline constexpr std::int32_t CALG_MD5 = 0x8003;
+inline constexpr std::int32_t CALG_SHA1 = 0x8004;
+inline constexpr std::int32_t CALG_SHA_256 = 0x800C;
+inline constexpr std::int32_t CALG_SHA_512 = 0x800E;
+// BLAKE2b-512 has no identifier of that family: one of our own, for the
+// digest contexts of checksum lists (GetFileDigest does not take it).
+inline constexpr std::int32_t kBlake2b512 = 0x10001;
+
+// The digest of the whole file at path as upper-case hexadecimal text, two
+// digits per byte (32 characters for MD5, 40 for SHA-1). The file is read once
+// in 32,768-byte blocks through one reused buffer and is never written.
+//
+// Empty text whenever no true digest can be given: a path that is not a
+// present, non-hidden regular file, a file that cannot be opened, a read
+// that fails, an unknown algorithmId or a failing digest service. A file of
+// length 0 gives the standard digest of empty input.
+std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId);
+
+// A streaming digest for one-pass reading: init on construction, Update with
+// consecutive chunks, FinalHex once.
+//
+//     DigestContext md5(CALG_MD5);
+//     md5.Update(chunk1);
+//     md5.Update(chunk2);
+//     std::string text = md5.FinalHex();
+//
+// Any failure (unknown algorithm, failing service) makes the context not
+// ok(); further Updates are ignored and FinalHex returns empty text. Restart
+// begins a new digest in the same context (a run over many files sets up no
+// context per file).
+class DigestContext {
+public:
+    explicit DigestContext(std::int32_t algorithmId);
+    ~DigestContext();
+    DigestContext(DigestContext&&) noexcept;
+    DigestContext& operator=(DigestContext&&) noexcept;
+    DigestContext(const DigestContext&) = delete;
+    DigestContext& operator=(const DigestContext&) = delete;
+
+    bool ok() const noexcept { return m_Ok; }
+
+    // Drops whatever was fed and begins again; returns ok().
+    bool Restart();
+
+    // Feeds the next bytes; returns ok().
+    bool Update(std::span<const std::uint8_t> data);
+
+    // The digest of everything fed, upper-case hex; empty text if the context
+    // is not ok(). The context is spent afterwards (not ok()).
+    std::string FinalHex();
+
+private:
+    struct ContextDeleter {
+        void operator()(evp_md_ctx_st* ctx) const noexcept;
+    };
+    std::unique_ptr<evp_md_ctx_st, ContextDeleter> m_Context;
+    std::int32_t m_Algorithm = 0;
+    bool m_Ok = false;
+};
+
+} // namespace varnel

@@ -1,0 +1,81 @@
+#include "platform/qt/file_dialogs.h"
+
+#include <QFileDialog>
+#include <QSettings>
+
+namespace varnel::platform {
+
+DialogService::~DialogService() = default;
+
+QStringList NameFiltersFromCommonDialogFilter(const QString& filter) {
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& pattern : parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString trimmed = pattern.trimmed();
+            if (trimmed.isEmpty()) {
+                continue;
+            }
+            patterns.append(trimmed == QLatin1String("*.*") ? QStringLiteral("*") : trimmed);
+        }
+        if (patterns.isEmpty()) {
+            continue;
+        }
+        // Qt reads the patterns from the last parenthesised group and, with
+        // HideNameFilterDetails, shows everything before it: the designed label.
+        result.append(parts.at(i) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                      QLatin1Char(')'));
+    }
+    return result;
+}
+
+void KeepQtSettingsOffDisk() {
+    // /dev/null is no folder, so no settings file can be created below it;
+    // QSettings then keeps its values in memory only and fails quietly.
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+}
+
+QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) {
+    KeepQtSettingsOffDisk();
+    QFileDialog dialog(owner);
+    // Read-only: the dialog only chooses; it offers no way to make, rename
+    // or delete files and folders.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails |
+                      QFileDialog::ReadOnly);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = NameFiltersFromCommonDialogFilter(filter);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty()) {
+        dialog.selectNameFilter(filters.first());
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+std::optional<QString> QtDialogService::GetExistingFolder(QWidget* owner, const QString& prompt) {
+    KeepQtSettingsOffDisk();
+    QFileDialog dialog(owner);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly |
+                      QFileDialog::ReadOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setWindowTitle(prompt);
+    dialog.setLabelText(QFileDialog::LookIn, prompt);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return chosen.first();
+}
+
+} // namespace varnel::platform

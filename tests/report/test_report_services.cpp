@@ -1,0 +1,51 @@
+// The services of the running program: conversion only in the Traditional
+// Chinese mode, the system locale's time text, the platform's version query.
+
+#include "i18n/language.h"
+#include "platform/qt/date_text.h"
+#include "formats/pe_version.h"
+#include "report/report_services.h"
+#include "tests/digest/digest_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace varnel {
+namespace {
+
+class ReportServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_Saved = UiLanguage; }
+    void TearDown() override { UiLanguage = m_Saved; }
+
+private:
+    std::string m_Saved;
+};
+
+TEST_F(ReportServicesTest, ConversionOnlyInTheTraditionalMode) {
+    for (const char* mode : {"", "CHINESE", "taiwan"}) {
+        UiLanguage = mode;
+        EXPECT_FALSE(MakeReportServices().convert) << mode;
+    }
+    UiLanguage = "TAIWAN";
+    EXPECT_TRUE(MakeReportServices().convert);
+}
+
+TEST_F(ReportServicesTest, TimeAndVersionComeFromThePlatform) {
+    const ReportServices services = MakeReportServices();
+    ASSERT_TRUE(services.formatTime);
+    ASSERT_TRUE(services.fileVersion);
+    const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    EXPECT_EQ(services.formatTime(now), platform::FormatModifiedTime(now));
+
+    test::ScratchDir dir;
+    test::WriteFile(dir / "plain", std::string("text"));
+    EXPECT_EQ(services.fileVersion(dir / "plain"), "");
+    const std::filesystem::path dll = "/usr/lib/mono/4.5/mscorlib.dll";
+    if (std::filesystem::exists(dll)) {
+        EXPECT_EQ(services.fileVersion(dll), platform::GetFileVersion(dll));
+        EXPECT_FALSE(services.fileVersion(dll).empty());
+    }
+}
+
+} // namespace
+} // namespace varnel
