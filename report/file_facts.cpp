@@ -42,6 +42,7 @@ void DescribeUnopened(const std::filesystem::path& path,
     }
     facts.size = entry->size;
     facts.modified = entry->modified;
+    facts.modifiedNanoseconds = entry->modifiedNanoseconds;
     if (entry->directory) {
         MarkUnread(facts, ReadFailure::Folder, "is a folder");
         return;
@@ -115,6 +116,7 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     bool lengthUnknown = opened.size == 0;
     facts.size = opened.size;
     facts.modified = std::chrono::sys_seconds(std::chrono::seconds(opened.modifiedSeconds));
+    facts.modifiedNanoseconds = opened.modifiedNanoseconds;
 
     const DigestSelection wanted =
         run.digests.value_or(DigestSelection{options.ShowCRC32, options.ShowSHA1, true});

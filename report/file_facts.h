@@ -57,6 +57,7 @@ struct FileFacts {
     // For a regular file whose size reads 0, the count of bytes read from it.
     std::optional<std::uint64_t> size;
     std::optional<std::chrono::sys_seconds> modified;
+    std::uint32_t modifiedNanoseconds = 0; // the fraction of modified's second
 
     // Empty when not asked for, when the file has no version record, or when
     // the query failed.

@@ -96,6 +96,7 @@ void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
         }
         facts.size = read.stamp.size;
         facts.modified = std::chrono::sys_seconds(std::chrono::seconds(read.stamp.modifiedSeconds));
+        facts.modifiedNanoseconds = read.stamp.modifiedNanoseconds;
         if (control.bytesKnown != nullptr) {
             control.bytesKnown->fetch_add(read.stamp.size, std::memory_order_relaxed);
         }

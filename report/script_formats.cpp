@@ -1,0 +1,222 @@
+#include "report/script_formats.h"
+
+#include "formats/hex.h"
+#include "formats/json_text.h"
+#include "formats/name_escape.h"
+#include "formats/utf8.h"
+
+#include <array>
+#include <charconv>
+
+namespace varnel {
+
+namespace {
+
+void AppendDecimal(std::string& out, std::uint64_t value, int minDigits = 1) {
+    char text[24];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    for (auto digits = static_cast<int>(result.ptr - text); digits < minDigits; ++digits) {
+        out += '0';
+    }
+    out.append(text, result.ptr);
+}
+
+bool HexValue(std::string& out, const FileFacts& facts, const std::string& hex) {
+    if (!facts.readOk || hex.empty()) {
+        return false;
+    }
+    out += platform::HexToLower(hex);
+    return true;
+}
+
+constexpr std::array<ScriptField, 12> kScriptFields{{
+    {"name", false, [](const ScriptSelection&) { return true; },
+     [](std::string& out, const ScriptRecord& r) {
+         if (platform::IsUtf8(r.name)) {
+             out += r.name;
+         } else {
+             platform::AppendEscapedName(out, r.name);
+         }
+         return true;
+     }},
+    {"name_bytes", false, [](const ScriptSelection&) { return true; },
+     [](std::string& out, const ScriptRecord& r) {
+         if (platform::IsUtf8(r.name)) {
+             return false;
+         }
+         platform::AppendBase64(out, r.name);
+         return true;
+     }},
+    {"size", true, [](const ScriptSelection& s) { return s.options.ShowSize; },
+     [](std::string& out, const ScriptRecord& r) {
+         if (!r.facts.size) {
+             return false;
+         }
+         AppendDecimal(out, *r.facts.size);
+         return true;
+     }},
+    {"modified", false, [](const ScriptSelection& s) { return s.options.ShowModifiedTime; },
+     [](std::string& out, const ScriptRecord& r) {
+         if (!r.facts.modified) {
+             return false;
+         }
+         out += IsoUtcTime(*r.facts.modified, r.facts.modifiedNanoseconds);
+         return true;
+     }},
+    {"version", false, [](const ScriptSelection& s) { return s.options.ShowVersion; },
+     [](std::string& out, const ScriptRecord& r) {
+         out += r.facts.version;
+         return !r.facts.version.empty();
+     }},
+    {"crc32", false, [](const ScriptSelection& s) { return s.digests.crc32; },
+     [](std::string& out, const ScriptRecord& r) {
+         if (!r.facts.readOk) {
+             return false;
+         }
+         out += platform::HexToLower(platform::Hex8(r.facts.crc32));
+         return true;
+     }},
+    {"sha1", false, [](const ScriptSelection& s) { return s.digests.sha1; },
+     [](std::string& out, const ScriptRecord& r) { return HexValue(out, r.facts, r.facts.sha1); }},
+    {"md5", false, [](const ScriptSelection& s) { return s.digests.md5; },
+     [](std::string& out, const ScriptRecord& r) { return HexValue(out, r.facts, r.facts.md5); }},
+    {"sha256", false, [](const ScriptSelection& s) { return s.digests.sha256; },
+     [](std::string& out, const ScriptRecord& r) {
+         return HexValue(out, r.facts, r.facts.sha256);
+     }},
+    {"sha512", false, [](const ScriptSelection& s) { return s.digests.sha512; },
+     [](std::string& out, const ScriptRecord& r) {
+         return HexValue(out, r.facts, r.facts.sha512);
+     }},
+    {"blake2b", false, [](const ScriptSelection& s) { return s.digests.blake2b; },
+     [](std::string& out, const ScriptRecord& r) {
+         return HexValue(out, r.facts, r.facts.blake2b);
+     }},
+    {"error", false, [](const ScriptSelection&) { return true; },
+     [](std::string& out, const ScriptRecord& r) {
+         if (r.facts.readOk) {
+             return false;
+         }
+         out += r.facts.failure;
+         return true;
+     }},
+}};
+
+} // namespace
+
+std::optional<ScriptFormat> ScriptFormatNamed(std::string_view name) {
+    if (name == "json") {
+        return ScriptFormat::Json;
+    }
+    if (name == "csv") {
+        return ScriptFormat::Csv;
+    }
+    return std::nullopt;
+}
+
+std::span<const ScriptField> ScriptFields() {
+    return kScriptFields;
+}
+
+std::string IsoUtcTime(std::chrono::sys_seconds time, std::uint32_t nanoseconds) {
+    const std::chrono::sys_days day = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date{day};
+    const std::chrono::hh_mm_ss<std::chrono::seconds> clock{time - day};
+    std::string text;
+    const int year = static_cast<int>(date.year());
+    // Years beyond four digits carry their sign, as ISO 8601 writes them.
+    if (year < 0) {
+        text += '-';
+    } else if (year > 9999) {
+        text += '+';
+    }
+    AppendDecimal(text, static_cast<std::uint64_t>(year < 0 ? -year : year), 4);
+    text += '-';
+    AppendDecimal(text, static_cast<unsigned>(date.month()), 2);
+    text += '-';
+    AppendDecimal(text, static_cast<unsigned>(date.day()), 2);
+    text += 'T';
+    AppendDecimal(text, static_cast<std::uint64_t>(clock.hours().count()), 2);
+    text += ':';
+    AppendDecimal(text, static_cast<std::uint64_t>(clock.minutes().count()), 2);
+    text += ':';
+    AppendDecimal(text, static_cast<std::uint64_t>(clock.seconds().count()), 2);
+    text += '.';
+    AppendDecimal(text, nanoseconds, 9);
+    text += 'Z';
+    return text;
+}
+
+void AppendCsvField(std::string& out, std::string_view value) {
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += value;
+        return;
+    }
+    out += '"';
+    for (const char c : value) {
+        if (c == '"') {
+            out += '"';
+        }
+        out += c;
+    }
+    out += '"';
+}
+
+ScriptWriter::ScriptWriter(ScriptFormat format, const ScriptSelection& selection)
+    : m_Format(format) {
+    for (const ScriptField& field : kScriptFields) {
+        if (field.inRun(selection)) {
+            m_Fields.push_back(&field);
+        }
+    }
+}
+
+void ScriptWriter::AppendStart(std::string& out) const {
+    if (m_Format != ScriptFormat::Csv) {
+        return;
+    }
+    for (std::size_t i = 0; i < m_Fields.size(); ++i) {
+        if (i != 0) {
+            out += ',';
+        }
+        out += m_Fields[i]->key;
+    }
+    out += "\r\n";
+}
+
+void ScriptWriter::AppendRecord(std::string& out, std::string_view name, const FileFacts& facts) {
+    const ScriptRecord record{name, facts};
+    if (m_Format == ScriptFormat::Csv) {
+        for (std::size_t i = 0; i < m_Fields.size(); ++i) {
+            if (i != 0) {
+                out += ',';
+            }
+            m_Value.clear();
+            if (m_Fields[i]->value(m_Value, record)) {
+                AppendCsvField(out, m_Value);
+            }
+        }
+        out += "\r\n";
+        return;
+    }
+    char separator = '{';
+    for (const ScriptField* field : m_Fields) {
+        m_Value.clear();
+        if (!field->value(m_Value, record)) {
+            continue;
+        }
+        out += separator;
+        separator = ',';
+        out += '"';
+        out += field->key;
+        out += "\":";
+        if (field->number) {
+            out += m_Value;
+        } else {
+            platform::AppendJsonString(out, m_Value);
+        }
+    }
+    out += "}\n";
+}
+
+} // namespace varnel

@@ -1,0 +1,224 @@
+// Records for scripts (JSON Lines and CSV) from facts made here, field by
+// field against the table of expected lines; the time form against dates
+// worked out with date(1); the facts of a stream whose reads fail.
+#include "report/script_formats.h"
+#include "report/stream_facts.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace varnel {
+namespace {
+
+using std::chrono::seconds;
+using std::chrono::sys_seconds;
+
+TEST(IsoUtcTime, DatesAndTheFractionOfTheSecond) {
+    struct Case {
+        std::int64_t seconds;
+        std::uint32_t nanoseconds;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {0, 0, "1970-01-01T00:00:00.000000000Z"},
+        {1709647629, 123456789, "2024-03-05T14:07:09.123456789Z"},
+        {951782400, 1, "2000-02-29T00:00:00.000000001Z"},  // a leap day
+        {-1, 999999999, "1969-12-31T23:59:59.999999999Z"}, // before 1970
+        {-62167219200, 0, "0000-01-01T00:00:00.000000000Z"},
+        {-62198755200, 0, "-0001-01-01T00:00:00.000000000Z"},
+        {253402300800, 0, "+10000-01-01T00:00:00.000000000Z"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsoUtcTime(sys_seconds(seconds(c.seconds)), c.nanoseconds), c.text) << c.seconds;
+    }
+}
+
+TEST(CsvField, QuotedOnlyWhenItMustBe) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", ""},
+        {"plain name.txt", "plain name.txt"},
+        {" blanks kept ", " blanks kept "},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"line\nfeed", "\"line\nfeed\""},
+        {"carriage\rreturn", "\"carriage\rreturn\""},
+        {"\"", "\"\"\"\""},
+    };
+    for (const auto& [value, field] : cases) {
+        std::string out = "x,";
+        AppendCsvField(out, value);
+        EXPECT_EQ(out, "x," + field) << value;
+    }
+}
+
+FileFacts ReadFacts() {
+    FileFacts facts;
+    facts.size = 3;
+    facts.modified = sys_seconds(seconds(1769915045)); // 2026-02-01 03:04:05 UTC
+    facts.modifiedNanoseconds = 123456789;
+    facts.crc32 = 0x352441C2;
+    facts.sha1 = "A9993E364706816ABA3E25717850C26C9CD0D89D";
+    facts.md5 = "900150983CD24FB0D6963F7D28E17F72";
+    facts.sha256 = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
+    return facts;
+}
+
+FileFacts FailedFacts() {
+    FileFacts facts;
+    facts.size = 10;
+    facts.modified = sys_seconds(seconds(0));
+    facts.readOk = false;
+    facts.failureKind = ReadFailure::OpenFailed;
+    facts.failure = "Permission denied";
+    return facts;
+}
+
+ScriptSelection Selection(bool size, bool time, bool version, DigestSelection digests) {
+    ScriptSelection selection;
+    selection.options.ShowSize = size;
+    selection.options.ShowModifiedTime = time;
+    selection.options.ShowVersion = version;
+    selection.digests = digests;
+    return selection;
+}
+
+struct RecordCase {
+    const char* what;
+    ScriptSelection selection;
+    std::string name;
+    FileFacts facts;
+    std::string json; // the line, without its line feed
+    std::string csv;  // the header row and the record's row, without CR LF
+};
+
+std::vector<RecordCase> RecordCases() {
+    const DigestSelection reportDigests{false, true, true};
+    FileFacts versioned = ReadFacts();
+    versioned.version = "1.2.3.4";
+    return {
+        {"the defaults", Selection(true, true, false, reportDigests), "dir/a.txt", ReadFacts(),
+         R"({"name":"dir/a.txt","size":3,"modified":"2026-02-01T03:04:05.123456789Z",)"
+         R"("sha1":"a9993e364706816aba3e25717850c26c9cd0d89d",)"
+         R"("md5":"900150983cd24fb0d6963f7d28e17f72"})",
+         "name,name_bytes,size,modified,sha1,md5,error\n"
+         "dir/a.txt,,3,2026-02-01T03:04:05.123456789Z,a9993e364706816aba3e25717850c26c9cd0d89d,"
+         "900150983cd24fb0d6963f7d28e17f72,"},
+        {"no size, no time; CRC-32 and SHA-256",
+         Selection(false, false, false, {true, false, true, true}), "a", ReadFacts(),
+         R"({"name":"a","crc32":"352441c2","md5":"900150983cd24fb0d6963f7d28e17f72",)"
+         R"("sha256":"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"})",
+         "name,name_bytes,crc32,md5,sha256,error\n"
+         "a,,352441c2,900150983cd24fb0d6963f7d28e17f72,"
+         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad,"},
+        {"a version asked for and found", Selection(false, false, true, {false, false, true}),
+         "v.dll", versioned,
+         R"({"name":"v.dll","version":"1.2.3.4","md5":"900150983cd24fb0d6963f7d28e17f72"})",
+         "name,name_bytes,version,md5,error\nv.dll,,1.2.3.4,900150983cd24fb0d6963f7d28e17f72,"},
+        {"a version asked for, none found", Selection(false, false, true, {false, false, true}),
+         "v", ReadFacts(), R"({"name":"v","md5":"900150983cd24fb0d6963f7d28e17f72"})",
+         "name,name_bytes,version,md5,error\nv,,,900150983cd24fb0d6963f7d28e17f72,"},
+        {"a file not read: the reason in place of the digests",
+         Selection(true, true, false, {true, true, true}), "locked", FailedFacts(),
+         R"({"name":"locked","size":10,"modified":"1970-01-01T00:00:00.000000000Z",)"
+         R"("error":"Permission denied"})",
+         "name,name_bytes,size,modified,crc32,sha1,md5,error\n"
+         "locked,,10,1970-01-01T00:00:00.000000000Z,,,,Permission denied"},
+        {"a name that is not UTF-8: its escape and its bytes",
+         Selection(false, false, false, {false, false, true}), "x\xFEy\\", ReadFacts(),
+         R"({"name":"x\\376y\\\\","name_bytes":"eP55XA==","md5":"900150983cd24fb0d6963f7d28e17f72"})",
+         "name,name_bytes,md5,error\nx\\376y\\\\,eP55XA==,900150983cd24fb0d6963f7d28e17f72,"},
+        {"a UTF-8 name with what JSON and CSV escape",
+         Selection(false, false, false, {false, false, true}), "简,\"\n\x01", ReadFacts(),
+         R"({"name":"简,\"\u000A\u0001","md5":"900150983cd24fb0d6963f7d28e17f72"})",
+         "name,name_bytes,md5,error\n\"简,\"\"\n\x01\",,900150983cd24fb0d6963f7d28e17f72,"},
+    };
+}
+
+TEST(ScriptWriter, JsonRecordsAsTheTableSays) {
+    for (const RecordCase& c : RecordCases()) {
+        ScriptWriter writer(ScriptFormat::Json, c.selection);
+        std::string out;
+        writer.AppendStart(out);
+        EXPECT_EQ(out, "") << c.what;
+        writer.AppendRecord(out, c.name, c.facts);
+        writer.AppendRecord(out, c.name, c.facts); // the writer's scratch text is reused
+        EXPECT_EQ(out, c.json + "\n" + c.json + "\n") << c.what;
+    }
+}
+
+TEST(ScriptWriter, CsvHeaderAndRowsAsTheTableSays) {
+    for (const RecordCase& c : RecordCases()) {
+        ScriptWriter writer(ScriptFormat::Csv, c.selection);
+        std::string out;
+        writer.AppendStart(out);
+        writer.AppendRecord(out, c.name, c.facts);
+        // The table writes the row ends as LF; the name's own LF stays LF.
+        std::string expected;
+        const std::size_t header = c.csv.find('\n');
+        expected = c.csv.substr(0, header) + "\r\n" + c.csv.substr(header + 1) + "\r\n";
+        EXPECT_EQ(out, expected) << c.what;
+    }
+}
+
+TEST(ScriptWriter, FormatNames) {
+    EXPECT_EQ(ScriptFormatNamed("json"), ScriptFormat::Json);
+    EXPECT_EQ(ScriptFormatNamed("csv"), ScriptFormat::Csv);
+    for (const std::string_view other : {"", "JSON", "jsonl", "md5sum", "report"}) {
+        EXPECT_FALSE(ScriptFormatNamed(other)) << other;
+    }
+}
+
+// A source that gives its bytes in pieces of at most piece bytes and then,
+// when failAfter is reached, fails as a read does.
+StreamSource PiecesOf(const std::string& bytes, std::size_t piece, std::size_t failAfter) {
+    auto at = std::make_shared<std::size_t>(0);
+    return [bytes, piece, failAfter, at](std::span<char> dest) -> std::size_t {
+        if (*at >= failAfter) {
+            throw std::system_error(EIO, std::generic_category());
+        }
+        const std::size_t n = std::min({dest.size(), piece, bytes.size() - *at, failAfter - *at});
+        std::memcpy(dest.data(), bytes.data() + *at, n);
+        *at += n;
+        return n;
+    };
+}
+
+TEST(StreamFacts, DigestsOfTheBytesInAnyPiecesAndNoTime) {
+    const std::string abc = "abc";
+    const DigestSelection all{true, true, true, true, false, false};
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{1} << 20}) {
+        const FileFacts facts = GatherStreamFacts(PiecesOf(abc, piece, SIZE_MAX), all);
+        EXPECT_TRUE(facts.readOk) << piece;
+        EXPECT_EQ(facts.size, 3u);
+        EXPECT_FALSE(facts.modified);
+        EXPECT_EQ(facts.crc32, 0x352441C2u);
+        EXPECT_EQ(facts.sha1, "A9993E364706816ABA3E25717850C26C9CD0D89D");
+        EXPECT_EQ(facts.md5, "900150983CD24FB0D6963F7D28E17F72");
+        EXPECT_EQ(facts.sha256, "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+        EXPECT_EQ(facts.sha512, ""); // not asked for
+    }
+    const FileFacts empty = GatherStreamFacts(PiecesOf("", 1, SIZE_MAX), all);
+    EXPECT_EQ(empty.size, 0u);
+    EXPECT_EQ(empty.md5, "D41D8CD98F00B204E9800998ECF8427E");
+}
+
+TEST(StreamFacts, AFailedReadGivesNoDigestButItsReason) {
+    for (const std::size_t failAfter : {std::size_t{0}, std::size_t{2}}) {
+        const FileFacts facts =
+            GatherStreamFacts(PiecesOf("abc", 1, failAfter), {true, true, true});
+        EXPECT_FALSE(facts.readOk);
+        EXPECT_EQ(facts.failureKind, ReadFailure::ReadFailed);
+        EXPECT_EQ(facts.failure, "read error: Input/output error");
+        EXPECT_EQ(facts.size, failAfter);
+        EXPECT_EQ(facts.crc32, 0u);
+        EXPECT_EQ(facts.md5, "");
+        EXPECT_EQ(facts.sha1, "");
+    }
+}
+
+} // namespace
+} // namespace varnel
