@@ -1,0 +1,343 @@
+#include "cli/list_update.h"
+
+#include "cli/checksum_list.h"
+#include "cli/name_set.h"
+
+#include "formats/name_escape.h"
+#include "i18n/language.h"
+#include "platform/os/file_replacement.h"
+#include "platform/os/input_stream.h"
+#include "report/folder_walk.h"
+#include "report/report.h"
+#include "report/report_run.h"
+#include "report/report_services.h"
+
+#include <filesystem>
+#include <span>
+#include <system_error>
+
+namespace varnel {
+
+namespace {
+
+constexpr std::string_view kProgram = "varnel-report";
+
+void Say(std::FILE* err, std::string_view text) {
+    std::string line(kProgram);
+    line += ": ";
+    line += text;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), err);
+    std::fflush(err);
+}
+
+// How the list's new lines are written: its format and, for each, what its
+// first entry carries.
+struct LineForm {
+    ListFormat format = ListFormat::Md5sum;
+    DigestSelection digests;
+    ReportOptions options; // a report's lines
+    std::string language;  // a report's language mode
+    bool crlf = false;     // lines end in CR LF
+};
+
+// The form of the lines to add, from the list's format and its first entry;
+// nothing (and a reason) when the list does not tell it.
+std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& first,
+                               const std::optional<std::string>& language, std::string& reason) {
+    LineForm form;
+    form.format = format;
+    const auto has = [&](DigestKind kind) { return first.Expected(kind).has_value(); };
+    switch (format) {
+    case ListFormat::Report:
+        form.options.ShowVersion = first.version.has_value();
+        form.options.ShowSize = first.size.has_value();
+        form.options.ShowModifiedTime = first.time.has_value();
+        form.options.ShowCRC32 = has(DigestKind::Crc32);
+        form.options.ShowSHA1 = has(DigestKind::Sha1);
+        form.options.ShowMD5 = true;
+        if (first.converted) {
+            form.language = "TAIWAN";
+        } else {
+            // The unconverted form, in the language mode asked for or the
+            // system's (English and Chinese differ in the date's form only).
+            if (language) {
+                form.language = *language;
+            } else {
+                ApplySystemLanguage();
+                form.language = UiLanguage;
+            }
+            if (form.language == "TAIWAN") {
+                form.language = "CHINESE";
+            }
+        }
+        return form;
+    case ListFormat::Bsd:
+        form.digests.crc32 = has(DigestKind::Crc32);
+        form.digests.md5 = has(DigestKind::Md5);
+        form.digests.sha1 = has(DigestKind::Sha1);
+        form.digests.sha256 = has(DigestKind::Sha256);
+        form.digests.sha512 = has(DigestKind::Sha512);
+        form.digests.blake2b = has(DigestKind::Blake2b);
+        return form;
+    case ListFormat::Sfv:
+        form.digests.crc32 = true;
+        return form;
+    default:
+        break;
+    }
+    // The md5sum family: the format of the first entry's digest.
+    struct Sum {
+        DigestKind kind;
+        ListFormat format;
+        bool DigestSelection::*digest;
+    };
+    constexpr Sum kSums[] = {
+        {DigestKind::Md5, ListFormat::Md5sum, &DigestSelection::md5},
+        {DigestKind::Sha1, ListFormat::Sha1sum, &DigestSelection::sha1},
+        {DigestKind::Sha256, ListFormat::Sha256sum, &DigestSelection::sha256},
+        {DigestKind::Sha512, ListFormat::Sha512sum, &DigestSelection::sha512},
+        {DigestKind::Blake2b, ListFormat::B2sum, &DigestSelection::blake2b},
+    };
+    for (const Sum& sum : kSums) {
+        if (has(sum.kind)) {
+            form.format = sum.format;
+            form.digests.*(sum.digest) = true;
+            return form;
+        }
+    }
+    if (has(DigestKind::Wide512)) {
+        if (named && (format == ListFormat::Sha512sum || format == ListFormat::B2sum)) {
+            form.digests.sha512 = format == ListFormat::Sha512sum;
+            form.digests.blake2b = format == ListFormat::B2sum;
+            return form;
+        }
+        reason = "its 128-digit digests may be SHA-512 or BLAKE2b-512: name the list's format "
+                 "(--format sha512sum or --format b2sum)";
+        return std::nullopt;
+    }
+    reason = "its first entry carries no digest that can be written";
+    return std::nullopt;
+}
+
+// The list's own bytes, copied as they are read, and what the new lines
+// need to know of them: the line end of the first line, the last byte.
+struct CopyState {
+    bool sawLineEnd = false;
+    bool crlf = false;
+    char previous = 0;
+    bool empty = true;
+};
+
+void NoteBytes(CopyState& state, std::span<const char> bytes) {
+    for (const char c : bytes) {
+        if (c == '\n' && !state.sawLineEnd) {
+            state.sawLineEnd = true;
+            state.crlf = state.previous == '\r';
+        }
+        state.previous = c;
+        state.empty = false;
+    }
+}
+
+// text's line ends made the list's.
+std::string WithLineEnds(std::string_view text, bool crlf) {
+    std::string out;
+    out.reserve(text.size() + (text.size() / 16));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue; // the line feed after it decides
+        }
+        if (c == '\n' && crlf) {
+            out += '\r';
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std::FILE* out,
+                  std::FILE* err) {
+    const std::string shownList = DisplayText(list);
+    if (list == "-") {
+        Say(err, "--update rewrites a list file, not standard input");
+        return 2;
+    }
+    std::string reason;
+    platform::InputStream stream = platform::InputStream::Open(list, reason);
+    if (!stream.isOpen()) {
+        Say(err, shownList + ": " + reason);
+        return 2;
+    }
+    if (!stream.isRegular()) {
+        Say(err, shownList + ": not a regular file: --update rewrites a list file");
+        return 2;
+    }
+    platform::FileReplacement next;
+    try {
+        next = platform::FileReplacement::Begin(list);
+    } catch (const platform::FileError& error) {
+        Say(err, shownList + ": " + error.what());
+        return 2;
+    }
+
+    // The list is read once: its bytes go to the new list as they are, and
+    // its entries give the names it records and the form of its lines.
+    const std::string here = NameKey("/", std::filesystem::current_path().native());
+    std::filesystem::path folderPath = std::filesystem::path(list).parent_path();
+    const std::string folderShown = folderPath.empty() ? std::string(".") : folderPath.native();
+    const std::string folderKey = NameKey(here, folderShown);
+    const std::string listKey = NameKey(here, list);
+
+    CopyState copy;
+    NameSet recorded;
+    std::optional<ListEntry> first;
+    bool anyBelow = false;
+    ChecksumListReader reader(
+        [&](std::span<char> dest) {
+            const std::size_t n = stream.Read(dest);
+            next.Write(dest.first(n));
+            NoteBytes(copy, dest.first(n));
+            return n;
+        },
+        options.format);
+    try {
+        while (std::optional<ListEntry> entry = reader.Next()) {
+            const std::string key = NameKey(here, entry->name);
+            anyBelow = anyBelow || KeyHolds(folderKey, key);
+            recorded.Add(key);
+            if (!first) {
+                first = std::move(entry);
+            }
+        }
+    } catch (const std::system_error& error) {
+        Say(err, shownList + ": cannot read: " + error.code().message());
+        return 2;
+    } catch (const platform::FileError& error) {
+        Say(err, shownList + ": " + error.what());
+        return 2;
+    }
+    if (!first || !reader.format()) {
+        Say(err, shownList + ": no checksum lines: the form of its lines is unknown");
+        return 2;
+    }
+    if (!anyBelow) {
+        Say(err, shownList + ": names no file below its folder " + DisplayText(folderShown) +
+                     " (names are taken relative to the working folder: update the list from "
+                     "the folder its names are relative to)");
+        return 2;
+    }
+    std::optional<LineForm> form =
+        FormOf(*reader.format(), options.format.has_value(), *first, options.language, reason);
+    if (!form) {
+        Say(err, shownList + ": " + reason);
+        return 2;
+    }
+    form->crlf = copy.sawLineEnd ? copy.crlf : form->format == ListFormat::Report;
+    const bool absolute = first->name.starts_with('/');
+
+    // The files below the list's folder that it does not name, named as
+    // its own names are.
+    std::vector<std::string> added;
+    std::vector<FolderWalkProblem> problems;
+    bool allRead = true;
+    std::string folder = folderShown;
+    const std::size_t prefix = folderShown == "." ? 2 : 0;
+    WalkFolderFiles(
+        folder,
+        [&](std::string&& path, platform::EntryKind kind) {
+            const std::string_view relative = std::string_view(path).substr(folder.size());
+            std::string key = folderKey == "/" ? std::string() : folderKey;
+            key += '/';
+            key += relative;
+            if (key == listKey || recorded.Contains(key)) {
+                return true;
+            }
+            if (kind != platform::EntryKind::File) {
+                Say(err, DisplayText(path) + ": not a regular file, not added");
+                return true;
+            }
+            added.push_back(absolute ? key : path.substr(prefix));
+            return true;
+        },
+        &problems);
+    for (const FolderWalkProblem& problem : problems) {
+        allRead = false;
+        Say(err, DisplayText(problem.folder) +
+                     ": cannot list folder: " + std::generic_category().message(problem.error));
+    }
+    if (added.empty()) {
+        Say(err, "update: " + shownList + ": nothing to add");
+        return allRead ? 0 : 1;
+    }
+
+    ReportRun::Settings settings;
+    settings.options = form->options;
+    if (form->format == ListFormat::Report) {
+        const std::string language = form->language;
+        settings.versionQuery = MakeReportServices(language).fileVersion;
+        settings.versionOfBytes = MakeReportServices(language).fileVersionOfBytes;
+        settings.services = [language] { return MakeReportServices(language); };
+    } else {
+        settings.digests = form->digests;
+    }
+    ReportRun run(std::move(settings));
+    run.AddFiles(std::move(added));
+    run.EndFiles();
+
+    std::size_t count = 0;
+    std::string lines;
+    std::string names;
+    if (!copy.empty && copy.previous != '\n') {
+        lines += form->crlf ? "\r\n" : "\n"; // the old last line ended, its bytes kept
+    }
+    std::vector<RunBlock> ready;
+    while (run.WaitReady(ready)) {
+        for (RunBlock& block : ready) {
+            if (!block.facts.readOk) {
+                allRead = false;
+                Say(err, DisplayText(block.path) + ": " + block.facts.failure + ", not added");
+                continue;
+            }
+            std::string text;
+            if (form->format == ListFormat::Report) {
+                text = std::move(block.text);
+            } else if (!AppendListLines(text, form->format, block.path, block.facts,
+                                        form->digests)) {
+                allRead = false;
+                Say(err, DisplayText(block.path) + ": the name cannot be written in an SFV list");
+                continue;
+            }
+            lines += WithLineEnds(text, form->crlf);
+            names += DisplayText(block.path) + ": ADDED\n";
+            ++count;
+        }
+        ready.clear();
+        try {
+            next.Write(lines);
+        } catch (const platform::FileError& error) {
+            run.Stop();
+            Say(err, shownList + ": " + error.what() + "; the list is left as it was");
+            return 2;
+        }
+        lines.clear();
+    }
+    if (count > 0) {
+        try {
+            next.Commit();
+        } catch (const platform::FileError& error) {
+            Say(err, shownList + ": " + error.what() + "; the list is left as it was");
+            return 2;
+        }
+    }
+    std::fwrite(names.data(), 1, names.size(), out);
+    std::fflush(out);
+    Say(err, "update: " + shownList + ": " + std::to_string(count) +
+                 (count == 1 ? " file added" : " files added"));
+    return allRead ? 0 : 1;
+}
+
+} // namespace varnel
