@@ -43,6 +43,10 @@ constexpr std::string_view kUsage =
     "                                     system locale's)\n"
     "  --progress, --no-progress          progress on standard error (default:\n"
     "                                     on when standard error is a terminal)\n"
+    "  -x, --one-file-system              folder walks stay on the file system of\n"
+    "                                     each named folder (procfs and sysfs\n"
+    "                                     below a named folder are always passed\n"
+    "                                     over)\n"
     "  --format FORMAT                    report (default), or checksum lines\n"
     "                                     instead of report blocks: md5sum,\n"
     "                                     sha1sum, sha256sum, sha512sum, b2sum\n"
@@ -259,6 +263,8 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             }
         } else if (arg == "--progress" || arg == "--no-progress") {
             command.progress = arg == "--progress";
+        } else if (arg == "-x" || arg == "--one-file-system") {
+            command.oneFileSystem = true;
         } else if (arg == "--lang" || arg.starts_with("--lang=")) {
             std::string_view value;
             if (arg == "--lang") {
@@ -360,6 +366,7 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
     }
     ReportRun::Settings settings;
     settings.options = options;
+    settings.walkRules.oneFileSystem = command->oneFileSystem;
     const std::string language = UiLanguage;
     // A checksum list needs only its digests; a report needs its blocks.
     const ListFormat format = command->format.value_or(ListFormat::Report);

@@ -30,6 +30,7 @@ struct ReportCommandLine {
     ReportOptions options;               // start states of the check boxes
     std::optional<std::string> language; // "CHINESE", "TAIWAN" or "" (English)
     std::optional<bool> progress;        // --progress / --no-progress; unset: stderr a terminal
+    bool oneFileSystem = false;          // -x: folder walks stay on one file system
     // --format: the list format written (unset: report blocks), or with
     // --check the format the lists are read in (unset: told by content).
     std::optional<ListFormat> format;

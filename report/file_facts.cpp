@@ -123,6 +123,9 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     if (run.bytesKnown != nullptr) {
         run.bytesKnown->fetch_add(file.Size(), std::memory_order_relaxed);
     }
+    if (run.filesSized != nullptr) {
+        run.filesSized->fetch_add(1, std::memory_order_relaxed);
+    }
     HashControl control;
     control.cancel = run.cancel;
     control.bytesRead = run.bytesRead;

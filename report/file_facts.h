@@ -107,6 +107,7 @@ public:
         const std::atomic<bool>* cancel = nullptr;
         std::atomic<std::uint64_t>* bytesRead = nullptr;  // bytes added as they are read
         std::atomic<std::uint64_t>* bytesKnown = nullptr; // the file's size, added before
+        std::atomic<std::size_t>* filesSized = nullptr;   // one more once it is added
         // Called after each chunk read, with the bytes read so far (tests
         // change the file there).
         std::function<void(std::uint64_t)> afterChunk;

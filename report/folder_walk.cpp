@@ -4,6 +4,7 @@
 #include "platform/os/file_query.h"
 #include "platform/os/folder_listing.h"
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <utility>
@@ -46,7 +47,8 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
 }
 
 bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
-                     std::vector<FolderWalkProblem>* problems, const std::atomic<bool>* stop) {
+                     std::vector<FolderWalkProblem>* problems, const std::atomic<bool>* stop,
+                     const WalkRules& rules) {
     const auto stopped = [stop] {
         return stop != nullptr && stop->load(std::memory_order_relaxed);
     };
@@ -59,6 +61,10 @@ bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
 
     // Identities of the folders entered so far.
     std::set<platform::FolderIdentity> entered;
+    // The named folder's file system: the device a one-file-system walk
+    // keeps to.
+    std::optional<std::uint64_t> rootDevice;
+    bool rootPending = true; // the next folder searched is the named one
 
     // Folders still to search, the next one on top. Pushing a folder's
     // subfolders in reverse order gives exactly the order of the recursive
@@ -83,6 +89,18 @@ bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
             continue;
         }
         const std::optional<platform::FolderIdentity> identity = listing->identity();
+        const bool named = rootPending;
+        rootPending = false;
+        if (named) {
+            rootDevice = identity ? std::optional(identity->device) : std::nullopt;
+        } else {
+            if (listing->OnPseudoFileSystem()) {
+                continue;
+            }
+            if (rules.oneFileSystem && identity && rootDevice && identity->device != *rootDevice) {
+                continue; // another file system mounted below the named folder
+            }
+        }
         if (identity && !entered.insert(*identity).second) {
             continue; // walked already: reached again through a link
         }

@@ -45,6 +45,13 @@ void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList)
 void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList,
                         std::vector<FolderWalkProblem>* problems);
 
+// How far a walk goes, beyond the rules every walk keeps.
+struct WalkRules {
+    // Stays on the file system of the named folder: folders on another one
+    // (mount points below it) are passed over, as `du -x` and `find -xdev` do.
+    bool oneFileSystem = false;
+};
+
 // What the walk hands out for each file: its path, and File or Special as
 // the listing (or, for a link, a look-up) said the entry was. It returns
 // false to end the walk.
@@ -56,8 +63,12 @@ using WalkedFile = std::function<bool(std::string&& path, platform::EntryKind ki
 // A set stop flag (when given) ends the walk the same way, at the next entry
 // or folder: a tree of folders without files would otherwise be walked to
 // its end after a stop.
+//
+// Folders below the named one that lie on a pseudo file system (procfs,
+// sysfs) are passed over: `/proc/*/pagemap` alone would be hundreds of
+// gigabytes of nothing. The named folder itself is walked wherever it lies.
 bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
                      std::vector<FolderWalkProblem>* problems = nullptr,
-                     const std::atomic<bool>* stop = nullptr);
+                     const std::atomic<bool>* stop = nullptr, const WalkRules& rules = {});
 
 } // namespace varnel

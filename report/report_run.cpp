@@ -249,7 +249,7 @@ void ReportRun::Walk() {
                 [this](std::string&& path, platform::EntryKind kind) {
                     return AddFile(std::move(path), kind == platform::EntryKind::File);
                 },
-                &problems, &m_Cancel);
+                &problems, &m_Cancel, m_Settings.walkRules);
             if (!problems.empty()) {
                 std::lock_guard lock(m_Mutex);
                 m_Problems.insert(m_Problems.end(), problems.begin(), problems.end());
@@ -293,6 +293,7 @@ void ReportRun::Work() {
     control.cancel = &m_Cancel;
     control.bytesRead = &m_BytesDone;
     control.bytesKnown = &m_BytesKnown;
+    control.filesSized = &m_FilesSized;
     control.digests = m_Settings.digests;
     control.readHidden = m_Settings.readHidden;
 
@@ -553,6 +554,7 @@ RunProgress ReportRun::Progress() const {
     }
     progress.bytesDone = m_BytesDone.load(std::memory_order_relaxed);
     progress.bytesKnown = m_BytesKnown.load(std::memory_order_relaxed);
+    progress.filesSized = m_FilesSized.load(std::memory_order_relaxed);
     progress.elapsed = std::chrono::steady_clock::now() - m_Start;
     return progress;
 }

@@ -68,6 +68,7 @@ struct RunProgress {
     bool walkEnded = false;       // filesFound is the run's total
     std::uint64_t bytesDone = 0;  // bytes read so far (files in reading included)
     std::uint64_t bytesKnown = 0; // sizes of the files reached so far
+    std::size_t filesSized = 0;   // files whose sizes are in bytesKnown
     std::chrono::steady_clock::duration elapsed{};
 };
 
@@ -95,6 +96,8 @@ public:
         // Passed to every gathering (see FactsGatherer::Control).
         std::optional<DigestSelection> digests;
         bool readHidden = false;
+        // The rules of the folder walks (one file system).
+        WalkRules walkRules;
         // Called once, on one of the run's threads, when every file of the
         // run is finished and its walk has ended: a consumer that takes
         // blocks on a timer can take the last ones at once instead of at
@@ -209,6 +212,7 @@ private:
     std::atomic<bool> m_Cancel{false}; // read by the threads while they read
     std::atomic<std::uint64_t> m_BytesDone{0};
     std::atomic<std::uint64_t> m_BytesKnown{0};
+    std::atomic<std::size_t> m_FilesSized{0};
     std::atomic<unsigned> m_ThreadsRunning{0};
     std::vector<std::thread> m_Threads;
 };

@@ -47,6 +47,7 @@ ProgressFigures FiguresOf(const RunProgress& progress) {
         figures.megabytesPerSecond = static_cast<double>(progress.bytesDone) / seconds / 1e6;
     }
     if (!progress.walkEnded) {
+        figures.stillFinding = true;
         return figures;
     }
     figures.filesTotal = progress.filesFound;
@@ -54,11 +55,16 @@ ProgressFigures FiguresOf(const RunProgress& progress) {
         return figures;
     }
     double left = -1;
-    if (progress.bytesDone > 0 && progress.filesStarted > 0) {
-        const double started = static_cast<double>(progress.filesStarted);
+    if (progress.bytesDone > 0 && progress.filesSized > 0) {
+        // Files whose sizes are not known yet (claimed ahead but not opened,
+        // or not claimed) are taken as the mean of those known. Files done
+        // without a size (they could not be opened) are not waited for.
+        const double sized = static_cast<double>(progress.filesSized);
         const double known = static_cast<double>(progress.bytesKnown);
-        const double notStarted = std::max(0.0, static_cast<double>(progress.filesFound) - started);
-        const double total = known + notStarted * (known / started);
+        const double reached =
+            static_cast<double>(std::max(progress.filesSized, progress.filesDone));
+        const double notReached = std::max(0.0, static_cast<double>(progress.filesFound) - reached);
+        const double total = known + notReached * (known / sized);
         const double rate = static_cast<double>(progress.bytesDone) / seconds;
         left = std::max(0.0, (total - static_cast<double>(progress.bytesDone)) / rate);
     } else if (progress.filesDone > 0) {
@@ -77,6 +83,8 @@ std::string ProgressTextEnglish(const ProgressFigures& figures) {
                        Megabytes(figures.megabytesPerSecond) + " MB/s";
     if (figures.timeLeft) {
         text += ", " + Clock(*figures.timeLeft) + " left";
+    } else if (figures.stillFinding) {
+        text += ", still finding files";
     }
     return text;
 }
@@ -87,6 +95,8 @@ std::string ProgressTextChinese(const ProgressFigures& figures) {
                        Megabytes(figures.megabytesPerSecond) + " MB/s";
     if (figures.timeLeft) {
         text += "，剩余 " + Clock(*figures.timeLeft);
+    } else if (figures.stillFinding) {
+        text += "，仍在查找文件";
     }
     return text;
 }

@@ -24,15 +24,18 @@ struct ProgressFigures {
     std::uint64_t bytesDone = 0;
     double megabytesPerSecond = 0; // 10^6 bytes per second, since the start
     std::optional<std::chrono::seconds> timeLeft;
+    bool stillFinding = false; // the walk goes on: no time can be told yet
 };
 
-// The figures of a run's progress. The time left is estimated from the speed
-// so far: from the bytes still to read (the sizes of the files not yet
-// reached taken as the mean of those reached) or, when no bytes were read,
-// from the files still to do. Unknown while the walk goes on.
+// The figures of a run's progress. The time left covers the whole run and is
+// estimated from the speed so far: from the bytes still to read (the sizes of
+// the files whose sizes are not known yet taken as the mean of those known)
+// or, when no bytes were read, from the files still to do. Unknown while the
+// walk goes on, which the texts say.
 ProgressFigures FiguresOf(const RunProgress& progress);
 
-// "12/300 files, 45.6 MB, 78.9 MB/s, 0:03 left" (parts left out while unknown).
+// "12/300 files, 45.6 MB, 78.9 MB/s, 0:03 left" (parts left out while unknown;
+// ", still finding files" while the walk goes on).
 std::string ProgressTextEnglish(const ProgressFigures& figures);
 
 // The same in the window's language: "已完成 12/300 个文件，45.6 MB，78.9 MB/s，剩余 0:03".

@@ -100,6 +100,9 @@ void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
         if (control.bytesKnown != nullptr) {
             control.bytesKnown->fetch_add(read.stamp.size, std::memory_order_relaxed);
         }
+        if (control.filesSized != nullptr) {
+            control.filesSized->fetch_add(1, std::memory_order_relaxed);
+        }
         if (control.bytesRead != nullptr) {
             control.bytesRead->fetch_add(read.stamp.size, std::memory_order_relaxed);
         }

@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <dirent.h>
+#include <linux/magic.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <system_error>
 
 namespace varnel::platform {
@@ -59,6 +61,14 @@ std::optional<FolderIdentity> FolderListing::identity() const {
     }
     return FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
                           static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool FolderListing::OnPseudoFileSystem() const {
+    struct statfs fs {};
+    if (::fstatfs(::dirfd(AsDir(m_Search)), &fs) != 0) {
+        return false;
+    }
+    return fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC;
 }
 
 std::optional<FolderEntry> FolderListing::Next() {

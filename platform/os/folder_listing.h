@@ -46,6 +46,11 @@ public:
     // The folder's identity, when the system tells it.
     std::optional<FolderIdentity> identity() const;
 
+    // True when the folder belongs to a file system the kernel makes up
+    // (procfs, sysfs): its files describe the running system, some of them
+    // endless or huge, and a walk has nothing to report in them.
+    bool OnPseudoFileSystem() const;
+
     // The next entry, or nothing once the search is exhausted.
     std::optional<FolderEntry> Next();
 

@@ -20,9 +20,10 @@ namespace varnel::test {
 // contents when the object goes.
 class ScratchDir {
 public:
-    ScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "varnel-digest-XXXXXX").string();
+    ScratchDir() : ScratchDir(std::filesystem::temp_directory_path()) {}
+    // A scratch folder inside base (another file system than the usual one).
+    explicit ScratchDir(const std::filesystem::path& base) {
+        std::string pattern = (base / "varnel-digest-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }

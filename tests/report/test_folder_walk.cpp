@@ -243,5 +243,56 @@ TEST(FolderWalk, VeryDeepTreeDoesNotExhaustTheStack) {
     ::close(top);
 }
 
+// Which folders a walk enters besides those of its own file system: the
+// links below stand in for mount points (the walk follows links to folders).
+// Pseudo file systems are passed over below the named folder, whatever the
+// rules; another ordinary file system only under -x.
+TEST(FolderWalk, PseudoAndOtherFileSystemsBelowTheNamedFolder) {
+    struct stat here {};
+    struct stat shm {};
+    ScratchDir dir;
+    ASSERT_EQ(::stat(dir.path().c_str(), &here), 0);
+    const bool otherFs = ::stat("/dev/shm", &shm) == 0 && shm.st_dev != here.st_dev;
+    ScratchDir other("/dev/shm");
+    if (otherFs) {
+        WriteFile(other.path() / "elsewhere.txt", "x");
+        fs::create_directory_symlink(other.path(), dir.path() / "mounted");
+    }
+    WriteFile(dir.path() / "own.txt", "x");
+    fs::create_directory_symlink("/proc/self", dir.path() / "proc");
+    fs::create_directory_symlink("/sys/kernel", dir.path() / "sys");
+
+    struct Case {
+        const char* what;
+        bool oneFileSystem;
+        bool seesOtherFs;
+    };
+    for (const Case& c : {Case{"plain walk", false, true}, Case{"-x", true, false}}) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> files;
+        std::string folder = dir.path().string();
+        WalkFolderFiles(
+            folder,
+            [&files](std::string&& path, platform::EntryKind) {
+                files.push_back(std::move(path));
+                return true;
+            },
+            nullptr, nullptr, WalkRules{.oneFileSystem = c.oneFileSystem});
+        const auto count = [&files](std::string_view part) {
+            return std::count_if(files.begin(), files.end(), [part](const std::string& path) {
+                return path.find(part) != std::string::npos;
+            });
+        };
+        EXPECT_EQ(count("/own.txt"), 1);
+        EXPECT_EQ(count("/proc/"), 0);
+        EXPECT_EQ(count("/sys/"), 0);
+        if (otherFs) {
+            EXPECT_EQ(count("/mounted/elsewhere.txt"), c.seesOtherFs ? 1 : 0);
+        }
+    }
+    // A pseudo file system's folder named itself is walked.
+    EXPECT_FALSE(Walk("/proc/self/fdinfo").empty());
+}
+
 } // namespace
 } // namespace varnel

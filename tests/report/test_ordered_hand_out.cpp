@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {Step::Finish, 0, 1},
                 {Step::Take, kAll, 0, "f0"},
                 {Step::Claim, 1}}}),
-    [](const ::testing::TestParamInfo<Script>& info) { return std::string(info.param.what); });
+    [](const ::testing::TestParamInfo<Script>& script) { return std::string(script.param.what); });
 
 } // namespace
 } // namespace varnel

@@ -293,11 +293,13 @@ TEST(RunProgressFigures, TotalsAndTimeLeftOnlyOnceTheWalkHasEnded) {
         RunProgress progress;
         const char* english;
     };
-    const auto at = [](std::size_t done, std::size_t started, std::size_t found, bool ended,
+    // sized: the files whose sizes are counted in known.
+    const auto at = [](std::size_t done, std::size_t sized, std::size_t found, bool ended,
                        std::uint64_t bytes, std::uint64_t known, std::chrono::seconds elapsed) {
         RunProgress p;
         p.filesDone = done;
-        p.filesStarted = started;
+        p.filesStarted = sized;
+        p.filesSized = sized;
         p.filesFound = found;
         p.walkEnded = ended;
         p.bytesDone = bytes;
@@ -305,8 +307,13 @@ TEST(RunProgressFigures, TotalsAndTimeLeftOnlyOnceTheWalkHasEnded) {
         p.elapsed = elapsed;
         return p;
     };
+    const auto claimedAhead = [&at](std::size_t started, RunProgress p) {
+        p.filesStarted = started;
+        return p;
+    };
     const Case cases[] = {
-        {"walking", at(5, 6, 40, false, 10'000'000, 12'000'000, 2s), "5 files, 10.0 MB, 5.0 MB/s"},
+        {"walking", at(5, 6, 40, false, 10'000'000, 12'000'000, 2s),
+         "5 files, 10.0 MB, 5.0 MB/s, still finding files"},
         // Half of one 4 GB file in 4 s: 4 s to go.
         {"one large file", at(0, 1, 1, true, 2'000'000'000, 4'000'000'000, 4s),
          "0/1 files, 2000.0 MB, 500.0 MB/s, 0:04 left"},
@@ -314,6 +321,15 @@ TEST(RunProgressFigures, TotalsAndTimeLeftOnlyOnceTheWalkHasEnded) {
         // to go at 5 MB/s.
         {"many files", at(50, 100, 400, true, 50'000'000, 100'000'000, 10s),
          "50/400 files, 50.0 MB, 5.0 MB/s, 1:10 left"},
+        // Eight 1.5 GB files claimed at once, the first opened and half
+        // read in a second: the seven others are as large, 11.25 GB to go.
+        {"large files claimed ahead",
+         claimedAhead(8, at(0, 1, 8, true, 750'000'000, 1'500'000'000, 1s)),
+         "0/8 files, 750.0 MB, 750.0 MB/s, 0:15 left"},
+        // Ten files done, five of them never opened (no size): the five
+        // left are as large as the five known.
+        {"files that failed", at(10, 5, 15, true, 5'000'000, 5'000'000, 5s),
+         "10/15 files, 5.0 MB, 1.0 MB/s, 0:05 left"},
         // Empty files: by the count of files.
         {"empty files", at(100, 120, 300, true, 0, 0, 2s),
          "100/300 files, 0.0 MB, 0.0 MB/s, 0:04 left"},
@@ -327,6 +343,8 @@ TEST(RunProgressFigures, TotalsAndTimeLeftOnlyOnceTheWalkHasEnded) {
     }
     EXPECT_EQ(ProgressTextChinese(FiguresOf(cases[1].progress)),
               "已完成 0/1 个文件，2000.0 MB，500.0 MB/s，剩余 0:04");
+    EXPECT_EQ(ProgressTextChinese(FiguresOf(cases[0].progress)),
+              "已完成 5 个文件，10.0 MB，5.0 MB/s，仍在查找文件");
 }
 
 } // namespace
