@@ -21,6 +21,9 @@
 # 1,000,000-line list of one small file against md5sum -c; and the peak
 # memory of a 5,000,000-line list, from a file and from standard input.
 # VARNEL_BENCH_ONLY=lists runs that part alone.
+#
+# Records for scripts: --format json and csv of the 100,000 files of 1 KiB
+# against the report format (VARNEL_BENCH_ONLY=scripts runs that part alone).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -76,6 +79,31 @@ make_tree "$tree1k" 100 1024
 tree100k=$data/tree100k
 huge=$data/huge4g.bin
 only=${VARNEL_BENCH_ONLY:-all}
+
+# Records for scripts: JSON Lines and CSV of 100,000 files of 1 KiB against
+# the report blocks of the same files, with the same options (so the same
+# digests are computed). VARNEL_BENCH_ONLY=scripts runs that part alone.
+if [ "$only" = all ] || [ "$only" = scripts ]; then
+    "$report" --format json "$tree1k" | python3 -c 'import json, sys; [json.loads(l) for l in sys.stdin]' \
+        || { echo "run.sh: varnel-report wrote JSON that Python cannot read" >&2; exit 1; }
+    hyperfine --warmup 2 --runs "$runs" --style basic \
+        --export-json "$out/scripts.json" --export-markdown "$out/scripts.md" \
+        -n report "'$report' '$tree1k' > /dev/null" \
+        -n json "'$report' --format json '$tree1k' > /dev/null" \
+        -n csv "'$report' --format csv '$tree1k' > /dev/null"
+    python3 - "$out" <<'PY' | tee "$out/scripts.txt"
+import json, os, sys
+with open(os.path.join(sys.argv[1], "scripts.json")) as f:
+    m = {r["command"]: (r["mean"], r["stddev"]) for r in json.load(f)["results"]}
+print("load average: %.2f %.2f %.2f (2 cores, shared)" % os.getloadavg())
+print("100,000 files of 1 KiB (mean wall time, s):")
+for k, (mean, sd) in m.items():
+    print("  %-8s %.3f +- %.3f" % (k, mean, sd))
+print("  json / report = %.2f   (target <= 1.10)" % (m["json"][0] / m["report"][0]))
+print("  csv / report  = %.2f" % (m["csv"][0] / m["report"][0]))
+PY
+fi
+[ "$only" = scripts ] && exit 0
 
 # Checksum lists: the same lists checked by varnel-report and by the tools
 # that wrote them.

@@ -2,11 +2,14 @@
 
 #include "i18n/language.h"
 #include "platform/os/file.h"
+#include "platform/os/input_stream.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_run.h"
 #include "report/report_services.h"
 #include "report/run_progress.h"
+#include "report/script_formats.h"
+#include "report/stream_facts.h"
 
 #include <cerrno>
 #include <chrono>
@@ -32,15 +35,22 @@ constexpr std::string_view kUsage =
     "       varnel-report --check [--format FORMAT] [options] LIST...\n"
     "Writes the report block of each file, and of every file below each folder,\n"
     "to standard output (UTF-8, CR LF line ends), or their checksum lines\n"
-    "(--format); with --check, verifies checksum lists and saved reports.\n"
+    "(--format), or a record per file for scripts (--format json or csv); with\n"
+    "--check, verifies checksum lists and saved reports. A PATH of - is\n"
+    "standard input: its size and digests, no time line.\n"
     "\n"
     "  --sha1, --no-sha1                  SHA-1 line (default: on)\n"
     "  --crc32, --no-crc32                CRC-32 line (default: off)\n"
     "  --time, --no-time                  modified time line (default: on)\n"
     "  --size, --no-size                  size line (default: on)\n"
     "  --file-version, --no-file-version  version line (default: off)\n"
-    "  --lang chinese|taiwan|english      language of the labels (default: the\n"
-    "                                     system locale's)\n"
+    "  --lang chinese|taiwan|english      label mode: taiwan converts the labels\n"
+    "                                     to Traditional Chinese (through the\n"
+    "                                     conversion library); chinese and\n"
+    "                                     english write them in Simplified\n"
+    "                                     Chinese, as designed (default: the\n"
+    "                                     system locale's). The date form is the\n"
+    "                                     locale's (LANG) in every mode\n"
     "  --progress, --no-progress          progress on standard error (default:\n"
     "                                     on when standard error is a terminal)\n"
     "  -x, --one-file-system              folder walks stay on the file system of\n"
@@ -52,9 +62,15 @@ constexpr std::string_view kUsage =
     "                                     sha1sum, sha256sum, sha512sum, b2sum\n"
     "                                     (BLAKE2b-512), bsd (MD5, SHA1 unless\n"
     "                                     --no-sha1, CRC32 with --crc32, and the\n"
-    "                                     tags below) or sfv (CRC-32)\n"
-    "  --sha256, --sha512, --blake2b      with --format bsd: SHA256, SHA512 and\n"
-    "                                     BLAKE2b lines as well\n"
+    "                                     tags below) or sfv (CRC-32); or for\n"
+    "                                     scripts, one record per file: json\n"
+    "                                     (JSON Lines) or csv (RFC 4180, with a\n"
+    "                                     header row): name, name_bytes (base64,\n"
+    "                                     for a name that is not UTF-8), size,\n"
+    "                                     modified (UTC, ISO 8601), version,\n"
+    "                                     the digests (lower-case hex) or error\n"
+    "  --sha256, --sha512, --blake2b      with --format bsd, json or csv: SHA-256,\n"
+    "                                     SHA-512 and BLAKE2b-512 as well\n"
     "  --check                            PATHs are lists to verify: checksum\n"
     "                                     lists of those formats (told apart by\n"
     "                                     content, or named with --format) or\n"
@@ -198,16 +214,28 @@ void Complain(std::FILE* err, std::string_view path, std::string_view reason) {
     std::fwrite(line.data(), 1, line.size(), err);
 }
 
+// A usage error: its reason and where the usage is, so that the reason is
+// the last thing on the terminal, not scrolled away by the usage.
 void UsageError(std::FILE* err, std::string_view reason) {
     std::string text(kProgram);
     text += ": ";
     text += reason;
-    text += '\n';
-    text += kUsage;
+    text += "\nTry '";
+    text += kProgram;
+    text += " --help'.\n";
     std::fwrite(text.data(), 1, text.size(), err);
 }
 
 int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* out, std::FILE* err);
+
+// The names --format takes: the list formats' and the scripts' formats.
+std::string FormatNames() {
+    std::string names(ListFormatNames());
+    if (const std::size_t last = names.rfind(" or "); last != std::string::npos) {
+        names.replace(last, 4, ", ");
+    }
+    return names + ", json or csv";
+}
 
 } // namespace
 
@@ -247,18 +275,17 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             std::string_view value;
             if (arg == "--format") {
                 if (i + 1 >= args.size()) {
-                    error =
-                        "option --format needs a value (" + std::string(ListFormatNames()) + ")";
+                    error = "option --format needs a value (" + FormatNames() + ")";
                     return std::nullopt;
                 }
                 value = args[++i];
             } else {
                 value = arg.substr(std::string_view("--format=").size());
             }
+            command.scriptFormat = ScriptFormatNamed(value);
             command.format = ListFormatNamed(value);
-            if (!command.format) {
-                error = "unknown format '" + DisplayText(value) + "' (" +
-                        std::string(ListFormatNames()) + ")";
+            if (!command.format && !command.scriptFormat) {
+                error = "unknown format '" + DisplayText(value) + "' (" + FormatNames() + ")";
                 return std::nullopt;
             }
         } else if (arg == "--progress" || arg == "--no-progress") {
@@ -298,9 +325,13 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
     }
     const BsdTags& tags = command.bsdTags;
     if ((tags.sha256 || tags.sha512 || tags.blake2b) &&
-        (command.check || command.format != ListFormat::Bsd)) {
-        error = "--sha256, --sha512 and --blake2b go with --format bsd (the other formats "
-                "carry one digest each: sha256sum, sha512sum, b2sum)";
+        (command.check || (command.format != ListFormat::Bsd && !command.scriptFormat))) {
+        error = "--sha256, --sha512 and --blake2b go with --format bsd, json or csv (the "
+                "other formats carry one digest each: sha256sum, sha512sum, b2sum)";
+        return std::nullopt;
+    }
+    if (command.scriptFormat && command.check) {
+        error = "--format json and csv are written by reports, not read as lists";
         return std::nullopt;
     }
     command.checkOptions.format = command.format;
@@ -326,6 +357,122 @@ int RunReportCommand(std::span<const std::string_view> args, std::FILE* out, std
 }
 
 namespace {
+
+// The output of a report: blocks, checksum lines or records for scripts, as
+// the command's format says, written in large pieces (records for scripts as
+// each batch of files is ready), and the reasons for what could not be read
+// on standard error.
+class ReportOutput {
+public:
+    ReportOutput(const ReportCommandLine& command, std::FILE* out, std::FILE* err)
+        : m_Err(err), m_Format(command.format.value_or(ListFormat::Report)),
+          m_ShowProgress(
+              command.progress.value_or(err == stderr && platform::StandardErrorIsTerminal())),
+          m_Writer(out), m_Progress(err) {
+        const ReportOptions& options = command.options;
+        if (command.scriptFormat) {
+            const BsdTags& tags = command.bsdTags;
+            m_Digests = {options.ShowCRC32, options.ShowSHA1, true,
+                         tags.sha256,       tags.sha512,      tags.blake2b};
+            m_Script.emplace(*command.scriptFormat, ScriptSelection{options, m_Digests});
+            m_Script->AppendStart(m_Writer.buffer());
+        } else if (m_Format == ListFormat::Report) {
+            m_Digests = {options.ShowCRC32, options.ShowSHA1, true};
+        } else {
+            m_Digests = ListDigests(m_Format, options, command.bsdTags);
+        }
+    }
+
+    ListFormat format() const { return m_Format; }
+    // The digests each file is read for.
+    const DigestSelection& digests() const { return m_Digests; }
+    // False once standard output could not be written.
+    bool ok() const { return m_Writer.error() == 0; }
+
+    // One file's block (blockText, for report blocks), list lines or record.
+    void Add(const std::string& path, const FileFacts& facts, std::string_view blockText) {
+        std::string& buffer = m_Writer.buffer();
+        if (m_Script) {
+            m_Script->AppendRecord(buffer, path, facts);
+        } else {
+            buffer += blockText;
+        }
+        if (!facts.readOk) {
+            ComplainAbout(path, facts.failure);
+        } else if (!m_Script && m_Format != ListFormat::Report &&
+                   !AppendListLines(buffer, m_Format, path, facts, m_Digests)) {
+            ComplainAbout(path, "the name cannot be written in an SFV list");
+        }
+    }
+
+    // Writes what was added when there is enough of it; records for scripts
+    // at once, for scripts that read them as they come.
+    void Write() {
+        if (m_Script) {
+            m_Writer.Flush();
+        } else {
+            m_Writer.FlushIfFull();
+        }
+    }
+
+    // Writes the run's files in walk order until it ends, or stops it when
+    // standard output cannot be written.
+    void Drain(ReportRun& run) {
+        std::vector<RunBlock> ready;
+        auto nextProgress = std::chrono::steady_clock::now() + kProgressDelay;
+        while (run.WaitReady(ready, static_cast<std::size_t>(-1), kProgressInterval)) {
+            for (const FolderWalkProblem& problem : run.TakeProblems()) {
+                ComplainAbout(problem.folder, "cannot list folder: " +
+                                                  std::generic_category().message(problem.error));
+            }
+            for (RunBlock& block : ready) {
+                Add(block.path, block.facts, block.text);
+            }
+            ready.clear();
+            Write();
+            if (m_Writer.error() != 0) {
+                run.Stop();
+                break;
+            }
+            if (m_ShowProgress && std::chrono::steady_clock::now() >= nextProgress) {
+                m_Progress.Show(ProgressTextEnglish(FiguresOf(run.Progress())));
+                nextProgress = std::chrono::steady_clock::now() + kProgressInterval;
+            }
+        }
+        for (const FolderWalkProblem& problem : run.TakeProblems()) {
+            ComplainAbout(problem.folder,
+                          "cannot list folder: " + std::generic_category().message(problem.error));
+        }
+        m_Progress.Clear();
+    }
+
+    // The exit status, once everything is written.
+    int Finish() {
+        m_Writer.Flush();
+        if (m_Writer.error() != 0) {
+            Complain(m_Err, "standard output",
+                     "cannot write: " + std::generic_category().message(m_Writer.error()));
+            return 1;
+        }
+        return m_AllRead ? 0 : 1;
+    }
+
+private:
+    void ComplainAbout(std::string_view path, std::string_view reason) {
+        m_Progress.Clear();
+        Complain(m_Err, path, reason);
+        m_AllRead = false;
+    }
+
+    std::FILE* m_Err;
+    ListFormat m_Format;
+    bool m_ShowProgress;
+    DigestSelection m_Digests;
+    std::optional<ScriptWriter> m_Script;
+    Writer m_Writer;
+    ProgressLine m_Progress;
+    bool m_AllRead = true;
+};
 
 int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* out,
                             std::FILE* err) {
@@ -355,81 +502,52 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
         ApplySystemLanguage();
     }
     const ReportOptions& options = command->options;
-    bool allRead = true;
+    ReportOutput output(*command, out, err);
 
-    // Each path in order: a folder stands for the files below it, anything
-    // else for its own block. The walk and the reading run on the run's
-    // threads; this thread writes the blocks in walk order.
-    std::vector<RunItem> items;
-    for (const std::string& arg : command->paths) {
-        items.push_back({arg, RunItem::Kind::FolderElseFile});
-    }
     ReportRun::Settings settings;
     settings.options = options;
     settings.walkRules.oneFileSystem = command->oneFileSystem;
     const std::string language = UiLanguage;
-    // A checksum list needs only its digests; a report needs its blocks.
-    const ListFormat format = command->format.value_or(ListFormat::Report);
-    const DigestSelection listDigests = ListDigests(format, options, command->bsdTags);
-    if (format == ListFormat::Report) {
+    // A report needs its blocks; a checksum list and a script's records need
+    // only their digests (and a record its version when asked).
+    const bool blocks = output.format() == ListFormat::Report && !command->scriptFormat;
+    if (blocks || (command->scriptFormat && options.ShowVersion)) {
         settings.versionQuery = MakeReportServices(language).fileVersion;
         settings.versionOfBytes = MakeReportServices(language).fileVersionOfBytes;
+    }
+    if (blocks) {
         settings.services = [language] { return MakeReportServices(language); };
     } else {
-        settings.digests = listDigests;
+        settings.digests = output.digests();
     }
-    ReportRun run(std::move(items), std::move(settings));
 
-    const bool showProgress =
-        command->progress.value_or(err == stderr && platform::StandardErrorIsTerminal());
-    ProgressLine progressLine(err);
-    const auto complainAbout = [&](std::string_view path, std::string_view reason) {
-        progressLine.Clear();
-        Complain(err, path, reason);
-        allRead = false;
-    };
-
-    Writer writer(out);
-    std::vector<RunBlock> ready;
-    auto nextProgress = std::chrono::steady_clock::now() + kProgressDelay;
-    while (run.WaitReady(ready, static_cast<std::size_t>(-1), kProgressInterval)) {
-        for (const FolderWalkProblem& problem : run.TakeProblems()) {
-            complainAbout(problem.folder,
-                          "cannot list folder: " + std::generic_category().message(problem.error));
-        }
-        for (RunBlock& block : ready) {
-            writer.buffer() += block.text;
-            if (!block.facts.readOk) {
-                complainAbout(block.path, block.facts.failure);
-            } else if (format != ListFormat::Report &&
-                       !AppendListLines(writer.buffer(), format, block.path, block.facts,
-                                        listDigests)) {
-                complainAbout(block.path, "the name cannot be written in an SFV list");
+    // Each path in order: a folder stands for the files below it, anything
+    // else for its own block, and "-" for standard input. The paths between
+    // two "-" make one run, whose walk and reading run on its threads while
+    // this thread writes the blocks in walk order.
+    const std::vector<std::string>& paths = command->paths;
+    for (std::size_t first = 0; first < paths.size() && output.ok();) {
+        if (paths[first] == "-") {
+            platform::InputStream input = platform::InputStream::StandardInput();
+            const FileFacts facts = GatherStreamFacts(
+                [&input](std::span<char> dest) { return input.Read(dest); }, output.digests());
+            std::string text;
+            if (blocks) {
+                AppendReportBlock(text, paths[first], facts, options, MakeReportServices(language));
             }
+            output.Add(paths[first], facts, text);
+            output.Write();
+            ++first;
+            continue;
         }
-        ready.clear();
-        writer.FlushIfFull();
-        if (writer.error() != 0) {
-            run.Stop();
-            break;
+        std::vector<RunItem> items;
+        for (; first < paths.size() && paths[first] != "-"; ++first) {
+            items.push_back({paths[first], RunItem::Kind::FolderElseFile});
         }
-        if (showProgress && std::chrono::steady_clock::now() >= nextProgress) {
-            progressLine.Show(ProgressTextEnglish(FiguresOf(run.Progress())));
-            nextProgress = std::chrono::steady_clock::now() + kProgressInterval;
-        }
+        ReportRun run(std::move(items), settings);
+        output.Drain(run);
     }
-    for (const FolderWalkProblem& problem : run.TakeProblems()) {
-        complainAbout(problem.folder,
-                      "cannot list folder: " + std::generic_category().message(problem.error));
-    }
-    progressLine.Clear();
-    writer.Flush();
-    if (writer.error() != 0) {
-        Complain(err, "standard output",
-                 "cannot write: " + std::generic_category().message(writer.error()));
-        return 1;
-    }
-    return allRead ? 0 : 1;
+    return output.Finish();
 }
 
 } // namespace

@@ -9,13 +9,17 @@
 // folder walk), for anything else the one block. UTF-8, CR LF line ends.
 //
 //     varnel-report --format md5sum|sha1sum|sha256sum|sha512sum|b2sum|bsd|sfv PATH...
+//     varnel-report --format json|csv PATH...
 //     varnel-report --check [--format F] [--quiet|--status] LIST...
 //
-// write checksum lines of those files instead, or verify lists and saved
-// reports (cli/checksum_list.h, cli/list_check.h).
+// write checksum lines of those files instead, or records for scripts
+// (report/script_formats.h), or verify lists and saved reports
+// (cli/checksum_list.h, cli/list_check.h). A PATH of "-" is standard input,
+// read to its end in its turn.
 
 #include "cli/list_check.h"
 #include "report/file_facts.h"
+#include "report/script_formats.h"
 
 #include <cstdio>
 #include <optional>
@@ -34,6 +38,8 @@ struct ReportCommandLine {
     // --format: the list format written (unset: report blocks), or with
     // --check the format the lists are read in (unset: told by content).
     std::optional<ListFormat> format;
+    // --format json or csv: a record per file for scripts (format unset).
+    std::optional<ScriptFormat> scriptFormat;
     BsdTags bsdTags;               // --sha256, --sha512, --blake2b (with --format bsd)
     bool check = false;            // --check: paths are lists to verify
     ListCheckOptions checkOptions; // --quiet, --status, --strict, --ignore-missing

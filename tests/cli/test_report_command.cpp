@@ -2,6 +2,9 @@
 // blocks built here from the labels and an independent oracle (Python).
 
 #include "cli/report_command.h"
+#include "formats/json_text.h"
+#include "formats/name_escape.h"
+#include "report/script_formats.h"
 #include "tests/cli/run_program.h"
 #include "tests/digest/digest_test_support.h"
 
@@ -74,7 +77,7 @@ TEST(ReportCommandLine, UsageErrors) {
     EXPECT_EQ(error, "no PATH given");
     EXPECT_FALSE(Parse({"--bogus", "p"}, &error));
     EXPECT_EQ(error, "unknown option '--bogus'");
-    EXPECT_FALSE(Parse({"-x", "p"}, &error));
+    EXPECT_FALSE(Parse({"-z", "p"}, &error));
     EXPECT_FALSE(Parse({"--no-md5", "p"}, &error)); // MD5 is always written
     EXPECT_FALSE(Parse({"p", "--lang"}, &error));
     EXPECT_FALSE(Parse({"--lang", "klingon", "p"}, &error));
@@ -86,10 +89,18 @@ TEST(ReportCommandLine, UsageErrors) {
         EXPECT_FALSE(Parse(args, &error)) << args[0];
     }
     EXPECT_TRUE(Parse({"--format", "bsd", "--sha256", "--sha512", "--blake2b", "p"}));
-    for (const std::string_view format :
-         {"report", "md5sum", "sha1sum", "sha256sum", "sha512sum", "b2sum", "bsd", "sfv"}) {
+    for (const std::string_view format : {"report", "md5sum", "sha1sum", "sha256sum", "sha512sum",
+                                          "b2sum", "bsd", "sfv", "json", "csv"}) {
         EXPECT_TRUE(Parse({"--format", format, "p"})) << format;
     }
+    EXPECT_EQ(Parse({"--format", "json", "p"})->scriptFormat, ScriptFormat::Json);
+    EXPECT_FALSE(Parse({"--format", "json", "p"})->format);
+    // The last --format wins, a list's or a script's.
+    EXPECT_FALSE(Parse({"--format", "csv", "--format", "md5sum", "p"})->scriptFormat);
+    EXPECT_FALSE(Parse({"--format", "md5sum", "--format", "csv", "p"})->format);
+    // Records carry the longer digests as bsd lines do; lists are not read as records.
+    EXPECT_TRUE(Parse({"--format", "csv", "--sha256", "--blake2b", "p"}));
+    EXPECT_FALSE(Parse({"--check", "--format", "json", "l"}, &error));
     EXPECT_FALSE(Parse({"--format", "sha384sum", "p"}, &error));
     EXPECT_TRUE(Parse({"--help"}));
     EXPECT_TRUE(Parse({"--version"}));
@@ -144,7 +155,7 @@ TEST(VarnelReport, FolderGivesEveryBlockBelowItInWalkOrder) {
     const std::string root = dir.path().string();
     std::string expected;
     for (const std::string& name : ListedFiles(dir.path())) {
-        expected += ExpectedBlock(root + "/" + name, dir / name, true, true, true);
+        expected += ExpectedBlock((root + '/') += name, dir / name, true, true, true);
     }
     expected += ExpectedBlock(root + "/s/c", dir / "s/c", true, true, true);
 
@@ -237,14 +248,21 @@ TEST(VarnelReport, LanguagesChangeLabelsOnly) {
     }
 }
 
-TEST(VarnelReport, UsageErrorsExitTwoWithUsage) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, std::vector<std::string>{"--bogus", "x"}}) {
+// A usage error is its reason and where the help is, on two lines, so the
+// reason stays on the terminal (the usage is --help's).
+TEST(VarnelReport, UsageErrorIsItsReasonAndWhereTheHelpIs) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "no PATH given"},
+        {{"--bogus", "x"}, "unknown option '--bogus'"},
+        {{"--lang", "klingon", "x"}, "unknown language 'klingon' (chinese, taiwan or english)"},
+        {{"--check", "--format", "csv", "l"},
+         "--format json and csv are written by reports, not read as lists"},
+    };
+    for (const auto& [args, reason] : cases) {
         const RunResult run = RunProgram(args);
-        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.status, 2) << reason;
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err.rfind("varnel-report: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find("usage: varnel-report"), std::string::npos);
+        EXPECT_EQ(run.err, "varnel-report: " + reason + "\nTry 'varnel-report --help'.\n");
     }
 }
 
@@ -255,9 +273,13 @@ TEST(VarnelReport, VersionAndHelp) {
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: varnel-report", 0), 0u);
-    for (const std::string_view shown : {"sha256sum", "sha512sum", "b2sum", "--blake2b"}) {
+    for (const std::string_view shown :
+         {"sha256sum", "sha512sum", "b2sum", "--blake2b", "json", "csv", "standard input"}) {
         EXPECT_NE(help.out.find(shown), std::string::npos) << shown;
     }
+    // The language modes change no label but the Traditional one's: the help
+    // says so rather than promise labels in each language.
+    EXPECT_EQ(help.out.find("language of the labels"), std::string::npos);
 }
 
 // A run of more than half a second shows its progress on standard error when
@@ -302,6 +324,172 @@ TEST(VarnelReport, FailedOutputIsNotReportedAsSuccess) {
     EXPECT_EQ(std::string(line).rfind("varnel-report: standard output: cannot write", 0), 0u)
         << line;
     std::fclose(err);
+}
+
+// --- records for scripts and standard input ----------------------------------
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// Sets a file's modified time (a FIFO's too), to the nanosecond.
+void SetModified(const fs::path& path, std::int64_t seconds, long nanoseconds) {
+    const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Runs a judge (jq, Python) with input as its standard input.
+RunResult Judge(const std::vector<std::string>& args, const fs::path& input = {}) {
+    return test::RunIn(fs::current_path(), args, input);
+}
+
+// jq reads each line as a JSON text of its own and gives, for each, the
+// name's bytes (base64, as jq holds them), name_bytes, and the other fields.
+TEST(VarnelReportScripts, JsonLinesAreReadByJqLineByLine) {
+    ScratchDir dir;
+    ScratchDir outDir;
+    const std::string root = dir.path().string();
+    WriteFile(dir / "plain.txt", std::string("abc"));
+    WriteFile(root + "/x\xFE"
+                     "y",
+              std::string("not UTF-8"));
+    WriteFile(dir / "q\"b\\s\nl\tt\x01", std::string("what JSON escapes"));
+    WriteFile(dir / "简体.bin", test::PseudoRandomBytes(300000, 5));
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0); // cannot be read: an error record
+    for (const std::string& name : ListedFiles(dir.path())) {
+        SetModified(dir / name, 1709647629, 123456789);
+    }
+
+    const RunResult run = RunProgram({"--format", "json", "--crc32", root});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "varnel-report: " + root + "/pipe: not a regular file, not read\n");
+    WriteFile(outDir / "out.json", run.out);
+    const RunResult jq = Judge(
+        {"/usr/bin/jq", "-R", "-r",
+         R"(fromjson | [(.name | @base64), .name_bytes // "-", .size, .modified, .crc32 // "-",)"
+         R"( .sha1 // "-", .md5 // "-", .error // "-"] | map(tostring) | join(" "))"},
+        outDir / "out.json");
+    ASSERT_EQ(jq.status, 0) << jq.err;
+
+    std::string expected;
+    for (const std::string& name : ListedFiles(dir.path())) {
+        const std::string path = (root + '/') += name;
+        const bool utf8 = name != "x\xFE"
+                                  "y";
+        expected += platform::Base64(utf8 ? path : platform::EscapeName(path)) + " ";
+        expected += (utf8 ? std::string("-") : platform::Base64(path)) + " ";
+        // A FIFO's size is what its entry says: 0.
+        const std::uintmax_t size = name == "pipe" ? 0 : fs::file_size(dir / name);
+        expected += std::to_string(size) + " 2024-03-05T14:07:09.123456789Z ";
+        if (name == "pipe") {
+            expected += "- - - not a regular file, not read\n";
+        } else {
+            const auto oracle = OracleDigestsOf(dir / name);
+            expected +=
+                Lower(oracle.crc32) + " " + Lower(oracle.sha1) + " " + Lower(oracle.md5) + " -\n";
+        }
+    }
+    EXPECT_EQ(jq.out, expected);
+}
+
+// Python's csv module reads the rows back, names with commas, quotation
+// marks and line ends included.
+TEST(VarnelReportScripts, CsvIsReadByPythonsCsvModule) {
+    ScratchDir dir;
+    ScratchDir outDir;
+    const std::string root = dir.path().string();
+    for (const std::string name :
+         {"plain.txt", "a,b.txt", "say \"hi\".txt", "two\nlines.txt", "cr\r.txt", "简体,\".txt"}) {
+        WriteFile(dir / name, name);
+    }
+    const RunResult run = RunProgram({"--format", "csv", "--no-time", "--sha256", root});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with("name,name_bytes,size,sha1,md5,sha256,error\r\n")) << run.out;
+    EXPECT_TRUE(run.out.ends_with(",\r\n"));
+    WriteFile(outDir / "out.csv", run.out);
+    // Fields apart by US, rows by RS: neither is in any name here.
+    const RunResult python = Judge({"/usr/bin/python3", "-c",
+                                    "import csv, sys\n"
+                                    "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                    "    for row in csv.reader(f, strict=True):\n"
+                                    "        sys.stdout.write('\\x1f'.join(row) + '\\x1e')\n",
+                                    (outDir / "out.csv").string()});
+    ASSERT_EQ(python.status, 0) << python.err;
+
+    std::string expected = "name\x1fname_bytes\x1fsize\x1fsha1\x1fmd5\x1fsha256\x1f"
+                           "error\x1e";
+    for (const std::string& name : ListedFiles(dir.path())) {
+        const auto oracle = OracleDigestsOf(dir / name);
+        const RunResult sha256 = Judge({"/usr/bin/sha256sum"}, dir / name);
+        for (const std::string& field :
+             {(root + '/') += name, std::string(), std::to_string(name.size()), Lower(oracle.sha1),
+              Lower(oracle.md5), sha256.out.substr(0, 64)}) {
+            expected += field;
+            expected += '\x1f';
+        }
+        expected += '\x1e'; // the error field is empty
+    }
+    EXPECT_EQ(python.out, expected);
+}
+
+// "-" is standard input in every output format: its size and digests, no
+// time and no version; the common tools write the same lines of the same
+// bytes.
+TEST(VarnelReportScripts, StandardInputInEveryFormat) {
+    ScratchDir dir;
+    const fs::path input = dir / "input.bin";
+    WriteFile(input, test::PseudoRandomBytes(300000, 9)); // more than one read
+    WriteFile(dir / "a", std::string("a"));
+    const auto oracle = OracleDigestsOf(input);
+    const std::string size = std::to_string(fs::file_size(input));
+
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> tool; // writes the same output from the same input
+        std::string expected;          // when no tool does
+    };
+    const std::vector<Case> cases = {
+        {{"--format", "md5sum", "-"}, {"md5sum", "-"}, ""},
+        {{"--format", "sha1sum", "-"}, {"sha1sum", "-"}, ""},
+        {{"--format", "sha256sum", "a", "-", "a"}, {"sha256sum", "a", "-", "a"}, ""},
+        // Read to its end the first time, standard input is empty the second.
+        {{"--format", "md5sum", "-", "-"}, {"md5sum", "-", "-"}, ""},
+        {{"--file-version", "--crc32", "-"},
+         {},
+         "文件名称：-\r\n文件大小：" + size + " 字节\r\nCRC32值 ：" + oracle.crc32 +
+             "\r\nSHA1值   ：" + oracle.sha1 + "\r\nMD5值     ：" + oracle.md5 + "\r\n\r\n"},
+        {{"--format", "json", "--file-version", "-"},
+         {},
+         R"({"name":"-","size":)" + size + R"(,"sha1":")" + Lower(oracle.sha1) + R"(","md5":")" +
+             Lower(oracle.md5) + "\"}\n"},
+        {{"--format", "csv", "--no-sha1", "-"},
+         {},
+         "name,name_bytes,size,modified,md5,error\r\n-,," + size + ",," + Lower(oracle.md5) +
+             ",\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), test::ReportProgram());
+        const RunResult run = test::RunIn(dir.path(), args, input);
+        EXPECT_EQ(run.status, 0) << c.args[0] << " " << run.err;
+        EXPECT_EQ(run.err, "");
+        const std::string expected =
+            c.tool.empty() ? c.expected : test::RunIn(dir.path(), c.tool, input).out;
+        EXPECT_EQ(run.out, expected) << c.args[0] << " " << c.args[1];
+    }
+}
+
+TEST(VarnelReportScripts, StandardInputThatCannotBeReadIsAFailedRead) {
+    ScratchDir dir;
+    const RunResult run =
+        test::RunIn(dir.path(), {test::ReportProgram(), "--format", "json", "-"}, dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, R"({"name":"-","size":0,"error":"read error: Is a directory"})"
+                       "\n");
+    EXPECT_EQ(run.err, "varnel-report: -: read error: Is a directory\n");
 }
 
 } // namespace
