@@ -170,7 +170,7 @@ protected:
 
     std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
     std::string MakeFile(const std::string& name, const std::string& content) {
-        const std::string path = Path(name);
+        std::string path = Path(name);
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         WriteFile(path, content);
         return path;

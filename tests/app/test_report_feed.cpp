@@ -118,7 +118,7 @@ protected:
         return QFile::encodeName(m_Temp.path()).toStdString() + "/" + name;
     }
     std::string MakeFile(const std::string& name, const std::string& content) {
-        const std::string path = Path(name);
+        std::string path = Path(name);
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << content;
         return path;
@@ -135,7 +135,7 @@ protected:
     }
     // A sparse file: read as zeros, it keeps a run busy for a while.
     std::string MakeSparseFile(const std::string& name, std::uint64_t size) {
-        const std::string path = MakeFile(name, "");
+        std::string path = MakeFile(name, "");
         std::filesystem::resize_file(path, size);
         return path;
     }

@@ -17,7 +17,7 @@ class BinaryFileStream : public ::testing::Test {
 protected:
     std::filesystem::path MakeFile(const std::string& name, std::size_t size,
                                    std::uint32_t seed = 1) {
-        const auto path = dir / name;
+        auto path = dir / name;
         test::WriteFile(path, test::PseudoRandomBytes(size, seed));
         return path;
     }
