@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace varnel {
@@ -479,6 +481,42 @@ TEST(VarnelReportScripts, StandardInputInEveryFormat) {
         const std::string expected =
             c.tool.empty() ? c.expected : test::RunIn(dir.path(), c.tool, input).out;
         EXPECT_EQ(run.out, expected) << c.args[0] << " " << c.args[1];
+    }
+}
+
+// Records are written as their files are done: the first file's record is
+// out while standard input, the next path, has not ended yet.
+TEST(VarnelReportScripts, RecordsAreWrittenAsTheirFilesAreDone) {
+    ScratchDir dir;
+    WriteFile(dir / "first", std::string("abc"));
+    for (const std::string format : {"json", "csv"}) {
+        int ends[2];
+        ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+        test::Running running(
+            dir.path(), {test::ReportProgram(), "--format", format, "--no-time", "first", "-"},
+            ends[0]);
+        ::close(ends[0]);
+        // Waits for the first record however busy the machine is; a program
+        // that holds its output to the end never shows it.
+        const std::size_t lines = format == "csv" ? 2 : 1;
+        std::string out;
+        for (int i = 0; i < 600; ++i) {
+            out = running.OutSoFar();
+            if (static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n')) >= lines) {
+                break;
+            }
+            ::usleep(100000);
+        }
+        EXPECT_EQ(static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n')), lines)
+            << format;
+        ASSERT_EQ(::write(ends[1], "abc", 3), 3);
+        ::close(ends[1]);
+        const RunResult run = running.Wait();
+        EXPECT_EQ(run.status, 0) << run.err;
+        // Standard input's record follows, with the same digest as the file's.
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), lines + 1) << run.out;
+        const std::string md5 = "900150983cd24fb0d6963f7d28e17f72";
+        EXPECT_NE(run.out.find(md5), run.out.rfind(md5)) << run.out;
     }
 }
 
