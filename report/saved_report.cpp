@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdlib>
 #include <initializer_list>
 #include <span>
 #include <vector>
@@ -248,33 +247,36 @@ std::vector<WrittenNumber> NumbersOf(std::string_view text) {
     return numbers;
 }
 
-// A year as a two-digit year shows it.
-unsigned ShortYear(unsigned year) {
-    return year >= 100 ? year % 100 : year;
+// A written year against the year: two digits as the English form's short
+// year writes it (the year's last two), more digits as the whole year. A
+// single digit is no year the forms write.
+bool SameYear(const WrittenNumber& written, int year) {
+    if (year <= 0) {
+        return false; // such a year's text carries a sign or an era: its own text only
+    }
+    if (written.digits == 2) {
+        return written.value == static_cast<unsigned>(year % 100);
+    }
+    return written.digits > 2 && written.value == static_cast<unsigned>(year);
 }
 
-// The orders locales write a date's numbers in, by the place of each.
-struct DateOrder {
-    std::size_t year;
-    std::size_t month;
-    std::size_t day;
-};
-constexpr std::array<DateOrder, 3> kDateOrders{{
-    {0, 1, 2}, // year, month, day
-    {2, 0, 1}, // month, day, year
-    {2, 1, 0}, // day, month, year
-}};
+bool SameNumber(const WrittenNumber& written, int value) {
+    return written.digits >= 1 && written.digits <= 2 &&
+           written.value == static_cast<unsigned>(value);
+}
 
+// The date as the program's language forms write it: the Chinese forms
+// year first (2026/2/1), the English form month first (2/1/26). A year
+// first has more than two digits, which tells the two apart. No other order
+// is taken: read in another one, the numbers of one date are those of
+// another (1/2/26 is 2 January in one locale and 1 February in another).
 bool SameDate(std::span<const WrittenNumber> date, const LocalTime& time) {
-    const unsigned year = ShortYear(static_cast<unsigned>(std::abs(time.year)));
-    return std::any_of(kDateOrders.begin(), kDateOrders.end(), [&](const DateOrder& order) {
-        const WrittenNumber& month = date[order.month];
-        const WrittenNumber& day = date[order.day];
-        return month.digits <= 2 && day.digits <= 2 &&
-               month.value == static_cast<unsigned>(time.month) &&
-               day.value == static_cast<unsigned>(time.day) &&
-               ShortYear(date[order.year].value) == year;
-    });
+    if (date[0].digits > 2) {
+        return SameYear(date[0], time.year) && SameNumber(date[1], time.month) &&
+               SameNumber(date[2], time.day);
+    }
+    return SameNumber(date[0], time.month) && SameNumber(date[1], time.day) &&
+           SameYear(date[2], time.year);
 }
 
 } // namespace
@@ -302,9 +304,8 @@ bool SavedTimeMatches(std::string_view value, const LocalTime& time) {
     } else if (has({"AM", "am", "上午", "午前", "早上", "凌晨"})) {
         hour = hour % 12;
     }
-    return hour == static_cast<unsigned>(time.hour) &&
-           seen[4].value == static_cast<unsigned>(time.minute) &&
-           seen[5].value == static_cast<unsigned>(time.second);
+    return seen[3].digits <= 2 && hour == static_cast<unsigned>(time.hour) &&
+           SameNumber(seen[4], time.minute) && SameNumber(seen[5], time.second);
 }
 
 } // namespace varnel

@@ -127,13 +127,17 @@ struct LocalTime {
 };
 
 // Whether a time line's value stands for the time: the text this machine
-// writes for it, or the same local date and time written in another locale.
-// Such a value is read as its numbers: the date in one of the orders that
-// locales write it in (year, month, day; month, day, year; day, month, year),
-// a number of more than two digits being the year only, and the year
-// compared by its last two digits; then hour, minute and second, the hour on
-// a 12-hour clock when a morning or afternoon word stands in the text. A time
-// of exactly midnight is the date alone, as the writer writes it.
+// writes for it, or the same local date and time as the program writes it in
+// its other language modes, whose locales write the date year first
+// (2026/2/1, the Chinese modes) or month first (2/1/26, the English mode).
+// Such a value is read as its numbers: a first number of more than two
+// digits is the year, then month and day; otherwise month, day and the year,
+// two digits of it standing for its last two. A year of more digits is
+// compared whole. Then hour, minute and second, the hour on a 12-hour clock
+// when a morning or afternoon word stands in the text. A time of exactly
+// midnight is the date alone, as the writer writes it. Dates of other
+// locales' orders match only as this machine's own text: read by numbers,
+// one such date is another's (1/2/26).
 bool SavedTimeMatches(std::string_view value, const LocalTime& time);
 
 } // namespace varnel

@@ -240,35 +240,47 @@ TEST(SavedReport, VersionAndSizeValues) {
 }
 
 // The time a saved line shows against 2024-03-05 14:07:09, local time of the
-// checking machine, which writes it "3/5/24 2:07:09 PM".
-TEST(SavedReport, TimeValuesInEachLocaleAndOrder) {
+// checking machine, which writes it "3/5/24 2:07:09 PM". A value other than
+// that text matches in the program's language forms only: year first (the
+// Chinese modes' locales) or month first (the English mode's), never in an
+// order that reads the same numbers as another date.
+TEST(SavedReport, TimeValuesInTheLanguageForms) {
     const LocalTime afternoon{2024, 3, 5, 14, 7, 9, "3/5/24 2:07:09 PM"};
     const LocalTime midnight{2024, 3, 5, 0, 0, 0, "3/5/24"};
     // A locale that writes its own digits: its text is the only way in.
     const LocalTime persian{2024, 3, 5, 14, 7, 9, "۲۰۲۴/۳/۵ ۱۴:۰۷:۰۹"};
+    // A machine of the C locale, its month a word: 2026-02-01 03:04:05.
+    const LocalTime plain{2026, 2, 1, 3, 4, 5, "1 Feb 2026 03:04:05"};
+    // A machine whose own order is day first writes 2026-01-02 so.
+    const LocalTime dayFirst{2026, 1, 2, 3, 4, 5, "02.01.26 03:04:05"};
     const struct {
         const LocalTime& time;
         std::string_view value;
         bool same;
     } cases[] = {
-        {afternoon, "3/5/24 2:07:09 PM", true},      // this machine's own text
-        {afternoon, "2024/3/5 14:07:09", true},      // zh_CN
-        {afternoon, "2024/3/5 下午2:07:09", true},   // zh_TW
-        {afternoon, "05.03.24 14:07:09", true},      // de_DE
-        {afternoon, "05/03/2024 14:07:09", true},    // en_GB
-        {afternoon, "2024-03-05 14:07:09", true},    // sv_SE
-        {afternoon, "24. 3. 5. 下午 2:07:09", true}, // year first, two digits
-        {afternoon, "2024/3/5 午後2:07:09", true},   // ja_JP's afternoon word
-        {afternoon, "3/5/24 2:07:09 AM", false},     // morning
-        {afternoon, "2024/3/5 14:07:10", false},     // a second later
-        {afternoon, "2024/3/6 14:07:09", false},     // a day later
-        {afternoon, "2025/3/5 14:07:09", false},     // a year later
-        {afternoon, "2024/3/5", false},              // the date alone: midnight
-        {afternoon, "2024/3/5 14:07:09 1", false},   // a number too many
+        {afternoon, "3/5/24 2:07:09 PM", true},    // this machine's own text
+        {afternoon, "2024/3/5 14:07:09", true},    // Simplified: zh_CN
+        {afternoon, "2024/3/5 下午2:07:09", true}, // Traditional: zh_TW
+        {afternoon, "03/05/2024 14:07:09", true},  // month first, the whole year
+        {afternoon, "2024-03-05 14:07:09", true},  // sv_SE, year first too
+        {afternoon, "2024/3/5 午後2:07:09", true}, // ja_JP's afternoon word
+        {afternoon, "3/5/24 2:07:09 AM", false},   // morning
+        {afternoon, "2024/3/5 14:07:10", false},   // a second later
+        {afternoon, "2024/3/6 14:07:09", false},   // a day later
+        {afternoon, "2025/3/5 14:07:09", false},   // a year later
+        {afternoon, "1924/3/5 14:07:09", false},   // a century earlier
+        {afternoon, "3/5/1924 14:07:09", false},   // the same, month first
+        {afternoon, "3/5/25 2:07:09 PM", false},   // a year later, two digits
+        {afternoon, "2024/3/5", false},            // the date alone: midnight
+        {afternoon, "2024/3/5 14:07:09 1", false}, // a number too many
+        {afternoon, "2024/3/5 14:007:09", false},  // a minute of three digits
         {afternoon, "", false},
-        // Numbers in an order no locale writes: the same numbers, another
-        // date. Month and day swapped after a year that comes first, and a
-        // year of four digits anywhere but first or last.
+        // The same numbers in an order of another date: day first
+        // (05.03.24 is 3 May to a month-first reader), a two-digit year
+        // first, a year in the middle, month and day swapped after a year.
+        {afternoon, "05.03.24 14:07:09", false},
+        {afternoon, "05/03/2024 14:07:09", false},
+        {afternoon, "24. 3. 5. 下午 2:07:09", false},
         {afternoon, "2024/5/3 14:07:09", false},
         {afternoon, "24/5/3 14:07:09", false},
         {afternoon, "3/24/5 14:07:09", false},
@@ -276,9 +288,27 @@ TEST(SavedReport, TimeValuesInEachLocaleAndOrder) {
         {afternoon, "3/2024/5 14:07:09", false},
         {afternoon, "2003/5/24 14:07:09", false}, // 2003, not March
         {afternoon, "2024/3/5 09:07:14", false},  // hour and second swapped
+        // 2026-02-01 03:04:05 on a machine of the C locale.
+        {plain, "1 Feb 2026 03:04:05", true},
+        {plain, "2026/2/1 03:04:05", true},
+        {plain, "2026/2/1 上午3:04:05", true},
+        {plain, "2/1/26 3:04:05 AM", true},
+        {plain, "2001/2/26 3:04:05", false},
+        {plain, "2026/1/2 3:04:05", false},
+        {plain, "1/2/26 3:04:05 AM", false}, // 2 January
+        {plain, "01.02.26 03:04:05", false}, // day first: no language form
+        {plain, "2126/2/1 03:04:05", false},
+        {plain, "2/1/2126 3:04:05 AM", false},
+        {plain, "2/1/6 3:04:05 AM", false}, // a year of one digit
+        {dayFirst, "02.01.26 03:04:05", true},
+        {dayFirst, "2026/1/2 03:04:05", true},
+        {dayFirst, "1/2/26 3:04:05 AM", true},
+        {dayFirst, "2/1/26 3:04:05 AM", false}, // 1 February
+        {dayFirst, "2026/2/1 03:04:05", false},
         {midnight, "3/5/24", true},
         {midnight, "2024/3/5", true},
         {midnight, "2024/5/3", false},
+        {midnight, "5/3/24", false},
         {midnight, "2024/3/5 0:00:00", false}, // never written at midnight
         {persian, "۲۰۲۴/۳/۵ ۱۴:۰۷:۰۹", true},
         {persian, "۲۰۲۴/۵/۳ ۱۴:۰۷:۰۹", false},
