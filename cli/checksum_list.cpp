@@ -11,7 +11,8 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Bytes asked of the source at a time.
+// Bytes asked of the source at a time: at first, and at most.
+constexpr std::size_t kFirstPiece = 4u << 10;
 constexpr std::size_t kChunk = 256u << 10;
 
 bool IsToolComment(std::string_view line, ListFormat format) {
@@ -59,8 +60,12 @@ bool ChecksumListReader::ReadLine(Line& line) {
         return true;
     }
     bool overlong = false;
+    // The bytes of the line searched for its end so far: a long line that
+    // comes in many pieces is searched once, not again with each piece.
+    std::size_t searched = 0;
     for (;;) {
-        const std::size_t end = m_Buffer.find('\n', m_Start);
+        const std::size_t end = m_Buffer.find('\n', m_Start + searched);
+        searched = m_Buffer.size() - m_Start;
         if (end != std::string::npos) {
             if (overlong) {
                 m_Start = end + 1;
@@ -75,6 +80,7 @@ bool ChecksumListReader::ReadLine(Line& line) {
             // Too long for any name: the rest of the line is skipped, not held.
             overlong = true;
             m_Start = m_Buffer.size();
+            searched = 0;
         }
         if (m_SourceEnded) {
             if (m_Start >= m_Buffer.size() && !overlong) {
@@ -89,11 +95,20 @@ bool ChecksumListReader::ReadLine(Line& line) {
         }
         m_Buffer.erase(0, m_Start);
         m_Start = 0;
-        const std::size_t had = m_Buffer.size();
-        m_Buffer.resize(had + kChunk);
-        const std::size_t got = m_Source(std::span<char>(m_Buffer.data() + had, kChunk));
-        m_Buffer.resize(had + got);
+        // Read into a piece of its own, then appended: a source that gives
+        // a few bytes at a time (a pipe fed slowly) costs those bytes, not
+        // the clearing of a whole chunk of the buffer for each read. The
+        // piece starts small (most lists are) and doubles, up to kChunk,
+        // while the source fills it.
+        if (m_Piece.empty()) {
+            m_Piece.resize(kFirstPiece);
+        }
+        const std::size_t got = m_Source(std::span<char>(m_Piece.data(), m_Piece.size()));
+        m_Buffer.append(m_Piece.data(), std::min(got, m_Piece.size()));
         m_SourceEnded = got == 0;
+        if (got >= m_Piece.size() && m_Piece.size() < kChunk) {
+            m_Piece.resize(m_Piece.size() * 2);
+        }
     }
     line.number = ++m_Number;
     if (line.text.ends_with('\r')) {

@@ -100,7 +100,8 @@ private:
     std::optional<ListFormat> m_Format;
     bool m_Named;
     std::string m_Buffer;
-    std::size_t m_Start = 0; // first byte of m_Buffer not read yet
+    std::vector<char> m_Piece; // what the source gives, before it joins m_Buffer
+    std::size_t m_Start = 0;   // first byte of m_Buffer not read yet
     bool m_SourceEnded = false;
     std::size_t m_Number = 0;
     std::deque<std::optional<std::string>>

@@ -85,6 +85,8 @@ std::optional<DigestKind> KindOfSumFormat(ListFormat format) {
         return DigestKind::Sha512;
     case ListFormat::B2sum:
         return DigestKind::Blake2b;
+    case ListFormat::Crc32sum:
+        return DigestKind::Crc32;
     default:
         return std::nullopt;
     }
@@ -100,6 +102,8 @@ std::optional<ListFormat> SumFormatOfLength(std::size_t length) {
         return ListFormat::Sha256sum;
     case 128:
         return ListFormat::Sha512sum; // or b2sum: the lines say Wide512
+    case 8:
+        return ListFormat::Crc32sum;
     default:
         return std::nullopt;
     }
@@ -107,6 +111,8 @@ std::optional<ListFormat> SumFormatOfLength(std::size_t length) {
 
 std::optional<DigestKind> KindOfLength(std::size_t length) {
     switch (length) {
+    case 8:
+        return DigestKind::Crc32;
     case 32:
         return DigestKind::Md5;
     case 40:
@@ -170,6 +176,21 @@ std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& 
     return ToolLine{*kind, platform::HexToUpper(line.substr(0, end)), std::move(*name), false};
 }
 
+// Whether the digest of an md5sum-family line is followed by a blank and a
+// mode mark (" " or "*"), as the tools write it.
+bool HasModeMark(std::string_view line) {
+    line = SkipBlanks(line);
+    if (line.starts_with('\\')) {
+        line.remove_prefix(1);
+    }
+    std::size_t end = 0;
+    while (end < line.size() && platform::IsHexDigit(line[end])) {
+        ++end;
+    }
+    return end + 1 < line.size() && IsBlank(line[end]) &&
+           (line[end + 1] == ' ' || line[end + 1] == '*');
+}
+
 } // namespace
 
 std::optional<ListFormat> ListFormatNamed(std::string_view name) {
@@ -224,6 +245,7 @@ DigestSelection ListDigests(ListFormat format, const ReportOptions& options, con
         digests.blake2b = true;
         break;
     case ListFormat::Sfv:
+    case ListFormat::Crc32sum:
         digests.crc32 = true;
         break;
     case ListFormat::Bsd:
@@ -327,6 +349,9 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         return true;
     case ListFormat::B2sum:
         sumLine(facts.blake2b);
+        return true;
+    case ListFormat::Crc32sum:
+        sumLine(platform::Hex8(facts.crc32));
         return true;
     case ListFormat::Bsd: {
         const auto line = [&](bool wanted, std::string_view tag, std::string_view hex) {
@@ -470,6 +495,12 @@ std::optional<ListFormat> ToolLineReader::Tell(std::string_view line) {
     }
     std::optional<bool> singleSpace;
     if (const auto sum = ReadSumLine(line, singleSpace)) {
+        // A CRC-32 first that is an SFV line too ("1234abcd x 5678ABCD"):
+        // SFV, as it was read before the other form was, unless it has the
+        // mark of the md5sum family's lines (two blanks, or " *").
+        if (sum->kind == DigestKind::Crc32 && ReadSfvLine(line) && !HasModeMark(line)) {
+            return ListFormat::Sfv;
+        }
         return SumFormatOfLength(sum->hex.size());
     }
     if (ReadSfvLine(line)) {

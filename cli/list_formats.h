@@ -19,9 +19,14 @@
 //                    with the tags SHA2-256, SHA2-512 and BLAKE2B-512
 //   sfv              "<name> <8 hex>", comment lines start with ";"; a name
 //                    holding a line end or starting with ";" has no form
+//   crc32 first      "<8 hex>  <name>" and "<8 hex> *<name>", the md5sum
+//                    family's form with a CRC-32 (as rhash --simple writes
+//                    it): told by content (no --format name). A line that
+//                    is an SFV line as well ("<8 hex> x <8 hex>") tells SFV
+//                    unless it has the mode mark ("  " or " *")
 //
-// Digests are told apart by tag and, in untagged lines, by length: 32 hex
-// digits MD5, 40 SHA-1, 64 SHA-256, 128 SHA-512 or BLAKE2b-512 (which of the
+// Digests are told apart by tag and, in untagged lines, by length: 8 hex
+// digits CRC-32, 32 MD5, 40 SHA-1, 64 SHA-256, 128 SHA-512 or BLAKE2b-512 (which of the
 // two the list's named format says; unnamed, either may match).
 
 #include "digest/file_hasher.h"
@@ -33,10 +38,11 @@
 
 namespace varnel {
 
-enum class ListFormat { Report, Md5sum, Sha1sum, Sha256sum, Sha512sum, B2sum, Bsd, Sfv };
+enum class ListFormat { Report, Md5sum, Sha1sum, Sha256sum, Sha512sum, B2sum, Bsd, Sfv, Crc32sum };
 
 // "report", "md5sum", "sha1sum", "sha256sum", "sha512sum", "b2sum", "bsd",
-// "sfv"; nothing for anything else.
+// "sfv"; nothing for anything else (Crc32sum has no name: it is told by
+// content only).
 std::optional<ListFormat> ListFormatNamed(std::string_view name);
 // Those names, for messages: "report, md5sum, ... or sfv".
 std::string_view ListFormatNames();

@@ -133,6 +133,48 @@ TEST(ChecksumList, LinesOfEachFormat) {
          {"a", "b", "c", "d"},
          0,
          0},
+        {"CRC-32 first, as rhash --simple writes it, either case",
+         "3610a686  a b\n3610A686 *c\n",
+         {},
+         ListFormat::Crc32sum,
+         {"a b", "c"},
+         0,
+         0},
+        {"CRC-32 first, a name that ends like an SFV line",
+         "3610a686  ab 12345678\n",
+         {},
+         ListFormat::Crc32sum,
+         {"ab 12345678"},
+         0,
+         0},
+        {"an SFV line that reads CRC-32 first too stays SFV",
+         "abcdef01 x 3610A686\n3610a686 y 3610A686\n",
+         {},
+         ListFormat::Sfv,
+         {"abcdef01 x", "3610a686 y"},
+         0,
+         0},
+        {"a CRC-32 line in a list told md5sum, nine digits none",
+         md5 + "  a\n3610a686  b\n3610a6861  c\n",
+         {},
+         ListFormat::Md5sum,
+         {"a", "b"},
+         1,
+         3},
+        {"a named format takes no CRC-32 line",
+         md5 + "  a\n3610a686  b\n",
+         ListFormat::Md5sum,
+         ListFormat::Md5sum,
+         {"a"},
+         1,
+         2},
+        {"a line too long for any name, and the line after it",
+         std::string(ChecksumListReader::kMaxLineBytes + 10, 'a') + "\n" + md5 + "  z\n",
+         {},
+         ListFormat::Md5sum,
+         {"z"},
+         1,
+         1},
         {"a NUL inside a name names no file",
          md5 + "  a\0junk\nMD5 (b\0c) = "s + md5 + "\n" + md5 + "  e\n",
          {},
@@ -186,6 +228,11 @@ TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
             "\r\n\r\n\r\n文件名称：bad\r\n文件大小：1\r\n\r\n文件名称：c\r\nMD5值     ：" +
             md5Upper + "\r\n",
         "; sfv\na 352441C2\nb c 352441c2\n",
+        "352441c2  a\n352441C2 *b c\n",
+        // A line too long for any name, skipped without being held, its end
+        // in the piece after the one that made it too long, and the line
+        // after it.
+        std::string(ChecksumListReader::kMaxLineBytes + 1, 'a') + "\n" + md5 + "  z\n",
         "文件名称：x 352441C2\r\nMD5值     ：" + md5Upper + "\r\n",
         "not\na list\n",
     };
@@ -196,7 +243,7 @@ TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
     for (const std::string& text : texts) {
         const ParsedList whole = ParseChecksumList(text, std::nullopt);
         for (const std::size_t piece : {1u, 2u, 3u, 7u}) {
-            SCOPED_TRACE(text + " in pieces of " + std::to_string(piece));
+            SCOPED_TRACE(text.substr(0, 80) + " in pieces of " + std::to_string(piece));
             std::string_view rest = text;
             ChecksumListReader reader(
                 [&](std::span<char> dest) {
@@ -353,6 +400,7 @@ TEST(ChecksumList, WrittenLinesReadBack) {
          {DigestKind::Crc32, DigestKind::Md5, DigestKind::Sha1, DigestKind::Sha256,
           DigestKind::Sha512, DigestKind::Blake2b}},
         {ListFormat::Sfv, {DigestKind::Crc32}},
+        {ListFormat::Crc32sum, {DigestKind::Crc32}},
     };
     const auto valueOf = [&](DigestKind kind) -> std::string {
         switch (kind) {
