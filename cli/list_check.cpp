@@ -2,6 +2,7 @@
 
 #include "cli/check_scheduler.h"
 #include "cli/entry_check.h"
+#include "cli/result_json.h"
 
 #include "formats/pe_version.h"
 #include "platform/os/input_stream.h"
@@ -11,6 +12,7 @@
 #include <QDateTime>
 
 #include <cerrno>
+#include <initializer_list>
 #include <span>
 #include <system_error>
 
@@ -85,6 +87,15 @@ void Say(std::FILE* err, std::string_view text) {
     std::fflush(err);
 }
 
+// The parts one after another, in one string.
+std::string Join(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const std::string_view part : parts) {
+        text += part;
+    }
+    return text;
+}
+
 std::string Plural(std::size_t count, std::string_view one, std::string_view many) {
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
@@ -156,8 +167,33 @@ private:
     void Damaged(const ListEntry& entry) override {
         ++m_Tally.damaged;
         if (!m_Options.status) {
-            m_Output.buffer() += entry.shown + ": FAILED improperly formatted\n";
+            Result(entry, "FAILED improperly formatted");
         }
+    }
+
+    // One result line: "<shown>: <status>", or its JSON object.
+    void Result(const ListEntry& entry, std::string_view status,
+                std::span<const std::string_view> differs = {}) {
+        std::string& text = m_Output.buffer();
+        if (m_Options.json) {
+            AppendResultJson(text, entry.name, status, differs);
+            return;
+        }
+        text += entry.shown;
+        text += ": ";
+        text += status;
+        // Which checks differ, when the entry carries more than one.
+        if (!differs.empty() && (entry.report || ChecksOf(entry) > 1)) {
+            text += " (";
+            for (std::size_t i = 0; i < differs.size(); ++i) {
+                if (i > 0) {
+                    text += ", ";
+                }
+                text += differs[i];
+            }
+            text += ')';
+        }
+        text += '\n';
     }
 
     void Checked(const ListEntry& entry, const FileFacts& facts) override {
@@ -170,7 +206,7 @@ private:
             if (!m_Options.status) {
                 m_Output.Flush();
                 Say(m_Err, entry.shown + ": " + facts.failure);
-                m_Output.buffer() += entry.shown + ": FAILED open or read\n";
+                Result(entry, "FAILED open or read");
             }
             return;
         }
@@ -182,27 +218,14 @@ private:
         const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
         if (failed.empty()) {
             if (!m_Options.quiet && !m_Options.status) {
-                m_Output.buffer() += entry.shown + ": OK\n";
+                Result(entry, "OK");
             }
             return;
         }
         ++m_Tally.failed;
-        if (m_Options.status) {
-            return;
+        if (!m_Options.status) {
+            Result(entry, "FAILED", failed);
         }
-        std::string& text = m_Output.buffer();
-        text += entry.shown;
-        text += ": FAILED";
-        // Which lines differ, when the entry carries more than one.
-        if (entry.report || ChecksOf(entry) > 1) {
-            text += " (";
-            for (std::size_t i = 0; i < failed.size(); ++i) {
-                text += i == 0 ? "" : ", ";
-                text += failed[i];
-            }
-            text += ")";
-        }
-        text += '\n';
     }
 
     void BatchDone() override { m_Output.FlushIfFull(); }
@@ -247,7 +270,7 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
         if (!stream.isOpen()) {
             tally.unusableList = true;
             if (!options.status) {
-                Say(err, shownList + ": " + reason);
+                Say(err, Join({shownList, ": ", reason}));
             }
             continue;
         }
@@ -281,7 +304,7 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
             // of the list is unknown.
             tally.unusableList = true;
             if (!options.status) {
-                Say(err, shownList + ": cannot read: " + broken);
+                Say(err, Join({shownList, ": cannot read: ", broken}));
             }
         } else if (checker.entries() == 0) {
             tally.unusableList = true;

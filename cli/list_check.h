@@ -15,6 +15,13 @@
 //   <name>: FAILED improperly formatted
 //                                     a report block begun but not read whole
 //
+// With json, each result is a line of JSON instead (cli/result_json.h): the
+// name's bytes as they are, the status as the text results word it ("OK",
+// "FAILED", "FAILED open or read", "FAILED improperly formatted") and, for
+// "FAILED", what differs:
+//
+//   {"name":"a.bin","status":"FAILED","differs":["size","MD5"]}
+//
 // Names are shown in the visible name escape. Lists are read as they come
 // (a FIFO, a pipe, standard input alike), a window of entries at a time, so
 // memory does not grow with a list's length. Relative names are taken
@@ -36,6 +43,7 @@ struct ListCheckOptions {
     bool status = false;              // nothing written; the exit status only
     bool strict = false;              // improperly formatted lines make the status 1
     bool ignoreMissing = false;       // files that do not exist are passed over
+    bool json = false;                // results as JSON Lines
 };
 
 // Checks every list in turn ("-" is standard input). Results go to out,

@@ -82,6 +82,9 @@ constexpr std::string_view kUsage =
     "  --strict                           with --check: improperly formatted lines\n"
     "                                     make the exit status 1\n"
     "  --ignore-missing                   with --check: pass over missing files\n"
+    "  --json                             with --check: the results as JSON Lines\n"
+    "                                     ({\"name\":...,\"status\":\"FAILED\",\n"
+    "                                     \"differs\":[\"MD5\"]})\n"
     "  --help                             this text\n"
     "  --version                          the program's version\n"
     "  --                                 ends the options\n"
@@ -265,6 +268,8 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.checkOptions.strict = true;
         } else if (arg == "--ignore-missing") {
             command.checkOptions.ignoreMissing = true;
+        } else if (arg == "--json") {
+            command.checkOptions.json = true;
         } else if (arg == "--sha256") {
             command.bsdTags.sha256 = true;
         } else if (arg == "--sha512") {
@@ -321,6 +326,10 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
     const ListCheckOptions& check = command.checkOptions;
     if (!command.check && (check.quiet || check.status || check.strict || check.ignoreMissing)) {
         error = "--quiet, --status, --strict and --ignore-missing go with --check";
+        return std::nullopt;
+    }
+    if (check.json && !command.check) {
+        error = "--json goes with --check";
         return std::nullopt;
     }
     const BsdTags& tags = command.bsdTags;
