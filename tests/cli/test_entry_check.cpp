@@ -2,6 +2,7 @@
 // ordered as results show them, for report blocks and the tools' lines.
 
 #include "cli/entry_check.h"
+#include "cli/result_json.h"
 
 #include <gtest/gtest.h>
 
@@ -188,6 +189,45 @@ TEST(EntryCheck, FailedChecksOfEachKindOfEntry) {
     for (const Case& c : cases) {
         EXPECT_EQ(FailedChecks(c.entry, c.facts, c.time), c.failed) << c.what;
         EXPECT_EQ(ChecksOf(c.entry), c.checks) << c.what;
+    }
+}
+
+// The JSON object of each kind of result, as scripts read it: the name's
+// bytes as they are (a name that is not UTF-8 in base64 as well), the status
+// word, what differs, where a file went.
+TEST(ResultJson, ObjectsForEachKindOfResult) {
+    using Words = std::vector<std::string_view>;
+    const struct {
+        std::string_view name;
+        std::string_view status;
+        Words differs;
+        std::optional<std::string_view> to;
+        std::string_view json;
+    } cases[] = {
+        {"a.bin", "OK", {}, {}, R"({"name":"a.bin","status":"OK"})"},
+        {"a.bin",
+         "FAILED",
+         {"size", "modified time", "MD5"},
+         {},
+         R"({"name":"a.bin","status":"FAILED","differs":["size","modified time","MD5"]})"},
+        {"q\"b\\s\n\x01",
+         "FAILED open or read",
+         {},
+         {},
+         R"({"name":"q\"b\\s\u000A\u0001","status":"FAILED open or read"})"},
+        {"数据.txt", "OK", {}, {}, R"({"name":"数据.txt","status":"OK"})"},
+        {"odd\xFFname",
+         "OK",
+         {},
+         {},
+         R"({"name":"odd�name","name_bytes":"b2Rk/25hbWU=","status":"OK"})"},
+        {"c", "MOVED", {}, "d/c", R"({"name":"c","status":"MOVED","to":"d/c"})"},
+        {"c", "MOVED", {}, "\xFF", R"({"name":"c","status":"MOVED","to":"�","to_bytes":"/w=="})"},
+    };
+    for (const auto& c : cases) {
+        std::string out = "before\n";
+        AppendResultJson(out, c.name, c.status, c.differs, c.to);
+        EXPECT_EQ(out, "before\n" + std::string(c.json) + "\n") << c.json;
     }
 }
 
