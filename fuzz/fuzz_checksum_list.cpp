@@ -118,6 +118,7 @@ void CheckEntry(const ListEntry& entry) {
 // quarantine of freed memory (256 MB) nearly every allocation lands on pages
 // never touched, and the run spends its time in page faults. A smaller one
 // still catches a use after free within the input and the next ones.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the sanitizer's hook is named so
 extern "C" const char* __asan_default_options() {
     return "quarantine_size_mb=16";
 }
