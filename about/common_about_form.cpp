@@ -6,6 +6,7 @@
 #include "i18n/language.h"
 #include "platform/os/program_dir.h"
 #include "platform/qt/designed_font.h"
+#include "platform/qt/keyboard_access.h"
 #include "platform/qt/link_opener.h"
 #include "platform/qt/qt_translations.h"
 #include "platform/qt/units.h"
@@ -18,6 +19,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -51,6 +53,11 @@ QString Shown(const QString& text) {
         return QString::fromStdString(ConvertToBig5(text.toStdString()));
     }
     return text;
+}
+
+// The hover hints of the buttons Command1 to Command3, as designed.
+const char* ButtonHint(int button) {
+    return button == 1 ? "官方网站" : button == 2 ? "返回主窗体" : "下载工具箱";
 }
 
 // The built-in texts of the credit labels, Label1 to Label4, as designed.
@@ -150,9 +157,11 @@ void Common_About_Form::CreateControls() {
     Label5 = label("Label5", QStringLiteral("一键下载 Quarrow."), {240, 1920, 2175, 195});
     Label6 =
         label("Label6", QStringLiteral("Varnel只是Quarrow2013的一个组件."), {240, 2400, 4065, 195});
-    // The labels that open a page or the mail say so with the pointer.
+    // The labels that open a page or the mail say so with the pointer, and
+    // are links a keyboard reaches: Tab takes them, Enter opens.
     for (QLabel* link : {Label1, Label2, Label4, Label5}) {
         link->setCursor(Qt::PointingHandCursor);
+        platform::MakeKeyboardLink(link, [this, link] { ClickLabel(link); });
     }
 
     const ControlRect pictureRect{4155, 240, 1635, 1935};
@@ -165,6 +174,7 @@ void Common_About_Form::CreateControls() {
     const auto button = [this, &place](const char* name, const char* caption, ControlRect rect) {
         auto* control = new QPushButton(QString::fromUtf8(caption), this);
         place(control, name, rect);
+        platform::PressWithEnter(control);
         return control;
     };
     Command1 = button("Command1", "官方网站", {360, 3660, 990, 360});
@@ -189,6 +199,7 @@ void Common_About_Form::CreateControls() {
 
     QWidget::setTabOrder(Command1, Command3);
     QWidget::setTabOrder(Command3, Command2);
+    platform::ShowFocusFromStart(this);
 
     connect(Command1, &QPushButton::clicked, this, &Common_About_Form::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Common_About_Form::Command2_Click);
@@ -228,6 +239,15 @@ void Common_About_Form::Form_Load() {
         const QString builtIn = Shown(CreditText(n++));
         if (control->text() != builtIn) {
             control->setText(builtIn);
+        }
+    }
+
+    // A screen reader reads the buttons' descriptions in the window's
+    // language from the start; the hover hints come with the pointer.
+    if (CurrentLanguageMode() != LanguageMode::English) {
+        int button = 1;
+        for (QPushButton* control : {Command1, Command2, Command3}) {
+            control->setAccessibleDescription(Shown(QString::fromUtf8(ButtonHint(button++))));
         }
     }
 
@@ -343,9 +363,7 @@ void Common_About_Form::Form_MouseMove() {
 }
 
 void Common_About_Form::Command_MouseMove(QPushButton* button) {
-    const char* hint = button == Command1   ? "官方网站"
-                       : button == Command2 ? "返回主窗体"
-                                            : "下载工具箱";
+    const char* hint = ButtonHint(button == Command1 ? 1 : button == Command2 ? 2 : 3);
     if (CurrentLanguageMode() == LanguageMode::Simplified) {
         button->setToolTip(QString::fromUtf8(hint));
     } else if (CurrentLanguageMode() == LanguageMode::Traditional) {
@@ -407,6 +425,16 @@ bool Common_About_Form::eventFilter(QObject* watched, QEvent* event) {
     }
     // A label's events stay with it (a double click on one does not close).
     return true;
+}
+
+void Common_About_Form::keyPressEvent(QKeyEvent* event) {
+    // Escape leaves the window as its back button does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        Command2_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Common_About_Form::mouseMoveEvent(QMouseEvent* event) {

@@ -15,6 +15,7 @@
 #include "platform/qt/window_hints.h"
 #include "report/report.h"
 #include "report/run_progress.h"
+#include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
 
 #include <QApplication>
@@ -129,6 +130,7 @@ void Common_MD5_View::Form_Load() {
         }
     }
 
+    DescribeControls();
     m_Feed.setStopRequested(false);
     Text1->viewport()->setAcceptDrops(true);
 
@@ -219,16 +221,24 @@ void Common_MD5_View::OnRunStarted(const ReportOptions& options, bool folderRepo
 }
 
 void Common_MD5_View::ShowProgress(const RunProgress& progress) {
-    const std::string text = ProgressTextChinese(FiguresOf(progress));
+    const ProgressFigures figures = FiguresOf(progress);
+    const std::string text = ProgressTextChinese(figures);
     if (!m_ProgressShown) {
         m_TitleBeforeRun = windowTitle();
         m_ProgressShown = true;
     }
+    // The whole text is the window's title (the task bar's, and the tool tip
+    // of the caption); the caption has room for the short form only.
+    const std::string shortText = CurrentLanguageMode() == LanguageMode::English
+                                      ? ProgressShortEnglish(figures)
+                                      : ProgressShortChinese(figures);
+    Skin_Caption1->setShortTitle(Shown(shortText.c_str()));
     setWindowTitle(m_TitleBeforeRun + QStringLiteral(" - ") + Shown(text.c_str()));
 }
 
 void Common_MD5_View::OnRunEnded() {
     if (m_ProgressShown) {
+        Skin_Caption1->setShortTitle(QString());
         setWindowTitle(m_TitleBeforeRun);
         m_ProgressShown = false;
     }
@@ -360,6 +370,12 @@ void Common_MD5_View::Text1_OLEDragDrop(const QMimeData* mime) {
     SetCopyClearEnabled(true);
 }
 
+void Common_MD5_View::NamedFilesNotFound(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        CommonDialog1->ShowFileNotFound(this, QString::fromStdString(DisplayText(path)));
+    }
+}
+
 // ------------------------------------------------------- faces and hints
 
 QString Common_MD5_View::Shown(const char* text) {
@@ -383,11 +399,13 @@ void Common_MD5_View::SetCopyClearEnabled(bool enabled) {
 void Common_MD5_View::SetStopFace() {
     Command5->setText(Shown(kStopCaption));
     Command5->setToolTip(Shown(kStopHint));
+    DescribeCloseButton();
 }
 
 void Common_MD5_View::SetCloseFace() {
     Command5->setText(Shown(kCloseCaption));
     Command5->setToolTip(Shown(kCloseHint));
+    DescribeCloseButton();
 }
 
 void Common_MD5_View::SetFaceAfterRun() {
@@ -400,13 +418,34 @@ void Common_MD5_View::SetFaceAfterRun() {
     // hint it had before, so that a hint left from the design stays.
     Command5->setText(Shown(kCloseCaption));
     Command5->setToolTip(m_HintBeforeRun);
+    DescribeCloseButton();
 }
 
 void Common_MD5_View::SetRunning(bool running) {
+    QWidget* const focused = focusWidget();
+    if (running) {
+        // Disabling the command that has the focus would pass the focus on
+        // along the tab order, to Clear, Copy or Close, where the next Space
+        // would clear the report or close the window. It waits on the Close
+        // button instead, which stops the run while it goes, and comes back
+        // to the command when the run has ended.
+        m_FocusBeforeRun = nullptr;
+        if (focused == Command1 || focused == Command2 || focused == Command6) {
+            m_FocusBeforeRun = focused;
+            Command5->setFocus(Qt::OtherFocusReason);
+        }
+    }
     // The commands that would start a second report wait for the run's end.
     Command1->setEnabled(!running);
     Command2->setEnabled(!running);
     Command6->setEnabled(!running);
+    if (!running && m_FocusBeforeRun != nullptr) {
+        // Unless the user has taken the focus elsewhere meanwhile.
+        if (focused == Command5 || focused == nullptr) {
+            m_FocusBeforeRun->setFocus(Qt::OtherFocusReason);
+        }
+        m_FocusBeforeRun = nullptr;
+    }
 }
 
 void Common_MD5_View::SetHoverHint(QWidget* control, const char* chineseHint) {
@@ -426,27 +465,52 @@ void Common_MD5_View::Command5_MouseMove() {
     }
 }
 
-void Common_MD5_View::OnHover(QObject* control) {
-    struct Hint {
-        QWidget* control;
-        const char* text;
-    };
-    const Hint hints[] = {
+std::vector<Common_MD5_View::Hint> Common_MD5_View::Hints() const {
+    return {
         {Command1, "打开文件"},   {Command2, "打开目录"},     {Command3, "复制内容"},
         {Command4, "清除内容"},   {Command6, "比较两个文件"}, {Command7, "更多实用工具"},
         {Command8, "关于作者"},   {Check1, "显示MD5值"},      {Check2, "显示SHA1值"},
         {Check3, "显示CRC32值"},  {Check4, "显示修改时间"},   {Check5, "显示文件大小"},
         {Check6, "显示文件版本"},
     };
+}
+
+void Common_MD5_View::OnHover(QObject* control) {
     if (control == Command5) {
         Command5_MouseMove();
         return;
     }
-    for (const Hint& hint : hints) {
+    for (const Hint& hint : Hints()) {
         if (hint.control == control) {
             SetHoverHint(hint.control, hint.text);
             return;
         }
+    }
+}
+
+void Common_MD5_View::DescribeControls() {
+    // A screen reader reads a control's description, which is its hover hint
+    // unless one is set: in the Chinese modes the hints turn Chinese only as
+    // the pointer passes, so the descriptions are set in the window's
+    // language from the start. In the English mode the designed hints are
+    // English already.
+    if (CurrentLanguageMode() != LanguageMode::English) {
+        for (const Hint& hint : Hints()) {
+            hint.control->setAccessibleDescription(Shown(hint.text));
+        }
+    }
+    Text1->setAccessibleName(
+        CurrentLanguageMode() == LanguageMode::English ? QStringLiteral("Report") : Shown("报告"));
+    DescribeCloseButton();
+}
+
+void Common_MD5_View::DescribeCloseButton() {
+    const bool stop = CaptionIs(kStopCaption);
+    if (CurrentLanguageMode() == LanguageMode::English) {
+        Command5->setAccessibleDescription(stop ? QStringLiteral("Stop running")
+                                                : QStringLiteral("Close"));
+    } else {
+        Command5->setAccessibleDescription(Shown(stop ? kStopHint : kCloseHint));
     }
 }
 

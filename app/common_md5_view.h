@@ -104,6 +104,8 @@ public:
     void Command8_Click();
     void Check1_Click();
     void Text1_OLEDragDrop(const QMimeData* mime);
+    // Tells, one name at a time, that the paths (native bytes) name no file.
+    void NamedFilesNotFound(const std::vector<std::string>& paths);
 
 signals:
     // The more-tools button was clicked: this window is hidden and the about
@@ -142,6 +144,15 @@ private:
     void SetHoverHint(QWidget* control, const char* chineseHint);
     void Command5_MouseMove();
     void OnHover(QObject* control);
+    // The hover hints of the buttons and boxes (Command5's faces apart).
+    struct Hint {
+        QWidget* control;
+        const char* text;
+    };
+    std::vector<Hint> Hints() const;
+    // What a screen reader reads of the controls, in the window's language.
+    void DescribeControls();
+    void DescribeCloseButton();
     // The text shown for a designed Chinese text in the current language mode.
     static QString Shown(const char* text);
     bool CaptionIs(const char* text) const;
@@ -198,6 +209,7 @@ private:
     bool m_FolderReport = false; // the running report is a folder report
     QString m_HintBeforeRun;     // the Close button's hint when the run started
     bool m_CloseWhenRunEnds = false;
+    QWidget* m_FocusBeforeRun = nullptr; // the command that had the focus when the run started
 
     // The about window while it is open; it deletes itself when closed.
     QPointer<Common_About_Form> m_AboutForm;

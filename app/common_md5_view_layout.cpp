@@ -6,6 +6,7 @@
 
 #include "app/program_icon.h"
 #include "platform/qt/designed_font.h"
+#include "platform/qt/keyboard_access.h"
 #include "platform/qt/units.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
@@ -57,6 +58,7 @@ void Common_MD5_View::CreateControls() {
         place(control, name, rect);
         control->setToolTip(QString::fromUtf8(hint));
         control->setMouseTracking(true);
+        platform::PressWithEnter(control);
         return control;
     };
     const auto check = [this, &place](const char* name, const char* caption, bool ticked,
@@ -119,6 +121,10 @@ void Common_MD5_View::CreateControls() {
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
         QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
+    // The focus starts on the first place of the tab order and is drawn from
+    // the start, so a keyboard user sees where a key goes before any Tab.
+    Command1->setFocus(Qt::OtherFocusReason);
+    platform::ShowFocusFromStart(this);
 
     // The images: Image2 holds the window's icon, Image1 and Image3 small
     // forms of it, Image4 nothing. None of them is shown.

@@ -1,25 +1,44 @@
 // The Varnel program: the main window in Qt's event loop.
 
+#include "app/command_line.h"
 #include "app/common_md5_view.h"
 #include "app/program_windows_module.h"
 #include "platform/qt/process_environment.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 int main(int argc, char** argv) {
-    // Every argument names a file or folder to report (what a desktop entry's
-    // %F hands over). Qt sees the program name only, so no argument is taken
-    // as one of its own options.
-    std::vector<std::string> paths;
-    for (int i = 1; i < argc; ++i) {
-        paths.emplace_back(argv[i]);
+    // The arguments name files and folders to report (what a desktop entry's
+    // %F hands over); --help and --version are answered on the terminal
+    // without a window. Qt sees the program name only, so no argument is
+    // taken as one of its own options.
+    const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
+    const varnel::WindowCommandLine command = varnel::ParseWindowCommandLine(args);
+    switch (command.action) {
+    case varnel::WindowCommandLine::Action::Help:
+    case varnel::WindowCommandLine::Action::Version: {
+        const std::string text = command.action == varnel::WindowCommandLine::Action::Help
+                                     ? varnel::WindowUsageText()
+                                     : varnel::WindowVersionText();
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
     }
+    case varnel::WindowCommandLine::Action::Wrong:
+        std::fprintf(stderr, "varnel: %s\nTry 'varnel --help' for more information.\n",
+                     command.error.c_str());
+        return 2;
+    case varnel::WindowCommandLine::Action::Report:
+        break;
+    }
+    const std::vector<std::string>& paths = command.paths;
     int qtArgc = argc > 0 ? 1 : 0;
     varnel::platform::DisableSessionBusAutolaunch();
     QApplication application(qtArgc, argv);

@@ -35,6 +35,21 @@ std::string AbsoluteNative(const std::string& path, const std::filesystem::path&
     return result.empty() ? std::string("/") : result;
 }
 
+// True when path, taken from workingFolder when relative, leads to no entry
+// (links followed). A path that cannot be looked up for another reason (a
+// folder on the way that cannot be searched) is reported, and its block
+// tells what could be had.
+bool NamesNothing(const std::string& path, const std::filesystem::path& workingFolder) {
+    if (path.empty()) {
+        return false;
+    }
+    const std::filesystem::path named(path);
+    std::error_code error;
+    const std::filesystem::file_status status =
+        std::filesystem::status(named.is_absolute() ? named : workingFolder / named, error);
+    return status.type() == std::filesystem::file_type::not_found;
+}
+
 } // namespace
 
 bool InitControlLibrary() {
@@ -73,12 +88,22 @@ void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::s
     }
     std::error_code error;
     const std::filesystem::path workingFolder = std::filesystem::current_path(error);
-    std::shared_ptr<QMimeData> drop = CommandLineDrop(paths, workingFolder);
+    // A name that leads to nothing gets what the open-file dialog says of a
+    // typed name that leads to nothing, not an empty block.
+    std::vector<std::string> found;
+    std::vector<std::string> missing;
+    for (const std::string& path : paths) {
+        (NamesNothing(path, workingFolder) ? missing : found).push_back(path);
+    }
+    std::shared_ptr<QMimeData> drop = CommandLineDrop(found, workingFolder);
     // Queued, so that the window is on screen and the event loop runs when
     // the reports start; the window is the context, so nothing runs once it
     // is gone.
     Common_MD5_View* window = mainWindow.get();
-    QTimer::singleShot(0, window, [window, drop] { window->Text1_OLEDragDrop(drop.get()); });
+    QTimer::singleShot(0, window, [window, drop, missing] {
+        window->Text1_OLEDragDrop(drop.get());
+        window->NamedFilesNotFound(missing);
+    });
 }
 
 } // namespace varnel

@@ -22,7 +22,9 @@ bool InitControlLibrary();
 // Paths named on the command line (native bytes, as the program received
 // them) are reported once the event loop runs, as a drop of those items on
 // the report box would report them: in order, a folder with its own block
-// and then those of its files. No paths: nothing is reported.
+// and then those of its files. A path that leads to nothing is not reported:
+// the window says that no such file exists, as its open-file dialog says of
+// a typed name. No paths: nothing is reported.
 void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths = {});
 
 // The drop that stands for paths named on the command line: one local file

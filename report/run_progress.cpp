@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace varnel {
 
@@ -34,6 +35,28 @@ std::string Files(const ProgressFigures& figures) {
         text += "/" + std::to_string(*figures.filesTotal);
     }
     return text;
+}
+
+// "512 B", "5.7 GB", "112 MB": steps of 1000, one decimal below ten.
+std::string ShortBytes(double bytes) {
+    static constexpr const char* kUnits[] = {"B", "kB", "MB", "GB", "TB", "PB", "EB"};
+    std::size_t unit = 0;
+    while (bytes >= 999.5 && unit + 1 < std::size(kUnits)) {
+        bytes /= 1000;
+        ++unit;
+    }
+    char text[32];
+    if (unit > 0 && bytes < 9.95) {
+        std::snprintf(text, sizeof text, "%.1f %s", bytes, kUnits[unit]);
+    } else {
+        std::snprintf(text, sizeof text, "%.0f %s", bytes, kUnits[unit]);
+    }
+    return text;
+}
+
+std::string ShortFigures(const ProgressFigures& figures) {
+    return Files(figures) + " · " + ShortBytes(static_cast<double>(figures.bytesDone)) + " · " +
+           ShortBytes(figures.megabytesPerSecond * 1e6) + "/s";
 }
 
 } // namespace
@@ -97,6 +120,26 @@ std::string ProgressTextChinese(const ProgressFigures& figures) {
         text += "，剩余 " + Clock(*figures.timeLeft);
     } else if (figures.stillFinding) {
         text += "，仍在查找文件";
+    }
+    return text;
+}
+
+std::string ProgressShortEnglish(const ProgressFigures& figures) {
+    std::string text = ShortFigures(figures);
+    if (figures.timeLeft) {
+        text += " · " + Clock(*figures.timeLeft) + " left";
+    } else if (figures.stillFinding) {
+        text += " · finding files";
+    }
+    return text;
+}
+
+std::string ProgressShortChinese(const ProgressFigures& figures) {
+    std::string text = ShortFigures(figures);
+    if (figures.timeLeft) {
+        text += " · 剩余 " + Clock(*figures.timeLeft);
+    } else if (figures.stillFinding) {
+        text += " · 查找文件中";
     }
     return text;
 }

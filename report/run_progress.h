@@ -41,4 +41,11 @@ std::string ProgressTextEnglish(const ProgressFigures& figures);
 // The same in the window's language: "已完成 12/300 个文件，45.6 MB，78.9 MB/s，剩余 0:03".
 std::string ProgressTextChinese(const ProgressFigures& figures);
 
+// The short forms, for a title bar that has room for a few words only:
+// "3/8 · 5.7 GB · 112 MB/s · 0:14 left" ("finding files" in place of the time
+// while the walk goes on), and "3/8 · 5.7 GB · 112 MB/s · 剩余 0:14"
+// ("查找文件中"). Bytes and speed in steps of 1000, with three figures at most.
+std::string ProgressShortEnglish(const ProgressFigures& figures);
+std::string ProgressShortChinese(const ProgressFigures& figures);
+
 } // namespace varnel

@@ -501,7 +501,8 @@ void Skin_Caption::LayoutText() {
     if (parentWidget() == nullptr) {
         return;
     }
-    const QString caption = parentWidget()->windowTitle();
+    const QString title = parentWidget()->windowTitle();
+    const QString caption = m_ShortTitle.isEmpty() ? title : m_ShortTitle;
     // The text ends before the button row (and before the message of a
     // failed work-area query while it shows), cut with an ellipsis; it never
     // covers a button, so the buttons keep the mouse.
@@ -522,6 +523,19 @@ void Skin_Caption::LayoutText() {
             label->resize(room, label->height());
         }
     }
+    // What the bar leaves out can still be read by pointing at it.
+    const QString tip = Label1->text() == title ? QString() : title;
+    if (toolTip() != tip) {
+        setToolTip(tip);
+    }
+}
+
+void Skin_Caption::setShortTitle(const QString& text) {
+    if (m_ShortTitle == text) {
+        return;
+    }
+    m_ShortTitle = text;
+    LayoutText();
 }
 
 QString Skin_Caption::shownText() const {

@@ -151,11 +151,26 @@ public:
     std::int32_t MousePointer() const { return m_MousePointer; }
     // The button row as the current button images place it.
     CaptionButtonRow ButtonRow() const;
+    // Whether the bar draws the button, whether it reacts under the style,
+    // and where it is drawn (control coordinates).
+    bool ButtonShown(CaptionButton button) const;
+    bool ButtonReacts(CaptionButton button) const;
+    QRect ButtonRect(CaptionButton button) const;
+    // What a click on the button does, for a user who presses it without
+    // the mouse (a screen reader's press action). Nothing for a button that
+    // is not shown or does not react.
+    void PressButton(CaptionButton button);
     // What the surface shows now, hover and pressed images included, without
     // the caption text and icon.
     QImage surface() const;
     // The caption text as shown (clipped before the buttons).
     QString shownText() const;
+    // A short text the bar shows in place of the owner's title (the short
+    // form of a long title), or an empty one to show the title itself.
+    // Whenever the bar shows less than the whole title, the whole title is
+    // the bar's tool tip.
+    void setShortTitle(const QString& text);
+    QString shortTitle() const { return m_ShortTitle; }
 
     // The label font: "Trebuchet MS" bold 11.25 pt, with families after it
     // that have the glyphs it lacks.
@@ -219,6 +234,7 @@ private:
     QPointer<SkinSource> m_Source;
     std::shared_ptr<const SkinValue> m_SkinStore; // the value of the last layout pass
     QString m_Path;
+    QString m_ShortTitle;
     std::unique_ptr<Skin_clsOnTop> m_OnTop;
     Skin_clsBitmap m_TopLeft;
     Skin_clsBitmap m_TopMid;

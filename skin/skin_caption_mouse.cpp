@@ -15,6 +15,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTimer>
 
 namespace varnel {
@@ -224,6 +225,57 @@ void Skin_Caption::UserControl_Click() {
         }
         m_Style2 = CaptionWindowState::Normal;
         break;
+    }
+}
+
+bool Skin_Caption::ButtonShown(CaptionButton button) const {
+    switch (button) {
+    case CaptionButton::Close:
+        return m_ControlBox;
+    case CaptionButton::MaxRestore:
+    case CaptionButton::Minimise:
+        return m_ControlBox && StyleValue() != CaptionStyle::CloseOnly;
+    case CaptionButton::OnTop:
+        return m_SHOWONTOP;
+    }
+    return false;
+}
+
+bool Skin_Caption::ButtonReacts(CaptionButton button) const {
+    if (!ButtonShown(button)) {
+        return false;
+    }
+    switch (button) {
+    case CaptionButton::Close:
+        return StyleValue() != CaptionStyle::NoClose;
+    case CaptionButton::MaxRestore:
+        return StyleValue() != CaptionStyle::NoMaximise;
+    case CaptionButton::Minimise:
+    case CaptionButton::OnTop:
+        break;
+    }
+    return true;
+}
+
+QRect Skin_Caption::ButtonRect(CaptionButton button) const {
+    const Skin_clsBitmap* holder = Holder(button);
+    return QRect(ButtonRow().PlacedLeft(button), m_FromTop, holder->Width(), holder->Height());
+}
+
+void Skin_Caption::PressButton(CaptionButton button) {
+    if (!ButtonReacts(button)) {
+        return;
+    }
+    // The click acts on the hot button, as if the pointer had found it.
+    const QPointer<Skin_Caption> self(this);
+    const CaptionButton hot = m_HotButton;
+    const bool over = m_OverButton;
+    m_HotButton = button;
+    m_OverButton = true;
+    UserControl_Click();
+    if (self != nullptr) {
+        m_HotButton = hot;
+        m_OverButton = over;
     }
 }
 

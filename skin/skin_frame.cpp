@@ -3,6 +3,7 @@
 #include "formats/property_bag.h"
 #include "platform/qt/window_services.h"
 #include "platform/qt/work_area.h"
+#include "skin/frame_accessible.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_library.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -58,6 +60,8 @@ SkinFrame* SkinFrame::For(QWidget* window) {
 }
 
 SkinFrame* SkinFrame::Install(QWidget* window, std::int32_t captionStyle) {
+    // Screen readers see the window as a frame and the caption's buttons.
+    InstallFrameAccessibility();
     SkinFrame* frame = For(window);
     auto* caption = new Skin_Caption(window);
     caption->setObjectName(QStringLiteral("Skin_Caption1"));
@@ -317,6 +321,23 @@ void SkinFrame::Centre() {
     m_Window->move(frame.topLeft());
 }
 
+void SkinFrame::SyncWindowPosition() {
+    // A window moved while it is being shown (centred on its first show)
+    // stands where it was moved to, but the window system's later word on the
+    // mapped window can leave Qt's own record of its position at the corner
+    // of the screen: everything that maps a point of the window to the screen
+    // (a screen reader's positions, popups) is then wrong. Once the window is
+    // active, the record is set right again.
+    QWindow* handle = m_Window->windowHandle();
+    if (handle == nullptr || !platform::ClientPlacesWindows()) {
+        return;
+    }
+    const QPoint at = m_Window->geometry().topLeft();
+    if (handle->position() != at) {
+        handle->setPosition(at);
+    }
+}
+
 // ------------------------------------------------------------------ events
 
 bool SkinFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -331,6 +352,9 @@ bool SkinFrame::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::Resize:
             relayout();
+            break;
+        case QEvent::WindowActivate:
+            SyncWindowPosition();
             break;
         default:
             break;

@@ -136,6 +136,7 @@ private:
 
     bool IsBody(const QObject* watched) const;
     void Centre();
+    void SyncWindowPosition();
 
     QWidget* m_Window;
     QPointer<QWidget> m_Caption; // a Skin_Caption

@@ -1,6 +1,8 @@
 #include "platform/qt/file_dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QSettings>
 
 namespace varnel::platform {
@@ -76,6 +78,19 @@ std::optional<QString> QtDialogService::GetExistingFolder(QWidget* owner, const 
         return std::nullopt;
     }
     return chosen.first();
+}
+
+QString FileNotFoundText(const QString& name) {
+    // Qt's own words, so that the translation installed for its dialogs
+    // serves this message too.
+    return QCoreApplication::translate(
+               "QFileDialog", "%1\nFile not found.\nPlease verify the correct file name was given.")
+        .arg(name);
+}
+
+void QtDialogService::ShowFileNotFound(QWidget* owner, const QString& name) {
+    QMessageBox::warning(owner, owner != nullptr ? owner->windowTitle() : QString(),
+                         FileNotFoundText(name));
 }
 
 } // namespace varnel::platform

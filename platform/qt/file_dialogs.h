@@ -34,6 +34,11 @@ public:
     // Returns the chosen folder as the dialog gives it, or nothing when the
     // user cancelled.
     virtual std::optional<QString> GetExistingFolder(QWidget* owner, const QString& prompt) = 0;
+
+    // Tells, owned by owner, that no file is named name: the text the
+    // open-file dialog gives a typed name that does not exist
+    // (FileNotFoundText), in a message box as the dialog shows it.
+    virtual void ShowFileNotFound(QWidget* owner, const QString& name) = 0;
 };
 
 // Qt's own dialogs, modal to their owner.
@@ -41,7 +46,12 @@ class QtDialogService final : public DialogService {
 public:
     QString GetOpenFileName(QWidget* owner, const QString& filter) override;
     std::optional<QString> GetExistingFolder(QWidget* owner, const QString& prompt) override;
+    void ShowFileNotFound(QWidget* owner, const QString& name) override;
 };
+
+// What Qt's open-file dialog says of a typed name that names no file, in the
+// language of the installed Qt translations.
+QString FileNotFoundText(const QString& name);
 
 // Turns a common-dialog filter ("Exe File (*.exe;*.dll)|*.exe;*.dll|File
 // (*.*)|*.*") into Qt name filters. Each Qt filter keeps the designed

@@ -333,6 +333,77 @@ TEST_F(AboutFormTest, LinksOfLabelsAndButtons) {
     EXPECT_TRUE(m_Links.isEmpty());
 }
 
+// ------------------------------------------------------------- keyboard
+
+// Tab reaches the links as it does the buttons, and Enter (main or keypad)
+// opens what a click opens; the labels that are no links take no focus.
+TEST_F(AboutFormTest, TheKeyboardReachesAndOpensEveryLink) {
+    Open();
+    m_Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Form, 10000));
+    struct Case {
+        QWidget* control;
+        QString opened;
+    };
+    const Case cases[] = {
+        {Label(1), kShop},     {Label(2), kShop},     {Label(4), kWebSite},
+        {Label(5), kDownload}, {Button(1), kWebSite}, {Button(3), kDownload},
+    };
+    QList<QWidget*> reached;
+    for (int i = 0; i < 12; ++i) {
+        reached.append(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    for (const Case& c : cases) {
+        const std::string name = c.control->objectName().toStdString();
+        EXPECT_TRUE(reached.contains(c.control)) << name << " is not reached by Tab";
+        for (const Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::KeypadModifier}) {
+            m_Links.clear();
+            c.control->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(c.control, modifiers == Qt::NoModifier ? Qt::Key_Return : Qt::Key_Enter,
+                            modifiers);
+            // The mail link opens the web site after the mail.
+            ASSERT_FALSE(m_Links.isEmpty()) << name;
+            EXPECT_EQ(m_Links.last(), c.opened) << name;
+        }
+    }
+    for (const int n : {3, 6}) {
+        EXPECT_FALSE(reached.contains(Label(n))) << "Label" << n;
+    }
+}
+
+// Escape, Enter on the back button and the back button's click all close the
+// window and bring the main window back.
+TEST_F(AboutFormTest, EscapeAndEnterOnBackCloseTheWindow) {
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        Open();
+        m_Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_Form, 10000));
+        QWidget* target = key == Qt::Key_Escape ? QApplication::focusWidget() : Button(2);
+        ASSERT_NE(target, nullptr);
+        target->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(target, key);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return m_Form.isNull(); }, 10000)) << key;
+        EXPECT_TRUE(m_Main->isVisible()) << key;
+    }
+}
+
+// The focus is drawn from the start: the focused control looks different
+// from itself unfocused before any Tab was pressed.
+TEST_F(AboutFormTest, FocusIsVisibleWithoutATab) {
+    Open();
+    m_Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Form, 10000));
+    for (QWidget* control : {static_cast<QWidget*>(Button(1)), static_cast<QWidget*>(Label(1))}) {
+        control->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(control->hasFocus());
+        const QImage focused = control->grab().toImage();
+        Button(2)->setFocus(Qt::OtherFocusReason);
+        const QImage unfocused = control->grab().toImage();
+        EXPECT_NE(focused, unfocused) << control->objectName().toStdString();
+    }
+}
+
 TEST_F(AboutFormTest, LabelsHoverBoldBlueAndTurnBackOnBodyOrFrame) {
     Open();
     const QColor blue(0, 0, 255);

@@ -24,6 +24,7 @@ public:
     std::deque<QString> folderAnswers;
     QStringList fileFilters;   // the filter of each open-file call
     QStringList folderPrompts; // the prompt of each folder call
+    QStringList notFound;      // the name of each not-found message
     std::function<void()> whileOpen;
 
     QString GetOpenFileName(QWidget*, const QString& filter) override {
@@ -54,6 +55,8 @@ public:
         }
         return answer;
     }
+
+    void ShowFileNotFound(QWidget*, const QString& name) override { notFound.append(name); }
 };
 
 class RecordingLinkOpener final : public platform::LinkOpener {

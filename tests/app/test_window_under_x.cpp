@@ -2,6 +2,7 @@
 // real pointer input: what moves, minimises or closes a window cannot be
 // judged on the offscreen platform, where no window manager takes part.
 #include "app/common_md5_view.h"
+#include "app/program_windows_module.h"
 #include "skin/skin_caption.h"
 #include "tests/support/fault_fs.h"
 #include "tests/support/x_session.h"
@@ -163,6 +164,30 @@ TEST_F(WindowUnderX, CaptionButtonsMinimiseAndClose) {
         ASSERT_TRUE(Click(1)) << step.what;
         EXPECT_TRUE(WaitFor(step.done, 5000)) << step.what;
     }
+}
+
+// Started with a file, the window's focus is on Open once the file has been
+// reported, not on Clear: Space then opens, it does not clear the report.
+TEST_F(WindowUnderX, StartedWithAFileTheFocusIsOnOpen) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile file(folder.filePath(QStringLiteral("named.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("named on the command line");
+    file.close();
+    window = std::make_unique<Common_MD5_View>();
+    Main(window, {QFile::encodeName(file.fileName()).toStdString()});
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 30000))
+        << varnel::testing::XDiagnostics();
+    ASSERT_TRUE(
+        WaitFor([&] { return window->ReportText().contains(u"MD5") && !window->IsReportRunning(); },
+                30000));
+    auto* open = window->findChild<QWidget*>(QStringLiteral("Command1"));
+    EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == open; }, 5000))
+        << "the focus is on "
+        << (QApplication::focusWidget() != nullptr
+                ? QApplication::focusWidget()->objectName().toStdString()
+                : std::string("nothing"));
 }
 
 // What a tiling, snapping or keyboard sizing asks for: the window keeps the

@@ -1,0 +1,33 @@
+#pragma once
+
+// The program's command line: the files and folders to report, or a question
+// answered on the terminal (--help, --version) without opening the window.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnel {
+
+struct WindowCommandLine {
+    enum class Action {
+        Report,  // open the window and report paths (none: an empty report)
+        Help,    // print the usage on standard output
+        Version, // print the program's name and version on standard output
+        Wrong,   // an option the program does not know: error says which
+    };
+    Action action = Action::Report;
+    std::vector<std::string> paths; // native bytes, in the order given
+    std::string error;
+};
+
+// Reads the arguments after the program's name. "--" ends the options, so
+// that "varnel -- --help" reports a file named "--help"; "-" alone is a
+// path. Any other argument starting with "-" is an option.
+WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& args);
+
+// The texts printed for --help and --version, each ending with a line end.
+std::string WindowUsageText();
+std::string WindowVersionText();
+
+} // namespace varnel
