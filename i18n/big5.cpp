@@ -17,8 +17,8 @@
 // for "no Big5 form") is kept in its original form.
 #include "i18n/big5.h"
 
-#include "gb2big5/gb2big5.h"
 #include "formats/utf8.h"
+#include "gb2big5/gb2big5.h"
 #include "platform/os/charset_converter.h"
 #include "platform/os/program_dir.h"
 #include "platform/os/shared_library.h"

@@ -17,7 +17,7 @@ namespace {
 // `count` (expecting the names taken, joined).
 struct Step {
     enum Op { List, Claim, Finish, Take } op;
-    long long value = 0;    // List, Take: count; Claim: expected index; Finish: index
+    long long value = 0;     // List, Take: count; Claim: expected index; Finish: index
     std::uint64_t bytes = 0; // Finish
     std::string taken = {};  // Take: expected names
 };
@@ -55,8 +55,8 @@ TEST_P(OrderedHandOutTest, FollowsItsScript) {
             }
             break;
         case Step::Finish:
-            files.Finish(static_cast<std::size_t>(step.value),
-                         "f" + std::to_string(step.value), step.bytes);
+            files.Finish(static_cast<std::size_t>(step.value), "f" + std::to_string(step.value),
+                         step.bytes);
             break;
         case Step::Take: {
             std::vector<std::string> out;

@@ -1,9 +1,9 @@
 // The services of the running program: conversion only in the Traditional
 // Chinese mode, the system locale's time text, the platform's version query.
 
+#include "formats/pe_version.h"
 #include "i18n/language.h"
 #include "platform/qt/date_text.h"
-#include "formats/pe_version.h"
 #include "report/report_services.h"
 #include "tests/digest/digest_test_support.h"
 
