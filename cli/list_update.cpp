@@ -245,7 +245,8 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
     std::vector<FolderWalkProblem> problems;
     bool allRead = true;
     std::string folder = folderShown;
-    const std::size_t prefix = folderShown == "." ? 2 : 0;
+    // "./" is left out of the names added, unless the list's own have it.
+    const std::size_t prefix = folderShown == "." && !first->name.starts_with("./") ? 2 : 0;
     WalkFolderFiles(
         folder,
         [&](std::string&& path, platform::EntryKind kind) {

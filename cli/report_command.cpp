@@ -33,6 +33,8 @@ constexpr std::size_t kFlushSize = 1u << 20;
 constexpr std::string_view kUsage =
     "usage: varnel-report [options] PATH...\n"
     "       varnel-report --check [--format FORMAT] [options] LIST...\n"
+    "       varnel-report --audit [--root FOLDER] [--quiet] [--json] LIST...\n"
+    "       varnel-report --update LIST\n"
     "Writes the report block of each file, and of every file below each folder,\n"
     "to standard output (UTF-8, CR LF line ends), or their checksum lines\n"
     "(--format), or a record per file for scripts (--format json or csv); with\n"
@@ -76,15 +78,26 @@ constexpr std::string_view kUsage =
     "                                     content, or named with --format) or\n"
     "                                     saved reports; - is standard input, and\n"
     "                                     a FIFO or pipe is read as it comes\n"
-    "  --quiet                            with --check: no line for files that match\n"
+    "  --audit                            LISTs are compared with the files now:\n"
+    "                                     OK, EDITED, DAMAGED (content changed,\n"
+    "                                     size and time not), FAILED, MISSING,\n"
+    "                                     MOVED to NAME; NEW for each file below\n"
+    "                                     the root that no list names\n"
+    "  --root FOLDER                      with --audit: the folder walked for new\n"
+    "                                     files (default: the one holding the\n"
+    "                                     entries)\n"
+    "  --update                           adds to LIST, in its own format, the\n"
+    "                                     files below its folder it does not name\n"
+    "  --quiet                            with --check or --audit: no line for\n"
+    "                                     files that match\n"
     "  --status                           with --check: nothing written, the exit\n"
     "                                     status only\n"
     "  --strict                           with --check: improperly formatted lines\n"
     "                                     make the exit status 1\n"
     "  --ignore-missing                   with --check: pass over missing files\n"
-    "  --json                             with --check: the results as JSON Lines\n"
-    "                                     ({\"name\":...,\"status\":\"FAILED\",\n"
-    "                                     \"differs\":[\"MD5\"]})\n"
+    "  --json                             with --check or --audit: the results as\n"
+    "                                     JSON Lines ({\"name\":...,\"status\":\n"
+    "                                     \"FAILED\",\"differs\":[\"MD5\"]})\n"
     "  --help                             this text\n"
     "  --version                          the program's version\n"
     "  --                                 ends the options\n"
@@ -240,6 +253,28 @@ std::string FormatNames() {
     return names + ", json or csv";
 }
 
+// What --audit, --update and --root cannot go with; nothing when they fit.
+const char* AuditUsageError(const ReportCommandLine& command) {
+    const ListCheckOptions& check = command.checkOptions;
+    if (static_cast<int>(command.check) + command.audit + command.update > 1) {
+        return "--check, --audit and --update go one at a time";
+    }
+    if (command.root && !command.audit) {
+        return "--root goes with --audit";
+    }
+    if ((command.audit || command.update) &&
+        (check.status || check.strict || check.ignoreMissing)) {
+        return "--status, --strict and --ignore-missing go with --check";
+    }
+    if (command.update && (check.quiet || check.json)) {
+        return "--update takes no --quiet or --json";
+    }
+    if (command.update && command.paths.size() > 1) {
+        return "--update takes one LIST";
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::string_view> args,
@@ -258,6 +293,16 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.help = true;
         } else if (arg == "--version") {
             command.version = true;
+        } else if (arg == "--audit") {
+            command.audit = true;
+        } else if (arg == "--update") {
+            command.update = true;
+        } else if (arg == "--root" || arg.starts_with("--root=")) {
+            if (arg == "--root" && i + 1 >= args.size()) {
+                error = "option --root needs a FOLDER";
+                return std::nullopt;
+            }
+            command.root = std::string(arg == "--root" ? args[++i] : arg.substr(7));
         } else if (arg == "--check") {
             command.check = true;
         } else if (arg == "--quiet") {
@@ -320,16 +365,22 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
         }
     }
     if (!command.help && !command.version && command.paths.empty()) {
-        error = command.check ? "no LIST given" : "no PATH given";
+        error =
+            command.check || command.audit || command.update ? "no LIST given" : "no PATH given";
         return std::nullopt;
     }
     const ListCheckOptions& check = command.checkOptions;
-    if (!command.check && (check.quiet || check.status || check.strict || check.ignoreMissing)) {
+    if (const char* wrong = AuditUsageError(command)) {
+        error = wrong;
+        return std::nullopt;
+    }
+    if (!command.check && !command.audit &&
+        (check.quiet || check.status || check.strict || check.ignoreMissing)) {
         error = "--quiet, --status, --strict and --ignore-missing go with --check";
         return std::nullopt;
     }
-    if (check.json && !command.check) {
-        error = "--json goes with --check";
+    if (check.json && !command.check && !command.audit) {
+        error = "--json goes with --check or --audit";
         return std::nullopt;
     }
     const BsdTags& tags = command.bsdTags;
@@ -339,7 +390,7 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
                 "other formats carry one digest each: sha256sum, sha512sum, b2sum)";
         return std::nullopt;
     }
-    if (command.scriptFormat && command.check) {
+    if (command.scriptFormat && (command.check || command.audit || command.update)) {
         error = "--format json and csv are written by reports, not read as lists";
         return std::nullopt;
     }
@@ -503,6 +554,19 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
 
     if (command->check) {
         return RunListCheck(command->paths, command->checkOptions, out, err);
+    }
+    if (command->audit) {
+        AuditOptions audit;
+        audit.format = command->format;
+        audit.root = command->root;
+        audit.quiet = command->checkOptions.quiet;
+        audit.json = command->checkOptions.json;
+        audit.oneFileSystem = command->oneFileSystem;
+        return RunAudit(command->paths, audit, out, err);
+    }
+    if (command->update) {
+        return RunListUpdate(command->paths.front(), {command->format, command->language}, out,
+                             err);
     }
 
     if (command->language) {

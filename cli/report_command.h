@@ -11,13 +11,17 @@
 //     varnel-report --format md5sum|sha1sum|sha256sum|sha512sum|b2sum|bsd|sfv PATH...
 //     varnel-report --format json|csv PATH...
 //     varnel-report --check [--format F] [--quiet|--status] LIST...
+//     varnel-report --audit [--root FOLDER] [--quiet] [--json] LIST...
+//     varnel-report --update LIST
 //
 // write checksum lines of those files instead, or records for scripts
 // (report/script_formats.h), or verify lists and saved reports
 // (cli/checksum_list.h, cli/list_check.h). A PATH of "-" is standard input,
 // read to its end in its turn.
 
+#include "cli/audit.h"
 #include "cli/list_check.h"
+#include "cli/list_update.h"
 #include "report/file_facts.h"
 #include "report/script_formats.h"
 
@@ -43,6 +47,11 @@ struct ReportCommandLine {
     BsdTags bsdTags;               // --sha256, --sha512, --blake2b (with --format bsd)
     bool check = false;            // --check: paths are lists to verify
     ListCheckOptions checkOptions; // --quiet, --status, --strict, --ignore-missing
+    // --audit: the paths are lists to audit a folder against (--root: the
+    // folder walked); --update: the path is a list to add new files to.
+    bool audit = false;
+    bool update = false;
+    std::optional<std::string> root;
     bool help = false;
     bool version = false;
     std::vector<std::string> paths;

@@ -1,0 +1,735 @@
+#include "cli/audit.h"
+
+#include "cli/check_scheduler.h"
+#include "cli/checksum_list.h"
+#include "cli/entry_check.h"
+#include "cli/name_set.h"
+#include "cli/result_json.h"
+
+#include "formats/hex.h"
+#include "formats/name_escape.h"
+#include "formats/pe_version.h"
+#include "platform/os/file_query.h"
+#include "platform/os/input_stream.h"
+#include "report/folder_walk.h"
+#include "report/report.h"
+#include "report/report_services.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <deque>
+#include <filesystem>
+#include <span>
+#include <system_error>
+#include <unordered_map>
+
+namespace varnel {
+
+namespace {
+
+constexpr std::string_view kProgram = "varnel-report";
+constexpr std::size_t kFlushSize = 1u << 20;
+
+// The digest an entry that is gone is found again by: the first it carries
+// of these.
+constexpr DigestKind kMoveDigests[] = {DigestKind::Md5,    DigestKind::Sha1,    DigestKind::Sha256,
+                                       DigestKind::Sha512, DigestKind::Blake2b, DigestKind::Wide512,
+                                       DigestKind::Crc32};
+
+// Bytes of a digest compared for a move: enough that two contents of the
+// same size never share them by chance.
+constexpr std::size_t kDigestBytes = 16;
+
+struct Tally {
+    std::size_t ok = 0;
+    std::size_t edited = 0;
+    std::size_t damaged = 0;
+    std::size_t missing = 0;
+    std::size_t moved = 0;
+    std::size_t added = 0;      // new files
+    std::size_t failed = 0;     // differs, kind not told; improperly formatted
+    std::size_t unreadable = 0; // files and folders that could not be read
+    std::size_t badLines = 0;
+    std::size_t badReportLines = 0;
+    bool unusableList = false;
+    int writeError = 0;
+};
+
+class Output {
+public:
+    Output(std::FILE* stream, Tally& tally) : m_Stream(stream), m_Tally(tally) {}
+    ~Output() { Flush(); }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    std::string& buffer() { return m_Buffer; }
+    bool failed() const { return m_Tally.writeError != 0; }
+
+    void FlushIfFull() {
+        if (m_Buffer.size() >= kFlushSize) {
+            Flush();
+        }
+    }
+
+    // After a failed write nothing more is written.
+    void Flush() {
+        if (!m_Buffer.empty() && !failed()) {
+            errno = 0;
+            if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
+                m_Tally.writeError = errno != 0 ? errno : EIO;
+            }
+        }
+        m_Buffer.clear();
+        if (!failed() && std::fflush(m_Stream) != 0) {
+            m_Tally.writeError = errno != 0 ? errno : EIO;
+        }
+    }
+
+private:
+    std::FILE* m_Stream;
+    Tally& m_Tally;
+    std::string m_Buffer;
+};
+
+// "varnel-report: " and the parts given, as one line.
+template <typename... Parts> void Say(std::FILE* err, const Parts&... parts) {
+    std::string line(kProgram);
+    line += ": ";
+    (line += ... += parts);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), err);
+    std::fflush(err);
+}
+
+// The file's modified time as this machine tells it, in the entry's form
+// (as --check compares it).
+std::optional<LocalTime> TimeHere(const FileFacts& facts, const ReportServices& services) {
+    if (!facts.modified || !services.formatTime) {
+        return std::nullopt;
+    }
+    LocalTime time;
+    time.text = services.formatTime(*facts.modified);
+    if (time.text.empty()) {
+        return std::nullopt;
+    }
+    if (services.convert) {
+        time.text = services.convert(time.text);
+    }
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(
+        static_cast<qint64>(facts.modified->time_since_epoch().count()));
+    time.year = local.date().year();
+    time.month = local.date().month();
+    time.day = local.date().day();
+    time.hour = local.time().hour();
+    time.minute = local.time().minute();
+    time.second = local.time().second();
+    return time;
+}
+
+// What an entry's digest is compared by, when its file has gone: the kind,
+// the first bytes of the digest, and the size when the entry records one.
+struct ContentKey {
+    DigestKind kind = DigestKind::Md5;
+    std::uint8_t length = 0; // bytes of digest used
+    std::array<std::uint8_t, kDigestBytes> digest{};
+    std::optional<std::uint64_t> size;
+};
+
+std::optional<ContentKey> KeyFromHex(DigestKind kind, std::string_view hex,
+                                     std::optional<std::uint64_t> size) {
+    if (hex.size() < 2 || hex.size() % 2 != 0) {
+        return std::nullopt; // an empty value: a file not read when the list was made
+    }
+    ContentKey key;
+    key.kind = kind;
+    key.size = size;
+    key.length = static_cast<std::uint8_t>(std::min(hex.size() / 2, kDigestBytes));
+    for (std::size_t i = 0; i < key.length; ++i) {
+        const int high = platform::HexDigitValue(hex[2 * i]);
+        const int low = platform::HexDigitValue(hex[(2 * i) + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        key.digest[i] = static_cast<std::uint8_t>((high << 4) | low);
+    }
+    return key;
+}
+
+// The key's bytes, for a map: the kind, the digest, the size when known.
+std::string PackKey(const ContentKey& key) {
+    std::string packed;
+    packed += static_cast<char>(key.kind);
+    packed.append(reinterpret_cast<const char*>(key.digest.data()), key.length);
+    if (key.size) {
+        for (int i = 0; i < 8; ++i) {
+            packed += static_cast<char>((*key.size >> (8 * i)) & 0xFF);
+        }
+    }
+    return packed;
+}
+
+// The file's digest of a kind, as upper-case hex ("" when not read).
+std::string DigestOf(DigestKind kind, const FileFacts& facts) {
+    switch (kind) {
+    case DigestKind::Crc32:
+        return platform::Hex8(facts.crc32);
+    case DigestKind::Md5:
+        return facts.md5;
+    case DigestKind::Sha1:
+        return facts.sha1;
+    case DigestKind::Sha256:
+        return facts.sha256;
+    case DigestKind::Sha512:
+        return facts.sha512;
+    case DigestKind::Blake2b:
+    case DigestKind::Wide512:
+        return facts.blake2b;
+    }
+    return {};
+}
+
+// An entry whose file has gone, kept until the new files are known: its
+// content key packed into 40 bytes, since every entry of a list may be one.
+struct GoneEntry {
+    NameStore::Ref name = 0; // the file's bytes
+    std::uint64_t size = 0;
+    std::array<std::uint8_t, kDigestBytes> digest{};
+    std::uint8_t kind = 0;   // a DigestKind
+    std::uint8_t length = 0; // bytes of digest; 0: nothing to find it by
+    bool sized = false;
+    bool toolEscape = false; // shown as md5sum-family and bsd lists show names
+
+    void SetKey(const ContentKey& key) {
+        kind = static_cast<std::uint8_t>(key.kind);
+        length = key.length;
+        digest = key.digest;
+        sized = key.size.has_value();
+        size = key.size.value_or(0);
+    }
+    std::optional<ContentKey> Key() const {
+        if (length == 0) {
+            return std::nullopt;
+        }
+        ContentKey key;
+        key.kind = static_cast<DigestKind>(kind);
+        key.length = length;
+        key.digest = digest;
+        if (sized) {
+            key.size = size;
+        }
+        return key;
+    }
+};
+
+// A file below the root that no list names.
+struct NewFile {
+    NameStore::Ref path = 0; // as shown (relative to the working folder as the entries are)
+    bool candidate = false;  // may be an entry that moved: its digests are read
+    bool claimed = false;    // an entry moved here
+};
+
+// The lines a report block's check names for a changed size or time.
+bool IsLineCheck(std::string_view check) {
+    return check == CheckName(ReportLine::Size) || check == CheckName(ReportLine::Time) ||
+           check == CheckName(ReportLine::Version);
+}
+
+bool IsToolFormat(std::optional<ListFormat> format) {
+    return format && *format != ListFormat::Report && *format != ListFormat::Sfv;
+}
+
+std::string ShownName(std::string_view name, bool toolEscape) {
+    return toolEscape ? ShownListName(name) : platform::EscapeName(name);
+}
+
+class Auditor : public CheckResults {
+public:
+    Auditor(const AuditOptions& options, Output& output, std::FILE* err, Tally& tally)
+        : m_Options(options), m_Output(output), m_Err(err), m_Tally(tally),
+          m_Here(NameKey("/", std::filesystem::current_path().native())),
+          m_Scheduler(*this, [](const std::filesystem::path& path) {
+              return platform::GetFileVersion(path);
+          }) {}
+
+    // The list's format, as its entries come (names are shown in its escape).
+    void SetFormat(std::optional<ListFormat> format) { m_ToolEscape = IsToolFormat(format); }
+
+    void Add(ListEntry&& entry) {
+        Record(entry.name);
+        m_Scheduler.Add(std::move(entry));
+    }
+    void BeforeWait() {
+        m_Scheduler.HandBackAll();
+        m_Output.Flush();
+    }
+    void EndList() {
+        m_Scheduler.Finish();
+        m_Output.Flush();
+    }
+    std::size_t entries() const { return m_Scheduler.entries(); }
+
+    // A list read is never one of the new files.
+    void AddListFile(const std::string& list) {
+        if (list != "-") {
+            m_Lists.Add(Held(NameKey(m_Here, list)));
+        }
+    }
+
+    // Walks the root for new files, reads those that may be entries that
+    // moved, and writes the entries that are gone and the new files.
+    void Finish() {
+        Walk();
+        ReadCandidates();
+        WriteGone();
+        WriteNew();
+        m_Output.Flush();
+    }
+
+private:
+    // A key as the sets hold it: below the working folder (as most are),
+    // without the folder's name, which would otherwise be repeated for
+    // every entry. Such a key never starts with "/", as every other does.
+    std::string_view Held(std::string_view key) const {
+        if (m_Here != "/" && key.size() > m_Here.size() + 1 && key.starts_with(m_Here) &&
+            key[m_Here.size()] == '/') {
+            return key.substr(m_Here.size() + 1);
+        }
+        return key;
+    }
+
+    // The entry's name joins the recorded names, and the folder holding
+    // every entry takes it in.
+    void Record(std::string_view name) {
+        std::string key = NameKey(m_Here, name);
+        m_AllRelative = m_AllRelative && !name.starts_with('/');
+        if (!m_Common) {
+            m_DotSlash = name.starts_with("./");
+        }
+        std::string_view folder(key);
+        folder = folder.substr(0, std::max<std::size_t>(folder.rfind('/'), 1));
+        if (!m_Common) {
+            m_Common = std::string(folder);
+        } else {
+            while (!KeyHolds(*m_Common, folder)) {
+                m_Common->erase(std::max<std::size_t>(m_Common->rfind('/'), 1));
+            }
+        }
+        m_Recorded.Add(Held(key));
+    }
+
+    void Write(std::string_view name, bool toolEscape, std::string_view status,
+               std::span<const std::string_view> differs,
+               std::optional<std::string_view> to = std::nullopt) {
+        std::string& text = m_Output.buffer();
+        if (m_Options.json) {
+            AppendResultJson(text, name, status, differs, to);
+            return;
+        }
+        text += ShownName(name, toolEscape);
+        text += ": ";
+        text += status;
+        if (!differs.empty()) {
+            text += " (";
+            for (std::size_t i = 0; i < differs.size(); ++i) {
+                text += i == 0 ? "" : ", ";
+                text += differs[i];
+            }
+            text += ')';
+        }
+        if (to) {
+            text += " to ";
+            text += ShownName(*to, toolEscape);
+        }
+        text += '\n';
+    }
+
+    void Damaged(const ListEntry& entry) override {
+        ++m_Tally.failed;
+        Write(entry.name, m_ToolEscape, "FAILED improperly formatted", {});
+    }
+
+    void Checked(const ListEntry& entry, const FileFacts& facts) override {
+        if (!facts.readOk && facts.failureKind == ReadFailure::NotFound) {
+            Gone(entry);
+            return;
+        }
+        if (!facts.readOk) {
+            ++m_Tally.unreadable;
+            m_Output.Flush();
+            Say(m_Err, entry.shown + ": " + facts.failure);
+            Write(entry.name, m_ToolEscape, "FAILED open or read", {});
+            return;
+        }
+        std::optional<LocalTime> time;
+        if (entry.report && entry.time) {
+            time = TimeHere(facts, Services(entry.converted));
+        }
+        const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
+        if (failed.empty()) {
+            ++m_Tally.ok;
+            if (!m_Options.quiet) {
+                Write(entry.name, m_ToolEscape, "OK", {});
+            }
+            return;
+        }
+        const bool linesDiffer = std::any_of(failed.begin(), failed.end(), IsLineCheck);
+        std::span<const std::string_view> named(failed);
+        if (!entry.report && ChecksOf(entry) == 1) {
+            named = {}; // one digest: nothing to name, as --check writes it
+        }
+        if (entry.report && linesDiffer) {
+            ++m_Tally.edited;
+            Write(entry.name, m_ToolEscape, "EDITED", named);
+        } else if (entry.report && entry.size && entry.time) {
+            // Size and time recorded and unchanged, the content not.
+            ++m_Tally.damaged;
+            Write(entry.name, m_ToolEscape, "DAMAGED", named);
+        } else {
+            ++m_Tally.failed;
+            Write(entry.name, m_ToolEscape, "FAILED", named);
+        }
+    }
+
+    void BatchDone() override { m_Output.FlushIfFull(); }
+
+    bool Open() const override { return !m_Output.failed(); }
+
+    // Kept until the new files are known: it may have moved to one of them.
+    void Gone(const ListEntry& entry) {
+        GoneEntry gone;
+        gone.name = m_Names.Add(entry.name);
+        gone.toolEscape = m_ToolEscape;
+        std::optional<std::uint64_t> size;
+        if (entry.report && entry.size) {
+            size = ReadSavedSize(*entry.size, entry.converted);
+        }
+        std::optional<ContentKey> key;
+        for (const DigestKind kind : kMoveDigests) {
+            if (const std::optional<std::string>& hex = entry.Expected(kind); hex) {
+                key = KeyFromHex(kind, *hex, size);
+                break;
+            }
+        }
+        if (key) {
+            gone.SetKey(*key);
+            m_KindsGone |= 1u << static_cast<unsigned>(key->kind);
+            if (key->size) {
+                m_SizesGone.push_back(*key->size);
+            } else {
+                m_AnySizeGone = true;
+            }
+        }
+        m_Gone.push_back(gone);
+    }
+
+    void Walk() {
+        std::string rootKey;
+        std::string shownRoot;
+        if (m_Options.root) {
+            shownRoot = *m_Options.root;
+            while (shownRoot.size() > 1 && shownRoot.back() == '/') {
+                shownRoot.pop_back();
+            }
+            rootKey = NameKey(m_Here, shownRoot);
+        } else if (m_Common) {
+            rootKey = *m_Common;
+            shownRoot = m_AllRelative ? RelativeKey(m_Here, rootKey) : rootKey;
+        } else {
+            return; // no entry: no folder to walk
+        }
+        std::sort(m_SizesGone.begin(), m_SizesGone.end());
+        m_SizesGone.erase(std::unique(m_SizesGone.begin(), m_SizesGone.end()), m_SizesGone.end());
+        const bool seekMoves = m_KindsGone != 0;
+
+        std::string folder = shownRoot;
+        // "./" is left out of the names shown, unless the entries have it.
+        const std::size_t prefix = shownRoot == "." && !m_DotSlash ? 2 : 0;
+        std::vector<FolderWalkProblem> problems;
+        WalkRules rules;
+        rules.oneFileSystem = m_Options.oneFileSystem;
+        std::string key;
+        WalkFolderFiles(
+            folder,
+            [&](std::string&& path, platform::EntryKind kind) {
+                const std::string_view relative = std::string_view(path).substr(folder.size());
+                key.assign(rootKey == "/" ? std::string_view() : std::string_view(rootKey));
+                key += '/';
+                key += relative;
+                if (m_Recorded.Contains(Held(key)) || m_Lists.Contains(Held(key))) {
+                    return true;
+                }
+                NewFile file;
+                file.path = m_Names.Add(std::string_view(path).substr(prefix));
+                file.candidate = seekMoves && kind == platform::EntryKind::File &&
+                                 (m_AnySizeGone || SizeGone(path));
+                m_New.push_back(file);
+                return true;
+            },
+            &problems, nullptr, rules);
+        for (const FolderWalkProblem& problem : problems) {
+            ++m_Tally.unreadable;
+            Say(m_Err, platform::EscapeName(problem.folder) + ": cannot list folder: " +
+                           std::generic_category().message(problem.error));
+        }
+    }
+
+    bool SizeGone(const std::string& path) const {
+        const std::optional<platform::EntryInfo> info = platform::QueryEntry(path);
+        return info && std::binary_search(m_SizesGone.begin(), m_SizesGone.end(), info->size);
+    }
+
+    // Reads the digests of the new files an entry may have moved to, on the
+    // engine's workers, and files each under its content keys.
+    void ReadCandidates();
+
+    void WriteGone() {
+        for (const GoneEntry& gone : m_Gone) {
+            const std::string_view name = m_Names.Get(gone.name);
+            const std::optional<ContentKey> key = gone.Key();
+            const std::optional<std::size_t> to = key ? Claim(*key) : std::nullopt;
+            if (to) {
+                ++m_Tally.moved;
+                Write(name, gone.toolEscape, "MOVED", {}, m_Names.Get(m_New[*to].path));
+            } else {
+                ++m_Tally.missing;
+                Write(name, gone.toolEscape, "MISSING", {});
+            }
+            m_Output.FlushIfFull();
+        }
+    }
+
+    void WriteNew() {
+        for (const NewFile& file : m_New) {
+            if (!file.claimed) {
+                ++m_Tally.added;
+                Write(m_Names.Get(file.path), m_ToolEscape, "NEW", {});
+                m_Output.FlushIfFull();
+            }
+        }
+    }
+
+    // The first new file of the key's content not yet claimed, claimed.
+    std::optional<std::size_t> Claim(const ContentKey& key) {
+        const auto found = m_Found.find(PackKey(key));
+        if (found == m_Found.end()) {
+            return std::nullopt;
+        }
+        for (const std::size_t index : found->second) {
+            if (!m_New[index].claimed) {
+                m_New[index].claimed = true;
+                return index;
+            }
+        }
+        return std::nullopt;
+    }
+
+    const ReportServices& Services(bool converted) {
+        if (!m_Plain) {
+            m_Plain = MakeReportServices(std::string());
+            m_Converted = MakeReportServices(std::string("TAIWAN"));
+        }
+        return converted ? *m_Converted : *m_Plain;
+    }
+
+    friend class CandidateResults;
+
+    const AuditOptions& m_Options;
+    Output& m_Output;
+    std::FILE* m_Err;
+    Tally& m_Tally;
+    const std::string m_Here; // the working folder's key
+
+    NameSet m_Recorded;
+    NameSet m_Lists;
+    std::optional<std::string> m_Common; // the folder holding every entry
+    bool m_AllRelative = true;
+    bool m_DotSlash = false; // the first entry's name starts with "./"
+    bool m_ToolEscape = false;
+
+    NameStore m_Names; // names of the entries gone and of the new files
+    std::deque<GoneEntry> m_Gone;
+    unsigned m_KindsGone = 0;               // bit per DigestKind
+    std::vector<std::uint64_t> m_SizesGone; // sorted once the lists are read
+    bool m_AnySizeGone = false;             // an entry gone records no size
+    std::deque<NewFile> m_New;
+    // New files by content key, in walk order.
+    std::unordered_map<std::string, std::vector<std::size_t>> m_Found;
+
+    std::optional<ReportServices> m_Plain;
+    std::optional<ReportServices> m_Converted;
+    CheckScheduler m_Scheduler;
+};
+
+// The digests of the candidates come back here, in walk order.
+class CandidateResults : public CheckResults {
+public:
+    explicit CandidateResults(Auditor& auditor) : m_Auditor(auditor) {}
+
+    void Damaged(const ListEntry&) override {}
+
+    void Checked(const ListEntry& entry, const FileFacts& facts) override {
+        if (!facts.readOk) {
+            return; // gone meanwhile, or unreadable: it stays a new file
+        }
+        const std::size_t index = entry.line; // the candidate's place among the new files
+        for (const DigestKind kind : kMoveDigests) {
+            if ((m_Auditor.m_KindsGone & (1u << static_cast<unsigned>(kind))) == 0) {
+                continue;
+            }
+            std::vector<std::string> digests{DigestOf(kind, facts)};
+            if (kind == DigestKind::Wide512) {
+                digests.push_back(facts.sha512); // either 128-digit digest
+            }
+            for (const std::string& hex : digests) {
+                for (const std::optional<std::uint64_t> size :
+                     {std::optional<std::uint64_t>(facts.size), std::optional<std::uint64_t>()}) {
+                    if (const std::optional<ContentKey> key = KeyFromHex(kind, hex, size)) {
+                        m_Auditor.m_Found[PackKey(*key)].push_back(index);
+                    }
+                }
+            }
+        }
+    }
+
+    void BatchDone() override {}
+
+    bool Open() const override { return true; }
+
+private:
+    Auditor& m_Auditor;
+};
+
+void Auditor::ReadCandidates() {
+    if (std::none_of(m_New.begin(), m_New.end(), [](const NewFile& f) { return f.candidate; })) {
+        return;
+    }
+    CandidateResults results(*this);
+    CheckScheduler scheduler(results, {});
+    for (std::size_t i = 0; i < m_New.size(); ++i) {
+        if (!m_New[i].candidate) {
+            continue;
+        }
+        ListEntry entry;
+        entry.name = std::string(m_Names.Get(m_New[i].path));
+        entry.line = i;
+        // An expected value asks the run for the digest; the comparison is
+        // made here, by content key.
+        for (const DigestKind kind : kMoveDigests) {
+            if ((m_KindsGone & (1u << static_cast<unsigned>(kind))) != 0) {
+                entry.Expected(kind) = std::string();
+            }
+        }
+        scheduler.Add(std::move(entry));
+    }
+    scheduler.Finish();
+}
+
+} // namespace
+
+std::string GroupedCount(std::size_t count) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options, std::FILE* out,
+             std::FILE* err) {
+    Tally tally;
+    Output output(out, tally);
+    Auditor auditor(options, output, err, tally);
+    for (const std::string& list : lists) {
+        auditor.AddListFile(list);
+    }
+    for (const std::string& list : lists) {
+        const std::string shownList = list == "-" ? "standard input" : DisplayText(list);
+        std::string reason;
+        platform::InputStream stream = list == "-" ? platform::InputStream::StandardInput()
+                                                   : platform::InputStream::Open(list, reason);
+        if (!stream.isOpen()) {
+            Say(err, shownList, ": ", reason);
+            tally.unusableList = true;
+            continue;
+        }
+        ChecksumListReader reader(
+            [&](std::span<char> dest) {
+                if (stream.WouldWait()) {
+                    auditor.BeforeWait();
+                }
+                return stream.Read(dest);
+            },
+            options.format);
+        const std::size_t before = auditor.entries();
+        std::string broken;
+        try {
+            while (!output.failed()) {
+                std::optional<ListEntry> entry = reader.Next();
+                if (!entry) {
+                    break;
+                }
+                auditor.SetFormat(reader.format());
+                auditor.Add(std::move(*entry));
+            }
+        } catch (const std::system_error& error) {
+            broken = error.code().message();
+        }
+        auditor.EndList();
+        const bool report = reader.format() == ListFormat::Report;
+        if (!broken.empty()) {
+            tally.unusableList = true;
+            Say(err, shownList, ": cannot read: ", broken);
+        } else if (auditor.entries() == before) {
+            tally.unusableList = true;
+            Say(err, reader.firstBadLine() == 0
+                         ? shownList + ": no checksum lines"
+                         : shownList + ": line " + std::to_string(reader.firstBadLine()) +
+                               ": not a checksum line of a known format");
+            continue;
+        }
+        tally.badLines += reader.badLines();
+        tally.badReportLines += report ? reader.badLines() : 0;
+        if (reader.badLines() > 0) {
+            Say(err, shownList + ": line " + std::to_string(reader.firstBadLine()) +
+                         ": improperly formatted " + (report ? "report line" : "checksum line"));
+        }
+    }
+    if (tally.unusableList) {
+        // What a list that could not be read names is unknown: every file
+        // of it would look new.
+        output.Flush();
+        Say(err, "audit: not finished: a list could not be read");
+        return 2;
+    }
+    if (!output.failed()) {
+        auditor.Finish();
+    }
+    output.Flush();
+    if (output.failed()) {
+        Say(err,
+            "standard output: cannot write: " + std::generic_category().message(tally.writeError));
+        return 1;
+    }
+    std::string summary =
+        "audit: " + GroupedCount(tally.ok) + " OK, " + GroupedCount(tally.edited) + " edited, " +
+        GroupedCount(tally.damaged) + " damaged, " + GroupedCount(tally.missing) + " missing, " +
+        GroupedCount(tally.moved) + " moved, " + GroupedCount(tally.added) + " new";
+    if (tally.failed > 0) {
+        summary += ", " + GroupedCount(tally.failed) + " failed";
+    }
+    if (tally.unreadable > 0) {
+        summary += ", " + GroupedCount(tally.unreadable) + " unreadable";
+    }
+    summary += '\n';
+    std::fwrite(summary.data(), 1, summary.size(), err);
+    std::fflush(err);
+    const bool same = tally.edited == 0 && tally.damaged == 0 && tally.missing == 0 &&
+                      tally.moved == 0 && tally.added == 0 && tally.failed == 0 &&
+                      tally.unreadable == 0 && tally.badReportLines == 0;
+    return same ? 0 : 1;
+}
+
+} // namespace varnel
