@@ -205,9 +205,9 @@ TEST_F(KeyboardAndReaders, TheWindowAndItsCaptionButtonsAreAccessible) {
                 continue;
             }
             EXPECT_EQ(child->role(), QAccessible::Button);
-            ASSERT_NE(child->actionInterface(), nullptr);
-            EXPECT_TRUE(child->actionInterface()->actionNames().contains(
-                QAccessibleActionInterface::pressAction()));
+            const QAccessibleActionInterface* actions = child->actionInterface();
+            ASSERT_NE(actions, nullptr);
+            EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
             const QRect rect = child->rect();
             EXPECT_TRUE(
                 QRect(Caption()->mapToGlobal(QPoint(0, 0)), Caption()->size()).contains(rect))
@@ -242,8 +242,9 @@ TEST_F(KeyboardAndReaders, PressingTheCloseButtonByItsActionCloses) {
     QAccessibleInterface* close = bar->child(bar->childCount() - 1);
     ASSERT_NE(close, nullptr);
     ASSERT_EQ(close->text(QAccessible::Name), QStringLiteral("关闭"));
-    ASSERT_NE(close->actionInterface(), nullptr);
-    close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QAccessibleActionInterface* actions = close->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 10000));
 }
 
@@ -256,9 +257,10 @@ TEST_F(KeyboardAndReaders, TheCaptionShowsTheShortProgressWhole) {
         const char* mode;
         QString leftWord;
     };
-    for (const Mode m :
-         {Mode{"CHINESE", QStringLiteral("剩余")}, Mode{"TAIWAN", QStringLiteral("剩餘")},
-          Mode{"", QStringLiteral("left")}}) {
+    const Mode modes[] = {{"CHINESE", QStringLiteral("剩余")},
+                          {"TAIWAN", QStringLiteral("剩餘")},
+                          {"", QStringLiteral("left")}};
+    for (const Mode& m : modes) {
         SCOPED_TRACE(m.mode);
         Make(m.mode);
         window->show();
