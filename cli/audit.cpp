@@ -4,6 +4,7 @@
 #include "cli/checksum_list.h"
 #include "cli/entry_check.h"
 #include "cli/name_set.h"
+#include "cli/program_messages.h"
 #include "cli/result_json.h"
 
 #include "formats/hex.h"
@@ -14,8 +15,6 @@
 #include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_services.h"
-
-#include <QDateTime>
 
 #include <algorithm>
 #include <array>
@@ -30,7 +29,6 @@ namespace varnel {
 
 namespace {
 
-constexpr std::string_view kProgram = "varnel-report";
 constexpr std::size_t kFlushSize = 1u << 20;
 
 // The digest an entry that is gone is found again by: the first it carries
@@ -93,41 +91,6 @@ private:
     Tally& m_Tally;
     std::string m_Buffer;
 };
-
-// "varnel-report: " and the parts given, as one line.
-template <typename... Parts> void Say(std::FILE* err, const Parts&... parts) {
-    std::string line(kProgram);
-    line += ": ";
-    (line += ... += parts);
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), err);
-    std::fflush(err);
-}
-
-// The file's modified time as this machine tells it, in the entry's form
-// (as --check compares it).
-std::optional<LocalTime> TimeHere(const FileFacts& facts, const ReportServices& services) {
-    if (!facts.modified || !services.formatTime) {
-        return std::nullopt;
-    }
-    LocalTime time;
-    time.text = services.formatTime(*facts.modified);
-    if (time.text.empty()) {
-        return std::nullopt;
-    }
-    if (services.convert) {
-        time.text = services.convert(time.text);
-    }
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(
-        static_cast<qint64>(facts.modified->time_since_epoch().count()));
-    time.year = local.date().year();
-    time.month = local.date().month();
-    time.day = local.date().day();
-    time.hour = local.time().hour();
-    time.minute = local.time().minute();
-    time.second = local.time().second();
-    return time;
-}
 
 // What an entry's digest is compared by, when its file has gone: the kind,
 // the first bytes of the digest, and the size when the entry records one.
@@ -365,7 +328,7 @@ private:
         }
         std::optional<LocalTime> time;
         if (entry.report && entry.time) {
-            time = TimeHere(facts, Services(entry.converted));
+            time = LocalTimeOf(facts, Services(entry.converted));
         }
         const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
         if (failed.empty()) {

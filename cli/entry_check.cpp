@@ -2,6 +2,8 @@
 
 #include "formats/hex.h"
 
+#include <QDateTime>
+
 namespace varnel {
 
 namespace {
@@ -72,6 +74,29 @@ std::size_t ChecksOf(const ListEntry& entry) {
         checks += expected.has_value();
     }
     return checks;
+}
+
+std::optional<LocalTime> LocalTimeOf(const FileFacts& facts, const ReportServices& services) {
+    if (!facts.modified || !services.formatTime) {
+        return std::nullopt;
+    }
+    LocalTime time;
+    time.text = services.formatTime(*facts.modified);
+    if (time.text.empty()) {
+        return std::nullopt;
+    }
+    if (services.convert) {
+        time.text = services.convert(time.text);
+    }
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(
+        static_cast<qint64>(facts.modified->time_since_epoch().count()));
+    time.year = local.date().year();
+    time.month = local.date().month();
+    time.day = local.date().day();
+    time.hour = local.time().hour();
+    time.minute = local.time().minute();
+    time.second = local.time().second();
+    return time;
 }
 
 } // namespace varnel

@@ -6,6 +6,7 @@
 
 #include "cli/checksum_list.h"
 #include "report/file_facts.h"
+#include "report/report_services.h"
 #include "report/saved_report.h"
 
 #include <cstddef>
@@ -25,6 +26,12 @@ namespace varnel {
 // fails).
 std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFacts& facts,
                                            const std::optional<LocalTime>& time);
+
+// The file's modified time as this machine tells it, in the entry's form:
+// the services' text (converted for a converted block) and the local date
+// and time; nothing when the file has none or the locale cannot put it into
+// words. What FailedChecks compares a saved time with.
+std::optional<LocalTime> LocalTimeOf(const FileFacts& facts, const ReportServices& services);
 
 // How many checks an entry carries: its digests, and a report block's
 // version, size and time lines.

@@ -2,14 +2,13 @@
 
 #include "cli/check_scheduler.h"
 #include "cli/entry_check.h"
+#include "cli/program_messages.h"
 #include "cli/result_json.h"
 
 #include "formats/pe_version.h"
 #include "platform/os/input_stream.h"
 #include "report/report.h"
 #include "report/report_services.h"
-
-#include <QDateTime>
 
 #include <cerrno>
 #include <initializer_list>
@@ -19,8 +18,6 @@
 namespace varnel {
 
 namespace {
-
-constexpr std::string_view kProgram = "varnel-report";
 
 constexpr std::size_t kFlushSize = 1u << 20;
 
@@ -78,15 +75,6 @@ private:
     std::string m_Buffer;
 };
 
-void Say(std::FILE* err, std::string_view text) {
-    std::string line(kProgram);
-    line += ": ";
-    line += text;
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), err);
-    std::fflush(err);
-}
-
 // The parts one after another, in one string.
 std::string Join(std::initializer_list<std::string_view> parts) {
     std::string text;
@@ -98,33 +86,6 @@ std::string Join(std::initializer_list<std::string_view> parts) {
 
 std::string Plural(std::size_t count, std::string_view one, std::string_view many) {
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
-}
-
-// The file's modified time as this machine tells it, in the entry's form:
-// the services' text (converted for a converted block) and the local date
-// and time; nothing when the file has none or the locale cannot put it into
-// words.
-std::optional<LocalTime> TimeHere(const FileFacts& facts, const ReportServices& services) {
-    if (!facts.modified || !services.formatTime) {
-        return std::nullopt;
-    }
-    LocalTime time;
-    time.text = services.formatTime(*facts.modified);
-    if (time.text.empty()) {
-        return std::nullopt;
-    }
-    if (services.convert) {
-        time.text = services.convert(time.text);
-    }
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(
-        static_cast<qint64>(facts.modified->time_since_epoch().count()));
-    time.year = local.date().year();
-    time.month = local.date().month();
-    time.day = local.date().day();
-    time.hour = local.time().hour();
-    time.minute = local.time().minute();
-    time.second = local.time().second();
-    return time;
 }
 
 // Checks one list while it is read: the scheduler reads its entries' files,
@@ -213,7 +174,7 @@ private:
         ++m_Verified;
         std::optional<LocalTime> time;
         if (entry.report && entry.time) {
-            time = TimeHere(facts, Services(entry.converted));
+            time = LocalTimeOf(facts, Services(entry.converted));
         }
         const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
         if (failed.empty()) {

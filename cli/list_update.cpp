@@ -2,6 +2,7 @@
 
 #include "cli/checksum_list.h"
 #include "cli/name_set.h"
+#include "cli/program_messages.h"
 
 #include "formats/name_escape.h"
 #include "i18n/language.h"
@@ -19,17 +20,6 @@
 namespace varnel {
 
 namespace {
-
-constexpr std::string_view kProgram = "varnel-report";
-
-void Say(std::FILE* err, std::string_view text) {
-    std::string line(kProgram);
-    line += ": ";
-    line += text;
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), err);
-    std::fflush(err);
-}
 
 // How the list's new lines are written: its format and, for each, what its
 // first entry carries.

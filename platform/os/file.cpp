@@ -240,12 +240,7 @@ Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const 
     return OutputFolder(folder).ReplaceFileContents(name, bytes);
 }
 
-namespace {
-
-// A name for a temporary file of a folder: short, whatever the length of the
-// name it stands in for (a name near the system's limit would not take a
-// suffix), and hard to guess; the file is created new (O_EXCL) in any case.
-std::string TemporaryName(int attempt) {
+std::string TemporaryFileName(int attempt) {
     constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::uint64_t random = 0;
     if (::getentropy(&random, sizeof random) != 0) {
@@ -261,8 +256,6 @@ std::string TemporaryName(int attempt) {
     }
     return name;
 }
-
-} // namespace
 
 OutputFolder::~OutputFolder() {
     if (m_Handle >= 0) {
@@ -362,7 +355,7 @@ Replaced OutputFolder::ReplaceFileContents(const std::filesystem::path& name,
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = TemporaryName(attempt);
+        temp = TemporaryFileName(attempt);
         fd = ::openat(m_Handle, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       0600);
         if (fd < 0 && errno != EEXIST) {

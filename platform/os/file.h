@@ -154,6 +154,13 @@ Replaced ReplaceFileContents(const std::filesystem::path& path, std::span<const 
 //
 //     platform::OutputFolder out = platform::OutputFolder::Open(dir); // throws FileError
 //     out.ReplaceFileContents("values.txt", bytes);
+// A name for a temporary file of a folder (".varnel-" and eight letters or
+// digits): short, whatever the length of the name it stands in for (a name
+// near the system's limit would not take a suffix), and hard to guess. The
+// caller creates the file new (O_EXCL), so a clash only costs another
+// attempt, numbered by attempt.
+std::string TemporaryFileName(int attempt);
+
 class OutputFolder {
 public:
     OutputFolder() noexcept = default; // closed

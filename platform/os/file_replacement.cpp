@@ -33,23 +33,6 @@ FileFailure FailureOf(int err) {
     throw FileError(FailureOf(err), err, context + ": " + std::generic_category().message(err));
 }
 
-// A short, hard-to-guess hidden name; the file is created new (O_EXCL) in
-// any case, so a clash only costs another attempt.
-std::string TemporaryName(int attempt) {
-    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::uint64_t random = 0;
-    if (::getentropy(&random, sizeof random) != 0) {
-        random =
-            (static_cast<std::uint64_t>(::getpid()) << 16) ^ static_cast<std::uint64_t>(attempt);
-    }
-    std::string name = ".varnel-";
-    for (int i = 0; i < 8; ++i) {
-        name += kLetters[random % (sizeof kLetters - 1)];
-        random /= sizeof kLetters - 1;
-    }
-    return name;
-}
-
 } // namespace
 
 FileReplacement::~FileReplacement() {
@@ -120,7 +103,7 @@ FileReplacement FileReplacement::Begin(const std::filesystem::path& path) {
     next.m_Owner = old.st_uid;
     next.m_Group = old.st_gid;
     for (int attempt = 0; attempt < 100 && next.m_Handle < 0; ++attempt) {
-        std::string temp = TemporaryName(attempt);
+        std::string temp = TemporaryFileName(attempt);
         next.m_Handle = ::openat(next.m_Folder, temp.c_str(),
                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (next.m_Handle >= 0) {
