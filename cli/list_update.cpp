@@ -57,7 +57,7 @@ std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& f
                 ApplySystemLanguage();
                 form.language = UiLanguage;
             }
-            if (form.language == "TAIWAN") {
+            if (LanguageModeOf(form.language) == LanguageMode::Traditional) {
                 form.language = "CHINESE";
             }
         }

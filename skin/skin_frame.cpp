@@ -328,10 +328,15 @@ void SkinFrame::SyncWindowPosition() {
     // of the screen: everything that maps a point of the window to the screen
     // (a screen reader's positions, popups) is then wrong. Once the window is
     // active, the record is set right again.
+    // Only a window in its normal state, once: a maximised (or minimised)
+    // window's place is the window manager's, and a move sent while a
+    // maximise is under way would undo it.
     QWindow* handle = m_Window->windowHandle();
-    if (handle == nullptr || !platform::ClientPlacesWindows()) {
+    if (handle == nullptr || !platform::ClientPlacesWindows() || m_PositionSynced ||
+        m_Window->windowState() != Qt::WindowNoState) {
         return;
     }
+    m_PositionSynced = true;
     const QPoint at = m_Window->geometry().topLeft();
     if (handle->position() != at) {
         handle->setPosition(at);

@@ -150,6 +150,7 @@ private:
     bool m_BodyMoves = false;
     bool m_CentreOnShow = false;
     bool m_Centred = false;
+    bool m_PositionSynced = false; // SyncWindowPosition has set the record right
     bool m_Laying = false;
 
     FramePlacement m_Placement = FramePlacement::Normal;

@@ -89,8 +89,14 @@ QString FileNotFoundText(const QString& name) {
 }
 
 void QtDialogService::ShowFileNotFound(QWidget* owner, const QString& name) {
-    QMessageBox::warning(owner, owner != nullptr ? owner->windowTitle() : QString(),
-                         FileNotFoundText(name));
+    // Opened, not run: the window goes on with the files that were found
+    // while the message waits for its OK (a nested event loop here would
+    // hold up everything the window does at start-up).
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, owner != nullptr ? owner->windowTitle() : QString(),
+                        FileNotFoundText(name), QMessageBox::Ok, owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 } // namespace varnel::platform
