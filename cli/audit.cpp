@@ -6,6 +6,7 @@
 #include "cli/name_set.h"
 #include "cli/program_messages.h"
 #include "cli/result_json.h"
+#include "cli/result_sink.h"
 
 #include "formats/hex.h"
 #include "formats/name_escape.h"
@@ -74,6 +75,10 @@ public:
 
     // After a failed write nothing more is written.
     void Flush() {
+        if (m_Stream == nullptr) { // results go to a sink
+            m_Buffer.clear();
+            return;
+        }
         if (!m_Buffer.empty() && !failed()) {
             errno = 0;
             if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
@@ -210,12 +215,22 @@ std::string ShownName(std::string_view name, bool toolEscape) {
 
 class Auditor : public CheckResults {
 public:
-    Auditor(const AuditOptions& options, Output& output, std::FILE* err, Tally& tally)
-        : m_Options(options), m_Output(output), m_Err(err), m_Tally(tally),
-          m_Here(NameKey("/", std::filesystem::current_path().native())),
+    // folder: where relative names lie ("" the working folder).
+    Auditor(const AuditOptions& options, Output& output, std::FILE* err, ResultSink* sink,
+            Tally& tally, const std::string& folder)
+        : m_Options(options), m_Output(output), m_Err(err), m_Sink(sink), m_Tally(tally),
+          m_Folder(folder),
+          m_Here(NameKey(NameKey("/", std::filesystem::current_path().native()),
+                         folder.empty() ? std::string_view(".") : std::string_view(folder))),
           m_Scheduler(*this, [](const std::filesystem::path& path) {
               return platform::GetFileVersion(path);
-          }) {}
+          }) {
+        m_Scheduler.SetFolder(folder);
+        m_Scheduler.SetBytesCounter(options.bytesRead);
+    }
+
+    // False once the results are no longer wanted: nothing more is read.
+    bool Wanted() const { return !m_Output.failed() && (!m_Sink || m_Sink->Open()); }
 
     // The list's format, as its entries come (names are shown in its escape).
     void SetFormat(std::optional<ListFormat> format) { m_ToolEscape = IsToolFormat(format); }
@@ -237,7 +252,9 @@ public:
     // A list read is never one of the new files.
     void AddListFile(const std::string& list) {
         if (list != "-") {
-            m_Lists.Add(Held(NameKey(m_Here, list)));
+            // The list's own path is taken from the working folder.
+            m_Lists.Add(
+                Held(NameKey(NameKey("/", std::filesystem::current_path().native()), list)));
         }
     }
 
@@ -285,7 +302,22 @@ private:
 
     void Write(std::string_view name, bool toolEscape, std::string_view status,
                std::span<const std::string_view> differs,
-               std::optional<std::string_view> to = std::nullopt) {
+               std::optional<std::string_view> to = std::nullopt, const FileFacts* facts = nullptr,
+               bool listed = true) {
+        if (m_Sink) {
+            ListResult result;
+            result.name = name;
+            result.status = status;
+            result.differs = differs;
+            result.to = to;
+            result.listed = listed;
+            if (facts) {
+                result.reason = facts->failure;
+                result.notFound = !facts->readOk && facts->failureKind == ReadFailure::NotFound;
+            }
+            m_Sink->Result(result);
+            return;
+        }
         std::string& text = m_Output.buffer();
         if (m_Options.json) {
             AppendResultJson(text, name, status, differs, to);
@@ -321,9 +353,11 @@ private:
         }
         if (!facts.readOk) {
             ++m_Tally.unreadable;
-            m_Output.Flush();
-            Say(m_Err, entry.shown + ": " + facts.failure);
-            Write(entry.name, m_ToolEscape, "FAILED open or read", {});
+            if (!m_Sink) {
+                m_Output.Flush();
+                Say(m_Err, entry.shown + ": " + facts.failure);
+            }
+            Write(entry.name, m_ToolEscape, "FAILED open or read", {}, std::nullopt, &facts);
             return;
         }
         std::optional<LocalTime> time;
@@ -334,7 +368,7 @@ private:
         if (failed.empty()) {
             ++m_Tally.ok;
             if (!m_Options.quiet) {
-                Write(entry.name, m_ToolEscape, "OK", {});
+                Write(entry.name, m_ToolEscape, "OK", {}, std::nullopt, &facts);
             }
             return;
         }
@@ -345,20 +379,20 @@ private:
         }
         if (entry.report && linesDiffer) {
             ++m_Tally.edited;
-            Write(entry.name, m_ToolEscape, "EDITED", named);
+            Write(entry.name, m_ToolEscape, "EDITED", named, std::nullopt, &facts);
         } else if (entry.report && entry.size && entry.time) {
             // Size and time recorded and unchanged, the content not.
             ++m_Tally.damaged;
-            Write(entry.name, m_ToolEscape, "DAMAGED", named);
+            Write(entry.name, m_ToolEscape, "DAMAGED", named, std::nullopt, &facts);
         } else {
             ++m_Tally.failed;
-            Write(entry.name, m_ToolEscape, "FAILED", named);
+            Write(entry.name, m_ToolEscape, "FAILED", named, std::nullopt, &facts);
         }
     }
 
     void BatchDone() override { m_Output.FlushIfFull(); }
 
-    bool Open() const override { return !m_Output.failed(); }
+    bool Open() const override { return Wanted(); }
 
     // Kept until the new files are known: it may have moved to one of them.
     void Gone(const ListEntry& entry) {
@@ -407,9 +441,14 @@ private:
         m_SizesGone.erase(std::unique(m_SizesGone.begin(), m_SizesGone.end()), m_SizesGone.end());
         const bool seekMoves = m_KindsGone != 0;
 
-        std::string folder = shownRoot;
+        // A relative root lies below the lists' folder; names are shown
+        // relative to that folder, as the lists record them.
+        const bool below = !m_Folder.empty() && !shownRoot.starts_with('/');
+        std::string folder =
+            below ? (m_Folder.ends_with('/') ? m_Folder : m_Folder + '/') + shownRoot : shownRoot;
+        const std::size_t hidden = below ? folder.size() - shownRoot.size() : 0;
         // "./" is left out of the names shown, unless the entries have it.
-        const std::size_t prefix = shownRoot == "." && !m_DotSlash ? 2 : 0;
+        const std::size_t prefix = hidden + (shownRoot == "." && !m_DotSlash ? 2 : 0);
         std::vector<FolderWalkProblem> problems;
         WalkRules rules;
         rules.oneFileSystem = m_Options.oneFileSystem;
@@ -429,13 +468,14 @@ private:
                 file.candidate = seekMoves && kind == platform::EntryKind::File &&
                                  (m_AnySizeGone || SizeGone(path));
                 m_New.push_back(file);
-                return true;
+                return Wanted();
             },
             &problems, nullptr, rules);
         for (const FolderWalkProblem& problem : problems) {
             ++m_Tally.unreadable;
-            Say(m_Err, platform::EscapeName(problem.folder) + ": cannot list folder: " +
-                           std::generic_category().message(problem.error));
+            Tell(m_Err, m_Sink,
+                 platform::EscapeName(problem.folder) +
+                     ": cannot list folder: " + std::generic_category().message(problem.error));
         }
     }
 
@@ -456,9 +496,15 @@ private:
             if (to) {
                 ++m_Tally.moved;
                 Write(name, gone.toolEscape, "MOVED", {}, m_Names.Get(m_New[*to].path));
+                if (!Wanted()) {
+                    return;
+                }
             } else {
                 ++m_Tally.missing;
                 Write(name, gone.toolEscape, "MISSING", {});
+                if (!Wanted()) {
+                    return;
+                }
             }
             m_Output.FlushIfFull();
         }
@@ -468,7 +514,11 @@ private:
         for (const NewFile& file : m_New) {
             if (!file.claimed) {
                 ++m_Tally.added;
-                Write(m_Names.Get(file.path), m_ToolEscape, "NEW", {});
+                Write(m_Names.Get(file.path), m_ToolEscape, "NEW", {}, std::nullopt, nullptr,
+                      false);
+                if (!Wanted()) {
+                    return;
+                }
                 m_Output.FlushIfFull();
             }
         }
@@ -502,8 +552,10 @@ private:
     const AuditOptions& m_Options;
     Output& m_Output;
     std::FILE* m_Err;
+    ResultSink* m_Sink;
     Tally& m_Tally;
-    const std::string m_Here; // the working folder's key
+    const std::string m_Folder; // where relative names lie ("": the working folder)
+    const std::string m_Here;   // the working folder's key
 
     NameSet m_Recorded;
     NameSet m_Lists;
@@ -559,7 +611,7 @@ public:
 
     void BatchDone() override {}
 
-    bool Open() const override { return true; }
+    bool Open() const override { return m_Auditor.Wanted(); }
 
 private:
     Auditor& m_Auditor;
@@ -571,6 +623,8 @@ void Auditor::ReadCandidates() {
     }
     CandidateResults results(*this);
     CheckScheduler scheduler(results, {});
+    scheduler.SetFolder(m_Folder);
+    scheduler.SetBytesCounter(m_Options.bytesRead);
     for (std::size_t i = 0; i < m_New.size(); ++i) {
         if (!m_New[i].candidate) {
             continue;
@@ -592,6 +646,17 @@ void Auditor::ReadCandidates() {
 
 } // namespace
 
+namespace {
+
+// Nothing differs from what the lists record.
+bool SameAsRecorded(const Tally& tally) {
+    return tally.edited == 0 && tally.damaged == 0 && tally.missing == 0 && tally.moved == 0 &&
+           tally.added == 0 && tally.failed == 0 && tally.unreadable == 0 &&
+           tally.badReportLines == 0;
+}
+
+} // namespace
+
 std::string GroupedCount(std::size_t count) {
     std::string digits = std::to_string(count);
     for (std::size_t at = digits.size(); at > 3; at -= 3) {
@@ -600,11 +665,16 @@ std::string GroupedCount(std::size_t count) {
     return digits;
 }
 
-int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options, std::FILE* out,
-             std::FILE* err) {
+namespace {
+
+// The audit of the lists, its results written on out or handed to the sink.
+int AuditLists(const std::vector<std::string>& lists, const AuditOptions& options, std::FILE* out,
+               std::FILE* err, ResultSink* sink) {
     Tally tally;
     Output output(out, tally);
-    Auditor auditor(options, output, err, tally);
+    const std::string folder =
+        options.namesBelowList && !lists.empty() ? ListFolder(lists.front()) : std::string();
+    Auditor auditor(options, output, err, sink, tally, folder);
     for (const std::string& list : lists) {
         auditor.AddListFile(list);
     }
@@ -614,7 +684,7 @@ int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options,
         platform::InputStream stream = list == "-" ? platform::InputStream::StandardInput()
                                                    : platform::InputStream::Open(list, reason);
         if (!stream.isOpen()) {
-            Say(err, shownList, ": ", reason);
+            Tell(err, sink, shownList, ": ", reason);
             tally.unusableList = true;
             continue;
         }
@@ -629,7 +699,7 @@ int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options,
         const std::size_t before = auditor.entries();
         std::string broken;
         try {
-            while (!output.failed()) {
+            while (auditor.Wanted()) {
                 std::optional<ListEntry> entry = reader.Next();
                 if (!entry) {
                     break;
@@ -644,30 +714,32 @@ int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options,
         const bool report = reader.format() == ListFormat::Report;
         if (!broken.empty()) {
             tally.unusableList = true;
-            Say(err, shownList, ": cannot read: ", broken);
+            Tell(err, sink, shownList, ": cannot read: ", broken);
         } else if (auditor.entries() == before) {
             tally.unusableList = true;
-            Say(err, reader.firstBadLine() == 0
-                         ? shownList + ": no checksum lines"
-                         : shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                               ": not a checksum line of a known format");
+            Tell(err, sink,
+                 reader.firstBadLine() == 0
+                     ? shownList + ": no checksum lines"
+                     : shownList + ": line " + std::to_string(reader.firstBadLine()) +
+                           ": not a checksum line of a known format");
             continue;
         }
         tally.badLines += reader.badLines();
         tally.badReportLines += report ? reader.badLines() : 0;
         if (reader.badLines() > 0) {
-            Say(err, shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                         ": improperly formatted " + (report ? "report line" : "checksum line"));
+            Tell(err, sink,
+                 shownList + ": line " + std::to_string(reader.firstBadLine()) +
+                     ": improperly formatted " + (report ? "report line" : "checksum line"));
         }
     }
     if (tally.unusableList) {
         // What a list that could not be read names is unknown: every file
         // of it would look new.
         output.Flush();
-        Say(err, "audit: not finished: a list could not be read");
+        Tell(err, sink, "audit: not finished: a list could not be read");
         return 2;
     }
-    if (!output.failed()) {
+    if (auditor.Wanted()) {
         auditor.Finish();
     }
     output.Flush();
@@ -675,6 +747,9 @@ int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options,
         Say(err,
             "standard output: cannot write: " + std::generic_category().message(tally.writeError));
         return 1;
+    }
+    if (sink) {
+        return SameAsRecorded(tally) ? 0 : 1;
     }
     std::string summary =
         "audit: " + GroupedCount(tally.ok) + " OK, " + GroupedCount(tally.edited) + " edited, " +
@@ -689,10 +764,18 @@ int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options,
     summary += '\n';
     std::fwrite(summary.data(), 1, summary.size(), err);
     std::fflush(err);
-    const bool same = tally.edited == 0 && tally.damaged == 0 && tally.missing == 0 &&
-                      tally.moved == 0 && tally.added == 0 && tally.failed == 0 &&
-                      tally.unreadable == 0 && tally.badReportLines == 0;
-    return same ? 0 : 1;
+    return SameAsRecorded(tally) ? 0 : 1;
+}
+
+} // namespace
+
+int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options, std::FILE* out,
+             std::FILE* err) {
+    return AuditLists(lists, options, out, err, nullptr);
+}
+
+int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options, ResultSink& sink) {
+    return AuditLists(lists, options, nullptr, nullptr, &sink);
 }
 
 } // namespace varnel

@@ -43,7 +43,10 @@
 // 60 bytes beyond the name's length.
 
 #include "cli/list_formats.h"
+#include "cli/result_sink.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -57,6 +60,12 @@ struct AuditOptions {
     bool quiet = false;               // no OK lines
     bool json = false;                // results as JSON Lines (cli/result_json.h)
     bool oneFileSystem = false;       // the walk stays on the root's file system
+    // Relative names (and --root) are taken below the first list's folder
+    // (a window's way), not the working folder.
+    bool namesBelowList = false;
+    // Counts the bytes read as they are read, for a progress shown on
+    // another thread (null: not counted).
+    std::atomic<std::uint64_t>* bytesRead = nullptr;
 };
 
 // Audits the lists ("-" is standard input). Returns 0 when nothing differs,
@@ -65,6 +74,11 @@ struct AuditOptions {
 // walked, since every file would look new.
 int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options, std::FILE* out,
              std::FILE* err);
+
+// The same audit with its results and the words about the lists and folders
+// handed to sink instead (quiet and json do not apply); no summary is said.
+// Stops reading and walking once the sink is no longer open.
+int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options, ResultSink& sink);
 
 // The count with thousands separators: 1204 -> "1,204".
 std::string GroupedCount(std::size_t count);

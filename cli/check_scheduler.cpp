@@ -45,6 +45,26 @@ void CheckScheduler::Needs::Widen(const Needs& other) {
     version = version || other.version;
 }
 
+std::string ListFolder(std::string_view list) {
+    const std::size_t slash = list.rfind('/');
+    if (list == "-" || slash == std::string_view::npos) {
+        return std::string();
+    }
+    return slash == 0 ? std::string("/") : std::string(list.substr(0, slash));
+}
+
+std::string EntryPath(std::string_view folder, std::string_view name) {
+    std::string path;
+    if (!folder.empty() && !name.starts_with('/')) {
+        path = folder;
+        if (!folder.ends_with('/')) {
+            path += '/';
+        }
+    }
+    path += name;
+    return path;
+}
+
 CheckScheduler::CheckScheduler(CheckResults& results, VersionQuery versionQuery)
     : m_Results(results), m_VersionQuery(std::move(versionQuery)) {}
 
@@ -64,7 +84,7 @@ void CheckScheduler::Add(ListEntry&& entry) {
             needs.Widen(m_Needs);
             StartRun(needs);
         }
-        m_Batch.push_back(entry.name);
+        m_Batch.push_back(m_Folder.empty() ? entry.name : EntryPath(m_Folder, entry.name));
     }
     m_Window.push_back(std::move(entry));
     // A full window is drained even when its entries have no file to
@@ -115,6 +135,7 @@ void CheckScheduler::StartRun(const Needs& needs) {
     settings.readHidden = true;
     settings.maxFilesAhead = kFilesAhead;
     settings.versionQuery = m_VersionQuery;
+    settings.bytesRead = m_BytesRead;
     m_Run = std::make_unique<ReportRun>(std::move(settings));
 }
 

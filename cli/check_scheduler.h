@@ -12,11 +12,14 @@
 #include "report/file_facts.h"
 #include "report/report_run.h"
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varnel {
@@ -34,6 +37,14 @@ public:
     // False once results can no longer be written: nothing more is read.
     virtual bool Open() const = 0;
 };
+
+// The folder of a list, which names in it may be relative to: "" for a list
+// in the working folder (and for standard input).
+std::string ListFolder(std::string_view list);
+
+// Where an entry's file is read: a relative name below folder (as ListFolder
+// gives it), any other name as it is.
+std::string EntryPath(std::string_view folder, std::string_view name);
 
 class CheckScheduler {
 public:
@@ -55,6 +66,12 @@ public:
     void Finish();
 
     std::size_t entries() const { return m_Entries; }
+
+    // Relative names are read below folder from now on (empty: the working
+    // folder). Results keep the names as the list records them.
+    void SetFolder(std::string folder) { m_Folder = std::move(folder); }
+    // The bytes read for the entries are counted in counter too (null: not).
+    void SetBytesCounter(std::atomic<std::uint64_t>* counter) { m_BytesRead = counter; }
 
 private:
     // What a run must gather for a set of entries.
@@ -79,6 +96,8 @@ private:
     std::deque<ListEntry> m_Window;   // read, not yet handed back, in list order
     std::vector<std::string> m_Batch; // names read, not yet handed to the run
     std::size_t m_Entries = 0;        // entries taken
+    std::string m_Folder;             // relative names are below it
+    std::atomic<std::uint64_t>* m_BytesRead = nullptr;
 };
 
 } // namespace varnel

@@ -4,6 +4,7 @@
 #include "cli/entry_check.h"
 #include "cli/program_messages.h"
 #include "cli/result_json.h"
+#include "cli/result_sink.h"
 
 #include "formats/pe_version.h"
 #include "platform/os/input_stream.h"
@@ -52,6 +53,10 @@ public:
     // After a failed write nothing more is written: the output would have a
     // hole where the lost results were.
     void Flush() {
+        if (m_Stream == nullptr) { // results go to a sink
+            m_Buffer.clear();
+            return;
+        }
         if (!m_Buffer.empty() && !m_Tally.writeFailed) {
             errno = 0;
             if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
@@ -93,11 +98,16 @@ std::string Plural(std::size_t count, std::string_view one, std::string_view man
 class ListChecker : public CheckResults {
 public:
     ListChecker(const std::string& list, const ListCheckOptions& options, Output& output,
-                std::FILE* err, Tally& tally)
-        : m_List(list), m_Options(options), m_Output(output), m_Err(err), m_Tally(tally),
-          m_Scheduler(*this, [](const std::filesystem::path& path) {
+                std::FILE* err, ResultSink* sink, Tally& tally)
+        : m_List(list), m_Options(options), m_Output(output), m_Err(err), m_Sink(sink),
+          m_Tally(tally), m_Scheduler(*this, [](const std::filesystem::path& path) {
               return platform::GetFileVersion(path);
-          }) {}
+          }) {
+        if (options.namesBelowList) {
+            m_Scheduler.SetFolder(ListFolder(list));
+        }
+        m_Scheduler.SetBytesCounter(options.bytesRead);
+    }
 
     // Takes the next entry of the list.
     void Add(ListEntry&& entry) { m_Scheduler.Add(std::move(entry)); }
@@ -117,7 +127,7 @@ public:
             m_Scheduler.entries() > 0 && !m_Tally.writeFailed) {
             m_Tally.nothingVerified = true;
             if (!m_Options.status) {
-                Say(m_Err, DisplayText(m_List) + ": no file was verified");
+                Tell(m_Err, m_Sink, DisplayText(m_List) + ": no file was verified");
             }
         }
     }
@@ -132,9 +142,22 @@ private:
         }
     }
 
-    // One result line: "<shown>: <status>", or its JSON object.
+    // One result line: "<shown>: <status>", or its JSON object, or the
+    // result handed to the sink.
     void Result(const ListEntry& entry, std::string_view status,
-                std::span<const std::string_view> differs = {}) {
+                std::span<const std::string_view> differs = {}, const FileFacts* facts = nullptr) {
+        if (m_Sink) {
+            ListResult result;
+            result.name = entry.name;
+            result.status = status;
+            result.differs = differs;
+            if (facts) {
+                result.reason = facts->failure;
+                result.notFound = !facts->readOk && facts->failureKind == ReadFailure::NotFound;
+            }
+            m_Sink->Result(result);
+            return;
+        }
         std::string& text = m_Output.buffer();
         if (m_Options.json) {
             AppendResultJson(text, entry.name, status, differs);
@@ -165,9 +188,11 @@ private:
             ++m_Tally.unread;
             ++m_Unread;
             if (!m_Options.status) {
-                m_Output.Flush();
-                Say(m_Err, entry.shown + ": " + facts.failure);
-                Result(entry, "FAILED open or read");
+                if (!m_Sink) {
+                    m_Output.Flush();
+                    Say(m_Err, entry.shown + ": " + facts.failure);
+                }
+                Result(entry, "FAILED open or read", {}, &facts);
             }
             return;
         }
@@ -179,19 +204,19 @@ private:
         const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
         if (failed.empty()) {
             if (!m_Options.quiet && !m_Options.status) {
-                Result(entry, "OK");
+                Result(entry, "OK", {}, &facts);
             }
             return;
         }
         ++m_Tally.failed;
         if (!m_Options.status) {
-            Result(entry, "FAILED", failed);
+            Result(entry, "FAILED", failed, &facts);
         }
     }
 
     void BatchDone() override { m_Output.FlushIfFull(); }
 
-    bool Open() const override { return !m_Tally.writeFailed; }
+    bool Open() const override { return !m_Tally.writeFailed && (!m_Sink || m_Sink->Open()); }
 
     // A report block's time is compared with the text the report would
     // write now: the plain services and the converting ones, made on this
@@ -208,6 +233,7 @@ private:
     const ListCheckOptions& m_Options;
     Output& m_Output;
     std::FILE* m_Err;
+    ResultSink* m_Sink;
     Tally& m_Tally;
 
     std::optional<ReportServices> m_Plain;
@@ -217,12 +243,13 @@ private:
     CheckScheduler m_Scheduler;
 };
 
-} // namespace
-
-int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& options,
-                 std::FILE* out, std::FILE* err) {
+// The check of every list, its results written on out or handed to the
+// sink.
+int CheckLists(const std::vector<std::string>& lists, const ListCheckOptions& options,
+               std::FILE* out, std::FILE* err, ResultSink* sink) {
     Tally tally;
     Output output(out, tally);
+    const auto open = [&] { return !tally.writeFailed && (!sink || sink->Open()); };
     for (const std::string& list : lists) {
         const std::string shownList = list == "-" ? "standard input" : DisplayText(list);
         std::string reason;
@@ -231,13 +258,13 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
         if (!stream.isOpen()) {
             tally.unusableList = true;
             if (!options.status) {
-                Say(err, Join({shownList, ": ", reason}));
+                Tell(err, sink, Join({shownList, ": ", reason}));
             }
             continue;
         }
         // The list is checked as it is read: its first files are read while
         // the rest of it is still coming.
-        ListChecker checker(list, options, output, err, tally);
+        ListChecker checker(list, options, output, err, sink, tally);
         ChecksumListReader reader(
             [&](std::span<char> dest) {
                 if (stream.WouldWait()) {
@@ -248,7 +275,7 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
             options.format);
         std::string broken;
         try {
-            while (!tally.writeFailed) {
+            while (open()) {
                 std::optional<ListEntry> entry = reader.Next();
                 if (!entry) {
                     break;
@@ -265,15 +292,16 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
             // of the list is unknown.
             tally.unusableList = true;
             if (!options.status) {
-                Say(err, Join({shownList, ": cannot read: ", broken}));
+                Tell(err, sink, Join({shownList, ": cannot read: ", broken}));
             }
         } else if (checker.entries() == 0) {
             tally.unusableList = true;
             if (!options.status) {
-                Say(err, reader.firstBadLine() == 0
-                             ? shownList + ": no checksum lines"
-                             : shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                                   ": not a checksum line of a known format");
+                Tell(err, sink,
+                     reader.firstBadLine() == 0
+                         ? shownList + ": no checksum lines"
+                         : shownList + ": line " + std::to_string(reader.firstBadLine()) +
+                               ": not a checksum line of a known format");
             }
             continue;
         }
@@ -282,13 +310,14 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
         // be a block whose name could not be read, never to be passed over.
         tally.badReportLines += report ? reader.badLines() : 0;
         if (reader.badLines() > 0 && !options.status) {
-            Say(err, shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                         ": improperly formatted " + (report ? "report line" : "checksum line") +
-                         (reader.badLines() > 1
-                              ? " (and " + Plural(reader.badLines() - 1, "other", "others") + ")"
-                              : std::string()));
+            Tell(err, sink,
+                 shownList + ": line " + std::to_string(reader.firstBadLine()) +
+                     ": improperly formatted " + (report ? "report line" : "checksum line") +
+                     (reader.badLines() > 1
+                          ? " (and " + Plural(reader.badLines() - 1, "other", "others") + ")"
+                          : std::string()));
         }
-        if (tally.writeFailed) {
+        if (!open()) {
             break;
         }
     }
@@ -298,7 +327,7 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
             "standard output: cannot write: " + std::generic_category().message(tally.writeError));
         return 1;
     }
-    if (!options.status) {
+    if (!options.status && !sink) {
         if (tally.badLines > 0) {
             Say(err, "WARNING: " + Plural(tally.badLines, "line is improperly formatted",
                                           "lines are improperly formatted"));
@@ -323,6 +352,18 @@ int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& 
                          tally.badReportLines == 0 && !tally.nothingVerified &&
                          !(options.strict && tally.badLines > 0);
     return allGood ? 0 : 1;
+}
+
+} // namespace
+
+int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& options,
+                 std::FILE* out, std::FILE* err) {
+    return CheckLists(lists, options, out, err, nullptr);
+}
+
+int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& options,
+                 ResultSink& sink) {
+    return CheckLists(lists, options, nullptr, nullptr, &sink);
 }
 
 } // namespace varnel

@@ -29,7 +29,10 @@
 // checksum tools take them.
 
 #include "cli/checksum_list.h"
+#include "cli/result_sink.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -44,6 +47,13 @@ struct ListCheckOptions {
     bool strict = false;              // improperly formatted lines make the status 1
     bool ignoreMissing = false;       // files that do not exist are passed over
     bool json = false;                // results as JSON Lines
+    // Relative names are read below the folder of the list that names them
+    // (a window's way: it has no working folder the user chose), not below
+    // the working folder.
+    bool namesBelowList = false;
+    // Counts the bytes read as they are read, for a progress shown on
+    // another thread (null: not counted).
+    std::atomic<std::uint64_t>* bytesRead = nullptr;
 };
 
 // Checks every list in turn ("-" is standard input). Results go to out,
@@ -54,5 +64,11 @@ struct ListCheckOptions {
 // list could not be read or holds no line of a known format.
 int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& options,
                  std::FILE* out, std::FILE* err);
+
+// The same check with its results and the words about the lists handed to
+// sink instead (quiet, status and json do not apply); no summary is said.
+// Stops reading once the sink is no longer open.
+int RunListCheck(const std::vector<std::string>& lists, const ListCheckOptions& options,
+                 ResultSink& sink);
 
 } // namespace varnel

@@ -4,6 +4,8 @@
 // met: "varnel-report: " and the parts given, as one line, flushed at once so
 // that it stands in order with the results on a shared terminal.
 
+#include "cli/result_sink.h"
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -19,6 +21,18 @@ template <typename... Parts> void Say(std::FILE* err, const Parts&... parts) {
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), err);
     std::fflush(err);
+}
+
+// A word about a list, the parts given as one text: to the sink when
+// results go to one, else said on the error stream.
+template <typename... Parts> void Tell(std::FILE* err, ResultSink* sink, const Parts&... parts) {
+    if (sink != nullptr) {
+        std::string text;
+        (text += ... += parts);
+        sink->Message(text);
+    } else {
+        Say(err, parts...);
+    }
 }
 
 } // namespace varnel

@@ -291,7 +291,7 @@ void ReportRun::Work() {
     }
     FactsGatherer::Control control;
     control.cancel = &m_Cancel;
-    control.bytesRead = &m_BytesDone;
+    control.bytesRead = m_Settings.bytesRead != nullptr ? m_Settings.bytesRead : &m_BytesDone;
     control.bytesKnown = &m_BytesKnown;
     control.filesSized = &m_FilesSized;
     control.digests = m_Settings.digests;
@@ -552,7 +552,8 @@ RunProgress ReportRun::Progress() const {
         progress.filesFound = m_Files.ListedCount();
         progress.walkEnded = m_WalkEnded;
     }
-    progress.bytesDone = m_BytesDone.load(std::memory_order_relaxed);
+    progress.bytesDone = (m_Settings.bytesRead != nullptr ? m_Settings.bytesRead : &m_BytesDone)
+                             ->load(std::memory_order_relaxed);
     progress.bytesKnown = m_BytesKnown.load(std::memory_order_relaxed);
     progress.filesSized = m_FilesSized.load(std::memory_order_relaxed);
     progress.elapsed = std::chrono::steady_clock::now() - m_Start;

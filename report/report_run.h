@@ -112,6 +112,10 @@ public:
         // taken (and the memory they hold) few.
         std::function<void()> whenReady;
         std::size_t readyBatch = 256;
+        // Optional: the bytes read are counted here instead of in the run's
+        // own counter (Progress().bytesDone reads it), so that an observer on
+        // another thread follows the reading of several runs in one figure.
+        std::atomic<std::uint64_t>* bytesRead = nullptr;
     };
 
     // Starts the walker and the workers at once.

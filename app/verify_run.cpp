@@ -1,0 +1,327 @@
+#include "app/verify_run.h"
+
+#include "cli/audit.h"
+#include "cli/check_scheduler.h"
+#include "cli/checksum_list.h"
+#include "cli/list_check.h"
+#include "cli/result_sink.h"
+#include "platform/os/file_query.h"
+#include "platform/os/input_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace varnel {
+
+namespace {
+
+// How long dropping a run waits for its threads before leaving them to end
+// on their own (a read that hangs on a stalled mount never returns).
+constexpr std::chrono::seconds kThreadsWait{2};
+
+struct StatusWord {
+    std::string_view word;
+    VerifyStatus status;
+};
+
+// The engine's words for its results, and what the table makes of them.
+constexpr StatusWord kStatusWords[] = {
+    {"OK", VerifyStatus::Ok},
+    {"FAILED", VerifyStatus::Failed},
+    {"FAILED open or read", VerifyStatus::Unreadable},
+    {"FAILED improperly formatted", VerifyStatus::Malformed},
+    {"EDITED", VerifyStatus::Edited},
+    {"DAMAGED", VerifyStatus::Damaged},
+    {"MISSING", VerifyStatus::Missing},
+    {"MOVED", VerifyStatus::Moved},
+    {"NEW", VerifyStatus::New},
+};
+
+VerifyStatus StatusOf(const ListResult& result) {
+    for (const StatusWord& word : kStatusWords) {
+        if (word.word == result.status) {
+            // A file that is not there is missing, whichever command said so.
+            return word.status == VerifyStatus::Unreadable && result.notFound
+                       ? VerifyStatus::Missing
+                       : word.status;
+        }
+    }
+    return VerifyStatus::Failed;
+}
+
+void Count(VerifyCounts& counts, VerifyStatus status) {
+    switch (status) {
+    case VerifyStatus::Ok:
+        ++counts.ok;
+        break;
+    case VerifyStatus::Missing:
+        ++counts.missing;
+        break;
+    case VerifyStatus::Moved:
+        ++counts.moved;
+        break;
+    case VerifyStatus::New:
+        ++counts.added;
+        break;
+    case VerifyStatus::Failed:
+    case VerifyStatus::Unreadable:
+    case VerifyStatus::Malformed:
+    case VerifyStatus::Edited:
+    case VerifyStatus::Damaged:
+        ++counts.failed;
+        break;
+    }
+}
+
+} // namespace
+
+bool IsProblem(VerifyStatus status) {
+    return status != VerifyStatus::Ok;
+}
+
+// What the run's threads and the window share. The threads hold it too, so
+// a run dropped while a thread is still in a read stays whole until that
+// thread returns.
+struct VerifyRun::State : ResultSink {
+    mutable std::mutex mutex;
+    std::condition_variable threadsEnded;
+    int threads = 0; // threads of the run still going
+
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> bytesRead{0};
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
+    // Under mutex:
+    std::vector<VerifyRow> rows; // not yet taken
+    std::vector<std::string> messages;
+    VerifyCounts counts;
+    std::size_t entriesDone = 0;  // results of the lists' entries
+    std::size_t entriesFound = 0; // entries the count has read so far
+    std::uint64_t bytesKnown = 0; // sizes of the entries' files found so far
+    std::size_t filesSized = 0;
+    bool counted = false; // the lists have been counted through
+    bool ended = false;   // the engine has returned
+    int exitStatus = 0;
+
+    void Result(const ListResult& result) override {
+        VerifyRow row;
+        row.name = std::string(result.name);
+        row.status = StatusOf(result);
+        row.result = std::string(result.status);
+        row.differs.assign(result.differs.begin(), result.differs.end());
+        if (result.to) {
+            row.to = std::string(*result.to);
+        }
+        row.reason = std::string(result.reason);
+        const std::lock_guard lock(mutex);
+        if (stop.load(std::memory_order_relaxed)) {
+            return; // a stopped run shows no more rows
+        }
+        Count(counts, row.status);
+        entriesDone += result.listed ? 1 : 0;
+        rows.push_back(std::move(row));
+    }
+
+    void Message(std::string_view text) override {
+        const std::lock_guard lock(mutex);
+        messages.emplace_back(text);
+    }
+
+    bool Open() const override { return !stop.load(std::memory_order_relaxed); }
+
+    // Reads the lists through once, ahead of the engine, for the total of
+    // entries and of their files' sizes that the time left is told from.
+    void CountEntries(const std::vector<std::string>& lists, bool findNew) {
+        // A list that is not a plain file (a pipe) is read by the engine
+        // alone: reading it here would take its lines away. The total then
+        // stays unknown until the end.
+        for (const std::string& list : lists) {
+            const std::optional<platform::EntryInfo> info = platform::QueryEntry(list);
+            if (info && !info->regularFile) {
+                return;
+            }
+        }
+        for (const std::string& list : lists) {
+            std::string reason;
+            platform::InputStream stream = platform::InputStream::Open(list, reason);
+            if (!stream.isOpen()) {
+                continue;
+            }
+            // The audit takes every list's names below the first list's folder.
+            const std::string folder = ListFolder(findNew ? lists.front() : list);
+            ChecksumListReader reader([&](std::span<char> dest) { return stream.Read(dest); },
+                                      std::nullopt);
+            try {
+                while (!stop.load(std::memory_order_relaxed)) {
+                    std::optional<ListEntry> entry = reader.Next();
+                    if (!entry) {
+                        break;
+                    }
+                    std::optional<std::uint64_t> size;
+                    if (!entry->damaged) {
+                        if (const std::optional<platform::EntryInfo> info =
+                                platform::QueryEntry(EntryPath(folder, entry->name));
+                            info && info->regularFile) {
+                            size = info->size;
+                        }
+                    }
+                    const std::lock_guard lock(mutex);
+                    ++entriesFound;
+                    if (size) {
+                        bytesKnown += *size;
+                        ++filesSized;
+                    }
+                }
+            } catch (const std::system_error&) {
+                // The engine reads the list too, and says why it broke off.
+            }
+        }
+        const std::lock_guard lock(mutex);
+        counted = true;
+    }
+
+    void ThreadEnded() {
+        const std::lock_guard lock(mutex);
+        --threads;
+        threadsEnded.notify_all();
+    }
+};
+
+VerifyRun::VerifyRun() = default;
+
+VerifyRun::~VerifyRun() {
+    if (!m_State) {
+        return;
+    }
+    Stop();
+    std::unique_lock lock(m_State->mutex);
+    m_State->threadsEnded.wait_for(lock, kThreadsWait, [&] { return m_State->threads == 0; });
+}
+
+void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
+    Stop();
+    auto state = std::make_shared<State>();
+    state->threads = 2;
+    m_State = state;
+
+    std::thread([state, lists, findNew] {
+        state->CountEntries(lists, findNew);
+        state->ThreadEnded();
+    }).detach();
+
+    std::thread([state, lists = std::move(lists), findNew] {
+        int status = 0;
+        if (findNew) {
+            AuditOptions options;
+            options.namesBelowList = true;
+            options.bytesRead = &state->bytesRead;
+            status = RunAudit(lists, options, *state);
+        } else {
+            ListCheckOptions options;
+            options.namesBelowList = true;
+            options.bytesRead = &state->bytesRead;
+            status = RunListCheck(lists, options, *state);
+        }
+        {
+            const std::lock_guard lock(state->mutex);
+            state->exitStatus = status;
+            state->ended = true;
+        }
+        state->ThreadEnded();
+    }).detach();
+}
+
+void VerifyRun::Stop() {
+    if (m_State) {
+        m_State->stop.store(true, std::memory_order_relaxed);
+    }
+}
+
+void VerifyRun::TakeRows(std::vector<VerifyRow>& into) {
+    if (!m_State) {
+        return;
+    }
+    const std::lock_guard lock(m_State->mutex);
+    if (into.empty()) {
+        into.swap(m_State->rows);
+    } else {
+        into.insert(into.end(), std::make_move_iterator(m_State->rows.begin()),
+                    std::make_move_iterator(m_State->rows.end()));
+    }
+    m_State->rows.clear();
+}
+
+VerifyCounts VerifyRun::Counts() const {
+    if (!m_State) {
+        return {};
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return m_State->counts;
+}
+
+ProgressFigures VerifyRun::Progress() const {
+    if (!m_State) {
+        return {};
+    }
+    RunProgress progress;
+    {
+        const std::lock_guard lock(m_State->mutex);
+        progress.filesDone = m_State->entriesDone;
+        progress.filesStarted = m_State->entriesDone;
+        progress.filesFound = std::max(m_State->entriesFound, m_State->entriesDone);
+        progress.walkEnded = m_State->counted || m_State->ended;
+        progress.bytesKnown = m_State->bytesKnown;
+        progress.filesSized = m_State->filesSized;
+    }
+    progress.bytesDone = m_State->bytesRead.load(std::memory_order_relaxed);
+    progress.elapsed = std::chrono::steady_clock::now() - m_State->started;
+    return FiguresOf(progress);
+}
+
+void VerifyRun::TakeMessages(std::vector<std::string>& into) {
+    if (!m_State) {
+        return;
+    }
+    const std::lock_guard lock(m_State->mutex);
+    into.insert(into.end(), std::make_move_iterator(m_State->messages.begin()),
+                std::make_move_iterator(m_State->messages.end()));
+    m_State->messages.clear();
+}
+
+bool VerifyRun::Running() const {
+    if (!m_State) {
+        return false;
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return !m_State->ended && !m_State->stop.load(std::memory_order_relaxed);
+}
+
+bool VerifyRun::Finished() const {
+    if (!m_State) {
+        return false;
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return (m_State->ended || m_State->stop.load(std::memory_order_relaxed)) &&
+           m_State->rows.empty();
+}
+
+bool VerifyRun::Stopped() const {
+    return m_State && m_State->stop.load(std::memory_order_relaxed);
+}
+
+int VerifyRun::ExitStatus() const {
+    if (!m_State) {
+        return 0;
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return m_State->exitStatus;
+}
+
+} // namespace varnel

@@ -1,0 +1,113 @@
+#pragma once
+
+// The verify window's run: the entries of checksum lists and saved reports
+// checked (or audited, when new files are sought too) by the engine behind
+// varnel-report --check and --audit, on threads of its own. The run holds no
+// widget and the window's thread never waits on it: the window takes the
+// rows that are ready, the counts and the progress on its own timer.
+//
+//     VerifyRun run;
+//     run.Start({"SHA256SUMS"}, /*findNew=*/false);
+//     ...                                // each turn of the window's timer:
+//     std::vector<VerifyRow> rows;
+//     run.TakeRows(rows);                // appended in the engine's order
+//     VerifyCounts counts = run.Counts();
+//     ProgressFigures figures = run.Progress();
+//     if (run.Finished()) ...            // nothing more will come
+//
+// Rows come in the engine's order: with --check's results, the entries in
+// list order; with the audit's, the entries whose file is there, then those
+// gone (missing or moved), then the new files.
+
+#include "report/run_progress.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+// What became of an entry, as the table tells it (text, icon and colour).
+enum class VerifyStatus {
+    Ok,         // "OK"
+    Failed,     // "FAILED": a digest (or a report line) differs
+    Unreadable, // "FAILED open or read": the file is there but cannot be read
+    Malformed,  // "FAILED improperly formatted": a report block not read whole
+    Edited,     // "EDITED": size or modified time changed (audit)
+    Damaged,    // "DAMAGED": content changed, size and time did not (audit)
+    Missing,    // "MISSING", or "FAILED open or read" for a file not found
+    Moved,      // "MOVED": found again under another name (audit)
+    New,        // "NEW": a file below the folder no list names (audit)
+};
+
+// True for every status but Ok.
+bool IsProblem(VerifyStatus status);
+
+struct VerifyRow {
+    std::string name;   // the entry's name, bytes as the list records them
+    VerifyStatus status = VerifyStatus::Ok;
+    std::string result; // the status as varnel-report words it: "OK",
+                        // "FAILED open or read", "MOVED", ...
+    std::vector<std::string> differs; // what differs: "size", "MD5", ...
+    std::string to;     // Moved: the new name (bytes)
+    std::string reason; // Unreadable, Missing: the system's reason
+};
+
+// Counts of the rows so far, by what the window's counters show.
+struct VerifyCounts {
+    std::size_t ok = 0;
+    std::size_t failed = 0; // Failed, Unreadable, Malformed, Edited, Damaged
+    std::size_t missing = 0;
+    std::size_t added = 0; // New
+    std::size_t moved = 0;
+};
+
+class VerifyRun {
+public:
+    VerifyRun();
+    // Stops the run and waits for its threads (a read that hangs is
+    // abandoned: see Stop).
+    ~VerifyRun();
+    VerifyRun(const VerifyRun&) = delete;
+    VerifyRun& operator=(const VerifyRun&) = delete;
+
+    // Starts checking the lists (native paths). findNew: audit, so that the
+    // files below the lists' folder that no list names come as New and
+    // entries found under another name as Moved. A run still going is
+    // stopped first.
+    void Start(std::vector<std::string> lists, bool findNew);
+
+    // Ends the run as soon as the engine next looks: no more rows come,
+    // and Finished() turns true. Never waits on a file.
+    void Stop();
+
+    // Moves the rows ready since the last call onto the end of into.
+    void TakeRows(std::vector<VerifyRow>& into);
+
+    VerifyCounts Counts() const;
+
+    // Entries done of how many (the total once the lists have been read
+    // through), bytes read, speed and time left over the whole lists.
+    ProgressFigures Progress() const;
+
+    // Words about the lists that are no entry's result, in the order they
+    // came: "SHA256SUMS: line 3: improperly formatted checksum line",
+    // "a.md5: No such file or directory". Moves them out, as TakeRows does.
+    void TakeMessages(std::vector<std::string>& into);
+
+    bool Running() const;
+    // The run has ended (or was stopped) and every row has been taken.
+    bool Finished() const;
+    bool Stopped() const;
+    // varnel-report's exit status for the same lists: 0 all good, 1 some
+    // differ, 2 a list could not be read. Meaningful once Finished().
+    int ExitStatus() const;
+
+private:
+    struct State;
+    std::shared_ptr<State> m_State;
+};
+
+} // namespace varnel

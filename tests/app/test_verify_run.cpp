@@ -1,0 +1,177 @@
+// The verify window's run: the list commands' engine on threads of its own,
+// with names taken below the list's folder whatever the working folder, the
+// rows and counts it hands over, a stop that ends it at once, and lists that
+// are pipes read by the engine alone.
+
+#include "app/verify_run.h"
+#include "tests/digest/digest_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace varnel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchDir;
+using test::WriteFile;
+
+constexpr std::string_view kMd5Empty = "d41d8cd98f00b204e9800998ecf8427e";
+constexpr std::string_view kMd5Abc = "900150983cd24fb0d6963f7d28e17f72";
+
+// Takes rows until the run has finished (or a generous limit has passed).
+std::vector<VerifyRow> RowsOf(VerifyRun& run) {
+    std::vector<VerifyRow> rows;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!run.Finished() && std::chrono::steady_clock::now() < limit) {
+        run.TakeRows(rows);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    run.TakeRows(rows);
+    return rows;
+}
+
+struct Expected {
+    std::string name;
+    VerifyStatus status;
+    std::string result;
+    std::string to;
+};
+
+void ExpectRows(const std::vector<VerifyRow>& rows, const std::vector<Expected>& expected) {
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].name, expected[i].name) << i;
+        EXPECT_EQ(rows[i].status, expected[i].status) << expected[i].name;
+        EXPECT_EQ(rows[i].result, expected[i].result) << expected[i].name;
+        EXPECT_EQ(rows[i].to, expected[i].to) << expected[i].name;
+    }
+}
+
+// A folder holding a list and the files it names, some changed or gone.
+class VerifyRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_Folder = m_Scratch.path() / "down loads";
+        fs::create_directories(m_Folder / "sub");
+        WriteFile(m_Folder / "same.bin", std::string("abc"));
+        WriteFile(m_Folder / "changed.bin", std::string("abd"));
+        WriteFile(m_Folder / "sub" / "empty", std::string());
+        WriteFile(m_Folder / "odd \xff name", std::string());
+        m_List = m_Folder / "SUMS.md5";
+        std::ofstream(m_List) << kMd5Abc << "  same.bin\n"
+                              << kMd5Abc << "  changed.bin\n"
+                              << kMd5Empty << "  sub/empty\n"
+                              << kMd5Abc << "  gone.bin\n"
+                              << kMd5Empty << "  odd \xff name\n";
+    }
+
+    ScratchDir m_Scratch;
+    fs::path m_Folder;
+    fs::path m_List;
+};
+
+TEST_F(VerifyRunTest, ChecksNamesBelowTheListsFolderAndCountsEachKind) {
+    // The working folder is elsewhere: names are taken below the list's.
+    ASSERT_NE(fs::current_path(), m_Folder);
+    VerifyRun run;
+    run.Start({m_List.native()}, false);
+    const std::vector<VerifyRow> rows = RowsOf(run);
+    ExpectRows(rows, {
+                         {"same.bin", VerifyStatus::Ok, "OK", ""},
+                         {"changed.bin", VerifyStatus::Failed, "FAILED", ""},
+                         {"sub/empty", VerifyStatus::Ok, "OK", ""},
+                         {"gone.bin", VerifyStatus::Missing, "FAILED open or read", ""},
+                         {"odd \xff name", VerifyStatus::Ok, "OK", ""},
+                     });
+    EXPECT_EQ(rows[1].differs, std::vector<std::string>{"MD5"});
+    EXPECT_FALSE(rows[3].reason.empty());
+    const VerifyCounts counts = run.Counts();
+    EXPECT_EQ(counts.ok, 3u);
+    EXPECT_EQ(counts.failed, 1u);
+    EXPECT_EQ(counts.missing, 1u);
+    EXPECT_EQ(run.ExitStatus(), 1);
+    const ProgressFigures progress = run.Progress();
+    EXPECT_EQ(progress.filesDone, 5u);
+    EXPECT_EQ(progress.filesTotal, std::optional<std::size_t>(5));
+    EXPECT_EQ(progress.bytesDone, 6u); // the two files of three bytes
+}
+
+TEST_F(VerifyRunTest, FindingNewFilesAuditsTheListsFolder) {
+    fs::rename(m_Folder / "same.bin", m_Folder / "sub" / "renamed.bin");
+    WriteFile(m_Folder / "added.txt", std::string("new"));
+    VerifyRun run;
+    run.Start({m_List.native()}, true);
+    ExpectRows(RowsOf(run), {
+                                {"changed.bin", VerifyStatus::Failed, "FAILED", ""},
+                                {"sub/empty", VerifyStatus::Ok, "OK", ""},
+                                {"odd \xff name", VerifyStatus::Ok, "OK", ""},
+                                {"same.bin", VerifyStatus::Moved, "MOVED", "sub/renamed.bin"},
+                                {"gone.bin", VerifyStatus::Missing, "MISSING", ""},
+                                {"added.txt", VerifyStatus::New, "NEW", ""},
+                            });
+    const VerifyCounts counts = run.Counts();
+    EXPECT_EQ(counts.moved, 1u);
+    EXPECT_EQ(counts.added, 1u);
+    EXPECT_EQ(run.Progress().filesDone, 5u); // the new file is no entry
+}
+
+TEST_F(VerifyRunTest, ListsThatCannotBeReadAreSaidAndTheRestChecked) {
+    VerifyRun run;
+    run.Start({(m_Folder / "no such list").native(), m_List.native()}, false);
+    EXPECT_EQ(RowsOf(run).size(), 5u);
+    std::vector<std::string> messages;
+    run.TakeMessages(messages);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("no such list"), std::string::npos) << messages[0];
+    EXPECT_EQ(run.ExitStatus(), 2);
+}
+
+TEST_F(VerifyRunTest, AStopEndsTheRunAtOnceAndNoRowComesAfter) {
+    std::ofstream list(m_List);
+    for (int i = 0; i < 20000; ++i) {
+        list << kMd5Abc << "  same.bin\n";
+    }
+    list.close();
+    VerifyRun run;
+    run.Start({m_List.native()}, false);
+    std::vector<VerifyRow> rows;
+    while (rows.empty()) {
+        run.TakeRows(rows);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    run.Stop();
+    EXPECT_FALSE(run.Running());
+    run.TakeRows(rows);
+    EXPECT_TRUE(run.Finished());
+    EXPECT_TRUE(run.Stopped());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::vector<VerifyRow> later;
+    run.TakeRows(later);
+    EXPECT_TRUE(later.empty());
+    EXPECT_LT(rows.size(), 20000u);
+}
+
+TEST_F(VerifyRunTest, AListThatIsAPipeIsReadByTheCheckAlone) {
+    const fs::path pipe = m_Folder / "sums.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::ofstream(pipe) << kMd5Abc << "  same.bin\n" << kMd5Empty << "  sub/empty\n";
+    });
+    VerifyRun run;
+    run.Start({pipe.native()}, false);
+    const std::vector<VerifyRow> rows = RowsOf(run);
+    writer.join();
+    ExpectRows(rows, {
+                         {"same.bin", VerifyStatus::Ok, "OK", ""},
+                         {"sub/empty", VerifyStatus::Ok, "OK", ""},
+                     });
+}
+
+} // namespace
+} // namespace varnel
