@@ -88,6 +88,7 @@ std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& f
         {DigestKind::Sha256, ListFormat::Sha256sum, &DigestSelection::sha256},
         {DigestKind::Sha512, ListFormat::Sha512sum, &DigestSelection::sha512},
         {DigestKind::Blake2b, ListFormat::B2sum, &DigestSelection::blake2b},
+        {DigestKind::Crc32, ListFormat::Crc32sum, &DigestSelection::crc32},
     };
     for (const Sum& sum : kSums) {
         if (has(sum.kind)) {

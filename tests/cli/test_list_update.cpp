@@ -114,6 +114,23 @@ TEST(ListUpdate, AddsTheNewFilesInTheListsOwnFormat) {
     }
 }
 
+// A list with the CRC-32 first ("9f606eec  d/a"), as rhash --simple writes
+// it, gets its new lines in that form: rhash writes what is expected.
+TEST(ListUpdate, ListsWithTheCrcFirstGetLinesInTheirForm) {
+    ScratchDir top;
+    Put(top / "d/a", "alpha\n");
+    WriteFile(top / "d/LIST", RunIn(top.path(), {"rhash", "--simple", "d/a"}).out);
+    Put(top / "d/sub/b", "bravo\n");
+    const std::string old = ReadAll(top / "d/LIST");
+    const RunResult run = Report(top.path(), {"--update", "d/LIST"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "d/sub/b: ADDED\n");
+    EXPECT_EQ(ReadAll(top / "d/LIST"),
+              old + RunIn(top.path(), {"rhash", "--simple", "d/sub/b"}).out);
+    const RunResult check = RunIn(top.path(), {"rhash", "--check", "d/LIST"});
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
 // New names are written as the list's own are: bare, after "./", or
 // absolute.
 TEST(ListUpdate, NamesAddedTakeTheFormOfTheListsNames) {
