@@ -26,6 +26,7 @@ FileFailure FailureFromErrno(int err) {
         return FileFailure::NotFound;
     case EACCES:
     case EPERM:
+    case EROFS: // a write on a read-only file system
         return FileFailure::AccessDenied;
     case EISDIR:
         return FileFailure::Folder;
@@ -46,8 +47,16 @@ FileError MakeError(FileFailure failure, int err, const std::string& context) {
     throw MakeError(failure, err, context);
 }
 
+} // namespace
+
+FileError FileErrorFromErrno(int err, const std::string& context) {
+    return MakeError(FailureFromErrno(err), err, context);
+}
+
+namespace {
+
 [[noreturn]] void ThrowErrno(int err, const std::string& context) {
-    Throw(FailureFromErrno(err), err, context);
+    throw FileErrorFromErrno(err, context);
 }
 
 } // namespace

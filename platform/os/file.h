@@ -48,6 +48,11 @@ private:
     int m_SystemError;
 };
 
+// The error of a failed system call: its kind told from the error number,
+// its text the context and the system's message ("cannot open: Permission
+// denied").
+FileError FileErrorFromErrno(int err, const std::string& context);
+
 // What tells one state of a file from another: its length, its modification
 // time and its change time, both to the nanosecond. The change time is kept
 // because the modification time can be set back by anyone who may write the

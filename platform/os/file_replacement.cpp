@@ -11,26 +11,8 @@ namespace varnel::platform {
 
 namespace {
 
-FileFailure FailureOf(int err) {
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return FileFailure::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return FileFailure::AccessDenied;
-    case EISDIR:
-        return FileFailure::Folder;
-    default:
-        return FileFailure::Other;
-    }
-}
-
 [[noreturn]] void ThrowErrno(int err, const std::string& context) {
-    throw FileError(FailureOf(err), err, context + ": " + std::generic_category().message(err));
+    throw FileErrorFromErrno(err, context);
 }
 
 } // namespace
