@@ -6,6 +6,7 @@
 #   <prefix>/bin/{varnel,varnel-report,varnel-skin}      relative links into the tree
 #   <prefix>/share/applications, metainfo, icons/hicolor, man/man1,
 #   bash-completion/completions, doc/varnel, doc/varnel-cli
+#   <prefix>/share/kio/servicemenus, nautilus-python/extensions, nemo/actions
 #
 # Two install components, one package each:
 #   cli     varnel-report, the conversion library, its page and completion
@@ -80,6 +81,30 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications COMPONENT window)
 install(FILES ${varnel_packaging_dir}/${VARNEL_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo COMPONENT window)
+# The verify window's entry (varnel --verify -- LIST...), shown in "Open With"
+# for text files only.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.Verify.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications COMPONENT window)
+
+# File-manager entries "Varnel: report", "Varnel: verify", "Varnel: compare"
+# (packaging/filemanager; Thunar's are set up by hand, see README.md).
+# Dolphin's service menus carry execute permission: KIO 6 trusts no other.
+# Nemo's actions start varnel through varnel-nemo-open, beside them.
+set(varnel_filemanager_dir ${PROJECT_SOURCE_DIR}/packaging/filemanager)
+install(PROGRAMS ${varnel_filemanager_dir}/varnel-dolphin-report.desktop
+                 ${varnel_filemanager_dir}/varnel-dolphin-verify.desktop
+                 ${varnel_filemanager_dir}/varnel-dolphin-compare.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/kio/servicemenus COMPONENT window)
+install(FILES ${varnel_filemanager_dir}/varnel_nautilus.py
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/nautilus-python/extensions COMPONENT window)
+install(FILES ${varnel_filemanager_dir}/varnel-report.nemo_action
+              ${varnel_filemanager_dir}/varnel-verify.nemo_action
+              ${varnel_filemanager_dir}/varnel-compare.nemo_action
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/nemo/actions COMPONENT window)
+install(PROGRAMS ${varnel_filemanager_dir}/varnel-nemo-open
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/nemo/actions COMPONENT window)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME varnel COMPONENT window)
 
 # Icons of the hicolor theme, drawn by the code that draws the window icon.
 set(varnel_icon_theme ${varnel_packaging_dir}/icons/hicolor)
@@ -203,6 +228,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The interface is Chinese: without a CJK font its texts show as boxes.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-zenhei, qt6-translations-l10n")
+# The GNOME Files entries are a nautilus-python extension.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_SUGGESTS "python3-nautilus")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VARNEL_MAINTAINER})

@@ -160,6 +160,16 @@ TEST_F(InstalledTreeTest, TreeHoldsTheRunTimeFilesAndTheCommandLinks) {
         {"share/doc/varnel-cli/changelog.gz", Data, nullptr},
         {"share/bash-completion/completions/varnel-report", Data, nullptr},
         {"share/bash-completion/completions/varnel-skin", Data, nullptr},
+        {"share/applications/" VARNEL_APP_ID ".Verify.desktop", Data, nullptr},
+        // KIO 6 runs only service menus that are executable.
+        {"share/kio/servicemenus/varnel-dolphin-report.desktop", Program, nullptr},
+        {"share/kio/servicemenus/varnel-dolphin-verify.desktop", Program, nullptr},
+        {"share/kio/servicemenus/varnel-dolphin-compare.desktop", Program, nullptr},
+        {"share/nautilus-python/extensions/varnel_nautilus.py", Data, nullptr},
+        {"share/nemo/actions/varnel-report.nemo_action", Data, nullptr},
+        {"share/nemo/actions/varnel-verify.nemo_action", Data, nullptr},
+        {"share/nemo/actions/varnel-compare.nemo_action", Data, nullptr},
+        {"share/nemo/actions/varnel-nemo-open", Program, nullptr},
     };
     for (const Entry& entry : entries) {
         SCOPED_TRACE(entry.path);
@@ -216,7 +226,7 @@ TEST_F(InstalledTreeTest, IconsHaveTheirThemeSizesAndTheDesktopEntryNamesThem) {
         return line.match(entry).captured(1);
     };
     EXPECT_EQ(value("Icon"), kAppId);
-    EXPECT_EQ(value("Exec"), QStringLiteral("varnel %F"));
+    EXPECT_EQ(value("Exec"), QStringLiteral("varnel -- %F"));
     EXPECT_TRUE(QFileInfo(At(QStringLiteral("bin/varnel"))).isExecutable());
 }
 
