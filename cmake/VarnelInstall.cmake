@@ -82,9 +82,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.desktop
 install(FILES ${varnel_packaging_dir}/${VARNEL_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo COMPONENT window)
 # The verify window's entry (varnel --verify -- LIST...), shown in "Open With"
-# for text files only.
+# for checksum lists: a type of our own (told by the name), so that the entry
+# never claims every text file.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.Verify.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications COMPONENT window)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages COMPONENT window)
 
 # File-manager entries "Varnel: report", "Varnel: verify", "Varnel: compare"
 # (packaging/filemanager; Thunar's are set up by hand, see README.md).
