@@ -40,7 +40,18 @@ void KeepQtSettingsOffDisk() {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
 }
 
-QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) {
+QStringList DialogService::GetOpenFileNames(QWidget* owner, const QString& filter) {
+    const QString chosen = GetOpenFileName(owner, filter);
+    return chosen.isEmpty() ? QStringList() : QStringList{chosen};
+}
+
+namespace {
+
+// The open-file dialog in mode (one existing file, or several): the chosen
+// paths, none when cancelled. The dialog lists folders through Qt's file
+// system model, whose gatherer thread looks at the files; the caller gets
+// names only and reads nothing here.
+QStringList ChooseFiles(QWidget* owner, const QString& filter, QFileDialog::FileMode mode) {
     KeepQtSettingsOffDisk();
     QFileDialog dialog(owner);
     // Read-only: the dialog only chooses; it offers no way to make, rename
@@ -48,7 +59,7 @@ QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) 
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails |
                       QFileDialog::ReadOnly);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(mode);
     const QStringList filters = NameFiltersFromCommonDialogFilter(filter);
     dialog.setNameFilters(filters);
     if (!filters.isEmpty()) {
@@ -57,8 +68,20 @@ QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) 
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
-    const QStringList chosen = dialog.selectedFiles();
+    return dialog.selectedFiles();
+}
+
+} // namespace
+
+QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) {
+    const QStringList chosen = ChooseFiles(owner, filter, QFileDialog::ExistingFile);
     return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+QStringList QtDialogService::GetOpenFileNames(QWidget* owner, const QString& filter) {
+    QStringList chosen = ChooseFiles(owner, filter, QFileDialog::ExistingFiles);
+    chosen.removeAll(QString());
+    return chosen;
 }
 
 std::optional<QString> QtDialogService::GetExistingFolder(QWidget* owner, const QString& prompt) {

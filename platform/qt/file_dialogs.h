@@ -30,6 +30,11 @@ public:
     // cancelled.
     virtual QString GetOpenFileName(QWidget* owner, const QString& filter) = 0;
 
+    // The same dialog for one or more existing files: the chosen paths, or
+    // none when the user cancelled. Without an override of its own a
+    // service answers with GetOpenFileName's one file.
+    virtual QStringList GetOpenFileNames(QWidget* owner, const QString& filter);
+
     // Shows the folder picker owned by owner, with prompt above the folders.
     // Returns the chosen folder as the dialog gives it, or nothing when the
     // user cancelled.
@@ -45,6 +50,7 @@ public:
 class QtDialogService final : public DialogService {
 public:
     QString GetOpenFileName(QWidget* owner, const QString& filter) override;
+    QStringList GetOpenFileNames(QWidget* owner, const QString& filter) override;
     std::optional<QString> GetExistingFolder(QWidget* owner, const QString& prompt) override;
     void ShowFileNotFound(QWidget* owner, const QString& name) override;
 };

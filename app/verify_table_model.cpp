@@ -1,0 +1,340 @@
+#include "app/verify_table_model.h"
+
+#include "formats/name_escape.h"
+#include "i18n/big5.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include <string_view>
+
+namespace varnel {
+
+namespace {
+
+// The designed Chinese text as the language mode shows it.
+QString Chinese(const char* text, LanguageMode mode) {
+    return mode == LanguageMode::Traditional ? QString::fromStdString(ConvertToBig5(text))
+                                             : QString::fromUtf8(text);
+}
+
+// The two wordings of each status, in the order of VerifyStatus.
+struct StatusWords {
+    VerifyStatus status;
+    const char* chinese;
+    const char* english;
+};
+constexpr std::array<StatusWords, kVerifyStatusCount> kStatusWords = {{
+    {VerifyStatus::Ok, "正确", "OK"},
+    {VerifyStatus::Failed, "失败", "Failed"},
+    {VerifyStatus::Unreadable, "无法读取", "Unreadable"},
+    {VerifyStatus::Malformed, "格式错误", "Malformed"},
+    {VerifyStatus::Edited, "已修改", "Edited"},
+    {VerifyStatus::Damaged, "已损坏", "Damaged"},
+    {VerifyStatus::Missing, "缺失", "Missing"},
+    {VerifyStatus::Moved, "已移动", "Moved"},
+    {VerifyStatus::New, "新增", "New"},
+}};
+
+std::size_t Slot(VerifyStatus status) {
+    return static_cast<std::size_t>(status);
+}
+
+// The report lines a failure may name, in Chinese: the main window's words
+// for them. Digest names stay as they are.
+struct LineWords {
+    std::string_view english;
+    const char* chinese;
+};
+constexpr LineWords kLineWords[] = {
+    {"size", "文件大小"},
+    {"modified time", "修改时间"},
+    {"version", "文件版本"},
+};
+
+QString Escaped(const std::string& bytes) {
+    return QString::fromStdString(platform::EscapeName(bytes));
+}
+
+// The shapes drawn on a status's disc.
+enum class Mark { Check, Cross, Minus, Arrow, Plus };
+
+Mark MarkOf(VerifyStatus status) {
+    switch (status) {
+    case VerifyStatus::Ok:
+        return Mark::Check;
+    case VerifyStatus::Missing:
+        return Mark::Minus;
+    case VerifyStatus::Moved:
+        return Mark::Arrow;
+    case VerifyStatus::New:
+        return Mark::Plus;
+    default:
+        return Mark::Cross;
+    }
+}
+
+QPixmap DrawIcon(VerifyStatus status, int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 16-unit grid, scaled to the size asked for.
+    painter.scale(size / 16.0, size / 16.0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(VerifyStatusColour(status));
+    painter.drawEllipse(QRectF(1, 1, 14, 14));
+    QPen ink(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(ink);
+    painter.setBrush(Qt::NoBrush);
+    switch (MarkOf(status)) {
+    case Mark::Check: {
+        QPainterPath check;
+        check.moveTo(4.5, 8.3);
+        check.lineTo(7.0, 10.8);
+        check.lineTo(11.5, 5.5);
+        painter.drawPath(check);
+        break;
+    }
+    case Mark::Cross:
+        painter.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
+        painter.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
+        break;
+    case Mark::Minus:
+        painter.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
+        break;
+    case Mark::Arrow: {
+        painter.drawLine(QPointF(4.5, 8), QPointF(11, 8));
+        QPainterPath head;
+        head.moveTo(8.3, 5.3);
+        head.lineTo(11, 8);
+        head.lineTo(8.3, 10.7);
+        painter.drawPath(head);
+        break;
+    }
+    case Mark::Plus:
+        painter.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
+        painter.drawLine(QPointF(8, 4.5), QPointF(8, 11.5));
+        break;
+    }
+    return pixmap;
+}
+
+} // namespace
+
+QString VerifyStatusText(VerifyStatus status, LanguageMode mode) {
+    const StatusWords& words = kStatusWords.at(Slot(status));
+    return mode == LanguageMode::English ? QString::fromLatin1(words.english)
+                                         : Chinese(words.chinese, mode);
+}
+
+QColor VerifyStatusColour(VerifyStatus status) {
+    // Dark enough to read as text on a light background.
+    switch (MarkOf(status)) {
+    case Mark::Check:
+        return {0x1E, 0x7E, 0x34};
+    case Mark::Cross:
+        return {0xC6, 0x28, 0x28};
+    case Mark::Minus:
+    case Mark::Arrow:
+        return {0xB0, 0x60, 0x00};
+    case Mark::Plus:
+        return {0x15, 0x65, 0xC0};
+    }
+    return {};
+}
+
+QIcon DrawVerifyStatusIcon(VerifyStatus status) {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48}) {
+        icon.addPixmap(DrawIcon(status, size));
+    }
+    return icon;
+}
+
+QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode) {
+    if (row.status == VerifyStatus::Moved) {
+        return QStringLiteral("→ ") + Escaped(row.to);
+    }
+    if (!row.reason.empty() && row.differs.empty()) {
+        return QString::fromStdString(row.reason);
+    }
+    QString text;
+    for (const std::string& what : row.differs) {
+        if (!text.isEmpty()) {
+            text += QStringLiteral(", ");
+        }
+        QString word = QString::fromStdString(what);
+        if (mode != LanguageMode::English) {
+            for (const LineWords& line : kLineWords) {
+                if (what == line.english) {
+                    word = Chinese(line.chinese, mode);
+                }
+            }
+        }
+        text += word;
+    }
+    return text;
+}
+
+std::string VerifyResultLine(const VerifyRow& row) {
+    std::string line = platform::EscapeName(row.name);
+    line += ": ";
+    line += row.result;
+    if (!row.differs.empty()) {
+        line += " (";
+        for (std::size_t i = 0; i < row.differs.size(); ++i) {
+            line += i == 0 ? "" : ", ";
+            line += row.differs[i];
+        }
+        line += ')';
+    }
+    if (row.status == VerifyStatus::Moved) {
+        line += " to ";
+        line += platform::EscapeName(row.to);
+    }
+    return line;
+}
+
+// ------------------------------------------------------------------ model
+
+VerifyTableModel::VerifyTableModel(QObject* parent)
+    : QAbstractTableModel(parent), m_Mode(CurrentLanguageMode()) {
+    // Texts and icons are made once: a repaint only looks them up.
+    for (const StatusWords& words : kStatusWords) {
+        m_StatusTexts.at(Slot(words.status)) = VerifyStatusText(words.status, m_Mode);
+        m_Icons.at(Slot(words.status)) = DrawVerifyStatusIcon(words.status);
+    }
+    if (m_Mode == LanguageMode::English) {
+        m_Headers = {QStringLiteral("Name"), QStringLiteral("Status"),
+                     QStringLiteral("What differs")};
+    } else {
+        m_Headers = {Chinese("名称", m_Mode), Chinese("结果", m_Mode), Chinese("差异", m_Mode)};
+    }
+}
+
+VerifyTableModel::~VerifyTableModel() = default;
+
+int VerifyTableModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) {
+        return 0;
+    }
+    return static_cast<int>(m_OnlyProblems ? m_Problems.size() : m_Rows.size());
+}
+
+int VerifyTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+const VerifyRow& VerifyTableModel::ShownRow(int row) const {
+    const auto position = static_cast<std::size_t>(row);
+    return m_Rows[m_OnlyProblems ? m_Problems[position] : position];
+}
+
+QVariant VerifyTableModel::StatusData(const VerifyRow& row, int role) const {
+    const std::size_t slot = Slot(row.status);
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_StatusTexts.at(slot);
+    case Qt::DecorationRole:
+        return m_Icons.at(slot);
+    case Qt::ForegroundRole:
+        return VerifyStatusColour(row.status);
+    default:
+        return {};
+    }
+}
+
+QVariant VerifyTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    const VerifyRow& row = ShownRow(index.row());
+    if (role == StatusRole) {
+        return static_cast<int>(row.status);
+    }
+    switch (index.column()) {
+    case NameColumn:
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+            return Escaped(row.name);
+        }
+        return {};
+    case StatusColumn:
+        return StatusData(row, role);
+    case DiffersColumn:
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+            return VerifyDiffersText(row, m_Mode);
+        }
+        if (role == Qt::ForegroundRole && row.status != VerifyStatus::Ok) {
+            return VerifyStatusColour(row.status);
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant VerifyTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= ColumnCount) {
+        return {};
+    }
+    return m_Headers.at(static_cast<std::size_t>(section));
+}
+
+void VerifyTableModel::Append(std::vector<VerifyRow>& rows) {
+    if (rows.empty()) {
+        return;
+    }
+    std::size_t problems = 0;
+    for (const VerifyRow& row : rows) {
+        problems += IsProblem(row.status) ? 1U : 0U;
+    }
+    const std::size_t shownBefore = m_OnlyProblems ? m_Problems.size() : m_Rows.size();
+    const std::size_t shownAdded = m_OnlyProblems ? problems : rows.size();
+    if (shownAdded > 0) {
+        beginInsertRows(QModelIndex(), static_cast<int>(shownBefore),
+                        static_cast<int>(shownBefore + shownAdded - 1));
+    }
+    for (VerifyRow& row : rows) {
+        if (IsProblem(row.status)) {
+            m_Problems.push_back(m_Rows.size());
+        }
+        m_Rows.push_back(std::move(row));
+    }
+    rows.clear();
+    if (shownAdded > 0) {
+        endInsertRows();
+    }
+}
+
+void VerifyTableModel::Clear() {
+    beginResetModel();
+    m_Rows.clear();
+    m_Rows.shrink_to_fit();
+    m_Problems.clear();
+    m_Problems.shrink_to_fit();
+    endResetModel();
+}
+
+void VerifyTableModel::setOnlyProblems(bool only) {
+    if (only == m_OnlyProblems) {
+        return;
+    }
+    beginResetModel();
+    m_OnlyProblems = only;
+    endResetModel();
+}
+
+std::string VerifyTableModel::ResultText() const {
+    std::string text;
+    const int rows = rowCount();
+    for (int row = 0; row < rows; ++row) {
+        text += VerifyResultLine(ShownRow(row));
+        text += '\n';
+    }
+    return text;
+}
+
+} // namespace varnel

@@ -1,0 +1,101 @@
+#pragma once
+
+// The verify window's table: the rows of a VerifyRun (app/verify_run.h) as
+// a model of three columns (the entry's name, its status, what differs),
+// appended in batches as the run hands them over. With "only problems" the
+// model shows the rows whose status is a problem, through a list of their
+// indexes kept as rows come, so switching the filter on or off over 100,000
+// rows costs no pass over them.
+//
+// A status is told three ways at once, never by colour alone: its words,
+// an icon drawn in code (a check, a cross, a minus, an arrow, a plus) and
+// the colour of both (green, red, amber, blue). Names are shown in the
+// visible escape (formats/name_escape.h), so a name with a line end, a
+// control or bidirectional character or bytes that are not UTF-8 shows as
+// what it is and cannot disturb the table.
+
+#include "app/verify_run.h"
+#include "i18n/language.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QIcon>
+#include <QString>
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+inline constexpr std::size_t kVerifyStatusCount = 9;
+
+// The words of a status in a language mode: "正确", "失败", ... (the
+// Traditional texts are the Simplified ones converted), "OK", "Failed", ...
+QString VerifyStatusText(VerifyStatus status, LanguageMode mode);
+
+// The colour a status is shown in: green for OK, red for what failed, amber
+// for what is gone or moved, blue for what is new.
+QColor VerifyStatusColour(VerifyStatus status);
+
+// The status's icon, drawn at the sizes a table and its high-resolution
+// forms ask for.
+QIcon DrawVerifyStatusIcon(VerifyStatus status);
+
+// What the third column says of a row: the lines or digests that differ
+// ("size, MD5"; in the Chinese modes the lines in Chinese), "→ new name"
+// for a move, or the system's reason a file could not be read.
+QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode);
+
+// The row as varnel-report writes its result: "NAME: STATUS (differs)" or
+// "NAME: MOVED to NEW", the names in the visible escape, no line end.
+std::string VerifyResultLine(const VerifyRow& row);
+
+class VerifyTableModel : public QAbstractTableModel {
+public:
+    enum Column { NameColumn = 0, StatusColumn, DiffersColumn, ColumnCount };
+    // The row's VerifyStatus, as an int, in every column.
+    static constexpr int StatusRole = Qt::UserRole;
+
+    // The texts are those of the language mode read now.
+    explicit VerifyTableModel(QObject* parent = nullptr);
+    ~VerifyTableModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Moves the rows onto the end of the table (rows is left empty); the
+    // view hears of the rows it shows in one insertion.
+    void Append(std::vector<VerifyRow>& rows);
+    // Empties the table.
+    void Clear();
+
+    bool OnlyProblems() const { return m_OnlyProblems; }
+    void setOnlyProblems(bool only);
+
+    // Every row held, shown or not, and the problems among them.
+    std::size_t RowsHeld() const { return m_Rows.size(); }
+    std::size_t ProblemsHeld() const { return m_Problems.size(); }
+    // The row shown at position row (0 <= row < rowCount()).
+    const VerifyRow& ShownRow(int row) const;
+
+    // The shown rows as varnel-report writes them, one line each.
+    std::string ResultText() const;
+
+private:
+    QVariant StatusData(const VerifyRow& row, int role) const;
+
+    LanguageMode m_Mode;
+    std::vector<VerifyRow> m_Rows;
+    std::vector<std::size_t> m_Problems; // indexes of the rows that are problems
+    bool m_OnlyProblems = false;
+    std::array<QString, kVerifyStatusCount> m_StatusTexts;
+    std::array<QIcon, kVerifyStatusCount> m_Icons;
+    std::array<QString, ColumnCount> m_Headers;
+};
+
+} // namespace varnel

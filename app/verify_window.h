@@ -1,0 +1,141 @@
+#pragma once
+
+// The verify window: checksum lists and saved reports checked (or audited,
+// with "also find new files") in a skinned window, the results in a table
+// with their status in words, icon and colour, live counts, the progress
+// over the whole lists and what the run says of the lists themselves.
+//
+// The window only shows: the run (app/verify_run.h) reads the lists and the
+// files on threads of its own, and the window takes what is ready from it
+// on a timer, a batch of rows at a time.
+//
+//     auto* window = new VerifyWindow();
+//     window->show();
+//     window->Verify({"SHA256SUMS"});
+
+#include "app/verify_run.h"
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <QElapsedTimer>
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+namespace varnel {
+namespace platform {
+class DialogService;
+} // namespace platform
+
+class SkinFrame;
+class VerifyTableModel;
+
+// The open-file dialog's filter for checksum lists and saved reports, in the
+// common dialog's form, in the language mode read now.
+QString VerifyListFilter();
+
+class VerifyWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Builds the window in the program's language mode, framed by the skin
+    // in programFolder's Skins folder; the window is left hidden.
+    explicit VerifyWindow(QWidget* parent = nullptr);
+    explicit VerifyWindow(const std::filesystem::path& programFolder, QWidget* parent = nullptr);
+    ~VerifyWindow() override;
+
+    // Seam: the open-file dialog of the open command.
+    void setDialogService(std::unique_ptr<platform::DialogService> dialogs);
+
+    // Verifies the lists (native paths) in place of the run shown: the table
+    // is emptied and a run started with the "also find new files" choice.
+    // No lists: nothing changes.
+    void Verify(std::vector<std::string> lists);
+
+    // The lists of the run shown (empty before the first).
+    const std::vector<std::string>& Lists() const { return m_Lists; }
+    // A run is going: its rows are still coming.
+    bool IsRunning() const { return m_Poll.isActive(); }
+    const VerifyTableModel& Model() const { return *m_Model; }
+    // varnel-report's exit status for the lists, once the run has ended.
+    int ExitStatus() const { return m_Run.ExitStatus(); }
+    // The messages about the lists, in the order they came.
+    const std::vector<std::string>& Messages() const { return m_Messages; }
+
+    // Commands.
+    void Open_Click(); // asks for lists and verifies them
+    void Stop_Click(); // stops the run, or starts the lists again
+    void Copy_Click(); // the shown results onto the clipboard
+    void OnlyProblems_Click();
+    void FindNew_Click();
+
+signals:
+    // A run has ended (after its last row, or stopped).
+    void runEnded();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void Form_Load();
+    void PlaceBody();
+    // One turn of the timer: the rows, messages, counts and progress that
+    // are ready.
+    void Poll();
+    void MarkFirstRow();
+    void ShowCounts(const VerifyCounts& counts);
+    void ShowProgress();
+    void ShowMessages();
+    void OnRunEnded();
+    void SetStopFace(bool running);
+    void SetTitleProgress(const QString& shortText, const QString& longText);
+    // A designed Chinese text, or its English form, in the window's mode.
+    QString Text(const char* chinese, const char* english) const;
+
+    std::filesystem::path m_ProgramFolder;
+    std::unique_ptr<platform::DialogService> m_Dialogs;
+
+    SkinFrame* m_Frame = nullptr;
+    QWidget* m_Body = nullptr; // the client area's controls, laid out
+    QTableView* m_Table = nullptr;
+    VerifyTableModel* m_Model = nullptr;
+    std::array<QLabel*, 5> m_Counts{}; // OK, failed, missing, new, moved
+    QProgressBar* m_ProgressBar = nullptr;
+    QLabel* m_ProgressText = nullptr;
+    QLabel* m_Status = nullptr; // the last message, all of them as its tool tip
+    QCheckBox* m_OnlyProblems = nullptr;
+    QCheckBox* m_FindNew = nullptr;
+    QPushButton* m_Open = nullptr;
+    QPushButton* m_Copy = nullptr;
+    QPushButton* m_Stop = nullptr;
+
+    VerifyRun m_Run;
+    std::vector<std::string> m_Lists;
+    QTimer m_Poll;
+    QElapsedTimer m_SinceProgress; // since the progress was last shown
+    std::vector<VerifyRow> m_Batch;
+    std::vector<std::string> m_Messages;
+    VerifyCounts m_ShownCounts;
+    bool m_CountsShown = false;
+    QString m_Title;
+    bool m_ProgressInTitle = false;
+};
+
+} // namespace varnel
