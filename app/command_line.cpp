@@ -7,26 +7,36 @@
 namespace varnel {
 
 WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& args) {
+    using Action = WindowCommandLine::Action;
     WindowCommandLine command;
     bool optionsEnded = false;
+    bool verify = false;
+    // The first question asked is the one answered.
+    bool asked = false;
     for (const std::string_view arg : args) {
         if (optionsEnded || !arg.starts_with('-') || arg == "-") {
             command.paths.emplace_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
-            // The first question asked is the one answered.
-            if (command.action == WindowCommandLine::Action::Report) {
-                command.action = WindowCommandLine::Action::Help;
-            }
+            command.action = asked ? command.action : Action::Help;
+            asked = true;
         } else if (arg == "--version") {
-            if (command.action == WindowCommandLine::Action::Report) {
-                command.action = WindowCommandLine::Action::Version;
-            }
+            command.action = asked ? command.action : Action::Version;
+            asked = true;
+        } else if (arg == "--verify") {
+            verify = true;
         } else {
-            command.action = WindowCommandLine::Action::Wrong;
+            command.action = Action::Wrong;
             command.error = "unknown option " + std::string(arg);
             return command;
+        }
+    }
+    if (!asked && verify) {
+        command.action = Action::Verify;
+        if (command.paths.empty()) {
+            command.action = Action::Wrong;
+            command.error = "--verify needs a checksum list or saved report to verify";
         }
     }
     return command;
@@ -34,12 +44,17 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& ar
 
 std::string WindowUsageText() {
     return "usage: varnel [FILE...]\n"
+           "       varnel --verify [--] LIST...\n"
            "       varnel [--help | --version]\n"
            "\n"
            "Opens the Varnel window and reports each FILE named (a folder: every file\n"
            "below it) with its path, version, size, modified time, CRC-32, SHA-1 and\n"
            "MD5. Use \"--\" before names that start with \"-\".\n"
            "\n"
+           "      --verify   open the verify window instead and check the files each\n"
+           "                 LIST names (checksum lists such as SHA256SUMS, or saved\n"
+           "                 Varnel reports); names in a list are taken from the\n"
+           "                 list's folder\n"
            "  -h, --help     show this help and exit\n"
            "      --version  show the version and exit\n"
            "\n"

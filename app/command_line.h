@@ -1,7 +1,8 @@
 #pragma once
 
-// The program's command line: the files and folders to report, or a question
-// answered on the terminal (--help, --version) without opening the window.
+// The program's command line: the files and folders to report, the lists to
+// verify (--verify), or a question answered on the terminal (--help,
+// --version) without opening a window.
 
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@ namespace varnel {
 struct WindowCommandLine {
     enum class Action {
         Report,  // open the window and report paths (none: an empty report)
+        Verify,  // open the verify window and verify paths, checksum lists
         Help,    // print the usage on standard output
         Version, // print the program's name and version on standard output
         Wrong,   // an option the program does not know: error says which
@@ -23,7 +25,8 @@ struct WindowCommandLine {
 
 // Reads the arguments after the program's name. "--" ends the options, so
 // that "varnel -- --help" reports a file named "--help"; "-" alone is a
-// path. Any other argument starting with "-" is an option.
+// path. Any other argument starting with "-" is an option. --verify makes
+// every path a list to verify; without one it is a usage error.
 WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& args);
 
 // The texts printed for --help and --version, each ending with a line end.

@@ -5,6 +5,7 @@
 #include "app/links.h"
 #include "app/public_browse_folder_module.h"
 #include "app/report_box_text.h"
+#include "app/verify_window.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/os/program_dir.h"
@@ -17,11 +18,13 @@
 #include "report/run_progress.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
+#include "winstyle/window_style.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -33,6 +36,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -52,6 +56,9 @@ constexpr int kSkinnedHeightTwips = 5065;
 constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.ocx|File (*.*)|*.*";
 // The folder picker's prompt; shown as it is in every language mode.
 constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
+
+// The system menu's item of the program's own.
+constexpr std::uint32_t kVerifyListsCommand = 0x0100;
 
 } // namespace
 
@@ -73,6 +80,7 @@ Common_MD5_View::Common_MD5_View(const std::filesystem::path& programFolder, QWi
 
 Common_MD5_View::~Common_MD5_View() {
     delete m_AboutForm;
+    delete m_VerifyWindow;
 }
 
 void Common_MD5_View::setDialogService(std::unique_ptr<platform::DialogService> dialogs) {
@@ -131,6 +139,7 @@ void Common_MD5_View::Form_Load() {
     }
 
     DescribeControls();
+    AddSystemMenuItems();
     m_Feed.setStopRequested(false);
     Text1->viewport()->setAcceptDrops(true);
 
@@ -370,6 +379,53 @@ void Common_MD5_View::Text1_OLEDragDrop(const QMimeData* mime) {
     SetCopyClearEnabled(true);
 }
 
+void Common_MD5_View::VerifyLists_Click() {
+    // The dialog gives names only: the lists are read by the verify run.
+    const QStringList chosen = CommonDialog1->GetOpenFileNames(this, VerifyListFilter());
+    if (chosen.isEmpty()) {
+        return;
+    }
+    std::vector<std::string> lists;
+    for (const QString& path : chosen) {
+        lists.push_back(QFile::encodeName(path).toStdString());
+    }
+    // A closed verify window only waits to be deleted: a new one is made.
+    VerifyWindow* window = m_VerifyWindow.data();
+    if (window == nullptr || window->isHidden()) {
+        window = new VerifyWindow(m_ProgramFolder);
+        window->setAttribute(Qt::WA_DeleteOnClose, true);
+        m_VerifyWindow = window;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    window->Verify(std::move(lists));
+}
+
+void Common_MD5_View::AddSystemMenuItems() {
+    platform::SystemMenu* menu = platform::GetSystemMenu(this);
+    const QString text = CurrentLanguageMode() == LanguageMode::English
+                             ? QStringLiteral("&Verify checksum list…")
+                             : Shown("校验清单(&V)…");
+    platform::AppendMenuSeparator(menu);
+    platform::AppendMenuItem(menu, kVerifyListsCommand, text, [this] { VerifyLists_Click(); });
+    // A right click on the caption (its text and icon included) opens the
+    // menu, as on a system title bar; its right-button presses do not drag.
+    Skin_Caption1->installEventFilter(this);
+    for (QWidget* part : Skin_Caption1->findChildren<QWidget*>()) {
+        part->installEventFilter(this);
+    }
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(shortcut, &QShortcut::activated, this, [this] { PopupSystemMenu(); });
+}
+
+void Common_MD5_View::PopupSystemMenu() {
+    const QWidget* under = Skin_Caption1->isVisible() ? static_cast<QWidget*>(Skin_Caption1)
+                                                      : static_cast<QWidget*>(this);
+    platform::PopupSystemMenu(this,
+                              under->mapToGlobal(QPoint(0, under == this ? 0 : under->height())));
+}
+
 void Common_MD5_View::NamedFilesNotFound(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         CommonDialog1->ShowFileNotFound(this, QString::fromStdString(DisplayText(path)));
@@ -517,6 +573,23 @@ void Common_MD5_View::DescribeCloseButton() {
 // ----------------------------------------------------------------- events
 
 bool Common_MD5_View::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Skin_Caption1 || (watched != nullptr && watched->parent() == Skin_Caption1)) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+        case QEvent::ContextMenu:
+            if (watched == Skin_Caption1) {
+                platform::PopupSystemMenu(this,
+                                          static_cast<QContextMenuEvent*>(event)->globalPos());
+                return true;
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
     if (Text1 != nullptr && watched == Text1->viewport()) {
         switch (event->type()) {
         case QEvent::DragEnter:

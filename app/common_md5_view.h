@@ -4,6 +4,7 @@
 // buttons, file drops and the two report builders (one file, a folder tree).
 
 #include "app/report_feed.h"
+#include "app/verify_window.h"
 #include "report/file_facts.h"
 #include "report/report_run.h"
 
@@ -106,6 +107,12 @@ public:
     void Text1_OLEDragDrop(const QMimeData* mime);
     // Tells, one name at a time, that the paths (native bytes) name no file.
     void NamedFilesNotFound(const std::vector<std::string>& paths);
+    // The system menu's verify item: asks for checksum lists or saved
+    // reports and verifies them in the verify window (opened, or the one
+    // already open).
+    void VerifyLists_Click();
+    // The verify window while it is open (it deletes itself when closed).
+    VerifyWindow* verifyWindow() const { return m_VerifyWindow.data(); }
 
 signals:
     // The more-tools button was clicked: this window is hidden and the about
@@ -130,6 +137,10 @@ private:
     // The feed's signals: a run has started, text to append, where the run
     // stands, its end.
     void ConnectFeed();
+    // The system menu: the verify item after the window's own, opened by a
+    // right click on the caption or with Alt+Space.
+    void AddSystemMenuItems();
+    void PopupSystemMenu();
     void OnRunStarted(const ReportOptions& options, bool folderReport);
     void AppendToBox(const QString& text);
     void ShowProgress(const RunProgress& progress);
@@ -213,6 +224,7 @@ private:
 
     // The about window while it is open; it deletes itself when closed.
     QPointer<Common_About_Form> m_AboutForm;
+    QPointer<VerifyWindow> m_VerifyWindow;
 };
 
 } // namespace varnel

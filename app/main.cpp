@@ -1,8 +1,10 @@
-// The Varnel program: the main window in Qt's event loop.
+// The Varnel program: the main window (or the verify window) in Qt's event
+// loop.
 
 #include "app/command_line.h"
 #include "app/common_md5_view.h"
 #include "app/program_windows_module.h"
+#include "app/verify_window.h"
 #include "platform/qt/process_environment.h"
 
 #include <QApplication>
@@ -17,9 +19,9 @@
 
 int main(int argc, char** argv) {
     // The arguments name files and folders to report (what a desktop entry's
-    // %F hands over); --help and --version are answered on the terminal
-    // without a window. Qt sees the program name only, so no argument is
-    // taken as one of its own options.
+    // %F hands over), or with --verify the lists to verify; --help and
+    // --version are answered on the terminal without a window. Qt sees the
+    // program name only, so no argument is taken as one of its own options.
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
     const varnel::WindowCommandLine command = varnel::ParseWindowCommandLine(args);
     switch (command.action) {
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
                      command.error.c_str());
         return 2;
     case varnel::WindowCommandLine::Action::Report:
+    case varnel::WindowCommandLine::Action::Verify:
         break;
     }
     const std::vector<std::string>& paths = command.paths;
@@ -49,6 +52,13 @@ int main(int argc, char** argv) {
     // Ties the window to its installed desktop entry (launcher icon, name).
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.varnel.Varnel"));
 
+    if (command.action == varnel::WindowCommandLine::Action::Verify) {
+        // The verify window alone; its run waits for its threads when the
+        // window goes, and leaves a read that hangs behind.
+        std::unique_ptr<varnel::VerifyWindow> verifyWindow;
+        varnel::MainVerify(verifyWindow, paths);
+        return QApplication::exec();
+    }
     std::unique_ptr<varnel::Common_MD5_View> mainWindow;
     varnel::Main(mainWindow, paths);
     const int status = QApplication::exec();

@@ -1,6 +1,7 @@
 #include "app/program_windows_module.h"
 
 #include "app/common_md5_view.h"
+#include "app/verify_window.h"
 
 #include <QByteArray>
 #include <QList>
@@ -104,6 +105,17 @@ void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::s
         window->Text1_OLEDragDrop(drop.get());
         window->NamedFilesNotFound(missing);
     });
+}
+
+void MainVerify(std::unique_ptr<VerifyWindow>& window, const std::vector<std::string>& lists) {
+    InitControlLibrary();
+    if (!window) {
+        window = std::make_unique<VerifyWindow>();
+    }
+    window->show();
+    // Queued, so that the window is on screen when the run starts.
+    VerifyWindow* shown = window.get();
+    QTimer::singleShot(0, shown, [shown, lists] { shown->Verify(lists); });
 }
 
 } // namespace varnel

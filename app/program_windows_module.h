@@ -13,6 +13,7 @@ class QMimeData;
 namespace varnel {
 
 class Common_MD5_View;
+class VerifyWindow;
 
 // Nothing needs initialising for the controls on this platform: true.
 bool InitControlLibrary();
@@ -26,6 +27,11 @@ bool InitControlLibrary();
 // the window says that no such file exists, as its open-file dialog says of
 // a typed name. No paths: nothing is reported.
 void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths = {});
+
+// Creates the verify window into window when there is none yet and shows it
+// in place of the main window; the lists (native bytes, as the program
+// received them) are verified once the event loop runs.
+void MainVerify(std::unique_ptr<VerifyWindow>& window, const std::vector<std::string>& lists);
 
 // The drop that stands for paths named on the command line: one local file
 // URL per path, carrying the path's exact bytes. A relative path is taken

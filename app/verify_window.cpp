@@ -102,8 +102,8 @@ QString VerifyListFilter() {
     const QString lists =
         english ? QStringLiteral("Checksum lists and reports") : Chinese("校验清单和报告");
     const QString all = english ? QStringLiteral("All files") : Chinese("所有文件");
-    return lists + QStringLiteral(" (") + patterns + QStringLiteral(")|") + patterns +
-           QLatin1Char('|') + all + QStringLiteral(" (*.*)|*.*");
+    return lists + QLatin1Char('|') + patterns + QLatin1Char('|') + all +
+           QStringLiteral(" (*.*)|*.*");
 }
 
 VerifyWindow::VerifyWindow(QWidget* parent) : VerifyWindow(platform::ProgramDir(), parent) {}

@@ -258,6 +258,20 @@ QIcon CommandIcon(const QWidget* window, std::uint32_t command) {
     return icon;
 }
 
+// Runs the action of the enabled item the program added under id, if any.
+void RunAddedItem(QWidget* top, std::uint32_t id) {
+    const SystemMenu* menu = GetSystemMenu(top);
+    for (int position = 0; position < menu->count(); ++position) {
+        const MenuItemInfo item = *menu->at(position);
+        if (!item.separator && item.id == id && item.action) {
+            if ((item.state & kGrayedOrDisabled) == 0) {
+                item.action();
+            }
+            return;
+        }
+    }
+}
+
 } // namespace
 
 QString MenuText(MenuWord word) {
@@ -466,6 +480,11 @@ bool SystemMenu::removeCommand(std::uint32_t id) {
     return true;
 }
 
+void SystemMenu::append(MenuItemInfo item) {
+    m_Items.push_back(std::move(item));
+    ItemsChanged();
+}
+
 void SystemMenu::ItemsChanged() {
     // The close button follows the Close item once the frame is ours.
     const WindowStyleState* state = WindowStyleState::Find(m_Window);
@@ -514,6 +533,29 @@ bool RemoveMenuByCommand(SystemMenu* menu, std::uint32_t id) {
     return menu != nullptr && menu->removeCommand(id);
 }
 
+bool AppendMenuItem(SystemMenu* menu, std::uint32_t id, const QString& text,
+                    std::function<void()> action) {
+    if (menu == nullptr) {
+        return false;
+    }
+    MenuItemInfo item;
+    item.id = id;
+    item.text = text;
+    item.action = std::move(action);
+    menu->append(std::move(item));
+    return true;
+}
+
+bool AppendMenuSeparator(SystemMenu* menu) {
+    if (menu == nullptr) {
+        return false;
+    }
+    MenuItemInfo separator;
+    separator.separator = true;
+    menu->append(std::move(separator));
+    return true;
+}
+
 QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
     QWidget* top = TopLevel(window);
     if (top == nullptr) {
@@ -540,9 +582,17 @@ QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
         }
         const std::uint32_t command = item.id;
         // Acts once the menu has closed and let go of the mouse.
-        QObject::connect(action, &QAction::triggered, top, [target, command] {
+        QObject::connect(action, &QAction::triggered, top, [target, command, run = item.action] {
             QMetaObject::invokeMethod(
-                target, [target, command] { SysCommand(target, command); }, Qt::QueuedConnection);
+                target,
+                [target, command, run] {
+                    if (run) {
+                        run();
+                    } else {
+                        SysCommand(target, command);
+                    }
+                },
+                Qt::QueuedConnection);
         });
     }
     menu->popup(screen);
@@ -574,6 +624,7 @@ void SysCommand(QWidget* window, std::uint32_t command) {
         top->close();
         break;
     default:
+        RunAddedItem(top, command);
         break;
     }
 }

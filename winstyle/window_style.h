@@ -22,6 +22,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -110,6 +111,9 @@ struct MenuItemInfo {
     std::uint32_t state = MFS_ENABLED;
     QString text;
     bool separator = false;
+    // An item a program adds runs this when chosen, in place of a system
+    // command (empty for the system's own items).
+    std::function<void()> action;
 };
 
 // A window's system menu: Restore, Move, Size, Minimize, Maximize, a
@@ -129,6 +133,8 @@ public:
     bool removeAt(int position);
     // Removes the first item whose identifier is exactly id; false when none.
     bool removeCommand(std::uint32_t id);
+    // Adds item after the last one.
+    void append(MenuItemInfo item);
 
 private:
     void ItemsChanged();
@@ -151,6 +157,13 @@ bool SetMenuItemInfo(SystemMenu* menu, int position, std::uint32_t mask, const M
 bool RemoveMenuByPosition(SystemMenu* menu, int position);
 bool RemoveMenuByCommand(SystemMenu* menu, std::uint32_t id);
 
+// Adds an item of the program's own after the menu's last item: text, and
+// the action run when it is chosen (identifiers below SC_SIZE are free for
+// such items). AppendMenuSeparator adds a separator. False for no menu.
+bool AppendMenuItem(SystemMenu* menu, std::uint32_t id, const QString& text,
+                    std::function<void()> action);
+bool AppendMenuSeparator(SystemMenu* menu);
+
 // Pops the window's system menu up at a screen point and returns it (it
 // deletes itself when closed); null for no window. An item acts on the
 // window when chosen. Besides the menu's own states, items that do not fit
@@ -163,8 +176,9 @@ QMenu* PopupSystemMenu(QWidget* window, QPoint screen);
 
 // Carries out a system command on the window, as choosing it in the menu
 // does: restore, move or size (the window follows the mouse), minimise,
-// maximise, close. An identifier with bit 15 cleared (a grayed item) and any
-// other identifier do nothing.
+// maximise, close, or the action of an item the program added under that
+// identifier (unless the item is grayed). An identifier with bit 15 cleared
+// (a grayed system item) and any other identifier do nothing.
 void SysCommand(QWidget* window, std::uint32_t command);
 
 } // namespace varnel::platform

@@ -360,6 +360,15 @@ TEST(WindowCommandLine, OptionsAndPaths) {
         {{"-"}, Action::Report, {"-"}},
         {{"--verbose"}, Action::Wrong, {}},
         {{"a", "-x"}, Action::Wrong, {"a"}},
+        // --verify: every path is a list; none is a usage error.
+        {{"--verify", "SHA256SUMS", "b.md5"}, Action::Verify, {"SHA256SUMS", "b.md5"}},
+        {{"a.txt", "--verify"}, Action::Verify, {"a.txt"}},
+        {{"--verify", "--", "-list", "--help"}, Action::Verify, {"-list", "--help"}},
+        {{"--verify"}, Action::Wrong, {}},
+        {{"--verify", "--"}, Action::Wrong, {}},
+        {{"--verify", "--help"}, Action::Help, {}},
+        {{"--version", "--verify", "a"}, Action::Version, {"a"}},
+        {{"--verify", "-x", "a"}, Action::Wrong, {}},
     };
     for (const Case& c : cases) {
         const WindowCommandLine command = ParseWindowCommandLine(c.args);
@@ -380,6 +389,7 @@ TEST(WindowCommandLine, TheProgramAnswersOnTheTerminal) {
         {"--help", 0, "usage: varnel [FILE...]"},
         {"--version", 0, "varnel "},
         {"--no-such-option", 2, ""},
+        {"--verify", 2, ""}, // no list named
     };
     for (const Case& c : cases) {
         QProcess program;
