@@ -14,6 +14,13 @@
 function(varnel_add_test name)
   cmake_parse_arguments(ARG "QT;XSERVER;WAYLAND" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  # Without the window-system tests, such a test is defined (so that the
+  # calls naming it still work) but neither built by default nor run.
+  set(skipped FALSE)
+  if((ARG_XSERVER OR ARG_WAYLAND) AND NOT VARNEL_WINDOW_SYSTEM_TESTS)
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
+    set(skipped TRUE)
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} varnel_warnings GTest::gtest GTest::gmock)
   if(ARG_XSERVER)
     target_link_libraries(${name} PRIVATE varnel_x_test_main Qt6::Test)
@@ -40,6 +47,9 @@ function(varnel_add_test name)
   endif()
   if(VARNEL_SANITIZE_THREAD)
     list(APPEND env TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp)
+  endif()
+  if(skipped)
+    return()
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
