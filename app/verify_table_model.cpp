@@ -7,6 +7,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <algorithm>
+#include <chrono>
 #include <string_view>
 
 namespace varnel {
@@ -36,6 +38,9 @@ constexpr std::array<StatusWords, kVerifyStatusCount> kStatusWords = {{
     {VerifyStatus::Moved, "已移动", "Moved"},
     {VerifyStatus::New, "新增", "New"},
 }};
+
+// Rows freed in one turn of the event loop after a Clear.
+constexpr std::size_t kRowsFreedPerTurn = 4096;
 
 std::size_t Slot(VerifyStatus status) {
     return static_cast<std::size_t>(status);
@@ -201,6 +206,19 @@ std::string VerifyResultLine(const VerifyRow& row) {
 
 VerifyTableModel::VerifyTableModel(QObject* parent)
     : QAbstractTableModel(parent), m_Mode(CurrentLanguageMode()) {
+    m_Freeing.setInterval(std::chrono::milliseconds(10));
+    connect(&m_Freeing, &QTimer::timeout, this, [this] {
+        // About a millisecond's worth of rows each turn.
+        std::size_t freed = 0;
+        while (!m_ToFree.empty() && freed < kRowsFreedPerTurn) {
+            freed += m_ToFree.back().size();
+            m_ToFree.pop_back();
+        }
+        if (m_ToFree.empty()) {
+            m_ToFree.shrink_to_fit();
+            m_Freeing.stop();
+        }
+    });
     // Texts and icons are made once: a repaint only looks them up.
     for (const StatusWords& words : kStatusWords) {
         m_StatusTexts.at(Slot(words.status)) = VerifyStatusText(words.status, m_Mode);
@@ -220,16 +238,23 @@ int VerifyTableModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) {
         return 0;
     }
-    return static_cast<int>(m_OnlyProblems ? m_Problems.size() : m_Rows.size());
+    return static_cast<int>(m_OnlyProblems ? m_Problems.size() : m_RowsHeld);
 }
 
 int VerifyTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+const VerifyRow& VerifyTableModel::Held(std::size_t index) const {
+    // The last batch that starts at or before index.
+    const auto after = std::upper_bound(m_BatchStarts.begin(), m_BatchStarts.end(), index);
+    const auto batch = static_cast<std::size_t>(after - m_BatchStarts.begin()) - 1;
+    return m_Batches[batch][index - m_BatchStarts[batch]];
+}
+
 const VerifyRow& VerifyTableModel::ShownRow(int row) const {
     const auto position = static_cast<std::size_t>(row);
-    return m_Rows[m_OnlyProblems ? m_Problems[position] : position];
+    return Held(m_OnlyProblems ? m_Problems[position] : position);
 }
 
 QVariant VerifyTableModel::StatusData(const VerifyRow& row, int role) const {
@@ -291,19 +316,21 @@ void VerifyTableModel::Append(std::vector<VerifyRow>& rows) {
     for (const VerifyRow& row : rows) {
         problems += IsProblem(row.status) ? 1U : 0U;
     }
-    const std::size_t shownBefore = m_OnlyProblems ? m_Problems.size() : m_Rows.size();
+    const std::size_t shownBefore = m_OnlyProblems ? m_Problems.size() : m_RowsHeld;
     const std::size_t shownAdded = m_OnlyProblems ? problems : rows.size();
     if (shownAdded > 0) {
         beginInsertRows(QModelIndex(), static_cast<int>(shownBefore),
                         static_cast<int>(shownBefore + shownAdded - 1));
     }
-    for (VerifyRow& row : rows) {
-        if (IsProblem(row.status)) {
-            m_Problems.push_back(m_Rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (IsProblem(rows[i].status)) {
+            m_Problems.push_back(m_RowsHeld + i);
         }
-        m_Rows.push_back(std::move(row));
     }
-    rows.clear();
+    m_BatchStarts.push_back(m_RowsHeld);
+    m_RowsHeld += rows.size();
+    m_Batches.push_back(std::move(rows));
+    rows = {};
     if (shownAdded > 0) {
         endInsertRows();
     }
@@ -311,11 +338,27 @@ void VerifyTableModel::Append(std::vector<VerifyRow>& rows) {
 
 void VerifyTableModel::Clear() {
     beginResetModel();
-    m_Rows.clear();
-    m_Rows.shrink_to_fit();
+    for (std::vector<VerifyRow>& batch : m_Batches) {
+        m_ToFree.push_back(std::move(batch));
+    }
+    if (!m_ToFree.empty()) {
+        m_Freeing.start();
+    }
+    m_Batches.clear();
+    m_Batches.shrink_to_fit();
+    m_BatchStarts.clear();
+    m_RowsHeld = 0;
     m_Problems.clear();
     m_Problems.shrink_to_fit();
     endResetModel();
+}
+
+std::size_t VerifyTableModel::RowsToFree() const {
+    std::size_t rows = 0;
+    for (const std::vector<VerifyRow>& batch : m_ToFree) {
+        rows += batch.size();
+    }
+    return rows;
 }
 
 void VerifyTableModel::setOnlyProblems(bool only) {

@@ -21,6 +21,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <cstddef>
@@ -71,14 +72,18 @@ public:
     // Moves the rows onto the end of the table (rows is left empty); the
     // view hears of the rows it shows in one insertion.
     void Append(std::vector<VerifyRow>& rows);
-    // Empties the table.
+    // Empties the table. The rows it held are freed a part at a time on
+    // later turns of the event loop: freeing 100,000 rows at once would hold
+    // the window up.
     void Clear();
+    // Rows emptied out and not yet freed.
+    std::size_t RowsToFree() const;
 
     bool OnlyProblems() const { return m_OnlyProblems; }
     void setOnlyProblems(bool only);
 
     // Every row held, shown or not, and the problems among them.
-    std::size_t RowsHeld() const { return m_Rows.size(); }
+    std::size_t RowsHeld() const { return m_RowsHeld; }
     std::size_t ProblemsHeld() const { return m_Problems.size(); }
     // The row shown at position row (0 <= row < rowCount()).
     const VerifyRow& ShownRow(int row) const;
@@ -88,10 +93,19 @@ public:
 
 private:
     QVariant StatusData(const VerifyRow& row, int role) const;
+    const VerifyRow& Held(std::size_t index) const;
 
     LanguageMode m_Mode;
-    std::vector<VerifyRow> m_Rows;
-    std::vector<std::size_t> m_Problems; // indexes of the rows that are problems
+    // The rows in the batches they came in: a batch is kept as it is, so
+    // appending never moves the rows before it (one vector of 100,000 rows
+    // would be copied into new memory each time it grew, in one turn of the
+    // window's event loop).
+    std::vector<std::vector<VerifyRow>> m_Batches;
+    std::vector<std::size_t> m_BatchStarts; // the index of each batch's first row
+    std::size_t m_RowsHeld = 0;
+    std::vector<std::size_t> m_Problems;          // indexes of the rows that are problems
+    std::vector<std::vector<VerifyRow>> m_ToFree; // batches emptied out, freed by m_Freeing
+    QTimer m_Freeing;
     bool m_OnlyProblems = false;
     std::array<QString, kVerifyStatusCount> m_StatusTexts;
     std::array<QIcon, kVerifyStatusCount> m_Icons;

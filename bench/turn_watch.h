@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include <time.h>
+
 class TurnWatch {
 public:
     TurnWatch() {
@@ -17,20 +19,34 @@ public:
         m_Ticker.setInterval(1);
         QObject::connect(&m_Ticker, &QTimer::timeout, [this] {
             const qint64 now = m_Clock.nsecsElapsed();
+            const double cpu = ThreadCpuMs();
             if (m_Last >= 0) {
                 longestGapMs = std::max(longestGapMs, static_cast<double>(now - m_Last) / 1e6);
+                longestBusyMs = std::max(longestBusyMs, cpu - m_LastCpu);
             }
             m_Last = now;
+            m_LastCpu = cpu;
             ++turns;
         });
         m_Clock.start();
         m_Ticker.start();
     }
     double longestGapMs = 0;
+    // The most processor time the window's thread spent between two turns:
+    // the part of a gap that is the thread's own work, not the time the
+    // system gave the processors to other threads.
+    double longestBusyMs = 0;
     long turns = 0;
 
 private:
+    static double ThreadCpuMs() {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    }
+
     QTimer m_Ticker;
     QElapsedTimer m_Clock;
     qint64 m_Last = -1;
+    double m_LastCpu = 0;
 };

@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -161,6 +162,9 @@ TEST_F(VerifyTableModelTest, OnlyProblemsShowsTheProblemRowsInOrder) {
     model.Clear();
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.ProblemsHeld(), 0U);
+    // The rows are freed on later turns of the event loop.
+    EXPECT_EQ(model.RowsToFree(), 8U);
+    EXPECT_TRUE(QTest::qWaitFor([&model] { return model.RowsToFree() == 0; }));
 }
 
 // What each column shows, and the line each row copies as: the form

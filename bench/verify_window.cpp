@@ -1,0 +1,151 @@
+// The verify window on a 100,000-entry list, measured. A benchmark, not a
+// test.
+//
+//   bench_verify_window [data folder] [varnel-report]
+//
+// The data folder defaults to $VARNEL_BENCH_DATA (default /tmp/varnel-bench),
+// where bench/run.sh keeps tree1k: 100 folders of 1,000 files of 1 KiB, made
+// here when missing. A SHA-256 list of its files (tree1k.sha256, names
+// relative to the data folder) is written by varnel-report once. Then, three
+// times each on cached data (the best time counts): the window verifies the
+// list (offscreen, through its real Verify and its timer), and varnel-report
+// --check verifies it from the data folder. A 1 ms timer records the longest
+// gap between turns of the window's event loop while the window verifies.
+
+#include "app/verify_window.h"
+#include "app/verify_table_model.h"
+#include "bench/turn_watch.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void MakeTree(const fs::path& root) {
+    if (fs::exists(root / ".complete")) {
+        return;
+    }
+    std::printf("making %s\n", root.c_str());
+    fs::remove_all(root);
+    std::mt19937 random(12345);
+    std::string content(1024, '\0');
+    for (int d = 0; d < 100; ++d) {
+        char folder[16];
+        std::snprintf(folder, sizeof folder, "d%03d", d);
+        fs::create_directories(root / folder);
+        for (int f = 0; f < 1000; ++f) {
+            for (char& c : content) {
+                c = static_cast<char>(random() & 0xFF);
+            }
+            char name[16];
+            std::snprintf(name, sizeof name, "f%04d.bin", f);
+            std::ofstream(root / folder / name, std::ios::binary) << content;
+        }
+    }
+    std::ofstream(root / ".complete") << "";
+}
+
+// Runs varnel-report in folder with args; its output goes to file (or
+// nowhere). Returns the wall time in seconds.
+double RunReport(const QString& program, const fs::path& folder, const QStringList& args,
+                 const QString& file = QProcess::nullDevice()) {
+    QProcess process;
+    process.setWorkingDirectory(QString::fromStdString(folder.string()));
+    process.setStandardOutputFile(file);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, args);
+    process.waitForFinished(-1);
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+struct WindowRun {
+    double seconds = 0;
+    double longestGapMs = 0;
+    double longestBusyMs = 0;
+    long turns = 0;
+    int rows = 0;
+    double restartMs = 0; // Verify again over the rows held: the call alone
+};
+
+WindowRun RunWindow(const fs::path& list) {
+    varnel::VerifyWindow window;
+    window.show();
+    QApplication::processEvents();
+    WindowRun run;
+    TurnWatch watch;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QObject::connect(&window, &varnel::VerifyWindow::runEnded, &loop, &QEventLoop::quit);
+    window.Verify({list.string()});
+    loop.exec();
+    run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    run.longestGapMs = watch.longestGapMs;
+    run.longestBusyMs = watch.longestBusyMs;
+    run.turns = watch.turns;
+    run.rows = window.Model().rowCount();
+    clock.restart();
+    window.Verify({list.string()});
+    run.restartMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const char* dataEnv = std::getenv("VARNEL_BENCH_DATA");
+    const fs::path data = argc > 1  ? fs::path(argv[1])
+                          : dataEnv ? fs::path(dataEnv)
+                                    : fs::path("/tmp/varnel-bench");
+    const QString report =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VARNEL_REPORT_PROGRAM);
+    fs::create_directories(data);
+    MakeTree(data / "tree1k");
+    const fs::path list = data / "tree1k.sha256";
+    if (!fs::exists(list)) {
+        RunReport(
+            report, data,
+            {QStringLiteral("--format"), QStringLiteral("sha256sum"), QStringLiteral("tree1k")},
+            QString::fromStdString(list.string()));
+    }
+    const QStringList check = {QStringLiteral("--check"),
+                               QString::fromStdString(list.filename().string())};
+    RunReport(report, data, check); // warms the cache
+
+    double bestWindow = 1e9;
+    double bestCommand = 1e9;
+    double longestGap = 0;
+    double longestBusy = 0;
+    for (int i = 0; i < 3; ++i) {
+        const WindowRun run = RunWindow(list);
+        std::printf("window:        %.3f s, %d rows, %ld turns, longest gap %.2f ms (its "
+                    "thread busy %.2f ms at most), verify again %.2f ms\n",
+                    run.seconds, run.rows, run.turns, run.longestGapMs, run.longestBusyMs,
+                    run.restartMs);
+        const double command = RunReport(report, data, check);
+        std::printf("varnel-report: %.3f s\n", command);
+        bestWindow = std::min(bestWindow, run.seconds);
+        bestCommand = std::min(bestCommand, command);
+        longestGap = std::max(longestGap, run.longestGapMs);
+        longestBusy = std::max(longestBusy, run.longestBusyMs);
+    }
+    std::printf("best: window %.3f s, varnel-report --check %.3f s, ratio %.2f; longest gap "
+                "%.2f ms, the window's thread busy %.2f ms at most between turns\n",
+                bestWindow, bestCommand, bestWindow / bestCommand, longestGap, longestBusy);
+    return 0;
+}
