@@ -11,6 +11,7 @@
 #include "platform/qt/keyboard_access.h"
 #include "platform/qt/qt_translations.h"
 #include "platform/qt/units.h"
+#include "platform/qt/work_area.h"
 #include "report/run_progress.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
@@ -197,6 +198,12 @@ void VerifyWindow::CreateControls() {
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(std::max(fontMetrics().height() + 6, kCountIconSize + 4));
     rows->hide();
+    // The table follows the newest rows while it is at its end; a user who
+    // scrolls back stays where they are until they scroll to the end again.
+    // A change of the table's height alone moves nothing and keeps following.
+    QScrollBar* bar = m_Table->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { m_Following = value >= bar->maximum(); });
     QHeaderView* columns = m_Table->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setStretchLastSection(true);
@@ -223,6 +230,7 @@ void VerifyWindow::CreateControls() {
     m_Status->setAccessibleDescription(Text("关于清单的消息", "Messages about the lists"));
     m_Status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_Status->setTextFormat(Qt::PlainText);
+    m_Status->hide();
 
     const auto button = [this, &own](const char* name, const QString& caption,
                                      const QString& hint) {
@@ -307,6 +315,12 @@ void VerifyWindow::CreateControls() {
 void VerifyWindow::Form_Load() {
     // Qt's own texts (the open-file dialog's) in the same language.
     platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
+    // A small screen (or a large scale) gets a window that fits its work
+    // area; the table shows fewer rows.
+    if (const std::optional<platform::WorkArea> area = m_Frame->workArea().Query(this)) {
+        resize(std::min(width(), area->right - area->left),
+               std::min(height(), area->bottom - area->top));
+    }
     m_Frame->ApplySkin(SkinFileFor(m_ProgramFolder));
     // Without a usable skin the window has no title bar or borders: it is
     // moved by dragging its body and closed with Escape.
@@ -333,8 +347,10 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     m_Messages.clear();
     m_Status->clear();
     m_Status->setToolTip(QString());
+    m_Status->hide();
     m_CountsShown = false;
     ShowCounts({});
+    m_Following = true;
     m_ProgressBar->setRange(0, 0);
     m_ProgressText->setText(Text("正在校验…", "Verifying…"));
     SetStopFace(true);
@@ -346,13 +362,9 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
 void VerifyWindow::Poll() {
     m_Run.TakeRows(m_Batch);
     if (!m_Batch.empty()) {
-        // The table follows the newest rows while it is at its end; a user
-        // who has scrolled back stays where they are.
-        const QScrollBar* bar = m_Table->verticalScrollBar();
-        const bool follow = bar->value() >= bar->maximum();
         m_Model->Append(m_Batch);
         MarkFirstRow();
-        if (follow) {
+        if (m_Following) {
             m_Table->scrollToBottom();
         }
     }
@@ -446,8 +458,13 @@ void VerifyWindow::ShowMessages() {
         m_Messages.push_back(std::move(message));
     }
     const QString last = QString::fromStdString(m_Messages.back());
-    m_Status->setText(m_Status->fontMetrics().elidedText(last, Qt::ElideMiddle,
-                                                         std::max(m_Status->width(), 200)));
+    // The line takes room only while there is something to say.
+    m_Status->show();
+    // Cut in the middle where it is too long: the list's name starts it and
+    // the reason ends it.
+    const QMargins margins = m_Body->layout()->contentsMargins();
+    const int room = std::max(m_Body->width() - margins.left() - margins.right(), 100);
+    m_Status->setText(m_Status->fontMetrics().elidedText(last, Qt::ElideMiddle, room));
     const std::size_t first =
         m_Messages.size() > kMessagesInTip ? m_Messages.size() - kMessagesInTip : 0;
     QStringList tip;

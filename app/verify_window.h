@@ -136,6 +136,7 @@ private:
     bool m_CountsShown = false;
     QString m_Title;
     bool m_ProgressInTitle = false;
+    bool m_Following = true; // the table shows its newest rows as they come
 };
 
 } // namespace varnel
