@@ -56,27 +56,35 @@ int CaptionButtonRow::PlacedLeft(CaptionButton button) const {
     return static_cast<int>(RoundHalfEven(Left(button)));
 }
 
-bool CaptionButtonRow::Contains(CaptionButton button, float x) const {
-    return static_cast<float>(Left(button)) < x && x < static_cast<float>(Right(button));
+bool CaptionButtonRow::Contains(CaptionButton button, float x, const DeviceGrid& grid) const {
+    double left = Left(button);
+    double right = Right(button);
+    if (!grid.Whole()) {
+        const int placed = PlacedLeft(button);
+        left = grid.SnapX(placed);
+        right = grid.SnapX(placed + (Right(button) - Left(button)));
+    }
+    return static_cast<float>(left) < x && x < static_cast<float>(right);
 }
 
 // ------------------------------------------------------------------ hover
 
-CaptionHoverAt HoverAt(const CaptionButtonRow& row, CaptionStyle style, bool showOnTop, float x) {
+CaptionHoverAt HoverAt(const CaptionButtonRow& row, CaptionStyle style, bool showOnTop, float x,
+                       const DeviceGrid& grid) {
     const auto at = [](bool reacts, CaptionButton button) {
         return CaptionHoverAt{reacts ? CaptionHover::Button : CaptionHover::Inert, button};
     };
-    if (row.Contains(CaptionButton::Close, x)) {
+    if (row.Contains(CaptionButton::Close, x, grid)) {
         return at(style != CaptionStyle::NoClose, CaptionButton::Close);
     }
-    if (row.Contains(CaptionButton::MaxRestore, x)) {
+    if (row.Contains(CaptionButton::MaxRestore, x, grid)) {
         return at(style != CaptionStyle::NoMaximise && style != CaptionStyle::CloseOnly,
                   CaptionButton::MaxRestore);
     }
-    if (row.Contains(CaptionButton::Minimise, x)) {
+    if (row.Contains(CaptionButton::Minimise, x, grid)) {
         return at(style != CaptionStyle::CloseOnly, CaptionButton::Minimise);
     }
-    if (row.Contains(CaptionButton::OnTop, x)) {
+    if (row.Contains(CaptionButton::OnTop, x, grid)) {
         return at(showOnTop, CaptionButton::OnTop);
     }
     return {};

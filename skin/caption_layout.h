@@ -5,6 +5,7 @@
 // pointer is over, and which skin picture a button shows in each state.
 // Skin_Caption holds the pictures and the widget; these decide.
 
+#include "skin/device_grid.h"
 #include "skin/skin_value.h"
 
 #include <cstdint>
@@ -54,8 +55,11 @@ struct CaptionButtonRow {
     // Where the image is drawn: Left rounded to the nearest pixel, halves to even.
     int PlacedLeft(CaptionButton button) const;
     // The button's hit range: Left < x < Right, compared in single precision,
-    // so the image's left-most column counts as outside.
-    bool Contains(CaptionButton button, float x) const;
+    // so the image's left-most column counts as outside. On a grid other
+    // than one device pixel per pixel (the grid the bar was drawn on) the
+    // edges are those of the image as drawn there (DeviceGrid::SnapX): the
+    // hit range is the drawn image, less its left-most device column.
+    bool Contains(CaptionButton button, float x, const DeviceGrid& grid = {}) const;
 };
 
 // What the pointer is over, for a move inside the band of the buttons.
@@ -69,10 +73,11 @@ struct CaptionHoverAt {
     CaptionButton button = CaptionButton::Close; // for Button and Inert
 };
 
-// The button under x on row, judged by each button's hit range, right to
-// left, and whether it reacts under style (the stay-on-top button reacts
-// while it is shown).
-CaptionHoverAt HoverAt(const CaptionButtonRow& row, CaptionStyle style, bool showOnTop, float x);
+// The button under x on row, judged by each button's hit range on grid,
+// right to left, and whether it reacts under style (the stay-on-top button
+// reacts while it is shown).
+CaptionHoverAt HoverAt(const CaptionButtonRow& row, CaptionStyle style, bool showOnTop, float x,
+                       const DeviceGrid& grid = {});
 
 // How a button looks: at rest, under the pointer, or pressed.
 enum class ButtonLook { Normal, Hot, Pressed };

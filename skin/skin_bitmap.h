@@ -3,8 +3,14 @@
 // Skin_clsBitmap: the holder of one skin picture, ready to be copied onto a
 // control. The holder shares the pixmap it was given or loaded (pixmaps are
 // shared by reference); a further load, or destroying the holder, lets go.
+//
+// On a painter that scales (a screen of 1.25, 1.5 or 2 device pixels per
+// pixel) the picture is drawn on whole device pixels from a copy resampled
+// by area to the device size of its rectangle (device_grid.h), made once per
+// picture and size and kept in the process's pixmap cache.
 
 #include <QPixmap>
+#include <QRect>
 
 #include <cstdint>
 #include <filesystem>
@@ -35,6 +41,12 @@ public:
     // Copies the whole picture to dest with its top left corner at (x, y).
     // An empty holder copies nothing.
     void Paint(QPainter& dest, std::int32_t x, std::int32_t y) const;
+
+    // Repeats the picture across area from its top left corner; copies past
+    // the area are clipped. On a scaling painter the copies repeat on whole
+    // device pixels, so no seam shows between them; along a side where area
+    // is exactly as long as the picture, the picture fills it exactly.
+    void PaintTiled(QPainter& dest, const QRect& area) const;
 
 private:
     QPixmap m_Bitmap;

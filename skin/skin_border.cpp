@@ -272,14 +272,10 @@ void Skin_Border::DrawBorder(QPainter* painter) {
     const int h = height();
     // The pieces repeat along the edge; copies past the edge are clipped.
     if (m_BorderType == kLeft || m_BorderType == kRight) {
-        if (!b.empty()) {
-            painter->drawTiledPixmap(QRect(0, 0, b.Width(), h), b.hdc());
-        }
+        b.PaintTiled(*painter, QRect(0, 0, b.Width(), h));
         a.Paint(*painter, 0, 0);
     } else if (m_BorderType == kBottom) {
-        if (!c.empty()) {
-            painter->drawTiledPixmap(QRect(0, 0, w, c.Height()), c.hdc());
-        }
+        c.PaintTiled(*painter, QRect(0, 0, w, c.Height()));
         a.Paint(*painter, 0, 0);
         b.Paint(*painter, w - b.Width(), 0);
     }

@@ -316,6 +316,15 @@ CaptionButtonRow Skin_Caption::ButtonRow() const {
     return row;
 }
 
+DeviceGrid Skin_Caption::HitGrid() const {
+    if (m_PaintedGrid) {
+        return *m_PaintedGrid;
+    }
+    const double scale = devicePixelRatio();
+    const QPoint origin = mapTo(window(), QPoint(0, 0));
+    return {scale, scale * origin.x(), scale * origin.y()};
+}
+
 const Skin_clsBitmap* Skin_Caption::Holder(CaptionButton button) const {
     switch (button) {
     case CaptionButton::Close:
@@ -409,11 +418,16 @@ void Skin_Caption::DrawCaption() {
         SetHeight(m_TopLeft.Height());
 
         if (m_ShowIcon && parentWidget() != nullptr) {
-            // The picture is made again only when the owner's icon changed.
             const QIcon icon = parentWidget()->windowIcon();
-            if (icon.cacheKey() != m_IconKey) {
+            // The picture is made again only when the owner's icon or the
+            // screen's pixel density changed; it is made at the screen's
+            // density, so the label shows it without scaling it again.
+            const qreal ratio = devicePixelRatio();
+            if (icon.cacheKey() != m_IconKey || ratio != m_IconRatio) {
                 m_IconKey = icon.cacheKey();
-                Image1->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(kIconSize, kIconSize));
+                m_IconRatio = ratio;
+                Image1->setPixmap(icon.isNull() ? QPixmap()
+                                                : icon.pixmap(QSize(kIconSize, kIconSize), ratio));
             }
         }
         // A layout pass shows the bar afresh: the message of a failed query
@@ -450,14 +464,15 @@ void Skin_Caption::TakeOverSystemMaximise() {
 
 void Skin_Caption::UserControl_Paint(QPainter& painter) {
     const int surfaceWidth = width();
+    if (const std::optional<DeviceGrid> grid = DeviceGrid::Of(painter); grid) {
+        m_PaintedGrid = grid;
+    }
     painter.fillRect(rect(), m_OwnBackColour.toQColor());
     if (m_DesignMode) {
         return;
     }
     // The middle piece repeated across, then the two ends over it.
-    if (!m_TopMid.empty() && m_TopMid.Width() > 0) {
-        painter.drawTiledPixmap(QRect(0, 0, surfaceWidth, m_TopMid.Height()), m_TopMid.hdc());
-    }
+    m_TopMid.PaintTiled(painter, QRect(0, 0, surfaceWidth, m_TopMid.Height()));
     m_TopLeft.Paint(painter, 0, 0);
     m_TopRight.Paint(painter, surfaceWidth - m_TopRight.Width(), 0);
     const CaptionButtonRow row = ButtonRow();
@@ -572,11 +587,14 @@ void Skin_Caption::SetHeight(int pixels) {
     }
 }
 
-QImage Skin_Caption::surface() const {
-    QImage image(size(), QImage::Format_RGB32);
+QImage Skin_Caption::surface(qreal ratio) const {
+    QImage image(QSize(static_cast<int>(std::ceil(width() * ratio)),
+                       static_cast<int>(std::ceil(height() * ratio))),
+                 QImage::Format_RGB32);
     if (image.isNull()) {
         return image;
     }
+    image.setDevicePixelRatio(ratio);
     QPainter painter(&image);
     const_cast<Skin_Caption*>(this)->UserControl_Paint(painter);
     return image;
@@ -603,8 +621,12 @@ void Skin_Caption::ShowButtonImage(CaptionButton button, SkinPicture entry) {
     const int x = ButtonRow().PlacedLeft(button);
     const QRect before(x, m_FromTop, holder->Width(), holder->Height());
     holder->LoadResource(m_SkinStore->picture(entry));
-    update(before.united(
-        QRect(ButtonRow().PlacedLeft(button), m_FromTop, holder->Width(), holder->Height())));
+    // A pixel more all round: on a fractional scale the image's edges are
+    // rounded to device pixels that may reach past its logical rectangle.
+    update(before
+               .united(QRect(ButtonRow().PlacedLeft(button), m_FromTop, holder->Width(),
+                             holder->Height()))
+               .adjusted(-1, -1, 1, 1));
 }
 
 void Skin_Caption::WriteWorkAreaFailure() {

@@ -29,6 +29,10 @@
 // The mouse handlers change the buttons' images between layout passes; the
 // next layout pass shows their normal images again. The caption text is
 // clipped before the button row, with an ellipsis.
+// On a screen of more than one device pixel per pixel (1.25, 1.5, 2) the
+// pictures are drawn on whole device pixels (skin_bitmap.h, device_grid.h),
+// and the pointer is judged on the device pixels of the last paint: a
+// button reacts exactly where it shows, at every scale.
 //
 // Press, release and click act on the button the last pointer movement found
 // the pointer over. That hover ends when the pointer moves into the band of
@@ -44,6 +48,7 @@
 #include "formats/property_bag.h"
 
 #include "skin/caption_layout.h"
+#include "skin/device_grid.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_value.h"
 
@@ -54,6 +59,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QPainter;
@@ -161,8 +167,10 @@ public:
     // is not shown or does not react.
     void PressButton(CaptionButton button);
     // What the surface shows now, hover and pressed images included, without
-    // the caption text and icon.
-    QImage surface() const;
+    // the caption text and icon, on a device of ratio device pixels per
+    // pixel (the image has that ratio). Like every paint, it sets the grid
+    // the pointer is judged on.
+    QImage surface(qreal ratio = 1.0) const;
     // The caption text as shown (clipped before the buttons).
     QString shownText() const;
     // A short text the bar shows in place of the owner's title (the short
@@ -223,6 +231,9 @@ private:
     // The left edge of the leftmost button drawn: the caption text ends
     // before it.
     int ButtonRowLeft() const;
+    // The device pixels the pointer is judged on: those of the last paint,
+    // else those the control's window would paint it on.
+    DeviceGrid HitGrid() const;
     SkinFrame* Frame() const;
 
     // Constituents.
@@ -268,9 +279,11 @@ private:
     std::int32_t m_MousePointer = 0;
 
     qint64 m_IconKey = 0;        // the owner's icon that Image1 shows
+    qreal m_IconRatio = 1.0;     // the pixel density Image1's picture was made for
     bool m_MessageShown = false; // the failed query's message, until the next layout pass
     bool m_DesignMode = false;
-    bool m_PressedHere = false; // a press on the surface, waiting for its release
+    std::optional<DeviceGrid> m_PaintedGrid; // the device pixels of the last paint
+    bool m_PressedHere = false;              // a press on the surface, waiting for its release
     QPoint m_PressGlobal;
     PropertyChangeLog m_Changes;
 };

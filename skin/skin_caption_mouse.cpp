@@ -123,8 +123,11 @@ void Skin_Caption::UserControl_MouseMove(float x, float y) {
     if (!m_ControlBox) {
         return;
     }
-    const double bandTop = m_FromTop;
-    const double bandBottom = static_cast<double>(m_FromTop) + m_CloseImage.Height();
+    // The band of the buttons as drawn (the edges of their images on the
+    // device pixels of the last paint).
+    const DeviceGrid grid = HitGrid();
+    const double bandTop = grid.SnapY(m_FromTop);
+    const double bandBottom = grid.SnapY(static_cast<double>(m_FromTop) + m_CloseImage.Height());
     if (!(static_cast<float>(bandTop) < y && y < static_cast<float>(bandBottom))) {
         // Off the band the pointer is over no button: the hover ends here, so
         // that a later press or click away from the buttons never acts on the
@@ -134,7 +137,7 @@ void Skin_Caption::UserControl_MouseMove(float x, float y) {
         }
         return;
     }
-    const CaptionHoverAt at = HoverAt(ButtonRow(), StyleValue(), m_SHOWONTOP, x);
+    const CaptionHoverAt at = HoverAt(ButtonRow(), StyleValue(), m_SHOWONTOP, x, grid);
     switch (at.hover) {
     case CaptionHover::Button:
         if (at.button != CaptionButton::OnTop) {

@@ -1,5 +1,6 @@
-// Skin_clsBitmap: loading a BMP file, taking a picture, painting, and an
-// empty holder that paints nothing.
+// Skin_clsBitmap: loading a BMP file, taking a picture, painting, an empty
+// holder that paints nothing, and painting on screens of 1.25 to 2 device
+// pixels per pixel.
 #include "skin/skin_bitmap.h"
 
 #include <QBuffer>
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <cmath>
 
 using namespace varnel;
 
@@ -155,4 +158,140 @@ TEST(SkinBitmap, ANullPictureEmptiesTheHolderWhichThenPaintsNothing) {
         holder.Paint(painter, 0, 0);
     }
     EXPECT_EQ(canvas, untouched);
+}
+
+// ------------------------------------------------------- scaled painters
+
+namespace {
+
+// A window glyph like the maximise button's: white strokes on black, a top
+// bar two pixels thick, the sides and the bottom one pixel.
+QPixmap WindowGlyph() {
+    QImage image(21, 17, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    for (int x = 0; x < image.width(); ++x) {
+        for (const int y : {0, 1, image.height() - 1}) {
+            image.setPixel(x, y, qRgb(255, 255, 255));
+        }
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        image.setPixel(0, y, qRgb(255, 255, 255));
+        image.setPixel(image.width() - 1, y, qRgb(255, 255, 255));
+    }
+    return QPixmap::fromImage(image);
+}
+
+// How much of a device pixel is white (the glyph's ink on the black canvas).
+double Ink(const QImage& canvas, int x, int y) {
+    return qRed(canvas.pixel(x, y)) / 255.0;
+}
+
+} // namespace
+
+// The glyph drawn on a screen of several pixel densities, at even and odd
+// places: each stroke keeps its thickness times the scale (so the top bar
+// stays twice the sides), and at whole scales every device pixel is all ink
+// or none.
+TEST(SkinBitmap, StrokesKeepTheirThicknessOnScaledPainters) {
+    Skin_clsBitmap glyph;
+    ASSERT_TRUE(glyph.LoadResource(WindowGlyph()));
+    const int w = glyph.Width();
+    const int h = glyph.Height();
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+        for (const QPoint at : {QPoint(0, 0), QPoint(1, 1), QPoint(3, 2), QPoint(4, 7)}) {
+            const QString where =
+                QStringLiteral("scale %1 at %2,%3").arg(scale).arg(at.x()).arg(at.y());
+            const int side = static_cast<int>(std::ceil((at.x() + w + 2) * scale));
+            const int tall = static_cast<int>(std::ceil((at.y() + h + 2) * scale));
+            QImage canvas(side, tall, QImage::Format_RGB32);
+            canvas.fill(Qt::black);
+            canvas.setDevicePixelRatio(scale);
+            {
+                QPainter painter(&canvas);
+                glyph.Paint(painter, at.x(), at.y());
+            }
+            // A device column through the middle of the glyph, and a device
+            // row through the middle of its sides.
+            const int column = static_cast<int>((at.x() + w / 2.0) * scale);
+            const int row = static_cast<int>((at.y() + h / 2.0) * scale);
+            double top = 0;
+            double bottom = 0;
+            for (int y = 0; y < tall; ++y) {
+                (y < row ? top : bottom) += Ink(canvas, column, y);
+            }
+            double left = 0;
+            double right = 0;
+            for (int x = 0; x < side; ++x) {
+                (x < column ? left : right) += Ink(canvas, x, row);
+            }
+            // Rounding the glyph's edges to device pixels stretches it by at
+            // most one device pixel over its length.
+            const auto near = [&](double ink, int stroke) {
+                return std::abs(ink - stroke * scale) <= 0.1 * stroke + 0.02;
+            };
+            EXPECT_TRUE(near(top, 2)) << where.toStdString() << " top " << top;
+            EXPECT_TRUE(near(bottom, 1)) << where.toStdString() << " bottom " << bottom;
+            EXPECT_TRUE(near(left, 1)) << where.toStdString() << " left " << left;
+            EXPECT_TRUE(near(right, 1)) << where.toStdString() << " right " << right;
+
+            if (scale == std::floor(scale)) {
+                int partial = 0;
+                for (int y = 0; y < tall; ++y) {
+                    for (int x = 0; x < side; ++x) {
+                        const int red = qRed(canvas.pixel(x, y));
+                        partial += red != 0 && red != 255 ? 1 : 0;
+                    }
+                }
+                EXPECT_EQ(partial, 0) << where.toStdString();
+                // Whole device pixels from the place scaled exactly.
+                EXPECT_EQ(
+                    Ink(canvas, static_cast<int>(at.x() * scale), static_cast<int>(at.y() * scale)),
+                    1.0)
+                    << where.toStdString();
+                EXPECT_EQ(Ink(canvas, static_cast<int>(at.x() * scale) - 1,
+                              static_cast<int>(at.y() * scale)),
+                          0.0)
+                    << where.toStdString();
+            }
+        }
+    }
+}
+
+// Tiles repeat on whole device pixels: no seam of the canvas shows between
+// copies, and a tile as tall as the area fills exactly its height.
+TEST(SkinBitmap, TilesCoverTheirAreaOnScaledPainters) {
+    QImage piece(3, 5, QImage::Format_RGB32);
+    piece.fill(qRgb(200, 10, 10));
+    piece.setPixel(1, 2, qRgb(10, 200, 10));
+    Skin_clsBitmap tile;
+    ASSERT_TRUE(tile.LoadResource(QPixmap::fromImage(piece)));
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+        const QRect area(1, 2, 40, 5);
+        QImage canvas(static_cast<int>(std::ceil(45 * scale)),
+                      static_cast<int>(std::ceil(10 * scale)), QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        canvas.setDevicePixelRatio(scale);
+        {
+            QPainter painter(&canvas);
+            tile.PaintTiled(painter, area);
+        }
+        const QRect device(QPoint(static_cast<int>(std::lround(area.left() * scale)),
+                                  static_cast<int>(std::lround(area.top() * scale))),
+                           QPoint(static_cast<int>(std::lround((area.right() + 1) * scale)) - 1,
+                                  static_cast<int>(std::lround((area.bottom() + 1) * scale)) - 1));
+        int uncovered = 0;
+        int outside = 0;
+        for (int y = 0; y < canvas.height(); ++y) {
+            for (int x = 0; x < canvas.width(); ++x) {
+                const bool black = canvas.pixel(x, y) == qRgb(0, 0, 0);
+                if (device.contains(x, y)) {
+                    uncovered += black ? 1 : 0;
+                } else {
+                    outside += black ? 0 : 1;
+                }
+            }
+        }
+        EXPECT_EQ(uncovered, 0) << scale;
+        EXPECT_EQ(outside, 0) << scale;
+    }
 }

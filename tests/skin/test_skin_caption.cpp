@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -523,6 +524,67 @@ TEST_F(SkinCaptionTest, HoverPressAndReleaseShowTheImagesOfTheButton) {
     c->REDRAW();
     EXPECT_TRUE(test::ShowsAt(c->surface(), skin.close, kCloseX, kButtonY));
     EXPECT_TRUE(c->OverButton());
+}
+
+// On screens of 1 to 2 device pixels per pixel the pointer finds a button on
+// exactly the device pixels its image is drawn on, less its left-most column
+// and top row as at one device pixel per pixel: across the row of buttons
+// and down the band. The bar's pieces leave no gap for the background.
+TEST_F(SkinCaptionTest, ButtonsReactWhereTheyAreDrawnAtEveryScale) {
+    Framed framed;
+    framed.Use(file);
+    Skin_Caption* c = framed.caption;
+    constexpr int kNone = -1;
+    // The fixture's pictures carry their tag in the red channel.
+    const auto drawnAt = [](const QImage& surface, int x, int y) {
+        if (x < 0 || y < 0) {
+            return kNone;
+        }
+        switch (qRed(surface.pixel(x, y))) {
+        case 40:
+            return static_cast<int>(CaptionButton::Close);
+        case 50:
+            return static_cast<int>(CaptionButton::MaxRestore);
+        case 70:
+            return static_cast<int>(CaptionButton::Minimise);
+        default:
+            return kNone;
+        }
+    };
+    const auto hoverAt = [&](QPointF at) {
+        Move(c, at);
+        return c->OverButton() ? static_cast<int>(c->HotButton()) : kNone;
+    };
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+        Move(c, {1, 1}); // off the band: every button shows its normal image
+        const QImage surface = c->surface(scale);
+        ASSERT_EQ(surface.width(), static_cast<int>(std::ceil(300 * scale)));
+
+        // The pointer on device pixel x of the row is at x / scale.
+        const int row = static_cast<int>(kInBand * scale);
+        for (int x = 0; x < surface.width(); ++x) {
+            const int drawn = drawnAt(surface, x, row);
+            const int expected = drawn == drawnAt(surface, x - 1, row) ? drawn : kNone;
+            EXPECT_EQ(hoverAt({x / scale, kInBand}), expected)
+                << "scale " << scale << ", device column " << x;
+        }
+        const int column = static_cast<int>((kCloseX + 8) * scale);
+        for (int y = 0; y < surface.height(); ++y) {
+            const int drawn = drawnAt(surface, column, y);
+            const int expected = drawn == drawnAt(surface, column, y - 1) ? drawn : kNone;
+            EXPECT_EQ(hoverAt({kCloseX + 8.0, y / scale}), expected)
+                << "scale " << scale << ", device row " << y;
+        }
+
+        int background = 0;
+        for (int y = 0; y < surface.height(); ++y) {
+            for (int x = 0; x < surface.width(); ++x) {
+                background +=
+                    qRed(surface.pixel(x, y)) == Skin::kBackColor.toQColor().red() ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(background, 0) << "scale " << scale;
+    }
 }
 
 TEST_F(SkinCaptionTest, StylesDecideWhichButtonsReact) {
