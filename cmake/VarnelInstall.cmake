@@ -217,7 +217,10 @@ set(CPACK_COMPONENTS_ALL cli window)
 set(CPACK_DEBIAN_PACKAGE_SOURCE varnel)
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME varnel-cli)
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME varnel)
-set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "varnel-cli (= ${PROJECT_VERSION})")
+# The interface is Chinese: without a CJK font every label shows as boxes,
+# so the window package needs one of the Chinese fonts Debian has.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS
+  "varnel-cli (= ${PROJECT_VERSION}), fonts-noto-cjk | fonts-wqy-zenhei | fonts-wqy-microhei | fonts-arphic-ukai | fonts-arphic-uming")
 set(CPACK_PACKAGE_VENDOR "The Varnel developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 # Each package's summary is the first line of its description (no
@@ -229,8 +232,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The interface is Chinese: without a CJK font its texts show as boxes.
-set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-zenhei, qt6-translations-l10n")
+# Qt's own dialogs in Chinese.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # The GNOME Files entries are a nautilus-python extension.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_SUGGESTS "python3-nautilus")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
