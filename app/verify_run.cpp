@@ -7,6 +7,7 @@
 #include "cli/result_sink.h"
 #include "platform/os/file_query.h"
 #include "platform/os/input_stream.h"
+#include "platform/os/thread_priority.h"
 
 #include <algorithm>
 #include <atomic>
@@ -120,6 +121,7 @@ struct VerifyRun::State : ResultSink {
             row.to = std::string(*result.to);
         }
         row.reason = std::string(result.reason);
+        row.line = std::string(result.line);
         const std::lock_guard lock(mutex);
         if (stop.load(std::memory_order_relaxed)) {
             return; // a stopped run shows no more rows
@@ -211,12 +213,17 @@ void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
     state->threads = 2;
     m_State = state;
 
+    // The run's threads (and the engine's workers, which take their
+    // priority) stay below the window's thread, which keeps its turns on a
+    // busy machine.
     std::thread([state, lists, findNew] {
+        platform::LowerCurrentThreadPriority();
         state->CountEntries(lists, findNew);
         state->ThreadEnded();
     }).detach();
 
     std::thread([state, lists = std::move(lists), findNew] {
+        platform::LowerCurrentThreadPriority();
         int status = 0;
         if (findNew) {
             AuditOptions options;

@@ -46,13 +46,14 @@ enum class VerifyStatus {
 bool IsProblem(VerifyStatus status);
 
 struct VerifyRow {
-    std::string name;   // the entry's name, bytes as the list records them
+    std::string name; // the entry's name, bytes as the list records them
     VerifyStatus status = VerifyStatus::Ok;
-    std::string result; // the status as varnel-report words it: "OK",
-                        // "FAILED open or read", "MOVED", ...
+    std::string result;               // the status as varnel-report words it: "OK",
+                                      // "FAILED open or read", "MOVED", ...
     std::vector<std::string> differs; // what differs: "size", "MD5", ...
-    std::string to;     // Moved: the new name (bytes)
-    std::string reason; // Unreadable, Missing: the system's reason
+    std::string to;                   // Moved: the new name (bytes)
+    std::string reason;               // Unreadable, Missing: the system's reason
+    std::string line;                 // the result as varnel-report writes it, without a line end
 };
 
 // Counts of the rows so far, by what the window's counters show.

@@ -183,25 +183,6 @@ QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode) {
     return text;
 }
 
-std::string VerifyResultLine(const VerifyRow& row) {
-    std::string line = platform::EscapeName(row.name);
-    line += ": ";
-    line += row.result;
-    if (!row.differs.empty()) {
-        line += " (";
-        for (std::size_t i = 0; i < row.differs.size(); ++i) {
-            line += i == 0 ? "" : ", ";
-            line += row.differs[i];
-        }
-        line += ')';
-    }
-    if (row.status == VerifyStatus::Moved) {
-        line += " to ";
-        line += platform::EscapeName(row.to);
-    }
-    return line;
-}
-
 // ------------------------------------------------------------------ model
 
 VerifyTableModel::VerifyTableModel(QObject* parent)
@@ -374,7 +355,7 @@ std::string VerifyTableModel::ResultText() const {
     std::string text;
     const int rows = rowCount();
     for (int row = 0; row < rows; ++row) {
-        text += VerifyResultLine(ShownRow(row));
+        text += ShownRow(row).line;
         text += '\n';
     }
     return text;

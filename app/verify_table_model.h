@@ -49,10 +49,6 @@ QIcon DrawVerifyStatusIcon(VerifyStatus status);
 // for a move, or the system's reason a file could not be read.
 QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode);
 
-// The row as varnel-report writes its result: "NAME: STATUS (differs)" or
-// "NAME: MOVED to NEW", the names in the visible escape, no line end.
-std::string VerifyResultLine(const VerifyRow& row);
-
 class VerifyTableModel : public QAbstractTableModel {
 public:
     enum Column { NameColumn = 0, StatusColumn, DiffersColumn, ColumnCount };

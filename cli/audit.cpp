@@ -305,11 +305,14 @@ private:
                std::optional<std::string_view> to = std::nullopt, const FileFacts* facts = nullptr,
                bool listed = true) {
         if (m_Sink) {
+            std::string line;
+            AppendResultText(line, name, toolEscape, status, differs, to);
             ListResult result;
             result.name = name;
             result.status = status;
             result.differs = differs;
             result.to = to;
+            result.line = line;
             result.listed = listed;
             if (facts) {
                 result.reason = facts->failure;
@@ -323,6 +326,14 @@ private:
             AppendResultJson(text, name, status, differs, to);
             return;
         }
+        AppendResultText(text, name, toolEscape, status, differs, to);
+        text += '\n';
+    }
+
+    // "<shown>: <status> (<differs>) to <new name>", without a line end.
+    static void AppendResultText(std::string& text, std::string_view name, bool toolEscape,
+                                 std::string_view status, std::span<const std::string_view> differs,
+                                 std::optional<std::string_view> to) {
         text += ShownName(name, toolEscape);
         text += ": ";
         text += status;
@@ -338,7 +349,6 @@ private:
             text += " to ";
             text += ShownName(*to, toolEscape);
         }
-        text += '\n';
     }
 
     void Damaged(const ListEntry& entry) override {

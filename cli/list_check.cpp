@@ -147,10 +147,13 @@ private:
     void Result(const ListEntry& entry, std::string_view status,
                 std::span<const std::string_view> differs = {}, const FileFacts* facts = nullptr) {
         if (m_Sink) {
+            std::string line;
+            AppendResultText(line, entry, status, differs);
             ListResult result;
             result.name = entry.name;
             result.status = status;
             result.differs = differs;
+            result.line = line;
             if (facts) {
                 result.reason = facts->failure;
                 result.notFound = !facts->readOk && facts->failureKind == ReadFailure::NotFound;
@@ -163,6 +166,13 @@ private:
             AppendResultJson(text, entry.name, status, differs);
             return;
         }
+        AppendResultText(text, entry, status, differs);
+        text += '\n';
+    }
+
+    // "<shown>: <status> (<differs>)", without a line end.
+    static void AppendResultText(std::string& text, const ListEntry& entry, std::string_view status,
+                                 std::span<const std::string_view> differs) {
         text += entry.shown;
         text += ": ";
         text += status;
@@ -177,7 +187,6 @@ private:
             }
             text += ')';
         }
-        text += '\n';
     }
 
     void Checked(const ListEntry& entry, const FileFacts& facts) override {

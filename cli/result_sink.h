@@ -19,9 +19,10 @@ struct ListResult {
     // What differs, in the words of the text results ("size", "MD5", ...).
     std::span<const std::string_view> differs;
     std::optional<std::string_view> to; // MOVED: the new name's bytes
-    std::string_view reason;            // FAILED open or read: the system's reason
-    bool notFound = false;              // FAILED open or read: the file does not exist
-    bool listed = true;                 // an entry of a list (false: a file found new)
+    std::string_view line;   // the result as the text results write it, without a line end
+    std::string_view reason; // FAILED open or read: the system's reason
+    bool notFound = false;   // FAILED open or read: the file does not exist
+    bool listed = true;      // an entry of a list (false: a file found new)
 };
 
 class ResultSink {
