@@ -22,6 +22,7 @@
 
 #include "app/common_md5_view.h"
 #include "app/report_feed.h"
+#include "bench/bench_tree.h"
 #include "bench/turn_watch.h"
 
 #include <QApplication>
@@ -45,30 +46,6 @@
 #include <time.h>
 
 namespace {
-
-void MakeTree(const std::filesystem::path& root) {
-    if (std::filesystem::exists(root / ".complete")) {
-        return;
-    }
-    std::printf("making %s\n", root.c_str());
-    std::filesystem::remove_all(root);
-    std::mt19937 random(12345);
-    std::string content(4096, '\0');
-    for (int d = 0; d < 20; ++d) {
-        char folder[16];
-        std::snprintf(folder, sizeof folder, "d%02d", d);
-        std::filesystem::create_directories(root / folder);
-        for (int f = 0; f < 1000; ++f) {
-            for (char& c : content) {
-                c = static_cast<char>(random() & 0xFF);
-            }
-            char name[16];
-            std::snprintf(name, sizeof name, "f%04d.bin", f);
-            std::ofstream(root / folder / name, std::ios::binary) << content;
-        }
-    }
-    std::ofstream(root / ".complete") << "";
-}
 
 // A field of /proc/self/status in kB ("VmHWM", "Threads"), -1 when absent.
 long StatusField(const std::string& name) {
@@ -289,7 +266,7 @@ int main(int argc, char** argv) {
         return Big(path);
     }
     if (argc <= 2) {
-        MakeTree(root);
+        varnel::bench::MakeRandomTree(root, 20, 1000, 4096);
     }
     if (mode == "once") {
         return Once(path, report);

@@ -14,6 +14,7 @@
 
 #include "app/verify_window.h"
 #include "app/verify_table_model.h"
+#include "bench/bench_tree.h"
 #include "bench/turn_watch.h"
 
 #include <QApplication>
@@ -32,30 +33,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-void MakeTree(const fs::path& root) {
-    if (fs::exists(root / ".complete")) {
-        return;
-    }
-    std::printf("making %s\n", root.c_str());
-    fs::remove_all(root);
-    std::mt19937 random(12345);
-    std::string content(1024, '\0');
-    for (int d = 0; d < 100; ++d) {
-        char folder[16];
-        std::snprintf(folder, sizeof folder, "d%03d", d);
-        fs::create_directories(root / folder);
-        for (int f = 0; f < 1000; ++f) {
-            for (char& c : content) {
-                c = static_cast<char>(random() & 0xFF);
-            }
-            char name[16];
-            std::snprintf(name, sizeof name, "f%04d.bin", f);
-            std::ofstream(root / folder / name, std::ios::binary) << content;
-        }
-    }
-    std::ofstream(root / ".complete") << "";
-}
 
 // Runs varnel-report in folder with args; its output goes to file (or
 // nowhere). Returns the wall time in seconds.
@@ -115,7 +92,7 @@ int main(int argc, char** argv) {
     const QString report =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VARNEL_REPORT_PROGRAM);
     fs::create_directories(data);
-    MakeTree(data / "tree1k");
+    varnel::bench::MakeRandomTree(data / "tree1k", 100, 1000, 1024);
     const fs::path list = data / "tree1k.sha256";
     if (!fs::exists(list)) {
         RunReport(
