@@ -7,6 +7,7 @@
 #include "cli/program_messages.h"
 #include "cli/result_json.h"
 #include "cli/result_sink.h"
+#include "cli/result_stream.h"
 
 #include "formats/hex.h"
 #include "formats/name_escape.h"
@@ -30,8 +31,6 @@ namespace varnel {
 
 namespace {
 
-constexpr std::size_t kFlushSize = 1u << 20;
-
 // The digest an entry that is gone is found again by: the first it carries
 // of these.
 constexpr DigestKind kMoveDigests[] = {DigestKind::Md5,    DigestKind::Sha1,    DigestKind::Sha256,
@@ -54,47 +53,6 @@ struct Tally {
     std::size_t badLines = 0;
     std::size_t badReportLines = 0;
     bool unusableList = false;
-    int writeError = 0;
-};
-
-class Output {
-public:
-    Output(std::FILE* stream, Tally& tally) : m_Stream(stream), m_Tally(tally) {}
-    ~Output() { Flush(); }
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
-
-    std::string& buffer() { return m_Buffer; }
-    bool failed() const { return m_Tally.writeError != 0; }
-
-    void FlushIfFull() {
-        if (m_Buffer.size() >= kFlushSize) {
-            Flush();
-        }
-    }
-
-    // After a failed write nothing more is written.
-    void Flush() {
-        if (m_Stream == nullptr) { // results go to a sink
-            m_Buffer.clear();
-            return;
-        }
-        if (!m_Buffer.empty() && !failed()) {
-            errno = 0;
-            if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
-                m_Tally.writeError = errno != 0 ? errno : EIO;
-            }
-        }
-        m_Buffer.clear();
-        if (!failed() && std::fflush(m_Stream) != 0) {
-            m_Tally.writeError = errno != 0 ? errno : EIO;
-        }
-    }
-
-private:
-    std::FILE* m_Stream;
-    Tally& m_Tally;
-    std::string m_Buffer;
 };
 
 // What an entry's digest is compared by, when its file has gone: the kind,
@@ -216,7 +174,7 @@ std::string ShownName(std::string_view name, bool toolEscape) {
 class Auditor : public CheckResults {
 public:
     // folder: where relative names lie ("" the working folder).
-    Auditor(const AuditOptions& options, Output& output, std::FILE* err, ResultSink* sink,
+    Auditor(const AuditOptions& options, ResultStream& output, std::FILE* err, ResultSink* sink,
             Tally& tally, const std::string& folder)
         : m_Options(options), m_Output(output), m_Err(err), m_Sink(sink), m_Tally(tally),
           m_Folder(folder),
@@ -560,7 +518,7 @@ private:
     friend class CandidateResults;
 
     const AuditOptions& m_Options;
-    Output& m_Output;
+    ResultStream& m_Output;
     std::FILE* m_Err;
     ResultSink* m_Sink;
     Tally& m_Tally;
@@ -681,7 +639,7 @@ namespace {
 int AuditLists(const std::vector<std::string>& lists, const AuditOptions& options, std::FILE* out,
                std::FILE* err, ResultSink* sink) {
     Tally tally;
-    Output output(out, tally);
+    ResultStream output(out);
     const std::string folder =
         options.namesBelowList && !lists.empty() ? ListFolder(lists.front()) : std::string();
     Auditor auditor(options, output, err, sink, tally, folder);
@@ -755,7 +713,7 @@ int AuditLists(const std::vector<std::string>& lists, const AuditOptions& option
     output.Flush();
     if (output.failed()) {
         Say(err,
-            "standard output: cannot write: " + std::generic_category().message(tally.writeError));
+            "standard output: cannot write: " + std::generic_category().message(output.error()));
         return 1;
     }
     if (sink) {

@@ -5,6 +5,7 @@
 #include "cli/program_messages.h"
 #include "cli/result_json.h"
 #include "cli/result_sink.h"
+#include "cli/result_stream.h"
 
 #include "formats/pe_version.h"
 #include "platform/os/input_stream.h"
@@ -20,8 +21,6 @@ namespace varnel {
 
 namespace {
 
-constexpr std::size_t kFlushSize = 1u << 20;
-
 // What the whole check has met, for the summary and the exit status.
 struct Tally {
     std::size_t failed = 0;         // entries whose file differs
@@ -31,53 +30,6 @@ struct Tally {
     std::size_t damaged = 0;        // entries begun but not read whole
     bool unusableList = false;
     bool nothingVerified = false; // a list whose every file was passed over
-    bool writeFailed = false;
-    int writeError = 0; // the system's reason for the first failed write
-};
-
-class Output {
-public:
-    Output(std::FILE* stream, Tally& tally) : m_Stream(stream), m_Tally(tally) {}
-    ~Output() { Flush(); }
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
-
-    std::string& buffer() { return m_Buffer; }
-
-    void FlushIfFull() {
-        if (m_Buffer.size() >= kFlushSize) {
-            Flush();
-        }
-    }
-
-    // After a failed write nothing more is written: the output would have a
-    // hole where the lost results were.
-    void Flush() {
-        if (m_Stream == nullptr) { // results go to a sink
-            m_Buffer.clear();
-            return;
-        }
-        if (!m_Buffer.empty() && !m_Tally.writeFailed) {
-            errno = 0;
-            if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
-                Failed();
-            }
-        }
-        m_Buffer.clear();
-        if (!m_Tally.writeFailed && std::fflush(m_Stream) != 0) {
-            Failed();
-        }
-    }
-
-private:
-    void Failed() {
-        m_Tally.writeFailed = true;
-        m_Tally.writeError = errno != 0 ? errno : EIO;
-    }
-
-    std::FILE* m_Stream;
-    Tally& m_Tally;
-    std::string m_Buffer;
 };
 
 // The parts one after another, in one string.
@@ -97,7 +49,7 @@ std::string Plural(std::size_t count, std::string_view one, std::string_view man
 // and each entry's result is written, in list order, as it comes back.
 class ListChecker : public CheckResults {
 public:
-    ListChecker(const std::string& list, const ListCheckOptions& options, Output& output,
+    ListChecker(const std::string& list, const ListCheckOptions& options, ResultStream& output,
                 std::FILE* err, ResultSink* sink, Tally& tally)
         : m_List(list), m_Options(options), m_Output(output), m_Err(err), m_Sink(sink),
           m_Tally(tally), m_Scheduler(*this, [](const std::filesystem::path& path) {
@@ -124,7 +76,7 @@ public:
         m_Scheduler.Finish();
         m_Output.Flush();
         if (m_Options.ignoreMissing && m_Verified == 0 && m_Unread == 0 &&
-            m_Scheduler.entries() > 0 && !m_Tally.writeFailed) {
+            m_Scheduler.entries() > 0 && !m_Output.failed()) {
             m_Tally.nothingVerified = true;
             if (!m_Options.status) {
                 Tell(m_Err, m_Sink, DisplayText(m_List) + ": no file was verified");
@@ -225,7 +177,7 @@ private:
 
     void BatchDone() override { m_Output.FlushIfFull(); }
 
-    bool Open() const override { return !m_Tally.writeFailed && (!m_Sink || m_Sink->Open()); }
+    bool Open() const override { return !m_Output.failed() && (!m_Sink || m_Sink->Open()); }
 
     // A report block's time is compared with the text the report would
     // write now: the plain services and the converting ones, made on this
@@ -240,7 +192,7 @@ private:
 
     const std::string& m_List;
     const ListCheckOptions& m_Options;
-    Output& m_Output;
+    ResultStream& m_Output;
     std::FILE* m_Err;
     ResultSink* m_Sink;
     Tally& m_Tally;
@@ -257,8 +209,8 @@ private:
 int CheckLists(const std::vector<std::string>& lists, const ListCheckOptions& options,
                std::FILE* out, std::FILE* err, ResultSink* sink) {
     Tally tally;
-    Output output(out, tally);
-    const auto open = [&] { return !tally.writeFailed && (!sink || sink->Open()); };
+    ResultStream output(out);
+    const auto open = [&] { return !output.failed() && (!sink || sink->Open()); };
     for (const std::string& list : lists) {
         const std::string shownList = list == "-" ? "standard input" : DisplayText(list);
         std::string reason;
@@ -331,9 +283,9 @@ int CheckLists(const std::vector<std::string>& lists, const ListCheckOptions& op
         }
     }
     output.Flush();
-    if (tally.writeFailed) {
+    if (output.failed()) {
         Say(err,
-            "standard output: cannot write: " + std::generic_category().message(tally.writeError));
+            "standard output: cannot write: " + std::generic_category().message(output.error()));
         return 1;
     }
     if (!options.status && !sink) {
