@@ -6,7 +6,8 @@ application named argv[1] to show a frame and prints every frame's tree ("before
 name, description, states, screen extents and actions of each object); then,
 when argv[2] names a button, presses it through its own action, as a screen
 reader does, waits for the window it opens and prints the trees again
-("after").
+("after"). With "--until NAME" in place of a button, the trees are read once
+an object named NAME is shown (a result that comes after the window).
 """
 import json
 import sys
@@ -55,13 +56,13 @@ def frames(app):
             if app.getChildAtIndex(i) is not None]
 
 
-def find(acc, name):
-    if acc.name == name and acc.getRoleName() == "push button":
+def find(acc, name, role="push button"):
+    if acc.name == name and (role is None or acc.getRoleName() == role):
         return acc
     for i in range(acc.childCount):
         child = acc.getChildAtIndex(i)
         if child is not None:
-            found = find(child, name)
+            found = find(child, name, role)
             if found is not None:
                 return found
     return None
@@ -76,6 +77,12 @@ def main():
     # The first frame has been announced; its children follow as it is shown.
     while time.time() < deadline and not any(f.childCount > 0 for f in frames(app)):
         time.sleep(0.2)
+    if len(sys.argv) > 3 and sys.argv[2] == "--until":
+        while time.time() < deadline and not any(find(f, sys.argv[3], None) for f in frames(app)):
+            time.sleep(0.2)
+        print(json.dumps({"before": [node(frame) for frame in frames(app)], "after": []},
+                         ensure_ascii=False))
+        return 0
     result = {"before": [node(frame) for frame in frames(app)], "after": []}
     if len(sys.argv) > 2:
         before = len(frames(app))

@@ -1,8 +1,10 @@
 // What a screen reader reads of the program's windows, through the
 // accessibility bus (at-spi) as a screen reader reads it: the real program
 // runs in Chinese under Xvfb on a private session bus, and a script reads its
-// tree, presses 更多工具 by its action and reads the about window's tree.
+// tree, presses 更多工具 by its action and reads the about window's tree; and
+// the verify window's tree once its results are in.
 
+#include "tests/digest/digest_test_support.h"
 #include "tests/support/x_session.h"
 
 #include <QJsonArray>
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -63,15 +66,19 @@ bool Has(const QJsonObject& node, const char* key, const QString& value) {
     return node[QString::fromLatin1(key)].toArray().contains(value);
 }
 
-TEST(AccessibleTreeUnderX, ScreenReadersReadBothWindowsInTheirLanguage) {
+// Runs the program in Chinese with programArgs on a private session bus and
+// reads its trees with the script and scriptArgs; the script's JSON in out.
+// Skips (false, why set) where there is no X session or no at-spi.
+bool ReadTrees(const QStringList& programArgs, const QStringList& scriptArgs, QByteArray& out,
+               QString& why) {
     if (!varnel::testing::XSessionUnavailable().empty()) {
-        GTEST_SKIP() << "no X server with a window manager: "
-                     << varnel::testing::XSessionUnavailable();
+        why = QStringLiteral("no X server with a window manager: ") +
+              QString::fromStdString(varnel::testing::XSessionUnavailable());
+        return false;
     }
-    QString why;
     const QString python = PythonWithAtspi(why);
     if (python.isEmpty()) {
-        GTEST_SKIP() << why.toStdString();
+        return false;
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -79,20 +86,41 @@ TEST(AccessibleTreeUnderX, ScreenReadersReadBothWindowsInTheirLanguage) {
     environment.insert(QStringLiteral("LC_ALL"), QString());
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    // The arguments go in the environment, split by the shell at blanks:
+    // none of them holds one.
     QProcess run;
+    const QStringList shell = {
+        QStringLiteral("--"),
+        QStringLiteral("sh"),
+        QStringLiteral("-c"),
+        QStringLiteral("\"$0\" $VARNEL_PROGRAM_ARGS & app=$!; "
+                       "\"$1\" \"$2\" Varnel $VARNEL_SCRIPT_ARGS; status=$?; "
+                       "kill $app; wait $app; exit $status"),
+        QStringLiteral(VARNEL_PROGRAM_DIR "/Varnel"),
+        python,
+        QStringLiteral(VARNEL_SOURCE_DIR "/tests/app/accessible_tree.py")};
+    environment.insert(QStringLiteral("VARNEL_PROGRAM_ARGS"), programArgs.join(QLatin1Char(' ')));
+    environment.insert(QStringLiteral("VARNEL_SCRIPT_ARGS"), scriptArgs.join(QLatin1Char(' ')));
     run.setProcessEnvironment(environment);
-    run.start(QStringLiteral("dbus-run-session"),
-              {QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
-               QStringLiteral("\"$0\" & app=$!; \"$1\" \"$2\" Varnel 更多工具; status=$?; "
-                              "kill $app; wait $app; exit $status"),
-               QStringLiteral(VARNEL_PROGRAM_DIR "/Varnel"), python,
-               QStringLiteral(VARNEL_SOURCE_DIR "/tests/app/accessible_tree.py")});
-    ASSERT_TRUE(run.waitForStarted(10000));
-    ASSERT_TRUE(run.waitForFinished(180000)) << "the tree was not read within 3 minutes";
-    const QByteArray out = run.readAllStandardOutput();
-    ASSERT_EQ(run.exitCode(), 0) << out.toStdString() << run.readAllStandardError().toStdString();
+    run.start(QStringLiteral("dbus-run-session"), shell);
+    if (!run.waitForStarted(10000) || !run.waitForFinished(180000)) {
+        ADD_FAILURE() << "the tree was not read within 3 minutes";
+        return true;
+    }
+    out = run.readAllStandardOutput();
+    EXPECT_EQ(run.exitCode(), 0) << out.toStdString() << run.readAllStandardError().toStdString();
     // The bus's own services may say a word on the same output first.
-    const QJsonObject tree = QJsonDocument::fromJson(out.mid(out.indexOf("\n{\"") + 1)).object();
+    out = out.mid(out.indexOf("\n{\"") + 1);
+    return true;
+}
+
+TEST(AccessibleTreeUnderX, ScreenReadersReadBothWindowsInTheirLanguage) {
+    QByteArray out;
+    QString why;
+    if (!ReadTrees({}, {QStringLiteral("更多工具")}, out, why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    const QJsonObject tree = QJsonDocument::fromJson(out).object();
 
     // The main window: a frame with the title told once, the caption's
     // buttons, the report box named, descriptions in Chinese from the start.
@@ -149,6 +177,43 @@ TEST(AccessibleTreeUnderX, ScreenReadersReadBothWindowsInTheirLanguage) {
         }
     });
     EXPECT_GT(placed, 5);
+}
+
+// The verify window: a frame with its caption's buttons, the results table
+// named, each result's name and status readable as cells, the counts, the
+// progress and the commands, in Chinese.
+TEST(AccessibleTreeUnderX, ScreenReadersReadTheVerifyWindowsResults) {
+    varnel::test::ScratchDir folder;
+    varnel::test::WriteFile(folder / "a.bin", std::string("abc"));
+    std::ofstream(folder / "SUMS.md5") << "900150983cd24fb0d6963f7d28e17f72  a.bin\n"
+                                       << "900150983cd24fb0d6963f7d28e17f72  gone.bin\n";
+    QByteArray out;
+    QString why;
+    if (!ReadTrees(
+            {QStringLiteral("--verify"), QString::fromStdString((folder / "SUMS.md5").string())},
+            {QStringLiteral("--until"), QStringLiteral("gone.bin")}, out, why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    const QJsonArray frames =
+        QJsonDocument::fromJson(out).object()[QStringLiteral("before")].toArray();
+    ASSERT_EQ(frames.size(), 1) << out.toStdString();
+    const QJsonObject window = frames[0].toObject();
+    EXPECT_EQ(window[QStringLiteral("role")].toString(), QStringLiteral("frame"));
+    EXPECT_TRUE(window[QStringLiteral("name")].toString().startsWith(QStringLiteral("Varnel 校验")))
+        << window[QStringLiteral("name")].toString().toStdString();
+    QStringList named; // "role: name" of every object
+    Walk(window, [&](const QJsonObject& node) {
+        named.append(node[QStringLiteral("role")].toString() + QStringLiteral(": ") +
+                     node[QStringLiteral("name")].toString());
+    });
+    for (const char* wanted :
+         {"push button: 最小化", "push button: 关闭", "table: 校验结果", "table cell: a.bin",
+          "table cell: 正确", "table cell: gone.bin", "table cell: 缺失", "label: 正确 1",
+          "label: 缺失 1", "progress bar: 进度", "check box: 仅显示问题",
+          "check box: 同时查找新文件", "push button: 复制结果"}) {
+        EXPECT_TRUE(named.contains(QString::fromUtf8(wanted)))
+            << wanted << " in " << named.join(QStringLiteral(" | ")).toStdString();
+    }
 }
 
 } // namespace
