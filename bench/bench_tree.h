@@ -14,7 +14,8 @@
 namespace varnel::bench {
 
 // root/dNN/fNNNN.bin: folders of filesPerFolder files of bytes each, the
-// folders numbered with as many digits as their count needs (at least two).
+// folders numbered with as many digits as their count has (d000 to d099 for
+// 100), as bench/run.sh numbers them.
 inline void MakeRandomTree(const std::filesystem::path& root, int folders, int filesPerFolder,
                            std::size_t bytes) {
     if (std::filesystem::exists(root / ".complete")) {
@@ -22,7 +23,7 @@ inline void MakeRandomTree(const std::filesystem::path& root, int folders, int f
     }
     std::printf("making %s\n", root.c_str());
     std::filesystem::remove_all(root);
-    const int digits = folders > 100 ? 3 : 2;
+    const int digits = static_cast<int>(std::to_string(folders).size());
     std::mt19937 random(12345);
     std::string content(bytes, '\0');
     for (int d = 0; d < folders; ++d) {
