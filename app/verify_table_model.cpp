@@ -162,7 +162,8 @@ QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode) {
     if (row.status == VerifyStatus::Moved) {
         return QStringLiteral("→ ") + Escaped(row.to);
     }
-    if (!row.reason.empty() && row.differs.empty()) {
+    // A missing file's reason ("not found") says no more than its status.
+    if (!row.reason.empty() && row.differs.empty() && row.status != VerifyStatus::Missing) {
         return QString::fromStdString(row.reason);
     }
     QString text;

@@ -182,6 +182,8 @@ TEST_F(VerifyTableModelTest, ColumnsAndCopiedLines) {
         {Row("c", VerifyStatus::Unreadable, "FAILED open or read", {}, {}, "Permission denied"),
          "c", "Permission denied", "c: FAILED open or read"},
         {Row("gone", VerifyStatus::Missing, "MISSING"), "gone", "", "gone: MISSING"},
+        {Row("gone2", VerifyStatus::Missing, "FAILED open or read", {}, {}, "not found"), "gone2",
+         "", "gone2: FAILED open or read"},
         {Row("d.jpg", VerifyStatus::Moved, "MOVED", {}, "2026/d.jpg"), "d.jpg", "→ 2026/d.jpg",
          "d.jpg: MOVED to 2026/d.jpg"},
         {Row("e", VerifyStatus::Damaged, "DAMAGED", {"SHA-1", "MD5"}), "e", "SHA-1, MD5",
