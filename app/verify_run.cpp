@@ -23,6 +23,11 @@ namespace varnel {
 
 namespace {
 
+// The entries whose files' sizes the count looks up: enough for the mean
+// size the rest are taken at (see FiguresOf), few enough that a long list's
+// count does not take the processor from its check.
+constexpr std::size_t kSizedEntries = 2048;
+
 // How long dropping a run waits for its threads before leaving them to end
 // on their own (a read that hangs on a stalled mount never returns).
 constexpr std::chrono::seconds kThreadsWait{2};
@@ -139,7 +144,8 @@ struct VerifyRun::State : ResultSink {
     bool Open() const override { return !stop.load(std::memory_order_relaxed); }
 
     // Reads the lists through once, ahead of the engine, for the total of
-    // entries and of their files' sizes that the time left is told from.
+    // entries and the sizes of the first ones' files, that the time left is
+    // told from.
     void CountEntries(const std::vector<std::string>& lists, bool findNew) {
         // A list that is not a plain file (a pipe) is read by the engine
         // alone: reading it here would take its lines away. The total then
@@ -167,7 +173,7 @@ struct VerifyRun::State : ResultSink {
                         break;
                     }
                     std::optional<std::uint64_t> size;
-                    if (!entry->damaged) {
+                    if (!entry->damaged && entriesFound < kSizedEntries) {
                         if (const std::optional<platform::EntryInfo> info =
                                 platform::QueryEntry(EntryPath(folder, entry->name));
                             info && info->regularFile) {
