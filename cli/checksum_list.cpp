@@ -67,7 +67,8 @@ bool ChecksumListReader::ReadLine(Line& line) {
         const std::size_t end = m_Buffer.find('\n', m_Start + searched);
         searched = m_Buffer.size() - m_Start;
         if (end != std::string::npos) {
-            if (overlong) {
+            // Too long whether or not the piece that held its end made it so.
+            if (overlong || end - m_Start > kMaxLineBytes) {
                 m_Start = end + 1;
                 line.overlong = true;
             } else {
@@ -141,6 +142,32 @@ std::optional<ListEntry> ChecksumListReader::Next() {
     ListEntry entry = std::move(m_Ready.front());
     m_Ready.pop_front();
     return entry;
+}
+
+std::size_t ChecksumListReader::Skip(std::size_t most) {
+    std::size_t passed = 0;
+    const auto oneLine = [this] {
+        return m_Format && *m_Format != ListFormat::Report && *m_Format != ListFormat::Bsd;
+    };
+    // Until the format is told (and while lines read ahead to tell it are
+    // held), and for formats whose entries may span lines, entries are read.
+    while (passed < most && (!oneLine() || !m_Held.empty() || !m_Ready.empty() || m_Bsd)) {
+        if (!Next()) {
+            return passed;
+        }
+        ++passed;
+    }
+    Line line;
+    while (passed < most && !m_Ended) {
+        if (!ReadLine(line)) {
+            m_Ended = true;
+            break;
+        }
+        if (!line.overlong && !line.text.empty() && !IsToolComment(line.text, *m_Format)) {
+            ++passed;
+        }
+    }
+    return passed;
 }
 
 void ChecksumListReader::Take(const Line& line) {

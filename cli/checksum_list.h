@@ -80,6 +80,17 @@ public:
     // entry, so the line after them is read too).
     std::optional<ListEntry> Next();
 
+    // Passes over up to most entries without making them, and says how many
+    // it passed: fewer than most only at the list's end. For a list of one
+    // entry a line (the md5sum family, SFV, CRC-32 lines) each line that is
+    // neither empty nor a comment counts, well formed or not, so a count
+    // taken so runs over by the list's bad lines (and a told list's bsd
+    // lines of one file count one each); such lines are not looked into,
+    // which makes passing them many times cheaper than reading them. Other
+    // formats (reports, bsd) are read as Next reads them. Lines passed so
+    // are not in badLines().
+    std::size_t Skip(std::size_t most);
+
     // The format named, or told so far.
     std::optional<ListFormat> format() const { return m_Format; }
     std::size_t badLines() const { return m_BadLines; }

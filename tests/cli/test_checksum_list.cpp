@@ -13,6 +13,16 @@ namespace {
 constexpr std::string_view kMd5Abc = "900150983cd24fb0d6963f7d28e17f72"; // md5sum of "abc"
 constexpr std::string_view kSha1Abc = "a9993e364706816aba3e25717850c26c9cd0d89d";
 
+// A source that gives text at most piece bytes at a time, as a pipe may.
+ChecksumListReader::Source InPieces(std::string_view text, std::size_t piece) {
+    return [text, piece](std::span<char> dest) mutable {
+        const std::size_t n = std::min({dest.size(), text.size(), piece});
+        std::copy_n(text.begin(), n, dest.begin());
+        text.remove_prefix(n);
+        return n;
+    };
+}
+
 TEST(ListNameEscape, RoundTripsNamesTheToolsEscape) {
     struct Case {
         std::string name;
@@ -233,6 +243,8 @@ TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
         // in the piece after the one that made it too long, and the line
         // after it.
         std::string(ChecksumListReader::kMaxLineBytes + 1, 'a') + "\n" + md5 + "  z\n",
+        // A line of the right form but too long, whatever piece holds its end.
+        md5 + "  " + std::string(ChecksumListReader::kMaxLineBytes, 'n') + "\n" + md5 + "  z\n",
         "文件名称：x 352441C2\r\nMD5值     ：" + md5Upper + "\r\n",
         "not\na list\n",
     };
@@ -242,17 +254,9 @@ TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
     };
     for (const std::string& text : texts) {
         const ParsedList whole = ParseChecksumList(text, std::nullopt);
-        for (const std::size_t piece : {1u, 2u, 3u, 7u}) {
+        for (const std::size_t piece : {1u, 2u, 3u, 7u, 1u << 21}) {
             SCOPED_TRACE(text.substr(0, 80) + " in pieces of " + std::to_string(piece));
-            std::string_view rest = text;
-            ChecksumListReader reader(
-                [&](std::span<char> dest) {
-                    const std::size_t n = std::min({dest.size(), rest.size(), piece});
-                    std::copy_n(rest.begin(), n, dest.begin());
-                    rest.remove_prefix(n);
-                    return n;
-                },
-                std::nullopt);
+            ChecksumListReader reader(InPieces(text, piece), std::nullopt);
             std::size_t count = 0;
             while (const std::optional<ListEntry> entry = reader.Next()) {
                 ASSERT_LT(count, whole.entries.size());
@@ -263,6 +267,64 @@ TEST(ChecksumList, ReadingInPiecesGivesWhatReadingWholeGives) {
             EXPECT_EQ(reader.format().value_or(ListFormat::Md5sum), whole.format);
             EXPECT_EQ(reader.badLines(), whole.badLines);
             EXPECT_EQ(reader.firstBadLine(), whole.firstBadLine);
+        }
+    }
+}
+
+// Skip passes over the entries that Next would give, after any number read
+// by Next, in steps of any size and in pieces of any size. A list of one
+// entry a line counts a bad line once its format is told (and never an
+// overlong one); lists whose entries span lines are counted exactly.
+TEST(ChecksumList, SkipCountsWhatNextWouldGive) {
+    const std::string md5(kMd5Abc);
+    const std::string sha1(kSha1Abc);
+    const std::string md5Upper = "900150983CD24FB0D6963F7D28E17F72";
+    struct Case {
+        std::string text;
+        std::size_t more; // counted beyond the entries: bad lines passed over
+    };
+    const Case cases[] = {
+        {"\xEF\xBB\xBF# note\n" + md5 + "  a\r\n# note\n\n" + md5 + " *b\n\\" + md5 + "  c\\nd\n\n",
+         0},
+        {md5 + "  a\n" + md5 + "  b\n" + md5 + "  c\nnonsense\n", 1},
+        {md5 + "  a\n" + md5 + "  b\n" + std::string(ChecksumListReader::kMaxLineBytes + 5, 'x') +
+             "\n" + md5 + "  z",
+         0},
+        {"; sfv\na 352441C2\nb c 352441c2\n; end\nd 352441c2\n", 0},
+        {"MD5 (a) = " + md5 + "\nSHA1 (a) = " + sha1 + "\nMD5 (b) = " + md5 +
+             "\nSHA1 (b) = " + sha1 + "\nMD5 (a) = " + md5 + "\n",
+         0},
+        {"文件名称：a\r\nMD5值     ：" + md5Upper + "\r\n\r\n文件名称：bad\r\n文件大小：1\r\n\r\n" +
+             "文件名称：c\r\nMD5值     ：" + md5Upper + "\r\n\r\n文件名称：d\r\n",
+         0},
+        {"not\na list\n", 0},
+        {"", 0},
+    };
+    for (const Case& c : cases) {
+        const std::size_t entries = ParseChecksumList(c.text, std::nullopt).entries.size();
+        for (const std::size_t first : {0u, 1u}) {
+            for (const std::size_t step : {1u, 3u, 1000u}) {
+                for (const std::size_t piece : {5u, 1u << 20}) {
+                    SCOPED_TRACE(c.text.substr(0, 60) + " | " + std::to_string(first) +
+                                 " read, steps of " + std::to_string(step) + ", pieces of " +
+                                 std::to_string(piece));
+                    ChecksumListReader reader(InPieces(c.text, piece), std::nullopt);
+                    std::size_t count = 0;
+                    while (count < first && reader.Next()) {
+                        ++count;
+                    }
+                    for (;;) {
+                        const std::size_t passed = reader.Skip(step);
+                        count += passed;
+                        if (passed < step) {
+                            break;
+                        }
+                    }
+                    EXPECT_EQ(count, entries + c.more);
+                    EXPECT_FALSE(reader.Next()) << "the list is passed to its end";
+                    EXPECT_EQ(reader.Skip(step), 0u);
+                }
+            }
         }
     }
 }
