@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -27,6 +28,11 @@ namespace {
 // size the rest are taken at (see FiguresOf), few enough that a long list's
 // count does not take the processor from its check.
 constexpr std::size_t kSizedEntries = 2048;
+
+// Entries the count passes over between looks at Stop (and updates of the
+// total). Passing over them, not reading them, keeps the count of a long
+// list from taking the processor from its check, which reads them too.
+constexpr std::size_t kCountStep = 8192;
 
 // How long dropping a run waits for its threads before leaving them to end
 // on their own (a read that hangs on a stalled mount never returns).
@@ -112,8 +118,9 @@ struct VerifyRun::State : ResultSink {
     std::size_t entriesFound = 0; // entries the count has read so far
     std::uint64_t bytesKnown = 0; // sizes of the entries' files found so far
     std::size_t filesSized = 0;
-    bool counted = false; // the lists have been counted through
-    bool ended = false;   // the engine has returned
+    std::function<void()> onEnded; // cleared when the run is dropped
+    bool counted = false;          // the lists have been counted through
+    bool ended = false;            // the engine has returned
     int exitStatus = 0;
 
     void Result(const ListResult& result) override {
@@ -168,12 +175,24 @@ struct VerifyRun::State : ResultSink {
                                       std::nullopt);
             try {
                 while (!stop.load(std::memory_order_relaxed)) {
+                    if (entriesFound >= kSizedEntries) {
+                        // The rest are only counted (see Skip: a bad line
+                        // counts as an entry, and the total is reached at
+                        // the end whatever it was).
+                        const std::size_t passed = reader.Skip(kCountStep);
+                        const std::lock_guard lock(mutex);
+                        entriesFound += passed;
+                        if (passed < kCountStep) {
+                            break;
+                        }
+                        continue;
+                    }
                     std::optional<ListEntry> entry = reader.Next();
                     if (!entry) {
                         break;
                     }
                     std::optional<std::uint64_t> size;
-                    if (!entry->damaged && entriesFound < kSizedEntries) {
+                    if (!entry->damaged) {
                         if (const std::optional<platform::EntryInfo> info =
                                 platform::QueryEntry(EntryPath(folder, entry->name));
                             info && info->regularFile) {
@@ -208,15 +227,33 @@ VerifyRun::~VerifyRun() {
     if (!m_State) {
         return;
     }
-    Stop();
+    Drop();
     std::unique_lock lock(m_State->mutex);
     m_State->threadsEnded.wait_for(lock, kThreadsWait, [&] { return m_State->threads == 0; });
 }
 
-void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
+void VerifyRun::SetOnEnded(std::function<void()> onEnded) {
+    m_OnEnded = std::move(onEnded);
+}
+
+void VerifyRun::Drop() {
+    if (!m_State) {
+        return;
+    }
+    {
+        // The call is made under the mutex: once it is cleared, none is
+        // under way and none will come, whenever the engine returns.
+        const std::lock_guard lock(m_State->mutex);
+        m_State->onEnded = nullptr;
+    }
     Stop();
+}
+
+void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
+    Drop();
     auto state = std::make_shared<State>();
     state->threads = 2;
+    state->onEnded = m_OnEnded;
     m_State = state;
 
     // The run's threads (and the engine's workers, which take their
@@ -246,6 +283,9 @@ void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
             const std::lock_guard lock(state->mutex);
             state->exitStatus = status;
             state->ended = true;
+            if (state->onEnded) {
+                state->onEnded();
+            }
         }
         state->ThreadEnded();
     }).detach();

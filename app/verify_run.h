@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,13 @@ public:
     // stopped first.
     void Start(std::vector<std::string> lists, bool findNew);
 
+    // Called on a thread of the run once its engine has returned (every
+    // row is ready by then), so that the window sees the end without
+    // waiting for its timer's next turn. Kept for the runs started after;
+    // must not block nor call into the run. Never called once the run that
+    // would call it has been dropped or replaced by another Start.
+    void SetOnEnded(std::function<void()> onEnded);
+
     // Ends the run as soon as the engine next looks: no more rows come,
     // and Finished() turns true. Never waits on a file.
     void Stop();
@@ -108,6 +116,10 @@ public:
 
 private:
     struct State;
+    // Stops the run, and keeps it from calling m_OnEnded.
+    void Drop();
+
+    std::function<void()> m_OnEnded;
     std::shared_ptr<State> m_State;
 };
 

@@ -116,6 +116,19 @@ VerifyWindow::VerifyWindow(const std::filesystem::path& programFolder, QWidget* 
     ApplySystemLanguage();
     CreateControls();
     Form_Load();
+    // The end of a run is taken at once, not at the timer's next turn. A
+    // run that ended just as the timer saw its end has nothing more to
+    // give: the timer is stopped by then.
+    m_Run.SetOnEnded([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_Poll.isActive()) {
+                    Poll();
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 VerifyWindow::~VerifyWindow() = default;
@@ -533,7 +546,8 @@ void VerifyWindow::Open_Click() {
 
 void VerifyWindow::Stop_Click() {
     if (IsRunning()) {
-        // The rows stop coming; the next turn of the timer sees the end.
+        // The rows stop coming; the next turn of the timer (or the run's end,
+        // told as it comes) shows the end.
         m_Run.Stop();
         return;
     }

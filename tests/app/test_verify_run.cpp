@@ -1,15 +1,19 @@
 // The verify window's run: the list commands' engine on threads of its own,
 // with names taken below the list's folder whatever the working folder, the
-// rows and counts it hands over, a stop that ends it at once, and lists that
-// are pipes read by the engine alone.
+// rows and counts it hands over, a stop that ends it at once, lists that are
+// pipes read by the engine alone, the total counted ahead, and the call that
+// tells the end.
 
 #include "app/verify_run.h"
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -171,6 +175,62 @@ TEST_F(VerifyRunTest, AListThatIsAPipeIsReadByTheCheckAlone) {
                          {"same.bin", VerifyStatus::Ok, "OK", ""},
                          {"sub/empty", VerifyStatus::Ok, "OK", ""},
                      });
+}
+
+// Past the first entries the count only passes over the list's lines: its
+// total still leaves out comments and empty lines.
+TEST_F(VerifyRunTest, TheTotalOfALongListCountsItsEntriesOnly) {
+    constexpr std::size_t kEntries = 5000;
+    {
+        std::ofstream list(m_List);
+        for (std::size_t i = 0; i < kEntries; ++i) {
+            list << kMd5Abc << "  same.bin\n" << (i % 100 == 0 ? "# a comment\n\n" : "");
+        }
+    }
+    VerifyRun run;
+    run.Start({m_List.native()}, false);
+    EXPECT_EQ(RowsOf(run).size(), kEntries);
+    const ProgressFigures progress = run.Progress();
+    EXPECT_EQ(progress.filesTotal, std::optional<std::size_t>(kEntries));
+    EXPECT_EQ(progress.filesDone, kEntries);
+}
+
+// The end is told once per run; a run dropped before its end never tells
+// it.
+TEST_F(VerifyRunTest, TheEndIsToldOnceAndNotForADroppedRun) {
+    std::atomic<int> calls{0};
+    {
+        VerifyRun run;
+        run.SetOnEnded([&] { ++calls; });
+        run.Start({m_List.native()}, false);
+        const std::vector<VerifyRow> rows = RowsOf(run);
+        EXPECT_EQ(rows.size(), 5u);
+        EXPECT_EQ(calls, 1);
+        run.Start({m_List.native()}, true);
+        EXPECT_EQ(RowsOf(run).size(), 5u);
+        EXPECT_EQ(calls, 2);
+    }
+
+    const fs::path pipe = m_Folder / "sums.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread release;
+    {
+        VerifyRun run;
+        run.SetOnEnded([&] { ++calls; });
+        run.Start({pipe.native()}, false); // waits for a writer to open the pipe
+        // Opened for both, the pipe lets the run's open through without
+        // waiting for it; closed, it ends the list. That comes while the
+        // dropped run is being waited for.
+        release = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const int fd = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        });
+    }
+    release.join();
+    EXPECT_EQ(calls, 2);
 }
 
 } // namespace

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
@@ -158,8 +159,13 @@ protected:
     // Verifies the lists and waits for the run's end.
     void VerifyAndWait(std::vector<std::string> lists, bool findNew = false) {
         Child<QCheckBox>("FindNew")->setChecked(findNew);
+        QSignalSpy ended(window.get(), &VerifyWindow::runEnded);
         window->Verify(std::move(lists));
         ASSERT_TRUE(QTest::qWaitFor([this] { return !window->IsRunning(); }, 120000));
+        // The end comes both from the run and from the timer's turns: it is
+        // shown once.
+        QTest::qWait(120);
+        EXPECT_EQ(ended.count(), 1);
     }
     std::string InFolder(const char* name) const { return (m_Folder / name).string(); }
 
