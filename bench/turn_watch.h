@@ -12,6 +12,13 @@
 
 #include <time.h>
 
+// The processor time the calling thread has used, in milliseconds.
+inline double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 class TurnWatch {
 public:
     TurnWatch() {
@@ -39,12 +46,6 @@ public:
     long turns = 0;
 
 private:
-    static double ThreadCpuMs() {
-        timespec now{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-    }
-
     QTimer m_Ticker;
     QElapsedTimer m_Clock;
     qint64 m_Last = -1;

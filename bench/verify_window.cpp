@@ -32,8 +32,6 @@
 #include <random>
 #include <string>
 
-#include <time.h>
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -65,12 +63,6 @@ struct WindowRun {
     double restartMs = 0;   // Verify again over the rows held: the call alone
     double threadCpuMs = 0; // processor time of the window's thread over the run
 };
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
 
 WindowRun RunWindow(const fs::path& list, bool watched) {
     varnel::VerifyWindow window;
