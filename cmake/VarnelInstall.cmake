@@ -91,13 +91,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/${VARNEL_APP_ID}.xml
 
 # File-manager entries "Varnel: report", "Varnel: verify", "Varnel: compare"
 # (packaging/filemanager; Thunar's are set up by hand, see README.md).
-# Dolphin's service menus carry execute permission: KIO 6 trusts no other.
-# Nemo's actions start varnel through varnel-nemo-open, beside them.
+# Nemo's actions and Dolphin's service menus hand over URIs, which
+# varnel-nemo-open (beside Nemo's actions, which name it relative to their
+# folder) decodes to the exact paths. Dolphin's service menus name it by its
+# installed path, written in when the prefix is known (CPack's /usr
+# included), each install in a folder of its own so that installs running at
+# once do not share one; they carry execute permission: KIO 6 trusts no other.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_DATAROOTDIR}")
+  message(FATAL_ERROR "CMAKE_INSTALL_DATAROOTDIR must be relative to the prefix")
+endif()
 set(varnel_filemanager_dir ${PROJECT_SOURCE_DIR}/packaging/filemanager)
-install(PROGRAMS ${varnel_filemanager_dir}/varnel-dolphin-report.desktop
-                 ${varnel_filemanager_dir}/varnel-dolphin-verify.desktop
-                 ${varnel_filemanager_dir}/varnel-dolphin-compare.desktop
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/kio/servicemenus COMPONENT window)
 install(FILES ${varnel_filemanager_dir}/varnel_nautilus.py
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/nautilus-python/extensions COMPONENT window)
 install(FILES ${varnel_filemanager_dir}/varnel-report.nemo_action
@@ -106,8 +109,54 @@ install(FILES ${varnel_filemanager_dir}/varnel-report.nemo_action
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/nemo/actions COMPONENT window)
 install(PROGRAMS ${varnel_filemanager_dir}/varnel-nemo-open
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/nemo/actions COMPONENT window)
+install(CODE "
+  set(VARNEL_SERVICE_MENUS_IN \"${varnel_filemanager_dir}\")
+  string(RANDOM LENGTH 12 varnel_menus_id)
+  set(VARNEL_SERVICE_MENUS_OUT \"${varnel_packaging_dir}/servicemenus-\${varnel_menus_id}\")
+  set(VARNEL_URI_HELPER
+      \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATAROOTDIR}/nemo/actions/varnel-nemo-open\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/VarnelServiceMenus.cmake\")
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATAROOTDIR}/kio/servicemenus\"
+       TYPE PROGRAM FILES
+       \"\${VARNEL_SERVICE_MENUS_OUT}/varnel-dolphin-report.desktop\"
+       \"\${VARNEL_SERVICE_MENUS_OUT}/varnel-dolphin-verify.desktop\"
+       \"\${VARNEL_SERVICE_MENUS_OUT}/varnel-dolphin-compare.desktop\")
+  file(REMOVE_RECURSE \"\${VARNEL_SERVICE_MENUS_OUT}\")
+" COMPONENT window)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME varnel COMPONENT window)
+
+# Installed straight into a prefix (cmake --install to /usr/local, say), the
+# prefix's shared MIME database and its desktop entries' MIME cache are
+# rebuilt when their tools are there, so that checksum lists get their type
+# (text/x-checksum-list, not application/octet-stream) and "Open With" offers
+# the verify window. A staged install (DESTDIR set: a package is being made,
+# CPack's included) leaves them alone: the caches belong to no package, and
+# the package manager's triggers rebuild them where the package installs
+# (Debian's shared-mime-info and desktop-file-utils watch
+# /usr/share/mime/packages and /usr/share/applications).
+install(CODE "
+  set(varnel_share \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATAROOTDIR}\")
+  if(\"\$ENV{DESTDIR}\" STREQUAL \"\" AND IS_DIRECTORY \"\${varnel_share}/mime/packages\")
+    foreach(varnel_pair update-mime-database:mime update-desktop-database:applications)
+      string(REPLACE : \";\" varnel_pair \"\${varnel_pair}\")
+      list(GET varnel_pair 0 varnel_tool)
+      list(GET varnel_pair 1 varnel_folder)
+      find_program(varnel_tool_path \"\${varnel_tool}\" NO_CACHE)
+      if(varnel_tool_path)
+        message(STATUS \"Updating: \${varnel_share}/\${varnel_folder} (\${varnel_tool})\")
+        execute_process(COMMAND \"\${varnel_tool_path}\" \"\${varnel_share}/\${varnel_folder}\"
+                        RESULT_VARIABLE varnel_result OUTPUT_VARIABLE varnel_said
+                        ERROR_VARIABLE varnel_said)
+        if(NOT varnel_result EQUAL 0)
+          message(WARNING \"\${varnel_tool} \${varnel_share}/\${varnel_folder} failed \"
+                          \"(\${varnel_result}): \${varnel_said}\")
+        endif()
+      endif()
+      unset(varnel_tool_path)
+    endforeach()
+  endif()
+" COMPONENT window)
 
 # Icons of the hicolor theme, drawn by the code that draws the window icon.
 set(varnel_icon_theme ${varnel_packaging_dir}/icons/hicolor)

@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
 """Varnel's file-manager entries, started as their file managers start them:
-GLib's launcher for the desktop entries, the desktop-entry expansion of
-Dolphin's service menus, Nemo's command string and its split, the
+GLib's launcher for the desktop entries, KIO's expansion of Dolphin's
+service menus (as the install writes them), Nemo's command string and its
+split, the
 nautilus-python extension, Thunar's quoting and sh -c for the actions in
 docs/file-managers.md. A fake varnel first on PATH records its arguments.
-Also which entries a selection shows, their names, and desktop-file-validate.
-Runs on the system python3; VARNEL_SOURCE_DIR names the source tree.
+Also which entries a selection shows, their names, desktop-file-validate,
+and the URI helper's refusals and its time on the longest paths.
+Runs on the system python3; VARNEL_SOURCE_DIR names the source tree,
+VARNEL_CMAKE_COMMAND the cmake that writes the service menus.
 """
 import os
 import re
+import resource
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -62,8 +67,27 @@ def key_file(path):
     return keys
 
 
+# The service menus as cmake/VarnelServiceMenus.cmake writes them at install
+# time, naming a copy of the URI helper whose path needs quoting.
+SERVICE_MENUS = tempfile.TemporaryDirectory()
+URI_HELPER = os.path.join(SERVICE_MENUS.name, "pre fix's \"$HOME\" 100%", "varnel-nemo-open")
+os.mkdir(os.path.dirname(URI_HELPER))
+shutil.copy(os.path.join(FILEMANAGER, "varnel-nemo-open"), URI_HELPER)
+subprocess.run(
+    [
+        os.environ["VARNEL_CMAKE_COMMAND"],
+        "-DVARNEL_SERVICE_MENUS_IN=" + FILEMANAGER,
+        "-DVARNEL_SERVICE_MENUS_OUT=" + SERVICE_MENUS.name,
+        "-DVARNEL_URI_HELPER=" + URI_HELPER,
+        "-P",
+        os.path.join(SOURCE, "cmake", "VarnelServiceMenus.cmake"),
+    ],
+    check=True,
+)
+
+
 def dolphin_menu(kind):
-    return key_file(os.path.join(FILEMANAGER, "varnel-dolphin-%s.desktop" % kind))
+    return key_file(os.path.join(SERVICE_MENUS.name, "varnel-dolphin-%s.desktop" % kind))
 
 
 def nemo_action(kind):
@@ -95,19 +119,31 @@ def open_with(kind, paths):
     assert app.launch(files, None)
 
 
-def dolphin(kind, paths):
-    """Field codes expanded as the desktop-entry rules say: %F is one argument per path."""
+def uri(path):
+    return Gio.File.new_for_path(os.fsdecode(path)).get_uri()
+
+
+def dolphin_words(kind, paths):
+    """The Exec line split and its field codes expanded as KIO does: %U is
+    one URI per path, its bytes percent-escaped; %F one path per path, read
+    as UTF-8 text, so bytes that are not UTF-8 come as U+FFFD; %% is "%"."""
     keys = dolphin_menu(kind)
     [action] = keys.get_string_list("Desktop Entry", "Actions")
     argv = []
     exec_line = keys.get_string("Desktop Action " + action, "Exec")
     for word in GLib.shell_parse_argv(exec_line)[1]:
-        if word == "%F":
-            argv += paths
+        if word == "%U":
+            argv += [uri(path).encode() for path in paths]
+        elif word == "%F":
+            argv += [path.decode("utf-8", "replace").encode() for path in paths]
         else:
-            assert not word.startswith("%"), word + " does not hand over paths"
-            argv.append(word.encode())
-    subprocess.run(argv, check=True)
+            assert "%" not in word.replace("%%", ""), word + " does not hand over paths"
+            argv.append(word.replace("%%", "%").encode())
+    return argv
+
+
+def dolphin(kind, paths):
+    subprocess.run(dolphin_words(kind, paths), check=True)
 
 
 def nemo(kind, paths):
@@ -123,7 +159,7 @@ def nemo(kind, paths):
     # Nemo's escaping of %F paths differs by version, and none keeps every
     # name whole (quotes, backslashes, line ends); URIs need no escaping.
     assert "%U" in command, "only URIs carry every name through Nemo's command string"
-    uris = " ".join(quote + Gio.File.new_for_path(os.fsdecode(p)).get_uri() + quote for p in paths)
+    uris = " ".join(quote + uri(p) + quote for p in paths)
     subprocess.run(GLib.shell_parse_argv(command.replace("%U", uris))[1], check=True)
 
 
@@ -328,7 +364,7 @@ class FileManagerEntriesTest(unittest.TestCase):
             for window in ("", ".Verify")
         ]
         files += [
-            (os.path.join(FILEMANAGER, "varnel-dolphin-%s.desktop" % kind), SERVICE_MENU_WORDS)
+            (os.path.join(SERVICE_MENUS.name, "varnel-dolphin-%s.desktop" % kind), SERVICE_MENU_WORDS)
             for kind in OPTIONS
         ]
         for path, allowed in files:
@@ -341,6 +377,53 @@ class FileManagerEntriesTest(unittest.TestCase):
                 self.assertEqual(unexpected, [])
                 if not allowed:
                     self.assertEqual(run.returncode, 0)
+
+    def helper_run(self, uris):
+        """varnel-nemo-open report URIS: its exit status, its standard error,
+        the arguments varnel got (None when it was not started) and the
+        processor time the helper and varnel took."""
+        out = os.path.join(self.work.name, "argv-helper")
+        os.environ["VARNEL_ARGV_FILE"] = out
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        try:
+            run = subprocess.run(
+                [os.path.join(FILEMANAGER, "varnel-nemo-open"), "report"] + uris, capture_output=True, timeout=60
+            )
+        except subprocess.TimeoutExpired:
+            self.fail("varnel-nemo-open took over a minute on URIs of %d characters" % sum(map(len, uris)))
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        seconds = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
+        argv = None
+        if os.path.exists(out):
+            with open(out, "rb") as record:
+                argv = record.read().split(b"\0")[:-1]
+        return run.returncode, run.stderr, argv, seconds
+
+    def test_uri_helper_refuses_a_uri_whose_path_holds_a_nul_or_a_slash(self):
+        # %00 and %2F would decode to another path (/tmp/ab, /tmp/a/b); the
+        # whole call is refused, so nothing of it runs.
+        fine = "file:///tmp/ab"
+        for uris, refused in [
+            (["file:///tmp/a%00b"], "file:///tmp/a%00b"),
+            ([fine, "file://localhost/tmp/a%2Fb"], "file://localhost/tmp/a%2Fb"),
+            (["file:///tmp/a%2fb", fine], "file:///tmp/a%2fb"),
+        ]:
+            with self.subTest(uris=uris):
+                status, said, argv, _ = self.helper_run(uris)
+                self.assertEqual((status, argv), (2, None))
+                self.assertIn(refused.encode(), said)
+
+    def test_uri_helper_decodes_paths_at_the_length_limit_in_linear_time(self):
+        chinese = b"/" + "中".encode() * 1364 + b"/a"  # 4,095 bytes; 12,286 characters as a URI
+        for given, path in [
+            (uri(chinese), chinese),
+            ("file:///" + "%41" * 30000, b"/" + b"A" * 30000),
+        ]:
+            with self.subTest(uri_length=len(given)):
+                status, said, argv, seconds = self.helper_run([given])
+                self.assertEqual((status, said, argv), (0, b"", [b"--", path]))
+                # Milliseconds when linear; a quadratic decoding took minutes.
+                self.assertLess(seconds, 10)
 
 
 if __name__ == "__main__":
