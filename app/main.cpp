@@ -52,23 +52,40 @@ int main(int argc, char** argv) {
     // Ties the window to its installed desktop entry (launcher icon, name).
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.varnel.Varnel"));
 
+    // Once the window has closed, a report or a check stopped by the close
+    // may still have a thread in a read that does not return (a hung network
+    // mount, a FUSE read that blocks, a FIFO no writer opens): the program
+    // ends without it instead of lingering, unseen, until the read returns.
+    // It writes nothing, so nothing is lost.
+    constexpr std::chrono::milliseconds kThreadsWait{500};
+    const auto endWithout = [](int status) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    };
     if (command.action == varnel::WindowCommandLine::Action::Verify) {
-        // The verify window alone; its run waits for its threads when the
-        // window goes, and leaves a read that hangs behind.
         std::unique_ptr<varnel::VerifyWindow> verifyWindow;
         varnel::MainVerify(verifyWindow, paths);
-        return QApplication::exec();
+        const int status = QApplication::exec();
+        if (!verifyWindow->RunThreadsEndWithin(kThreadsWait)) {
+            endWithout(status);
+        }
+        return status;
     }
     std::unique_ptr<varnel::Common_MD5_View> mainWindow;
     varnel::Main(mainWindow, paths);
     const int status = QApplication::exec();
-    // The window has closed. A report stopped by the close may still have a
-    // thread in a read that does not return (a hung network mount, a FUSE
-    // read that blocks): the program ends without it instead of lingering,
-    // unseen, until the read returns. It writes nothing, so nothing is lost.
-    if (!mainWindow->Feed().RunThreadsEndWithin(std::chrono::milliseconds(500))) {
-        std::fflush(nullptr);
-        std::_Exit(status);
+    // The verify window opened from the main window's menu, too, within the
+    // same wait.
+    const auto deadline = std::chrono::steady_clock::now() + kThreadsWait;
+    bool ended = mainWindow->Feed().RunThreadsEndWithin(kThreadsWait);
+    if (varnel::VerifyWindow* verifyWindow = mainWindow->verifyWindow()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        ended = verifyWindow->RunThreadsEndWithin(std::max(left, std::chrono::milliseconds(0))) &&
+                ended;
+    }
+    if (!ended) {
+        endWithout(status);
     }
     return status;
 }

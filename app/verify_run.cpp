@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string_view>
@@ -35,8 +36,47 @@ constexpr std::size_t kSizedEntries = 2048;
 constexpr std::size_t kCountStep = 8192;
 
 // How long dropping a run waits for its threads before leaving them to end
-// on their own (a read that hangs on a stalled mount never returns).
-constexpr std::chrono::seconds kThreadsWait{2};
+// on their own (a read that hangs on a stalled mount never returns). The
+// program ends within a second of its window's close: this wait fits in it.
+constexpr std::chrono::milliseconds kThreadsWait{500};
+
+// A list named by a file descriptor: "-", /dev/stdin, a process
+// substitution's /dev/fd/63, /proc/self/fd/N. Its folder is no folder of
+// the files it names.
+bool NamedByDescriptor(std::string_view list) {
+    return list == "-" || list == "/dev/stdin" || list.starts_with("/dev/fd/") ||
+           (list.starts_with("/proc/") && list.find("/fd/") != std::string_view::npos);
+}
+
+// How a list is read: whether it can be read again, and where its relative
+// names lead.
+struct ListKind {
+    bool readOnce = false;         // a pipe, a FIFO, a socket or standard input
+    bool namesFromWorking = false; // names below the working folder, not the list's
+};
+
+// Looks the list up (links followed; a FIFO is not opened).
+ListKind KindOf(const std::string& list) {
+    ListKind kind;
+    if (list == "-") {
+        kind.readOnce = true;
+    } else {
+        std::error_code error;
+        const std::filesystem::file_type type = std::filesystem::status(list, error).type();
+        kind.readOnce =
+            type == std::filesystem::file_type::fifo || type == std::filesystem::file_type::socket;
+    }
+    // As varnel-report --check takes names from a list that came through a
+    // pipe: below the working folder.
+    kind.namesFromWorking = kind.readOnce || NamedByDescriptor(list);
+    return kind;
+}
+
+// The folder a list's relative names are taken below ("": the working
+// folder).
+std::string NamesFolder(const std::string& list, const ListKind& kind) {
+    return kind.namesFromWorking ? std::string() : ListFolder(list);
+}
 
 struct StatusWord {
     std::string_view word;
@@ -121,6 +161,7 @@ struct VerifyRun::State : ResultSink {
     std::function<void()> onEnded; // cleared when the run is dropped
     bool counted = false;          // the lists have been counted through
     bool ended = false;            // the engine has returned
+    bool readOnce = false;         // a list can be read only once
     int exitStatus = 0;
 
     void Result(const ListResult& result) override {
@@ -170,7 +211,8 @@ struct VerifyRun::State : ResultSink {
                 continue;
             }
             // The audit takes every list's names below the first list's folder.
-            const std::string folder = ListFolder(findNew ? lists.front() : list);
+            const std::string& namer = findNew ? lists.front() : list;
+            const std::string folder = NamesFolder(namer, KindOf(namer));
             ChecksumListReader reader([&](std::span<char> dest) { return stream.Read(dest); },
                                       std::nullopt);
             try {
@@ -219,17 +261,64 @@ struct VerifyRun::State : ResultSink {
         --threads;
         threadsEnded.notify_all();
     }
+
+    // Waits until the run's threads have returned, or until deadline.
+    bool WaitThreads(std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock lock(mutex);
+        return threadsEnded.wait_until(lock, deadline, [&] { return threads == 0; });
+    }
+
+    bool ThreadsDone() const {
+        const std::lock_guard lock(mutex);
+        return threads == 0;
+    }
+
+    // The engine over the lists: the check, or the audit with findNew.
+    int RunEngine(const std::vector<std::string>& lists, bool findNew) {
+        std::vector<ListKind> kinds;
+        bool once = false;
+        for (const std::string& list : lists) {
+            kinds.push_back(KindOf(list));
+            once = once || kinds.back().readOnce;
+        }
+        {
+            // Now known for each list (a /dev/fd name may be a plain file).
+            const std::lock_guard lock(mutex);
+            readOnce = once;
+        }
+        if (findNew) {
+            AuditOptions options;
+            options.namesBelowList = !kinds.front().namesFromWorking;
+            options.bytesRead = &bytesRead;
+            return RunAudit(lists, options, *this);
+        }
+        // A list at a time, each with its own names' folder; the status is
+        // the worst of them, as one check of them all gives it.
+        int status = 0;
+        for (std::size_t i = 0; i < lists.size() && !stop.load(std::memory_order_relaxed); ++i) {
+            ListCheckOptions options;
+            options.namesBelowList = !kinds[i].namesFromWorking;
+            options.bytesRead = &bytesRead;
+            status = std::max(status, RunListCheck({lists[i]}, options, *this));
+        }
+        return status;
+    }
 };
 
 VerifyRun::VerifyRun() = default;
 
 VerifyRun::~VerifyRun() {
-    if (!m_State) {
-        return;
-    }
+    ThreadsEndWithin(std::chrono::duration_cast<std::chrono::milliseconds>(kThreadsWait));
+}
+
+bool VerifyRun::ThreadsEndWithin(std::chrono::milliseconds limit) {
     Drop();
-    std::unique_lock lock(m_State->mutex);
-    m_State->threadsEnded.wait_for(lock, kThreadsWait, [&] { return m_State->threads == 0; });
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    bool ended = !m_State || m_State->WaitThreads(deadline);
+    for (const std::shared_ptr<State>& replaced : m_Replaced) {
+        ended = replaced->WaitThreads(deadline) && ended;
+    }
+    return ended;
 }
 
 void VerifyRun::SetOnEnded(std::function<void()> onEnded) {
@@ -251,9 +340,20 @@ void VerifyRun::Drop() {
 
 void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
     Drop();
+    // A replaced run whose threads are still in a read is kept until they
+    // return, so that the program's end can still wait for them.
+    std::erase_if(m_Replaced, [](const std::shared_ptr<State>& old) { return old->ThreadsDone(); });
+    if (m_State && !m_State->ThreadsDone()) {
+        m_Replaced.push_back(std::move(m_State));
+    }
     auto state = std::make_shared<State>();
     state->threads = 2;
     state->onEnded = m_OnEnded;
+    // Taken for read once until the run has looked the lists up: the window
+    // may ask at once.
+    state->readOnce = std::any_of(lists.begin(), lists.end(), [](const std::string& list) {
+        return list == "-" || NamedByDescriptor(list);
+    });
     m_State = state;
 
     // The run's threads (and the engine's workers, which take their
@@ -267,18 +367,7 @@ void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
 
     std::thread([state, lists = std::move(lists), findNew] {
         platform::LowerCurrentThreadPriority();
-        int status = 0;
-        if (findNew) {
-            AuditOptions options;
-            options.namesBelowList = true;
-            options.bytesRead = &state->bytesRead;
-            status = RunAudit(lists, options, *state);
-        } else {
-            ListCheckOptions options;
-            options.namesBelowList = true;
-            options.bytesRead = &state->bytesRead;
-            status = RunListCheck(lists, options, *state);
-        }
+        const int status = state->RunEngine(lists, findNew);
         {
             const std::lock_guard lock(state->mutex);
             state->exitStatus = status;
@@ -346,6 +435,14 @@ void VerifyRun::TakeMessages(std::vector<std::string>& into) {
     into.insert(into.end(), std::make_move_iterator(m_State->messages.begin()),
                 std::make_move_iterator(m_State->messages.end()));
     m_State->messages.clear();
+}
+
+bool VerifyRun::ListsReadOnce() const {
+    if (!m_State) {
+        return false;
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return m_State->readOnce;
 }
 
 bool VerifyRun::Running() const {

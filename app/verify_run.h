@@ -21,6 +21,7 @@
 
 #include "report/run_progress.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -69,16 +70,19 @@ struct VerifyCounts {
 class VerifyRun {
 public:
     VerifyRun();
-    // Stops the run and waits for its threads (a read that hangs is
-    // abandoned: see Stop).
+    // Stops the run and waits a little for its threads and those of the
+    // runs it replaced (a read that hangs is abandoned: see Stop).
     ~VerifyRun();
     VerifyRun(const VerifyRun&) = delete;
     VerifyRun& operator=(const VerifyRun&) = delete;
 
-    // Starts checking the lists (native paths). findNew: audit, so that the
-    // files below the lists' folder that no list names come as New and
-    // entries found under another name as Moved. A run still going is
-    // stopped first.
+    // Starts checking the lists (native paths). Relative names in a list are
+    // taken below the list's folder; in a list that is a pipe, a FIFO or
+    // standard input ("-", "/dev/fd/63" of a process substitution) below the
+    // working folder, as varnel-report --check takes them. findNew: audit,
+    // so that the files below the first list's folder that no list names
+    // come as New and entries found under another name as Moved. A run still
+    // going is stopped first.
     void Start(std::vector<std::string> lists, bool findNew);
 
     // Called on a thread of the run once its engine has returned (every
@@ -96,6 +100,17 @@ public:
     void TakeRows(std::vector<VerifyRow>& into);
 
     VerifyCounts Counts() const;
+
+    // Stops the run and waits, at most limit, for the threads of this run
+    // and of the runs it replaced to return. False when some are still in a
+    // read that does not return (a list on a stalled mount, a FIFO no writer
+    // opens): the program may then end without them rather than wait.
+    bool ThreadsEndWithin(std::chrono::milliseconds limit);
+
+    // True once the run knows that a list of it can be read only once: a
+    // pipe, a FIFO or standard input. Verifying such lists again would find
+    // them empty or wait for a writer that never comes.
+    bool ListsReadOnce() const;
 
     // Entries done of how many (the total once the lists have been read
     // through), bytes read, speed and time left over the whole lists.
@@ -121,6 +136,8 @@ private:
 
     std::function<void()> m_OnEnded;
     std::shared_ptr<State> m_State;
+    // Runs replaced by a later Start whose threads had not returned yet.
+    std::vector<std::shared_ptr<State>> m_Replaced;
 };
 
 } // namespace varnel

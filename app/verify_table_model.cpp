@@ -1,5 +1,6 @@
 #include "app/verify_table_model.h"
 
+#include "app/verify_words.h"
 #include "formats/name_escape.h"
 #include "i18n/big5.h"
 
@@ -164,7 +165,7 @@ QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode) {
     }
     // A missing file's reason ("not found") says no more than its status.
     if (!row.reason.empty() && row.differs.empty() && row.status != VerifyStatus::Missing) {
-        return QString::fromStdString(row.reason);
+        return QString::fromStdString(VerifyWords(row.reason, mode));
     }
     QString text;
     for (const std::string& what : row.differs) {

@@ -46,7 +46,8 @@ QIcon DrawVerifyStatusIcon(VerifyStatus status);
 
 // What the third column says of a row: the lines or digests that differ
 // ("size, MD5"; in the Chinese modes the lines in Chinese), "→ new name"
-// for a move, or the system's reason a file could not be read.
+// for a move, or the reason a file could not be read (in the mode's words:
+// app/verify_words.h).
 QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode);
 
 class VerifyTableModel : public QAbstractTableModel {

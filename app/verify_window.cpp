@@ -3,6 +3,7 @@
 #include "app/dropped_files.h"
 #include "app/program_icon.h"
 #include "app/verify_table_model.h"
+#include "app/verify_words.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
 #include "platform/os/program_dir.h"
@@ -29,6 +30,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QLocale>
 #include <QMimeData>
 #include <QPainter>
@@ -53,6 +55,9 @@ constexpr std::chrono::milliseconds kPollInterval{50};
 
 // Messages kept for the status line's tool tip (the newest).
 constexpr std::size_t kMessagesInTip = 40;
+
+// Rows of messages the list under the status line shows before it scrolls.
+constexpr int kMessageRowsShown = 4;
 
 constexpr int kCountIconSize = 16;
 
@@ -114,6 +119,9 @@ VerifyWindow::VerifyWindow(const std::filesystem::path& programFolder, QWidget* 
       m_Dialogs(std::make_unique<platform::QtDialogService>()) {
     // The texts are made in the program's language mode, read first.
     ApplySystemLanguage();
+    // The open-file dialog names the kinds of files in the same mode.
+    m_Dialogs = std::make_unique<platform::QtDialogService>(platform::FileTypeWords{
+        Text("文件夹", "Folder"), Text("文件", "File"), Text("%1 文件", "%1 File")});
     CreateControls();
     Form_Load();
     // The end of a run is taken at once, not at the timer's next turn. A
@@ -244,6 +252,16 @@ void VerifyWindow::CreateControls() {
     m_Status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_Status->setTextFormat(Qt::PlainText);
     m_Status->hide();
+    // Every message, the first at the top: the status line above counts them.
+    m_MessageList = new QListWidget(m_Body);
+    own(m_MessageList, "MessageList");
+    m_MessageList->setAccessibleName(Text("关于清单的消息", "Messages about the lists"));
+    m_MessageList->setSelectionMode(QAbstractItemView::NoSelection);
+    m_MessageList->setUniformItemSizes(true);
+    m_MessageList->setTextElideMode(Qt::ElideMiddle);
+    m_MessageList->setWordWrap(false);
+    m_MessageList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_MessageList->hide();
 
     const auto button = [this, &own](const char* name, const QString& caption,
                                      const QString& hint) {
@@ -274,8 +292,7 @@ void VerifyWindow::CreateControls() {
     m_Copy = button("Copy", Text("复制结果", "Copy results"),
                     Text("复制显示的结果", "Copy the results shown"));
     m_Stop = button("Stop", Text("停止", "Stop"), Text("停止校验", "Stop verifying"));
-    SetStopFace(false);
-    m_Stop->setEnabled(false);
+    SetStopFace(false); // nothing to verify again yet: off
 
     auto* commands = new QHBoxLayout();
     commands->addWidget(m_OnlyProblems);
@@ -293,10 +310,12 @@ void VerifyWindow::CreateControls() {
     layout->addWidget(m_Table, 1);
     layout->addLayout(progress);
     layout->addWidget(m_Status);
+    layout->addWidget(m_MessageList);
     layout->addLayout(commands);
 
     // Top to bottom, left to right; the focus starts on the results.
-    QWidget* const tabOrder[] = {m_Table, m_OnlyProblems, m_FindNew, m_Open, m_Copy, m_Stop};
+    QWidget* const tabOrder[] = {m_Table, m_MessageList, m_OnlyProblems, m_FindNew,
+                                 m_Open,  m_Copy,        m_Stop};
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
         QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
@@ -361,13 +380,15 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     m_Status->clear();
     m_Status->setToolTip(QString());
     m_Status->hide();
+    m_MessageList->clear();
+    m_MessageList->hide();
+    m_ReadOnce = m_Run.ListsReadOnce();
     m_CountsShown = false;
     ShowCounts({});
     m_Following = true;
     m_ProgressBar->setRange(0, 0);
     m_ProgressText->setText(Text("正在校验…", "Verifying…"));
     SetStopFace(true);
-    m_Stop->setEnabled(true);
     m_SinceProgress.start();
     m_Poll.start();
 }
@@ -383,6 +404,11 @@ void VerifyWindow::Poll() {
     }
     ShowMessages();
     ShowCounts(m_Run.Counts());
+    if (m_Run.ListsReadOnce() != m_ReadOnce) {
+        // The run has looked the lists up.
+        m_ReadOnce = !m_ReadOnce;
+        ShowReadAgain();
+    }
     if (m_Run.Finished()) {
         OnRunEnded();
         return;
@@ -467,17 +493,28 @@ void VerifyWindow::ShowMessages() {
     if (fresh.empty()) {
         return;
     }
+    // Each message is kept and shown, in the window's words: a run over
+    // several lists may say something of each.
+    const LanguageMode mode = CurrentLanguageMode();
     for (std::string& message : fresh) {
+        m_MessageList->addItem(QString::fromStdString(VerifyWords(message, mode)));
         m_Messages.push_back(std::move(message));
     }
-    const QString last = QString::fromStdString(m_Messages.back());
-    // The line takes room only while there is something to say.
+    const auto count = static_cast<int>(m_Messages.size());
+    const QString counted = count == 1
+                                ? Text("关于清单的消息：1 条", "1 message about the lists")
+                                : Text("关于清单的消息：%1 条", "%1 messages about the lists")
+                                      .arg(Grouped(m_Messages.size()));
+    // The line and the list take room only while there is something to say.
+    m_Status->setText(counted);
+    m_Status->setAccessibleName(counted);
     m_Status->show();
-    // Cut in the middle where it is too long: the list's name starts it and
-    // the reason ends it.
-    const QMargins margins = m_Body->layout()->contentsMargins();
-    const int room = std::max(m_Body->width() - margins.left() - margins.right(), 100);
-    m_Status->setText(m_Status->fontMetrics().elidedText(last, Qt::ElideMiddle, room));
+    m_MessageList->setAccessibleDescription(counted);
+    const int rows = std::min(count, kMessageRowsShown);
+    m_MessageList->setFixedHeight(rows * std::max(m_MessageList->sizeHintForRow(0), 1) +
+                                  2 * m_MessageList->frameWidth());
+    m_MessageList->show();
+    m_MessageList->scrollToBottom();
     const std::size_t first =
         m_Messages.size() > kMessagesInTip ? m_Messages.size() - kMessagesInTip : 0;
     QStringList tip;
@@ -485,10 +522,9 @@ void VerifyWindow::ShowMessages() {
         tip.append(Text("（之前还有 %1 条消息）", "(%1 earlier messages)").arg(Grouped(first)));
     }
     for (std::size_t i = first; i < m_Messages.size(); ++i) {
-        tip.append(QString::fromStdString(m_Messages[i]));
+        tip.append(m_MessageList->item(static_cast<int>(i))->text());
     }
     m_Status->setToolTip(tip.join(QLatin1Char('\n')));
-    m_Status->setAccessibleName(last);
 }
 
 void VerifyWindow::OnRunEnded() {
@@ -518,6 +554,7 @@ void VerifyWindow::OnRunEnded() {
     m_ProgressBar->setValue(m_Run.Stopped() ? 0 : 1);
     m_ProgressBar->setAccessibleDescription(summary);
     m_ProgressText->setText(summary);
+    m_ReadOnce = m_Run.ListsReadOnce();
     SetStopFace(false);
     emit runEnded();
 }
@@ -525,12 +562,35 @@ void VerifyWindow::OnRunEnded() {
 void VerifyWindow::SetStopFace(bool running) {
     if (running) {
         m_Stop->setText(Text("停止", "Stop"));
-        m_Stop->setToolTip(Text("停止校验", "Stop verifying"));
     } else {
         m_Stop->setText(Text("重新校验", "Verify again"));
-        m_Stop->setToolTip(Text("再次校验这些清单", "Verify the same lists again"));
     }
-    m_Stop->setAccessibleDescription(m_Stop->toolTip());
+    ShowReadAgain();
+}
+
+void VerifyWindow::ShowReadAgain() {
+    const bool running = m_Poll.isActive();
+    const QString readOnce =
+        Text("清单来自管道或 FIFO，只能读取一次：请重新打开清单",
+             "A list came from a pipe or a FIFO and can be read only once: open the lists anew");
+    const auto hint = [](QWidget* control, const QString& text) {
+        control->setToolTip(text);
+        control->setAccessibleDescription(text);
+    };
+    if (running) {
+        m_Stop->setEnabled(true);
+        hint(m_Stop, Text("停止校验", "Stop verifying"));
+    } else {
+        m_Stop->setEnabled(!m_Lists.empty() && !m_ReadOnce);
+        hint(m_Stop,
+             m_ReadOnce ? readOnce : Text("再次校验这些清单", "Verify the same lists again"));
+    }
+    // Ticking it runs the lists again, the other way.
+    m_FindNew->setEnabled(!m_ReadOnce);
+    hint(m_FindNew, m_ReadOnce ? readOnce
+                               : Text("查找清单所在文件夹中清单未列出的文件，并找出移动过的文件",
+                                      "Find the files below the lists' folder that no list "
+                                      "names, and the files that moved"));
 }
 
 // --------------------------------------------------------------- commands
@@ -551,7 +611,14 @@ void VerifyWindow::Stop_Click() {
         m_Run.Stop();
         return;
     }
-    Verify(m_Lists);
+    if (!m_ReadOnce) {
+        Verify(m_Lists);
+    }
+}
+
+bool VerifyWindow::RunThreadsEndWithin(std::chrono::milliseconds limit) {
+    m_Poll.stop();
+    return m_Run.ThreadsEndWithin(limit);
 }
 
 void VerifyWindow::Copy_Click() {
@@ -567,8 +634,11 @@ void VerifyWindow::OnlyProblems_Click() {
 }
 
 void VerifyWindow::FindNew_Click() {
-    // The other kind of run over the same lists.
-    Verify(m_Lists);
+    // The other kind of run over the same lists; a list read once is not
+    // read again (the box is off then).
+    if (!m_ReadOnce) {
+        Verify(m_Lists);
+    }
 }
 
 // ----------------------------------------------------------------- events

@@ -21,6 +21,7 @@
 
 #include <QElapsedTimer>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@
 
 class QCheckBox;
 class QLabel;
+class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTableView;
@@ -69,8 +71,18 @@ public:
     const VerifyTableModel& Model() const { return *m_Model; }
     // varnel-report's exit status for the lists, once the run has ended.
     int ExitStatus() const { return m_Run.ExitStatus(); }
-    // The messages about the lists, in the order they came.
+    // The messages about the lists, in the order they came, as the engine
+    // words them (the window shows them in its language mode).
     const std::vector<std::string>& Messages() const { return m_Messages; }
+    // The lists shown can be read only once (a pipe, a FIFO, standard
+    // input): "Verify again" and "Also find new files" are off.
+    bool ListsReadOnce() const { return m_ReadOnce; }
+
+    // Stops the run and waits, at most limit, for its threads (and those of
+    // the runs before it) to return; false when some are still in a read
+    // that does not return. The program's end asks, so that it never waits
+    // longer on a hung read.
+    bool RunThreadsEndWithin(std::chrono::milliseconds limit);
 
     // Commands.
     void Open_Click(); // asks for lists and verifies them
@@ -105,6 +117,9 @@ private:
     void ShowMessages();
     void OnRunEnded();
     void SetStopFace(bool running);
+    // Enables the commands that would read the lists again, or disables
+    // them with the reason as their hint when a list can be read only once.
+    void ShowReadAgain();
     void SetTitleProgress(const QString& shortText, const QString& longText);
     // A designed Chinese text, or its English form, in the window's mode.
     QString Text(const char* chinese, const char* english) const;
@@ -119,7 +134,8 @@ private:
     std::array<QLabel*, 5> m_Counts{}; // OK, failed, missing, new, moved
     QProgressBar* m_ProgressBar = nullptr;
     QLabel* m_ProgressText = nullptr;
-    QLabel* m_Status = nullptr; // the last message, all of them as its tool tip
+    QLabel* m_Status = nullptr;           // the count of the messages about the lists
+    QListWidget* m_MessageList = nullptr; // every message, under the status line
     QCheckBox* m_OnlyProblems = nullptr;
     QCheckBox* m_FindNew = nullptr;
     QPushButton* m_Open = nullptr;
@@ -137,6 +153,7 @@ private:
     QString m_Title;
     bool m_ProgressInTitle = false;
     bool m_Following = true; // the table shows its newest rows as they come
+    bool m_ReadOnce = false; // a list of the run shown can be read only once
 };
 
 } // namespace varnel

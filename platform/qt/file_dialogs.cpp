@@ -2,8 +2,12 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
+
+#include <utility>
 
 namespace varnel::platform {
 
@@ -45,19 +49,45 @@ QStringList DialogService::GetOpenFileNames(QWidget* owner, const QString& filte
     return chosen.isEmpty() ? QStringList() : QStringList{chosen};
 }
 
+QString FileTypeName(const QFileInfo& info, const FileTypeWords& words) {
+    if (info.isDir()) {
+        return words.folder;
+    }
+    const QString suffix = info.suffix();
+    return suffix.isEmpty() ? words.file : words.fileOfType.arg(suffix.toUpper());
+}
+
+QtDialogService::QtDialogService(FileTypeWords words) : m_TypeWords(std::move(words)) {}
+
 namespace {
+
+// Qt's icons, with the types in the given words. Qt's file system model
+// asks for a type on its gatherer thread: the words are only read.
+class TypeNamingIcons final : public QFileIconProvider {
+public:
+    explicit TypeNamingIcons(const FileTypeWords& words) : m_Words(words) {}
+    QString type(const QFileInfo& info) const override { return FileTypeName(info, m_Words); }
+
+private:
+    FileTypeWords m_Words;
+};
 
 // The open-file dialog in mode (one existing file, or several): the chosen
 // paths, none when cancelled. The dialog lists folders through Qt's file
 // system model, whose gatherer thread looks at the files; the caller gets
-// names only and reads nothing here.
-QStringList ChooseFiles(QWidget* owner, const QString& filter, QFileDialog::FileMode mode) {
+// names only and reads nothing here. icons: the types' words (null: Qt's).
+QStringList ChooseFiles(QWidget* owner, const QString& filter, QFileDialog::FileMode mode,
+                        QAbstractFileIconProvider* icons) {
     KeepQtSettingsOffDisk();
     QFileDialog dialog(owner);
     // Read-only: the dialog only chooses; it offers no way to make, rename
     // or delete files and folders.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails |
                       QFileDialog::ReadOnly);
+    // Once the dialog is Qt's own, which has the model the icons serve.
+    if (icons != nullptr) {
+        dialog.setIconProvider(icons);
+    }
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(mode);
     const QStringList filters = NameFiltersFromCommonDialogFilter(filter);
@@ -74,21 +104,39 @@ QStringList ChooseFiles(QWidget* owner, const QString& filter, QFileDialog::File
 } // namespace
 
 QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) {
-    const QStringList chosen = ChooseFiles(owner, filter, QFileDialog::ExistingFile);
+    // The icons outlive the dialog that uses them.
+    std::optional<TypeNamingIcons> icons;
+    if (m_TypeWords) {
+        icons.emplace(*m_TypeWords);
+    }
+    const QStringList chosen =
+        ChooseFiles(owner, filter, QFileDialog::ExistingFile, icons ? &*icons : nullptr);
     return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 QStringList QtDialogService::GetOpenFileNames(QWidget* owner, const QString& filter) {
-    QStringList chosen = ChooseFiles(owner, filter, QFileDialog::ExistingFiles);
+    std::optional<TypeNamingIcons> icons;
+    if (m_TypeWords) {
+        icons.emplace(*m_TypeWords);
+    }
+    QStringList chosen =
+        ChooseFiles(owner, filter, QFileDialog::ExistingFiles, icons ? &*icons : nullptr);
     chosen.removeAll(QString());
     return chosen;
 }
 
 std::optional<QString> QtDialogService::GetExistingFolder(QWidget* owner, const QString& prompt) {
     KeepQtSettingsOffDisk();
+    std::optional<TypeNamingIcons> icons;
+    if (m_TypeWords) {
+        icons.emplace(*m_TypeWords);
+    }
     QFileDialog dialog(owner);
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly |
                       QFileDialog::ReadOnly);
+    if (icons) {
+        dialog.setIconProvider(&*icons);
+    }
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setWindowTitle(prompt);

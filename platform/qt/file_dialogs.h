@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <optional>
 
+class QFileInfo;
 class QWidget;
 
 namespace varnel::platform {
@@ -46,13 +47,33 @@ public:
     virtual void ShowFileNotFound(QWidget* owner, const QString& name) = 0;
 };
 
+// The words the dialogs' "Type" column names entries with, in the window's
+// language (Qt's own words would be the system's, or English).
+struct FileTypeWords {
+    QString folder;     // "Folder"
+    QString file;       // a file whose name has no suffix: "File"
+    QString fileOfType; // a file with a suffix, %1 the suffix in capitals: "%1 File"
+};
+
+// The type of the entry info describes, in words: a folder (a link to one
+// too), a file of a suffix ("SHA256 File"), a file.
+QString FileTypeName(const QFileInfo& info, const FileTypeWords& words);
+
 // Qt's own dialogs, modal to their owner.
 class QtDialogService final : public DialogService {
 public:
+    // Entries' types in Qt's words.
+    QtDialogService() = default;
+    // Entries' types in words.
+    explicit QtDialogService(FileTypeWords words);
+
     QString GetOpenFileName(QWidget* owner, const QString& filter) override;
     QStringList GetOpenFileNames(QWidget* owner, const QString& filter) override;
     std::optional<QString> GetExistingFolder(QWidget* owner, const QString& prompt) override;
     void ShowFileNotFound(QWidget* owner, const QString& name) override;
+
+private:
+    std::optional<FileTypeWords> m_TypeWords;
 };
 
 // What Qt's open-file dialog says of a typed name that names no file, in the

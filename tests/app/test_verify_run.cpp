@@ -161,20 +161,76 @@ TEST_F(VerifyRunTest, AStopEndsTheRunAtOnceAndNoRowComesAfter) {
     EXPECT_LT(rows.size(), 20000u);
 }
 
-TEST_F(VerifyRunTest, AListThatIsAPipeIsReadByTheCheckAlone) {
+// The working folder for a test's time.
+class InFolder {
+public:
+    explicit InFolder(const fs::path& folder) : m_Before(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~InFolder() { fs::current_path(m_Before); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+private:
+    fs::path m_Before;
+};
+
+// A list that is a FIFO (or a pipe: /dev/fd/63 of a process substitution)
+// is read by the engine alone, once: its names are taken below the working
+// folder, as varnel-report --check takes them, never below the FIFO's own
+// folder, checked or audited.
+TEST_F(VerifyRunTest, AListThatIsAPipeIsReadOnceWithNamesFromTheWorkingFolder) {
+    const fs::path elsewhere = m_Scratch.path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    const fs::path pipe = elsewhere / "sums.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const InFolder working(m_Folder);
+    for (const bool findNew : {false, true}) {
+        SCOPED_TRACE(findNew ? "audit" : "check");
+        std::thread writer([&] {
+            std::ofstream(pipe) << kMd5Abc << "  same.bin\n" << kMd5Empty << "  sub/empty\n";
+        });
+        VerifyRun run;
+        run.Start({pipe.native()}, findNew);
+        std::vector<VerifyRow> rows = RowsOf(run);
+        writer.join();
+        EXPECT_TRUE(run.ListsReadOnce());
+        // The audit adds the working folder's files no list names.
+        std::erase_if(rows, [](const VerifyRow& row) { return row.status == VerifyStatus::New; });
+        ExpectRows(rows, {
+                             {"same.bin", VerifyStatus::Ok, "OK", ""},
+                             {"sub/empty", VerifyStatus::Ok, "OK", ""},
+                         });
+    }
+    VerifyRun plain;
+    plain.Start({m_List.native()}, false);
+    RowsOf(plain);
+    EXPECT_FALSE(plain.ListsReadOnce());
+}
+
+// The program's end asks how long the run's threads take: a read of a list
+// that waits for its writer (in a run replaced since) is not waited for
+// beyond the limit given.
+TEST_F(VerifyRunTest, ThreadsInAReadThatWaitsAreToldOf) {
     const fs::path pipe = m_Folder / "sums.fifo";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    std::thread writer([&] {
-        std::ofstream(pipe) << kMd5Abc << "  same.bin\n" << kMd5Empty << "  sub/empty\n";
-    });
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    const std::string line = std::string(kMd5Abc) + "  same.bin\n";
+    ASSERT_EQ(::write(writer, line.data(), line.size()), static_cast<ssize_t>(line.size()));
     VerifyRun run;
     run.Start({pipe.native()}, false);
-    const std::vector<VerifyRow> rows = RowsOf(run);
-    writer.join();
-    ExpectRows(rows, {
-                         {"same.bin", VerifyStatus::Ok, "OK", ""},
-                         {"sub/empty", VerifyStatus::Ok, "OK", ""},
-                     });
+    // Its row is handed over before the read that waits for the next line.
+    std::vector<VerifyRow> rows;
+    while (rows.empty()) {
+        run.TakeRows(rows);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    run.Start({m_List.native()}, false);
+    EXPECT_EQ(RowsOf(run).size(), 5u);
+    EXPECT_FALSE(run.ThreadsEndWithin(std::chrono::milliseconds(20))) << "the replaced run";
+    ::close(writer); // the list ends, and so does the replaced run
+    EXPECT_TRUE(run.ThreadsEndWithin(std::chrono::seconds(60)));
 }
 
 // Past the first entries the count only passes over the list's lines: its

@@ -4,6 +4,7 @@
 // otherwise disturb the table shown in the visible escape.
 
 #include "app/verify_table_model.h"
+#include "app/verify_words.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
 
@@ -13,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace varnel {
@@ -239,6 +242,55 @@ TEST_F(VerifyTableModelTest, ChineseModesNameTheLinesThatDiffer) {
                   QString::fromUtf8(c.header))
             << c.mode;
     }
+}
+
+// The engine's English messages and reasons in the window's words, the
+// names, line numbers and counts kept; what the table does not know stays
+// as it came. The reason column of a row says them in its mode.
+TEST_F(VerifyTableModelTest, TheEnginesWordsInTheWindowsLanguage) {
+    const std::string denied = std::generic_category().message(EACCES);
+    const std::string gone = std::generic_category().message(ENOENT);
+    const struct {
+        std::string engine;
+        std::string simplified; // English mode: the engine's text itself
+    } cases[] = {
+        {"SUMS: line 4: improperly formatted checksum line", "SUMS：第 4 行：校验行格式错误"},
+        {"a b.md5: line 12: improperly formatted report line (and 1,203 others)",
+         "a b.md5：第 12 行：报告行格式错误（另有 1,203 行）"},
+        {"odd: line 1: not a checksum line of a known format",
+         "odd：第 1 行：不是已知格式的校验行"},
+        {"standard input: no checksum lines", "标准输入：没有校验行"},
+        {"x: y.md5: " + denied, "x: y.md5：权限不足"}, // a name holding ": "
+        {"nonexist.sha256: " + gone, "nonexist.sha256：没有那个文件或文件夹"},
+        {"l.md5: cannot read: " + std::generic_category().message(EIO),
+         "l.md5：无法读取：输入/输出错误"},
+        {"l.md5: cannot read: odd failure", "l.md5：无法读取：odd failure"},
+        {"/dev/zero: is a device, not a stream of lines", "/dev/zero：是设备，不是逐行的数据流"},
+        {"audit: not finished: a list could not be read", "查找新文件未完成：有清单无法读取"},
+        {"not a regular file, not read", "不是普通文件，未读取"},
+        {"is a folder", "是文件夹"},
+        {denied, "权限不足"},
+        {"read error: " + std::generic_category().message(EIO), "读取出错：输入/输出错误"},
+        {"changed while it was read (it became shorter)", "读取期间文件有变动（变短了）"},
+        {"Some error the table does not know", "Some error the table does not know"},
+        {"list: something new", "list: something new"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.engine);
+        EXPECT_EQ(VerifyWords(c.engine, LanguageMode::English), c.engine);
+        EXPECT_EQ(VerifyWords(c.engine, LanguageMode::Simplified), c.simplified);
+    }
+    // Traditional: the words converted, the name (Simplified characters
+    // included) kept as it is.
+    EXPECT_EQ(VerifyWords("简体.md5: line 4: improperly formatted checksum line",
+                          LanguageMode::Traditional),
+              "简体.md5" + ConvertToBig5("：第 4 行：校验行格式错误"));
+    const VerifyRow row = Row("fifo", VerifyStatus::Unreadable, "FAILED open or read", {}, {},
+                              "not a regular file, not read");
+    EXPECT_EQ(VerifyDiffersText(row, LanguageMode::Simplified), u"不是普通文件，未读取");
+    EXPECT_EQ(VerifyDiffersText(row, LanguageMode::Traditional),
+              QString::fromStdString(ConvertToBig5("不是普通文件，未读取")));
+    EXPECT_EQ(VerifyDiffersText(row, LanguageMode::English), u"not a regular file, not read");
 }
 
 } // namespace
