@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -203,6 +204,34 @@ TEST_F(InstalledTreeTest, TreeHoldsTheRunTimeFilesAndTheCommandLinks) {
         QStringLiteral("Librarys/libGB2BIG5.so"),
     };
     EXPECT_EQ(FilesBelow(At(QStringLiteral("lib/varnel"))), expected);
+
+    // A staged install is packaged: the package manager builds the MIME
+    // caches where the package lands, and no package holds them.
+    for (const char* cache : {"share/mime/mime.cache", "share/applications/mimeinfo.cache"}) {
+        EXPECT_FALSE(QFileInfo::exists(At(QString::fromLatin1(cache)))) << cache;
+    }
+}
+
+// Dolphin's service menus hand URIs to the helper by its path under the
+// prefix they were installed for ("/opt/varnel test", or /usr in the package),
+// quoted as a desktop entry quotes an argument.
+TEST_F(InstalledTreeTest, ServiceMenusNameTheUriHelperOfTheirPrefix) {
+    const QRegularExpression exec(
+        QStringLiteral(
+            "^Exec=\"(/[^\"\\\\$`%]*)/share/nemo/actions/varnel-nemo-open\" (report|verify) %U$"),
+        QRegularExpression::MultilineOption);
+    for (const char* kind : {"report", "verify", "compare"}) {
+        SCOPED_TRACE(kind);
+        QFile menu(At(QStringLiteral("share/kio/servicemenus/varnel-dolphin-%1.desktop")
+                          .arg(QLatin1String(kind))));
+        ASSERT_TRUE(menu.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(menu.readAll());
+        const QRegularExpressionMatch match = exec.match(text);
+        ASSERT_TRUE(match.hasMatch()) << text.toStdString();
+        EXPECT_TRUE(m_Root.endsWith(match.captured(1))) << m_Root.toStdString();
+        EXPECT_EQ(match.captured(2),
+                  QLatin1String(qstrcmp(kind, "verify") == 0 ? "verify" : "report"));
+    }
 }
 
 TEST_F(InstalledTreeTest, IconsHaveTheirThemeSizesAndTheDesktopEntryNamesThem) {
@@ -305,6 +334,65 @@ TEST_F(InstalledTreeTest, ManualPagesFollowTheProgramsHelp) {
             ++checked;
         }
         EXPECT_GE(checked, 3) << help.out.toStdString();
+    }
+}
+
+// Installed straight into a prefix (no DESTDIR), the window's part rebuilds
+// the prefix's MIME database and desktop entries' MIME cache, so that a
+// checksum list has its type there and the verify window is offered for it.
+TEST(InstalledIntoAPrefix, BuildsTheMimeCachesOfThePrefix) {
+    const QString mimeTool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+    const QString desktopTool =
+        QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+    if (mimeTool.isEmpty() && desktopTool.isEmpty()) {
+        GTEST_SKIP() << "neither update-mime-database nor update-desktop-database is installed";
+    }
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const QString prefix = work.path() + QStringLiteral("/prefix");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DESTDIR"));
+    const ProgramRun install = RunProgram(
+        QStringLiteral(VARNEL_CMAKE_COMMAND),
+        {QStringLiteral("--install"), QStringLiteral(VARNEL_BUILD_DIR), QStringLiteral("--prefix"),
+         prefix, QStringLiteral("--component"), QStringLiteral("window")},
+        env);
+    ASSERT_TRUE(install.finished && install.exitCode == 0) << install.err.toStdString();
+
+    if (!desktopTool.isEmpty()) {
+        QFile cache(prefix + QStringLiteral("/share/applications/mimeinfo.cache"));
+        ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(
+            cache.readAll().contains("\ntext/x-checksum-list=" VARNEL_APP_ID ".Verify.desktop;"));
+    }
+    if (mimeTool.isEmpty()) {
+        return;
+    }
+    ASSERT_TRUE(QFileInfo::exists(prefix + QStringLiteral("/share/mime/mime.cache")));
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (gio.isEmpty()) {
+        return;
+    }
+    // GIO reads the type from the prefix's cache alone; the file's text keeps
+    // it from being taken for an empty file.
+    for (const char* name : {"x.sha256", "SHA256SUMS"}) {
+        SCOPED_TRACE(name);
+        const QString list = work.path() + QLatin1Char('/') + QLatin1String(name);
+        QFile file(list);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  abc\n");
+        file.close();
+        QProcessEnvironment query = QProcessEnvironment::systemEnvironment();
+        query.insert(QStringLiteral("XDG_DATA_DIRS"), prefix + QStringLiteral("/share"));
+        query.insert(QStringLiteral("XDG_DATA_HOME"), work.path() + QStringLiteral("/home"));
+        const ProgramRun info = RunProgram(gio,
+                                           {QStringLiteral("info"), QStringLiteral("-a"),
+                                            QStringLiteral("standard::content-type"), list},
+                                           query);
+        ASSERT_TRUE(info.finished && info.exitCode == 0) << info.err.toStdString();
+        EXPECT_TRUE(
+            info.out.contains(QStringLiteral("standard::content-type: text/x-checksum-list\n")))
+            << info.out.toStdString();
     }
 }
 
