@@ -4,15 +4,17 @@
 #include "cli/name_set.h"
 #include "cli/program_messages.h"
 
+#include "digest/digest_context.h"
 #include "formats/name_escape.h"
 #include "i18n/language.h"
 #include "platform/os/file_replacement.h"
-#include "platform/os/input_stream.h"
+#include "platform/os/locked_file.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_run.h"
 #include "report/report_services.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <span>
 #include <system_error>
@@ -148,6 +150,89 @@ std::string WithLineEnds(std::string_view text, bool crlf) {
     return out;
 }
 
+// What was read of the list: the state it was read from, the bytes read
+// (all copied into the new list) and their SHA-1, and the last of them.
+struct ReadState {
+    platform::FileIdentity seen;
+    std::uint64_t bytes = 0;
+    std::string digest;
+    char last = 0;
+};
+
+std::span<const std::uint8_t> AsBytes(std::span<const char> bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// The last look at the list before the new one takes its place. Lines that
+// another process has added to its end meanwhile (an "echo ... >> LIST")
+// are carried into the new list after the lines added, so none is lost; any
+// other change (bytes read changed or cut, a line still being written,
+// another file in its place, a second name) keeps the new list out. Returns
+// empty text when the new list may replace it, else what changed.
+std::string CarryAddedLines(platform::LockedFile& listFile, platform::FileReplacement& next,
+                            ReadState& read) {
+    std::vector<char> buffer(std::size_t{1} << 16);
+    for (int round = 0;; ++round) {
+        const platform::FileIdentity now = next.Target();
+        if (!now.SameFile(read.seen)) {
+            return "another file was put in its place";
+        }
+        if (now.links > 1) {
+            return "it was given a second name (hard link), which replacing it would part";
+        }
+        if (now.stamp == read.seen.stamp && now.stamp.size == read.bytes) {
+            return {};
+        }
+        if (round == 8) {
+            return "it kept changing";
+        }
+        if (read.digest.empty()) {
+            return "its bytes could not be compared (no SHA-1)";
+        }
+        // Read again from the start: the bytes read must still be its first
+        // bytes; what follows them was added.
+        read.seen = listFile.Identity();
+        DigestContext prefix(CALG_SHA1);
+        DigestContext whole(CALG_SHA1);
+        std::uint64_t offset = 0;
+        char last = read.last;
+        bool judged = false;
+        while (const std::size_t n = listFile.ReadAt(offset, buffer)) {
+            const std::span<const char> chunk(buffer.data(), n);
+            const std::uint64_t end = offset + n;
+            if (!judged) {
+                const std::size_t before =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(end, read.bytes) - offset);
+                prefix.Update(AsBytes(chunk.first(before)));
+                if (end >= read.bytes) {
+                    judged = true;
+                    if (prefix.FinalHex() != read.digest) {
+                        return "its lines were changed, not only added to";
+                    }
+                    if (end > read.bytes && read.last != '\n') {
+                        return "lines were added after its last line, which has no line end";
+                    }
+                    next.Write(chunk.subspan(before));
+                }
+            } else {
+                next.Write(chunk);
+            }
+            whole.Update(AsBytes(chunk));
+            last = chunk.back();
+            offset = end;
+        }
+        if (!judged) {
+            return "it was cut short";
+        }
+        if (offset > read.bytes && last != '\n') {
+            return "a line was being added to it (it has no line end yet)";
+        }
+        read.bytes = offset;
+        read.digest = whole.FinalHex();
+        read.last = last;
+    }
+}
+
 } // namespace
 
 int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std::FILE* out,
@@ -157,22 +242,33 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
         Say(err, "--update rewrites a list file, not standard input");
         return 2;
     }
-    std::string reason;
-    platform::InputStream stream = platform::InputStream::Open(list, reason);
-    if (!stream.isOpen()) {
-        Say(err, shownList + ": " + reason);
-        return 2;
-    }
-    if (!stream.isRegular()) {
-        Say(err, shownList + ": not a regular file: --update rewrites a list file");
-        return 2;
-    }
+    // The list is opened and locked, then looked at by its name again: a
+    // lock taken on a file that another update has just replaced would
+    // guard nothing.
     platform::FileReplacement next;
-    try {
-        next = platform::FileReplacement::Begin(list);
-    } catch (const platform::FileError& error) {
-        Say(err, shownList + ": " + error.what());
-        return 2;
+    platform::LockedFile listFile;
+    ReadState read;
+    for (int attempt = 0;; ++attempt) {
+        try {
+            next = platform::FileReplacement::Begin(list);
+            listFile = platform::LockedFile::Open(list);
+            if (listFile.TryLock() == platform::LockedFile::Lock::Busy) {
+                Say(err, shownList + ": another update of it is running (it is locked); not "
+                                     "updated");
+                return 2;
+            }
+            read.seen = listFile.Identity();
+            if (next.Target().SameFile(read.seen)) {
+                break;
+            }
+        } catch (const platform::FileError& error) {
+            Say(err, shownList + ": " + error.what());
+            return 2;
+        }
+        if (attempt == 3) {
+            Say(err, shownList + ": keeps being replaced by other files; not updated");
+            return 2;
+        }
     }
 
     // The list is read once: its bytes go to the new list as they are, and
@@ -184,14 +280,17 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
     const std::string listKey = NameKey(here, list);
 
     CopyState copy;
+    DigestContext readDigest(CALG_SHA1);
     NameSet recorded;
     std::optional<ListEntry> first;
     bool anyBelow = false;
     ChecksumListReader reader(
         [&](std::span<char> dest) {
-            const std::size_t n = stream.Read(dest);
+            const std::size_t n = listFile.Read(dest);
             next.Write(dest.first(n));
             NoteBytes(copy, dest.first(n));
+            read.bytes += n;
+            readDigest.Update(AsBytes(dest.first(n)));
             return n;
         },
         options.format);
@@ -211,6 +310,8 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
         Say(err, shownList + ": " + error.what());
         return 2;
     }
+    read.digest = readDigest.FinalHex();
+    read.last = copy.previous;
     if (!first || !reader.format()) {
         Say(err, shownList + ": no checksum lines: the form of its lines is unknown");
         return 2;
@@ -221,6 +322,7 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
                      "the folder its names are relative to)");
         return 2;
     }
+    std::string reason;
     std::optional<LineForm> form =
         FormOf(*reader.format(), options.format.has_value(), *first, options.language, reason);
     if (!form) {
@@ -318,7 +420,24 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
         lines.clear();
     }
     if (count > 0) {
+        // The new list on the disk first, so that the last look at the list
+        // comes just before the rename.
         try {
+            next.Sync();
+        } catch (const platform::FileError& error) {
+            Say(err, shownList + ": " + error.what() + "; the list is left as it was");
+            return 2;
+        }
+        if (options.beforeReplace) {
+            options.beforeReplace();
+        }
+        try {
+            const std::string changed = CarryAddedLines(listFile, next, read);
+            if (!changed.empty()) {
+                Say(err, shownList + ": changed while it was updated: " + changed +
+                             "; it is left as it is now (run --update again)");
+                return 2;
+            }
             next.Commit();
         } catch (const platform::FileError& error) {
             Say(err, shownList + ": " + error.what() + "; the list is left as it was");

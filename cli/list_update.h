@@ -22,10 +22,21 @@
 // list as it was. With nothing to add the list is not written at all. Each
 // name added is printed ("NAME: ADDED"), and a count closes on the error
 // stream.
+//
+// Others writing the list meanwhile lose nothing. The list is held under an
+// advisory lock (flock) while it is updated: a second update of it is
+// refused at once, and a writer that takes the lock (flock(1)) waits. Just
+// before the rename the list is looked at again: lines appended to it
+// meanwhile (its bytes read still its first bytes, the lines added whole)
+// are carried into the new list after the lines added; any other change
+// leaves it as it is now, and the update fails. A list with more than one
+// name (hard links) is refused, as a symbolic link is: replacing it would
+// part its names.
 
 #include "cli/list_formats.h"
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,13 +48,18 @@ struct ListUpdateOptions {
     // ("CHINESE" or "" for English: the date's form); unset: the system's.
     // Converted blocks take the Traditional mode, as the list's own do.
     std::optional<std::string> language;
+    // Called when the new list is whole, before the last look at the list;
+    // tests change the list there, as another process may.
+    std::function<void()> beforeReplace;
 };
 
 // Returns 0 when the list is whole and up to date (lines added or not), 1
 // when some file below its folder could not be read or listed, 2 when the
-// list cannot be read, holds no entry, is no regular file, names no file
-// below its folder (its names are relative to another folder), or cannot be
-// replaced; the list is then untouched.
+// list cannot be read, holds no entry, is no regular file or has more than
+// one name, names no file below its folder (its names are relative to
+// another folder), is being updated by another process, changed otherwise
+// than by added lines while it was updated, or cannot be replaced; the list
+// is then untouched (left as the other writer made it).
 int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std::FILE* out,
                   std::FILE* err);
 

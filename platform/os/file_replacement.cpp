@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -24,7 +25,7 @@ FileReplacement::~FileReplacement() {
 FileReplacement::FileReplacement(FileReplacement&& other) noexcept
     : m_Folder(std::exchange(other.m_Folder, -1)), m_Handle(std::exchange(other.m_Handle, -1)),
       m_Name(std::move(other.m_Name)), m_Temp(std::move(other.m_Temp)), m_Mode(other.m_Mode),
-      m_Owner(other.m_Owner), m_Group(other.m_Group) {}
+      m_Owner(other.m_Owner), m_Group(other.m_Group), m_Synced(other.m_Synced) {}
 
 FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept {
     if (this != &other) {
@@ -36,6 +37,7 @@ FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept {
         m_Mode = other.m_Mode;
         m_Owner = other.m_Owner;
         m_Group = other.m_Group;
+        m_Synced = other.m_Synced;
     }
     return *this;
 }
@@ -81,6 +83,11 @@ FileReplacement FileReplacement::Begin(const std::filesystem::path& path) {
                         S_ISLNK(old.st_mode) ? "is a symbolic link, not replaced"
                                              : "is not a regular file, not replaced");
     }
+    if (old.st_nlink > 1) {
+        throw FileError(FileFailure::NotRegular, 0,
+                        "has " + std::to_string(old.st_nlink) +
+                            " names (hard links): replacing it would part them, not replaced");
+    }
     next.m_Mode = static_cast<std::uint32_t>(old.st_mode & 07777);
     next.m_Owner = old.st_uid;
     next.m_Group = old.st_gid;
@@ -114,20 +121,41 @@ void FileReplacement::Write(std::span<const char> bytes) {
             ThrowErrno(n < 0 ? errno : EIO, "cannot write beside it");
         }
         done += static_cast<std::size_t>(n);
+        m_Synced = false;
     }
 }
 
-void FileReplacement::Commit() {
+void FileReplacement::Sync() {
     if (m_Handle < 0) {
         ThrowErrno(EBADF, "cannot write");
     }
-    if (::fchmod(m_Handle, static_cast<mode_t>(m_Mode)) != 0 || ::fsync(m_Handle) != 0) {
+    if (::fchmod(m_Handle, static_cast<mode_t>(m_Mode)) != 0) {
         ThrowErrno(errno, "cannot write beside it");
     }
     if (m_Owner != ::geteuid() || m_Group != ::getegid()) {
         // Kept where the system allows; a file of another owner is still
         // replaced by one of ours, as an editor would.
         static_cast<void>(::fchown(m_Handle, m_Owner, m_Group));
+    }
+    if (::fsync(m_Handle) != 0) {
+        ThrowErrno(errno, "cannot write beside it");
+    }
+    m_Synced = true;
+}
+
+FileIdentity FileReplacement::Target() const {
+    if (m_Folder < 0) {
+        ThrowErrno(EBADF, "cannot look at");
+    }
+    return IdentityOfEntry(m_Folder, m_Name);
+}
+
+void FileReplacement::Commit() {
+    if (m_Handle < 0) {
+        ThrowErrno(EBADF, "cannot write");
+    }
+    if (!m_Synced) {
+        Sync();
     }
     const int handle = std::exchange(m_Handle, -1);
     if (::close(handle) != 0) {

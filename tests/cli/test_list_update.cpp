@@ -2,6 +2,8 @@
 // byte for byte and the lines added are those varnel-report writes for the
 // new files; a failure or a kill part way leaves the old list whole.
 
+#include "cli/list_update.h"
+
 #include "tests/cli/run_program.h"
 #include "tests/digest/digest_test_support.h"
 
@@ -9,6 +11,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -172,6 +176,10 @@ TEST(ListUpdate, RefusesWhatItCannotUpdateAndLeavesTheListAlone) {
     WriteFile(top / "d/b", "bravo\n");
     const std::string wide = Report(top.path(), {"--format", "sha512sum", "d/a"}).out;
     WriteFile(top / "d/WIDE", wide);
+    // A second name elsewhere: the new list under one name would part them.
+    const std::string linked = Report(top.path(), {"--format", "md5sum", "d/a"}).out;
+    WriteFile(top / "d/LINKED", linked);
+    fs::create_hard_link(top / "d/LINKED", top / "other.md5");
     struct Case {
         std::vector<std::string> args;
         std::string errHas;
@@ -182,6 +190,7 @@ TEST(ListUpdate, RefusesWhatItCannotUpdateAndLeavesTheListAlone) {
         {{"--update", "d/WIDE"}, "--format sha512sum"},
         {{"--update", "d/none"}, "No such file"},
         {{"--update", "-"}, "not standard input"},
+        {{"--update", "d/LINKED"}, "d/LINKED: has 2 names (hard links)"},
     };
     for (const Case& c : cases) {
         const RunResult run = Report(top.path(), c.args);
@@ -191,6 +200,101 @@ TEST(ListUpdate, RefusesWhatItCannotUpdateAndLeavesTheListAlone) {
     EXPECT_EQ(ReadAll(top / "d/SUMS"), relativeToD);
     EXPECT_EQ(ReadAll(top / "d/WIDE"), wide);
     EXPECT_EQ(ReadAll(top / "d/EMPTY"), "");
+    EXPECT_EQ(ReadAll(top / "d/LINKED"), linked);
+    EXPECT_EQ(InodeOf(top / "d/LINKED"), InodeOf(top / "other.md5"));
+}
+
+// Another process writes the list while it is updated, just before the new
+// list would take its place: lines appended are carried into the new list;
+// any other change leaves the list as the writer made it (exit 2); a second
+// update is refused while the first holds the list.
+TEST(ListUpdate, OthersWritingTheListMeanwhileLoseNothing) {
+    const std::string appended = std::string(32, '0') + "  ./appended\n";
+    const auto append = [](const fs::path& list, const std::string& text) {
+        std::FILE* file = std::fopen(list.c_str(), "ab");
+        std::fputs(text.c_str(), file);
+        std::fclose(file);
+    };
+    RunResult second;
+    struct Case {
+        std::string_view what;
+        // What the other process does; returns what the list is to end with
+        // when the update goes on.
+        std::function<std::string(const fs::path& list)> meanwhile;
+        int status;
+        std::string errHas;
+    };
+    const Case cases[] = {
+        {"a line appended",
+         [&](const fs::path& list) {
+             append(list, appended);
+             return appended;
+         },
+         0, "1 file added"},
+        {"a second update",
+         [&](const fs::path& list) {
+             second = Report(list.parent_path(), {"--update", list.string()});
+             return std::string();
+         },
+         0, "1 file added"},
+        {"a line put first",
+         [&](const fs::path& list) {
+             WriteFile(list, appended + ReadAll(list));
+             return std::string();
+         },
+         2, "changed while it was updated: its lines were changed"},
+        {"a line half written",
+         [&](const fs::path& list) {
+             append(list, appended.substr(0, 40));
+             return std::string();
+         },
+         2, "no line end yet"},
+        {"another file in its place",
+         [&](const fs::path& list) {
+             WriteFile(list.string() + ".new", appended);
+             fs::rename(list.string() + ".new", list);
+             return std::string();
+         },
+         2, "another file was put in its place"},
+        {"a second name",
+         [&](const fs::path& list) {
+             fs::create_hard_link(list, list.parent_path() / "other.md5");
+             return std::string();
+         },
+         2, "second name (hard link)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what));
+        ScratchDir top;
+        const fs::path list = top / "SUMS";
+        Put(top / "a", "alpha\n");
+        const std::string old = Report(top.path(), {"--format", "md5sum", (top / "a")}).out;
+        WriteFile(list, old);
+        Put(top / "c", "charlie\n");
+        const std::string added = Report(top.path(), {"--format", "md5sum", (top / "c")}).out;
+
+        std::string carried;
+        std::string meanwhile;
+        ListUpdateOptions options;
+        options.beforeReplace = [&] {
+            carried = c.meanwhile(list);
+            meanwhile = ReadAll(list);
+        };
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const int status = RunListUpdate(list.string(), options, out, err);
+        std::string errText(4096, '\0');
+        std::rewind(err);
+        errText.resize(std::fread(errText.data(), 1, errText.size(), err));
+        std::fclose(out);
+        std::fclose(err);
+
+        EXPECT_EQ(status, c.status) << errText;
+        EXPECT_NE(errText.find(c.errHas), std::string::npos) << errText;
+        EXPECT_EQ(ReadAll(list), c.status == 0 ? old + added + carried : meanwhile);
+    }
+    EXPECT_EQ(second.status, 2) << second.err;
+    EXPECT_NE(second.err.find("another update of it is running"), std::string::npos) << second.err;
 }
 
 // The process may write no file larger than the old list and a little: the
