@@ -18,16 +18,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -36,11 +40,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace varnel {
@@ -104,6 +111,26 @@ std::vector<Entry> EntriesOfWindow(const VerifyTableModel& model) {
         entries.push_back({shown.name, shown.result, shown.differs, shown.to});
     }
     return entries;
+}
+
+// The working folder for a test's time.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const fs::path& folder) : m_Before(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~WorkingFolder() { fs::current_path(m_Before); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    fs::path m_Before;
+};
+
+// A Chinese text in a language mode's form: Traditional converted.
+QString InMode(const char* mode, const std::string& chinese) {
+    return QString::fromStdString(std::string_view(mode) == "TAIWAN" ? ConvertToBig5(chinese)
+                                                                     : chinese);
 }
 
 class VerifyWindowTest : public ::testing::Test {
@@ -374,6 +401,147 @@ TEST_F(VerifyWindowTest, TextsFollowTheLanguageMode) {
         EXPECT_EQ(window->windowTitle(), QString::fromUtf8(c.title));
         EXPECT_EQ(Child<QCheckBox>("OnlyProblems")->text(), QString::fromUtf8(c.onlyProblems));
         EXPECT_EQ(Child<QPushButton>("Copy")->text(), QString::fromUtf8(c.copy));
+    }
+}
+
+// A list from a FIFO (or a pipe) takes its names from the working folder
+// and is read once: its results stay, and the commands that would read it
+// again are off, saying why; a list from a file turns them on again.
+TEST_F(VerifyWindowTest, AListFromAPipeIsReadOnceWithNamesFromTheWorkingFolder) {
+    const fs::path pipe = m_Scratch.path() / "sums.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::ifstream sums(m_Folder / "SHA256SUMS");
+    const std::string list((std::istreambuf_iterator<char>(sums)), {});
+    const WorkingFolder working(m_Folder);
+    std::thread writer([&] { std::ofstream(pipe) << list; });
+    Make();
+    ASSERT_NO_FATAL_FAILURE(VerifyAndWait({pipe.string()}));
+    writer.join();
+    const test::RunResult json =
+        RunIn(m_Folder, {test::ReportProgram(), "--check", "--json", "SHA256SUMS"});
+    EXPECT_EQ(EntriesOfWindow(window->Model()), EntriesOfJson(json.out));
+
+    auto* again = Child<QPushButton>("Stop");
+    auto* findNew = Child<QCheckBox>("FindNew");
+    EXPECT_TRUE(window->ListsReadOnce());
+    EXPECT_FALSE(again->isEnabled());
+    EXPECT_FALSE(findNew->isEnabled());
+    EXPECT_TRUE(again->toolTip().contains(u"read only once")) << again->toolTip().toStdString();
+    EXPECT_EQ(findNew->accessibleDescription(), again->toolTip());
+    const int rows = window->Model().rowCount();
+    window->Stop_Click();
+    window->FindNew_Click();
+    EXPECT_FALSE(window->IsRunning());
+    EXPECT_EQ(window->Model().rowCount(), rows);
+
+    ASSERT_NO_FATAL_FAILURE(VerifyAndWait({InFolder("SHA256SUMS")}));
+    EXPECT_TRUE(again->isEnabled());
+    EXPECT_TRUE(findNew->isEnabled());
+}
+
+// Every message about the lists stays, in a list under the status line that
+// counts them, for a screen reader too; messages and the reasons of rows are
+// in the window's language.
+TEST_F(VerifyWindowTest, EveryMessageAndReasonInTheWindowsLanguage) {
+    std::ifstream sums(m_Folder / "SHA256SUMS");
+    std::string odd;
+    std::string line;
+    for (int number = 1; std::getline(sums, line); ++number) {
+        odd += (number == 4 ? "not a checksum line\n" : "") + line + "\n";
+    }
+    WriteFile(m_Folder / "odd.sha256", odd);
+    WriteFile(m_Folder / "list.sfv", std::string("same.bin 352441C2\n"));
+    const std::string gone = std::generic_category().message(ENOENT);
+    const std::string denied = std::generic_category().message(EACCES);
+    const struct {
+        const char* mode;
+        std::string badLine, missing, special, locked, counted, listName;
+    } cases[] = {
+        {"", "line 4: improperly formatted checksum line", gone, "not a regular file, not read",
+         denied, "2 messages about the lists", "Messages about the lists"},
+        {"CHINESE", "第 4 行：校验行格式错误", "没有那个文件或文件夹", "不是普通文件，未读取",
+         "权限不足", "关于清单的消息：2 条", "关于清单的消息"},
+        {"TAIWAN", "第 4 行：校验行格式错误", "没有那个文件或文件夹", "不是普通文件，未读取",
+         "权限不足", "关于清单的消息：2 条", "关于清单的消息"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Make(c.mode);
+        window->show();
+        ASSERT_NO_FATAL_FAILURE(VerifyAndWait(
+            {InFolder("odd.sha256"), InFolder("nonexist.sha256"), InFolder("list.sfv")}));
+        auto* list = Child<QListWidget>("MessageList");
+        ASSERT_NE(list, nullptr);
+        EXPECT_TRUE(list->isVisible());
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_TRUE(
+            list->item(0)->text().startsWith(QString::fromStdString(InFolder("odd.sha256"))));
+        EXPECT_TRUE(list->item(0)->text().endsWith(InMode(c.mode, c.badLine)))
+            << list->item(0)->text().toStdString();
+        EXPECT_TRUE(list->item(1)->text().contains(u"nonexist.sha256"));
+        EXPECT_TRUE(list->item(1)->text().endsWith(InMode(c.mode, c.missing)))
+            << list->item(1)->text().toStdString();
+        EXPECT_EQ(Child<QLabel>("Messages")->text(), InMode(c.mode, c.counted));
+
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(list);
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->text(QAccessible::Name), InMode(c.mode, c.listName));
+        EXPECT_EQ(read->text(QAccessible::Description), InMode(c.mode, c.counted));
+        ASSERT_EQ(read->childCount(), 2);
+        EXPECT_EQ(read->child(1)->text(QAccessible::Name), list->item(1)->text());
+
+        std::map<std::string, QString> reasons;
+        const VerifyTableModel& model = window->Model();
+        for (int row = 0; row < model.rowCount(); ++row) {
+            reasons[model.ShownRow(row).name] =
+                model.data(model.index(row, VerifyTableModel::DiffersColumn)).toString();
+        }
+        EXPECT_EQ(reasons["fifo"], InMode(c.mode, c.special));
+        if (!m_Root) {
+            EXPECT_EQ(reasons["locked.bin"], InMode(c.mode, c.locked));
+        }
+    }
+}
+
+// The open-file dialog names the kinds of entries in the window's language.
+TEST_F(VerifyWindowTest, TheOpenDialogNamesFileTypesInTheWindowsLanguage) {
+    const struct {
+        const char* mode;
+        std::string folder, text, plain;
+    } cases[] = {
+        {"", "Folder", "TXT File", "File"},
+        {"CHINESE", "文件夹", "TXT 文件", "文件"},
+        {"TAIWAN", "文件夹", "TXT 文件", "文件"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Make(c.mode);
+        window->show();
+        std::map<std::string, QString> types;
+        QTimer look;
+        look.setInterval(20);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                return;
+            }
+            look.stop();
+            dialog->setDirectory(QString::fromStdString(m_Folder.string()));
+            const auto* files = dialog->findChild<QFileSystemModel*>();
+            for (const char* name : {"sub", "report.txt", "SHA256SUMS"}) {
+                const QString path = QString::fromStdString(InFolder(name));
+                QTest::qWaitFor([&] { return !files->index(path, 2).data().toString().isEmpty(); },
+                                20000);
+                types[name] = files->index(path, 2).data().toString();
+            }
+            dialog->reject();
+        });
+        look.start();
+        window->Open_Click();
+        EXPECT_EQ(types["sub"], InMode(c.mode, c.folder));
+        EXPECT_EQ(types["report.txt"], InMode(c.mode, c.text));
+        EXPECT_EQ(types["SHA256SUMS"], InMode(c.mode, c.plain));
+        EXPECT_TRUE(window->Lists().empty()) << "cancelled";
     }
 }
 

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -327,6 +329,22 @@ TEST(ProgramUnderX, EndsPromptlyWhileAReadOfItsReportBlocks) {
     const qint64 lingered =
         LingerAfterClose({QString::fromStdString((fs.Path() / "blocking").string())});
     fs.Release();
+    ASSERT_NE(lingered, -1) << "the program still runs 15 s after its window closed";
+    EXPECT_LT(lingered, 1500) << "the program ended " << lingered << " ms after its window closed";
+}
+
+// The verify window too, while the read of its list does not return (a FIFO
+// that no writer opens).
+TEST(ProgramUnderX, TheVerifyWindowEndsPromptlyWhileItsListBlocks) {
+    if (!varnel::testing::XSessionUnavailable().empty()) {
+        GTEST_SKIP() << "no X server with a window manager: "
+                     << varnel::testing::XSessionUnavailable();
+    }
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString list = folder.filePath(QStringLiteral("SHA256SUMS"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
+    const qint64 lingered = LingerAfterClose({QStringLiteral("--verify"), list});
     ASSERT_NE(lingered, -1) << "the program still runs 15 s after its window closed";
     EXPECT_LT(lingered, 1500) << "the program ended " << lingered << " ms after its window closed";
 }
