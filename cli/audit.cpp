@@ -348,8 +348,16 @@ private:
         if (entry.report && linesDiffer) {
             ++m_Tally.edited;
             Write(entry.name, m_ToolEscape, "EDITED", named, std::nullopt, &facts);
+        } else if (entry.report && entry.size && entry.time &&
+                   TimeAgreementOf(entry, time) == SavedTimeAgreement::Unreadable) {
+            // The content changed and the size did not, but whether the
+            // time did is not known: no guess at damage or an edit.
+            ++m_Tally.failed;
+            constexpr std::string_view kUnread[] = {"content; saved time unreadable"};
+            Write(entry.name, m_ToolEscape, "FAILED", kUnread, std::nullopt, &facts);
         } else if (entry.report && entry.size && entry.time) {
-            // Size and time recorded and unchanged, the content not.
+            // Size and time recorded and unchanged (the time perhaps seen
+            // from another zone), the content not.
             ++m_Tally.damaged;
             Write(entry.name, m_ToolEscape, "DAMAGED", named, std::nullopt, &facts);
         } else {
@@ -442,8 +450,7 @@ private:
         for (const FolderWalkProblem& problem : problems) {
             ++m_Tally.unreadable;
             Tell(m_Err, m_Sink,
-                 platform::EscapeName(problem.folder) +
-                     ": cannot list folder: " + std::generic_category().message(problem.error));
+                 platform::EscapeName(problem.folder) + ": " + DescribeProblem(problem));
         }
     }
 

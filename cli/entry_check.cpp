@@ -54,7 +54,7 @@ std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFac
                 failed.push_back(CheckName(ReportLine::Size));
             }
         }
-        if (entry.time && !(time && SavedTimeMatches(*entry.time, *time))) {
+        if (TimeAgreementOf(entry, time) == SavedTimeAgreement::Differs) {
             failed.push_back(CheckName(ReportLine::Time));
         }
     }
@@ -65,6 +65,17 @@ std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFac
         }
     }
     return failed;
+}
+
+std::optional<SavedTimeAgreement> TimeAgreementOf(const ListEntry& entry,
+                                                  const std::optional<LocalTime>& time) {
+    if (!entry.report || !entry.time) {
+        return std::nullopt;
+    }
+    if (!time) {
+        return SavedTimeAgreement::Differs;
+    }
+    return CompareSavedTime(*entry.time, *time);
 }
 
 std::size_t ChecksOf(const ListEntry& entry) {

@@ -23,9 +23,17 @@ namespace varnel {
 // An empty expected digest never matches. time is the file's modified time
 // as the checking machine tells it, in the entry's form; nothing when the
 // file has none or the locale cannot put it into words (a time line then
-// fails).
+// fails). A saved time of another time zone (SavedTimeAgreement::OtherZone)
+// is the file's time seen from that zone, and does not fail. A saved time
+// that reads as no time at all is not a check that can fail either: the
+// audit asks TimeAgreementOf before it calls a change damage.
 std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFacts& facts,
                                            const std::optional<LocalTime>& time);
+
+// How the entry's saved time stands to the file's: nothing for an entry
+// without a time line; Differs when the file's time cannot be told.
+std::optional<SavedTimeAgreement> TimeAgreementOf(const ListEntry& entry,
+                                                  const std::optional<LocalTime>& time);
 
 // The file's modified time as this machine tells it, in the entry's form:
 // the services' text (converted for a converted block) and the local date

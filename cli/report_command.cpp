@@ -482,8 +482,7 @@ public:
         auto nextProgress = std::chrono::steady_clock::now() + kProgressDelay;
         while (run.WaitReady(ready, static_cast<std::size_t>(-1), kProgressInterval)) {
             for (const FolderWalkProblem& problem : run.TakeProblems()) {
-                ComplainAbout(problem.folder, "cannot list folder: " +
-                                                  std::generic_category().message(problem.error));
+                ComplainAbout(problem.folder, DescribeProblem(problem));
             }
             for (RunBlock& block : ready) {
                 Add(block.path, block.facts, block.text);
@@ -500,8 +499,7 @@ public:
             }
         }
         for (const FolderWalkProblem& problem : run.TakeProblems()) {
-            ComplainAbout(problem.folder,
-                          "cannot list folder: " + std::generic_category().message(problem.error));
+            ComplainAbout(problem.folder, DescribeProblem(problem));
         }
         m_Progress.Clear();
     }

@@ -1,6 +1,7 @@
 #include "cli/result_json.h"
 
 #include "formats/json_text.h"
+#include "formats/name_escape.h"
 #include "formats/utf8.h"
 
 namespace varnel {
@@ -8,13 +9,18 @@ namespace varnel {
 namespace {
 
 // "key":"text", and "key_bytes":"base64" after it when text is not UTF-8
-// (the JSON string then stands for it with U+FFFD in place of its bad bytes).
+// (the JSON string then gives it in the visible escape, as the report's JSON
+// records do, so that a script joins the two by name).
 void AppendName(std::string& out, std::string_view key, std::string_view text) {
     out += '"';
     out += key;
     out += "\":";
-    platform::AppendJsonString(out, text);
-    if (!platform::IsUtf8(text)) {
+    if (platform::IsUtf8(text)) {
+        platform::AppendJsonString(out, text);
+    } else {
+        std::string escaped;
+        platform::AppendEscapedName(escaped, text);
+        platform::AppendJsonString(out, escaped);
         out += ",\"";
         out += key;
         out += "_bytes\":\"";

@@ -6,12 +6,12 @@
 //   {"name":"a.bin","status":"OK"}
 //   {"name":"b.bin","status":"FAILED","differs":["size","MD5"]}
 //   {"name":"c.bin","status":"MOVED","to":"d.bin"}
-//   {"name":"\ufffd.bin","name_bytes":"/y5iaW4=","status":"FAILED"}
+//   {"name":"\\377.bin","name_bytes":"/y5iaW4=","status":"FAILED"}
 //
 // name is the file's name as UTF-8; a name that is not valid UTF-8 is given
-// with its invalid bytes replaced (U+FFFD) and, in name_bytes, its exact
-// bytes in base64. "to" gets the same treatment (to_bytes). differs is left
-// out when nothing is named in it; to when there is none.
+// in the visible escape (formats/name_escape.h), as the reports' JSON records
+// give it, and, in name_bytes, its exact bytes in base64. "to" gets the same treatment (to_bytes).
+// differs is left out when nothing is named in it; to when there is none.
 
 #include <optional>
 #include <span>

@@ -4,9 +4,11 @@
 #include "platform/os/file_query.h"
 #include "platform/os/folder_listing.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <utility>
 
 namespace varnel {
@@ -16,13 +18,21 @@ namespace {
 // The kind of an entry found in a search: Folder for the subfolder list,
 // File or Special for the files. The kind the listing reports is used when it
 // is sure; links and unknown kinds are asked about (links followed). An entry
-// that cannot be asked about counts as a folder, so it is not reported as a
-// file.
-platform::EntryKind KindOfEntry(platform::EntryKind listed, const std::string& fullPath) {
+// the listing named that cannot be found when followed, or whose links loop,
+// is a link that leads nowhere: nothing, with its error in *nowhere. Any
+// other entry that cannot be asked about counts as a folder, so it is not
+// reported as a file.
+std::optional<platform::EntryKind> KindOfEntry(platform::EntryKind listed,
+                                               const std::string& fullPath, int& nowhere) {
     if (listed != platform::EntryKind::Unknown) {
         return listed;
     }
-    const std::optional<platform::EntryInfo> info = platform::QueryEntry(fullPath);
+    int error = 0;
+    const std::optional<platform::EntryInfo> info = platform::QueryEntry(fullPath, &error);
+    if (!info && (error == ENOENT || error == ELOOP)) {
+        nowhere = error;
+        return std::nullopt;
+    }
     if (!info || info->directory) {
         return platform::EntryKind::Folder;
     }
@@ -30,6 +40,11 @@ platform::EntryKind KindOfEntry(platform::EntryKind listed, const std::string& f
 }
 
 } // namespace
+
+std::string DescribeProblem(const FolderWalkProblem& problem) {
+    return (problem.leadsNowhere ? "a link that leads nowhere: " : "cannot list folder: ") +
+           std::generic_category().message(problem.error);
+}
 
 void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList) {
     CollectFolderFiles(folder, fileList, nullptr);
@@ -118,7 +133,16 @@ bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
             fullPath.reserve(current.size() + entry->name.size() + 1);
             fullPath += current;
             fullPath += entry->name;
-            const platform::EntryKind kind = KindOfEntry(entry->kind, fullPath);
+            int nowhere = 0;
+            const std::optional<platform::EntryKind> found =
+                KindOfEntry(entry->kind, fullPath, nowhere);
+            if (!found) {
+                if (problems != nullptr) {
+                    problems->push_back({std::move(fullPath), nowhere, true});
+                }
+                continue;
+            }
+            const platform::EntryKind kind = *found;
             if (kind == platform::EntryKind::Folder) {
                 fullPath += '/';
                 subfolders.push_back(std::move(fullPath));

@@ -13,11 +13,17 @@
 
 namespace varnel {
 
-// A folder the walk could not search, and why (an errno value).
+// A folder the walk could not search, or a link it could not follow, and why
+// (an errno value).
 struct FolderWalkProblem {
-    std::string folder; // as composed by the walk, with its trailing "/"
-    int error = 0;      // the system's error code
+    std::string folder;        // as composed by the walk: a folder with its trailing "/"
+    int error = 0;             // the system's error code
+    bool leadsNowhere = false; // folder is a link that leads to nothing (dangling, a loop)
 };
+
+// What a problem says after its path: "cannot list folder: <reason>", or
+// "a link that leads nowhere: <reason>".
+std::string DescribeProblem(const FolderWalkProblem& problem);
 
 // Appends to fileList the full path of every non-hidden entry below folder
 // that is not a directory, in the order the system lists them; subfolders are
@@ -29,8 +35,10 @@ struct FolderWalkProblem {
 // - Entries that are neither files nor folders (FIFO, socket, device) are
 //   listed like files; the report never opens them (they are handed out as
 //   EntryKind::Special).
-// - An entry whose attributes cannot be read (a dangling link) is taken for a
-//   folder; its search then fails and it contributes nothing.
+// - A link that leads nowhere (dangling, or a loop of links) contributes
+//   nothing and is told as such a problem, never as a folder. Any other
+//   entry whose attributes cannot be read is taken for a folder; its search
+//   then fails and it contributes nothing.
 // - A folder that cannot be searched contributes nothing; the walk goes on.
 // - A folder reached again through a link (same device and inode as one
 //   already entered) is not walked again, so link loops end.

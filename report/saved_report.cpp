@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <initializer_list>
 #include <span>
 #include <vector>
 
@@ -219,93 +218,6 @@ std::optional<std::uint64_t> ReadSavedSize(std::string_view value, bool converte
         return std::nullopt; // more than 64 bits
     }
     return count;
-}
-
-namespace {
-
-struct WrittenNumber {
-    unsigned value = 0;
-    std::size_t digits = 0;
-};
-
-// The numbers of a text, in order ("2026/12/8 PM 3:04:05": 2026 12 8 3 4 5).
-std::vector<WrittenNumber> NumbersOf(std::string_view text) {
-    std::vector<WrittenNumber> numbers;
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] < '0' || text[i] > '9') {
-            ++i;
-            continue;
-        }
-        WrittenNumber number;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-            number.value =
-                std::min(number.value * 10 + static_cast<unsigned>(text[i] - '0'), 1000000u);
-            ++number.digits;
-        }
-        numbers.push_back(number);
-    }
-    return numbers;
-}
-
-// A written year against the year: two digits as the English form's short
-// year writes it (the year's last two), more digits as the whole year. A
-// single digit is no year the forms write.
-bool SameYear(const WrittenNumber& written, int year) {
-    if (year <= 0) {
-        return false; // such a year's text carries a sign or an era: its own text only
-    }
-    if (written.digits == 2) {
-        return written.value == static_cast<unsigned>(year % 100);
-    }
-    return written.digits > 2 && written.value == static_cast<unsigned>(year);
-}
-
-bool SameNumber(const WrittenNumber& written, int value) {
-    return written.digits >= 1 && written.digits <= 2 &&
-           written.value == static_cast<unsigned>(value);
-}
-
-// The date as the program's language forms write it: the Chinese forms
-// year first (2026/2/1), the English form month first (2/1/26). A year
-// first has more than two digits, which tells the two apart. No other order
-// is taken: read in another one, the numbers of one date are those of
-// another (1/2/26 is 2 January in one locale and 1 February in another).
-bool SameDate(std::span<const WrittenNumber> date, const LocalTime& time) {
-    if (date[0].digits > 2) {
-        return SameYear(date[0], time.year) && SameNumber(date[1], time.month) &&
-               SameNumber(date[2], time.day);
-    }
-    return SameNumber(date[0], time.month) && SameNumber(date[1], time.day) &&
-           SameYear(date[2], time.year);
-}
-
-} // namespace
-
-bool SavedTimeMatches(std::string_view value, const LocalTime& time) {
-    if (value == time.text) {
-        return true;
-    }
-    const bool midnight = time.hour == 0 && time.minute == 0 && time.second == 0;
-    const std::vector<WrittenNumber> seen = NumbersOf(value);
-    if (seen.size() != (midnight ? 3u : 6u) || !SameDate(std::span(seen).first(3), time)) {
-        return false;
-    }
-    if (midnight) {
-        return true;
-    }
-    const auto has = [&](std::initializer_list<std::string_view> words) {
-        return std::any_of(words.begin(), words.end(), [&](std::string_view word) {
-            return value.find(word) != std::string_view::npos;
-        });
-    };
-    unsigned hour = seen[3].value;
-    if (has({"PM", "pm", "下午", "午後", "晚上"})) {
-        hour = hour % 12 + 12;
-    } else if (has({"AM", "am", "上午", "午前", "早上", "凌晨"})) {
-        hour = hour % 12;
-    }
-    return seen[3].digits <= 2 && hour == static_cast<unsigned>(time.hour) &&
-           SameNumber(seen[4], time.minute) && SameNumber(seen[5], time.second);
 }
 
 } // namespace varnel

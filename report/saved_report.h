@@ -14,6 +14,7 @@
 // cannot be read, are improperly formatted lines.
 
 #include "report/report_labels.h"
+#include "report/saved_time.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -113,31 +114,6 @@ bool SavedVersionMatches(std::string_view value, std::string_view version);
 // block's form (Traditional when converted). Nothing for any other value.
 std::optional<std::uint64_t> ReadSavedSize(std::string_view value, bool converted);
 
-// A file's modified time as the checking machine tells it: the local date and
-// time, and the text this machine writes for it in the block's form (its
-// locale's words and digits, converted in the Traditional mode).
-struct LocalTime {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    std::string text;
-};
-
-// Whether a time line's value stands for the time: the text this machine
-// writes for it, or the same local date and time as the program writes it in
-// its other language modes, whose locales write the date year first
-// (2026/2/1, the Chinese modes) or month first (2/1/26, the English mode).
-// Such a value is read as its numbers: a first number of more than two
-// digits is the year, then month and day; otherwise month, day and the year,
-// two digits of it standing for its last two. A year of more digits is
-// compared whole. Then hour, minute and second, the hour on a 12-hour clock
-// when a morning or afternoon word stands in the text. A time of exactly
-// midnight is the date alone, as the writer writes it. Dates of other
-// locales' orders match only as this machine's own text: read by numbers,
-// one such date is another's (1/2/26).
-bool SavedTimeMatches(std::string_view value, const LocalTime& time);
+// A time line's value: report/saved_time.h.
 
 } // namespace varnel

@@ -59,7 +59,6 @@ FileFacts GatherStreamFacts(const StreamSource& source, const DigestSelection& w
     } catch (const std::system_error& error) {
         failure = "read error: " + error.code().message();
     }
-    facts.size = count;
     if (!failure) {
         for (auto& [context, text] : contexts) {
             facts.*text = context.FinalHex();
@@ -79,6 +78,9 @@ FileFacts GatherStreamFacts(const StreamSource& source, const DigestSelection& w
         facts.blake2b.clear();
         return facts;
     }
+    // Only a whole read has a size: the count of a failed one is no size of
+    // anything, as a file that cannot be read has none.
+    facts.size = count;
     if (wanted.crc32) {
         facts.crc32 = Crc32Final(crc);
     }

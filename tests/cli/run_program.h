@@ -49,8 +49,11 @@ class Running {
 public:
     // stdinFd: the descriptor the program reads as standard input (-1: none
     // given, it inherits the test's).
+    // env: the program's whole environment (a fixed locale and zone unless
+    // given).
     Running(const std::filesystem::path& dir, const std::vector<std::string>& args,
-            int stdinFd = -1) {
+            int stdinFd = -1,
+            std::vector<std::string> env = {"LANG=en_US.UTF-8", "TZ=UTC", "PATH=/usr/bin:/bin"}) {
         const std::string outPath = (m_Capture / "out").string();
         const std::string errPath = (m_Capture / "err").string();
         std::vector<char*> argv;
@@ -58,7 +61,6 @@ public:
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
-        std::vector<std::string> env = {"LANG=en_US.UTF-8", "TZ=UTC", "PATH=/usr/bin:/bin"};
         std::vector<char*> envp;
         for (std::string& e : env) {
             envp.push_back(e.data());

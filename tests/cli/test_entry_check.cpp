@@ -220,9 +220,9 @@ TEST(ResultJson, ObjectsForEachKindOfResult) {
          "OK",
          {},
          {},
-         R"({"name":"odd�name","name_bytes":"b2Rk/25hbWU=","status":"OK"})"},
+         R"({"name":"odd\\377name","name_bytes":"b2Rk/25hbWU=","status":"OK"})"},
         {"c", "MOVED", {}, "d/c", R"({"name":"c","status":"MOVED","to":"d/c"})"},
-        {"c", "MOVED", {}, "\xFF", R"({"name":"c","status":"MOVED","to":"�","to_bytes":"/w=="})"},
+        {"c", "MOVED", {}, "\xFF", R"({"name":"c","status":"MOVED","to":"\\377","to_bytes":"/w=="})"},
     };
     for (const auto& c : cases) {
         std::string out = "before\n";

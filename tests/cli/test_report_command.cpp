@@ -525,7 +525,7 @@ TEST(VarnelReportScripts, StandardInputThatCannotBeReadIsAFailedRead) {
     const RunResult run =
         test::RunIn(dir.path(), {test::ReportProgram(), "--format", "json", "-"}, dir.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, R"({"name":"-","size":0,"error":"read error: Is a directory"})"
+    EXPECT_EQ(run.out, R"({"name":"-","error":"read error: Is a directory"})"
                        "\n");
     EXPECT_EQ(run.err, "varnel-report: -: read error: Is a directory\n");
 }

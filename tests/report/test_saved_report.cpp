@@ -239,83 +239,75 @@ TEST(SavedReport, VersionAndSizeValues) {
     }
 }
 
-// The time a saved line shows against 2024-03-05 14:07:09, local time of the
-// checking machine, which writes it "3/5/24 2:07:09 PM". A value other than
-// that text matches in the program's language forms only: year first (the
-// Chinese modes' locales) or month first (the English mode's), never in an
-// order that reads the same numbers as another date.
-TEST(SavedReport, TimeValuesInTheLanguageForms) {
-    const LocalTime afternoon{2024, 3, 5, 14, 7, 9, "3/5/24 2:07:09 PM"};
+// A saved time against the file's local time, in the forms locales write
+// (the writer's short date and long time): the checking machine's own text,
+// the same instant in another locale's form, or seen from another zone.
+TEST(SavedReport, TimeValuesOfEveryLocaleAndZone) {
+    using enum SavedTimeAgreement;
+    // 2026-12-09 17:44:48, which this machine (en_US) writes so.
+    const LocalTime evening{2026, 12, 9, 17, 44, 48, "12/9/26 5:44:48 PM"};
     const LocalTime midnight{2024, 3, 5, 0, 0, 0, "3/5/24"};
-    // A locale that writes its own digits: its text is the only way in.
-    const LocalTime persian{2024, 3, 5, 14, 7, 9, "۲۰۲۴/۳/۵ ۱۴:۰۷:۰۹"};
-    // A machine of the C locale, its month a word: 2026-02-01 03:04:05.
-    const LocalTime plain{2026, 2, 1, 3, 4, 5, "1 Feb 2026 03:04:05"};
-    // A machine whose own order is day first writes 2026-01-02 so.
-    const LocalTime dayFirst{2026, 1, 2, 3, 4, 5, "02.01.26 03:04:05"};
+    // 2026-02-01 03:04:05; read by numbers, 1/2/26 is either date.
+    const LocalTime february{2026, 2, 1, 3, 4, 5, "1 Feb 2026 03:04:05"};
     const struct {
         const LocalTime& time;
         std::string_view value;
-        bool same;
+        SavedTimeAgreement agreement;
     } cases[] = {
-        {afternoon, "3/5/24 2:07:09 PM", true},    // this machine's own text
-        {afternoon, "2024/3/5 14:07:09", true},    // Simplified: zh_CN
-        {afternoon, "2024/3/5 下午2:07:09", true}, // Traditional: zh_TW
-        {afternoon, "03/05/2024 14:07:09", true},  // month first, the whole year
-        {afternoon, "2024-03-05 14:07:09", true},  // sv_SE, year first too
-        {afternoon, "2024/3/5 午後2:07:09", true}, // ja_JP's afternoon word
-        {afternoon, "3/5/24 2:07:09 AM", false},   // morning
-        {afternoon, "2024/3/5 14:07:10", false},   // a second later
-        {afternoon, "2024/3/6 14:07:09", false},   // a day later
-        {afternoon, "2025/3/5 14:07:09", false},   // a year later
-        {afternoon, "1924/3/5 14:07:09", false},   // a century earlier
-        {afternoon, "3/5/1924 14:07:09", false},   // the same, month first
-        {afternoon, "3/5/25 2:07:09 PM", false},   // a year later, two digits
-        {afternoon, "2024/3/5", false},            // the date alone: midnight
-        {afternoon, "2024/3/5 14:07:09 1", false}, // a number too many
-        {afternoon, "2024/3/5 14:007:09", false},  // a minute of three digits
-        {afternoon, "", false},
-        // The same numbers in an order of another date: day first
-        // (05.03.24 is 3 May to a month-first reader), a two-digit year
-        // first, a year in the middle, month and day swapped after a year.
-        {afternoon, "05.03.24 14:07:09", false},
-        {afternoon, "05/03/2024 14:07:09", false},
-        {afternoon, "24. 3. 5. 下午 2:07:09", false},
-        {afternoon, "2024/5/3 14:07:09", false},
-        {afternoon, "24/5/3 14:07:09", false},
-        {afternoon, "3/24/5 14:07:09", false},
-        {afternoon, "5/2024/3 14:07:09", false},
-        {afternoon, "3/2024/5 14:07:09", false},
-        {afternoon, "2003/5/24 14:07:09", false}, // 2003, not March
-        {afternoon, "2024/3/5 09:07:14", false},  // hour and second swapped
-        // 2026-02-01 03:04:05 on a machine of the C locale.
-        {plain, "1 Feb 2026 03:04:05", true},
-        {plain, "2026/2/1 03:04:05", true},
-        {plain, "2026/2/1 上午3:04:05", true},
-        {plain, "2/1/26 3:04:05 AM", true},
-        {plain, "2001/2/26 3:04:05", false},
-        {plain, "2026/1/2 3:04:05", false},
-        {plain, "1/2/26 3:04:05 AM", false}, // 2 January
-        {plain, "01.02.26 03:04:05", false}, // day first: no language form
-        {plain, "2126/2/1 03:04:05", false},
-        {plain, "2/1/2126 3:04:05 AM", false},
-        {plain, "2/1/6 3:04:05 AM", false}, // a year of one digit
-        {dayFirst, "02.01.26 03:04:05", true},
-        {dayFirst, "2026/1/2 03:04:05", true},
-        {dayFirst, "1/2/26 3:04:05 AM", true},
-        {dayFirst, "2/1/26 3:04:05 AM", false}, // 1 February
-        {dayFirst, "2026/2/1 03:04:05", false},
-        {midnight, "3/5/24", true},
-        {midnight, "2024/3/5", true},
-        {midnight, "2024/5/3", false},
-        {midnight, "5/3/24", false},
-        {midnight, "2024/3/5 0:00:00", false}, // never written at midnight
-        {persian, "۲۰۲۴/۳/۵ ۱۴:۰۷:۰۹", true},
-        {persian, "۲۰۲۴/۵/۳ ۱۴:۰۷:۰۹", false},
-        {persian, "2024/3/5 14:07:09", true}, // written elsewhere
+        {evening, "12/9/26 5:44:48 PM", Same},         // en_US, the own text
+        {evening, "9 Dec 2026 17:44:48", Same},        // C
+        {evening, "09.12.26 17:44:48", Same},          // de_DE
+        {evening, "09/12/2026 17:44:48", Same},        // en_GB
+        {evening, "2026/12/9 17:44:48", Same},         // zh_CN
+        {evening, "2026/12/9 下午5:44:48", Same},      // zh_TW
+        {evening, "2026/12/09 17:44:48", Same},        // ja_JP
+        {evening, "2026. 12. 9. 오후 5:44:48", Same},  // ko_KR
+        {evening, "2026-12-09 17:44:48", Same},        // sv_SE
+        {evening, "2026年12月9日 17:44:48", Same},     // a CJK long form
+        {evening, "9. Dez. 2026 17:44:48", Same},      // German month word
+        {evening, "9 déc. 2026 17:44:48", Same},       // French
+        {evening, "9 дек. 2026 г. 17:44:48", Same},    // Russian
+        {evening, "9/12/26, 5:44:48 p. m.", Same},     // es_MX
+        {evening, "12/9/26 5:44:48 PM", Same},         // narrow blank
+        {evening, "٩/١٢/٢٠٢٦ ٥:٤٤:٤٨ م", Same},        // Arabic digits
+        {evening, "DEC 9 2026 17:44:48", Same},        // case of words
+        {evening, "9 Dec 2026 09:44:48", OtherZone},   // written in UTC, read in +8
+        {evening, "10 Dec 2026 01:44:48", OtherZone},  // the next day in -8
+        {evening, "9 Dec 2026 12:14:48", OtherZone},   // India, +5:30
+        {evening, "9 Dec 2026 5:44:48 AM", OtherZone}, // twelve hours
+        {evening, "9 Dec 2026 17:44:49", Differs},     // a second later
+        {evening, "9 Dec 2026 17:45:48", Differs},     // a minute
+        {evening, "9 Dec 2026 02:44:48", Differs},     // fifteen hours
+        {evening, "8 Dec 2026 17:44:48", Differs},     // a day
+        {evening, "9 Dec 1926 17:44:48", Differs},     // a century
+        {evening, "9 Nov 2026 17:44:48", Differs},     // a month
+        {evening, "12/9/27 5:44:48 PM", Differs},      // a year, two digits
+        {evening, "2026/12/9", Differs},               // the date alone: midnight
+        {evening, "", Unreadable},
+        {evening, "yesterday", Unreadable},
+        {evening, "2026/12/9 17:44:48 1", Unreadable},    // a number too many
+        {evening, "2026/12/9 17:007:48", Unreadable},     // a minute of three digits
+        {evening, "2026/13/32 17:44:48", Unreadable},     // no such date in any order
+        {evening, "9 Dec Nov 2026 17:44:48", Unreadable}, // two months
+        {evening, "9 Dec 2026 25:44:48", Unreadable},
+        {evening, "12/9/6 5:44:48 PM", Differs}, // only 2012-09-06 (a year of one digit is none)
+        {midnight, "3/5/24", Same},
+        {midnight, "2024/3/5", Same},
+        {midnight, "05.03.24", Same},
+        {midnight, "2024/3/5 0:00:00", Same},
+        {midnight, "2024/3/4 16:00:00", OtherZone},
+        {midnight, "2024/3/6", Differs},
+        {february, "1/2/26 3:04:05 AM", Same}, // day first
+        {february, "2/1/26 3:04:05 AM", Same}, // month first
+        {february, "2026/2/1 上午3:04:05", Same},
+        {february, "2026/1/2 3:04:05", Differs}, // year first is never swapped
+        {february, "2/1/2126 3:04:05 AM", Differs},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(SavedTimeMatches(c.value, c.time), c.same) << c.value;
+        EXPECT_EQ(CompareSavedTime(c.value, c.time), c.agreement) << c.value;
+        EXPECT_EQ(SavedTimeMatches(c.value, c.time),
+                  c.agreement == Same || c.agreement == OtherZone)
+            << c.value;
     }
 }
 
