@@ -360,8 +360,7 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
         &problems);
     for (const FolderWalkProblem& problem : problems) {
         allRead = false;
-        Say(err, DisplayText(problem.folder) +
-                     ": cannot list folder: " + std::generic_category().message(problem.error));
+        Say(err, DisplayText(problem.folder) + ": " + DescribeProblem(problem));
     }
     if (added.empty()) {
         Say(err, "update: " + shownList + ": nothing to add");
