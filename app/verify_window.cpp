@@ -541,7 +541,7 @@ void VerifyWindow::OnRunEnded() {
         summary = Text("已停止：已校验 %1 项", "Stopped: %1 entries verified").arg(Grouped(total));
     } else if (m_Run.ExitStatus() == 2) {
         summary = Text("有清单无法读取（见下方消息）；已校验 %1 项",
-                       "A list could not be read (see the message below); %1 entries verified")
+                       "A list could not be read (see the messages below); %1 entries verified")
                       .arg(Grouped(total));
     } else if (problems == 0) {
         summary =
@@ -570,9 +570,8 @@ void VerifyWindow::SetStopFace(bool running) {
 
 void VerifyWindow::ShowReadAgain() {
     const bool running = m_Poll.isActive();
-    const QString readOnce =
-        Text("清单来自管道或 FIFO，只能读取一次：请重新打开清单",
-             "A list came from a pipe or a FIFO and can be read only once: open the lists anew");
+    const QString readOnce = Text("清单来自管道或 FIFO，只能读取一次",
+                                  "A list came from a pipe or a FIFO and can be read only once");
     const auto hint = [](QWidget* control, const QString& text) {
         control->setToolTip(text);
         control->setAccessibleDescription(text);
