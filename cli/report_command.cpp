@@ -563,8 +563,10 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
         return RunAudit(command->paths, audit, out, err);
     }
     if (command->update) {
-        return RunListUpdate(command->paths.front(), {command->format, command->language}, out,
-                             err);
+        ListUpdateOptions update;
+        update.format = command->format;
+        update.language = command->language;
+        return RunListUpdate(command->paths.front(), update, out, err);
     }
 
     if (command->language) {

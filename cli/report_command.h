@@ -19,9 +19,9 @@
 // (cli/checksum_list.h, cli/list_check.h). A PATH of "-" is standard input,
 // read to its end in its turn.
 
-#include "cli/audit.h"
-#include "cli/list_check.h"
-#include "cli/list_update.h"
+#include "lists/audit.h"
+#include "lists/list_check.h"
+#include "lists/list_update.h"
 #include "report/file_facts.h"
 #include "report/script_formats.h"
 

@@ -3,7 +3,7 @@
 # nothing else. Tests, benchmarks and fuzz targets may make their fixtures as
 # they like and are not checked.
 # Run by ctest: cmake -DSOURCE_DIR=<tree> -P CheckOsHeaders.cmake
-set(checked about app cli digest formats gb2big5 i18n report skin tools winstyle)
+set(checked about app cli digest formats gb2big5 i18n lists report skin tools winstyle)
 set(os_headers
   "unistd\\.h" "fcntl\\.h" "dirent\\.h" "dlfcn\\.h" "sys/[a-z_]+\\.h" "pthread\\.h"
   "poll\\.h" "termios\\.h" "signal\\.h" "windows\\.h" "io\\.h" "direct\\.h"

@@ -11,7 +11,7 @@
 //   of its kind's length, a report's digest with a lower-case hex digit;
 // - a saved size read as a count that is not the text it was read from;
 // - more improperly formatted lines than lines.
-#include "cli/checksum_list.h"
+#include "lists/checksum_list.h"
 #include "report/saved_report.h"
 
 #include <algorithm>

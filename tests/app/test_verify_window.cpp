@@ -43,6 +43,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -411,7 +412,9 @@ TEST_F(VerifyWindowTest, AListFromAPipeIsReadOnceWithNamesFromTheWorkingFolder) 
     const fs::path pipe = m_Scratch.path() / "sums.fifo";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     std::ifstream sums(m_Folder / "SHA256SUMS");
-    const std::string list((std::istreambuf_iterator<char>(sums)), {});
+    std::ostringstream read;
+    read << sums.rdbuf();
+    const std::string list = read.str();
     const WorkingFolder working(m_Folder);
     std::thread writer([&] { std::ofstream(pipe) << list; });
     Make();
@@ -530,8 +533,9 @@ TEST_F(VerifyWindowTest, TheOpenDialogNamesFileTypesInTheWindowsLanguage) {
             const auto* files = dialog->findChild<QFileSystemModel*>();
             for (const char* name : {"sub", "report.txt", "SHA256SUMS"}) {
                 const QString path = QString::fromStdString(InFolder(name));
-                QTest::qWaitFor([&] { return !files->index(path, 2).data().toString().isEmpty(); },
-                                20000);
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return !files->index(path, 2).data().toString().isEmpty(); }, 20000))
+                    << name;
                 types[name] = files->index(path, 2).data().toString();
             }
             dialog->reject();

@@ -2,8 +2,8 @@
 // of each format, hashdeep's audit as the judge of the counts it can tell;
 // and the name keys and name set the audit compares names with.
 
-#include "cli/audit.h"
-#include "cli/name_set.h"
+#include "lists/audit.h"
+#include "lists/name_set.h"
 #include "tests/cli/run_program.h"
 #include "tests/digest/digest_test_support.h"
 

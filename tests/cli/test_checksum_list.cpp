@@ -1,7 +1,7 @@
 // Checksum list lines: the escape of names, telling formats apart, and the
 // entries that lines and saved reports' blocks become.
 
-#include "cli/checksum_list.h"
+#include "lists/checksum_list.h"
 
 #include <gtest/gtest.h>
 

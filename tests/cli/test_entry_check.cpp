@@ -1,8 +1,8 @@
 // One list entry against its file's facts: which checks fail, named and
 // ordered as results show them, for report blocks and the tools' lines.
 
-#include "cli/entry_check.h"
-#include "cli/result_json.h"
+#include "lists/entry_check.h"
+#include "lists/result_json.h"
 
 #include <gtest/gtest.h>
 
@@ -222,7 +222,11 @@ TEST(ResultJson, ObjectsForEachKindOfResult) {
          {},
          R"({"name":"odd\\377name","name_bytes":"b2Rk/25hbWU=","status":"OK"})"},
         {"c", "MOVED", {}, "d/c", R"({"name":"c","status":"MOVED","to":"d/c"})"},
-        {"c", "MOVED", {}, "\xFF", R"({"name":"c","status":"MOVED","to":"\\377","to_bytes":"/w=="})"},
+        {"c",
+         "MOVED",
+         {},
+         "\xFF",
+         R"({"name":"c","status":"MOVED","to":"\\377","to_bytes":"/w=="})"},
     };
     for (const auto& c : cases) {
         std::string out = "before\n";

@@ -2,7 +2,7 @@
 // byte for byte and the lines added are those varnel-report writes for the
 // new files; a failure or a kill part way leaves the old list whole.
 
-#include "cli/list_update.h"
+#include "lists/list_update.h"
 
 #include "tests/cli/run_program.h"
 #include "tests/digest/digest_test_support.h"

@@ -4,7 +4,7 @@
 // entry's checks fail. It depends on nothing but its arguments, so every
 // kind of entry can be tried against facts made up for it.
 
-#include "cli/checksum_list.h"
+#include "lists/checksum_list.h"
 #include "report/file_facts.h"
 #include "report/report_services.h"
 #include "report/saved_report.h"

@@ -8,7 +8,7 @@
 // entry carries; when an entry needs more than the run gathers, a wider run
 // takes over after the narrower one has handed back its entries.
 
-#include "cli/checksum_list.h"
+#include "lists/checksum_list.h"
 #include "report/file_facts.h"
 #include "report/report_run.h"
 

@@ -1,4 +1,4 @@
-#include "cli/name_set.h"
+#include "lists/name_set.h"
 
 #include <algorithm>
 #include <cstring>

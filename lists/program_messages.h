@@ -4,7 +4,7 @@
 // met: "varnel-report: " and the parts given, as one line, flushed at once so
 // that it stands in order with the results on a shared terminal.
 
-#include "cli/result_sink.h"
+#include "lists/result_sink.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "cli/result_stream.h"
+#include "lists/result_stream.h"
 
 #include <cerrno>
 

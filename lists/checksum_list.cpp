@@ -1,4 +1,4 @@
-#include "cli/checksum_list.h"
+#include "lists/checksum_list.h"
 
 #include "formats/name_escape.h"
 

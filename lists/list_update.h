@@ -33,7 +33,7 @@
 // name (hard links) is refused, as a symbolic link is: replacing it would
 // part its names.
 
-#include "cli/list_formats.h"
+#include "lists/list_formats.h"
 
 #include <cstdio>
 #include <functional>

@@ -28,8 +28,8 @@
 // relative to the working folder (not the list's folder), as the common
 // checksum tools take them.
 
-#include "cli/checksum_list.h"
-#include "cli/result_sink.h"
+#include "lists/checksum_list.h"
+#include "lists/result_sink.h"
 
 #include <atomic>
 #include <cstdint>

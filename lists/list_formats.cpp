@@ -1,4 +1,4 @@
-#include "cli/list_formats.h"
+#include "lists/list_formats.h"
 
 #include "formats/hex.h"
 

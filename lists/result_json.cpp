@@ -1,4 +1,4 @@
-#include "cli/result_json.h"
+#include "lists/result_json.h"
 
 #include "formats/json_text.h"
 #include "formats/name_escape.h"

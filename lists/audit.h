@@ -42,8 +42,8 @@
 // for an entry that is gone, its digest, size and name until the end; about
 // 60 bytes beyond the name's length.
 
-#include "cli/list_formats.h"
-#include "cli/result_sink.h"
+#include "lists/list_formats.h"
+#include "lists/result_sink.h"
 
 #include <atomic>
 #include <cstdint>

@@ -18,7 +18,7 @@
 // Reading never touches the files named; it only turns the list's text into
 // entries, each saying what its file should show.
 
-#include "cli/list_formats.h"
+#include "lists/list_formats.h"
 #include "report/saved_report.h"
 
 #include <array>

@@ -1,8 +1,7 @@
-#include "cli/entry_check.h"
+#include "lists/entry_check.h"
 
 #include "formats/hex.h"
-
-#include <QDateTime>
+#include "platform/os/local_time.h"
 
 namespace varnel {
 
@@ -99,14 +98,16 @@ std::optional<LocalTime> LocalTimeOf(const FileFacts& facts, const ReportService
     if (services.convert) {
         time.text = services.convert(time.text);
     }
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(
-        static_cast<qint64>(facts.modified->time_since_epoch().count()));
-    time.year = local.date().year();
-    time.month = local.date().month();
-    time.day = local.date().day();
-    time.hour = local.time().hour();
-    time.minute = local.time().minute();
-    time.second = local.time().second();
+    const std::optional<platform::CivilTime> local = platform::LocalCivilTime(*facts.modified);
+    if (!local) {
+        return std::nullopt;
+    }
+    time.year = local->year;
+    time.month = local->month;
+    time.day = local->day;
+    time.hour = local->hour;
+    time.minute = local->minute;
+    time.second = local->second;
     return time;
 }
 

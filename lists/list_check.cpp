@@ -1,11 +1,11 @@
-#include "cli/list_check.h"
+#include "lists/list_check.h"
 
-#include "cli/check_scheduler.h"
-#include "cli/entry_check.h"
-#include "cli/program_messages.h"
-#include "cli/result_json.h"
-#include "cli/result_sink.h"
-#include "cli/result_stream.h"
+#include "lists/check_scheduler.h"
+#include "lists/entry_check.h"
+#include "lists/program_messages.h"
+#include "lists/result_json.h"
+#include "lists/result_sink.h"
+#include "lists/result_stream.h"
 
 #include "formats/pe_version.h"
 #include "platform/os/input_stream.h"

@@ -1,8 +1,8 @@
-#include "cli/list_update.h"
+#include "lists/list_update.h"
 
-#include "cli/checksum_list.h"
-#include "cli/name_set.h"
-#include "cli/program_messages.h"
+#include "lists/checksum_list.h"
+#include "lists/name_set.h"
+#include "lists/program_messages.h"
 
 #include "digest/digest_context.h"
 #include "formats/name_escape.h"

@@ -1,4 +1,4 @@
-#include "cli/check_scheduler.h"
+#include "lists/check_scheduler.h"
 
 namespace varnel {
 
