@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -51,19 +52,6 @@ private:
             return;
         }
         const QPoint delta = global - m_Press;
-        if (m_Edges == Qt::Edges() && !ClientPlacesWindows()) {
-            // The compositor moves the window, from the pointer where it is
-            // now; before the threshold the press may still be a click.
-            if (delta.manhattanLength() < QApplication::startDragDistance()) {
-                return;
-            }
-            QWindow* handle = m_Window->windowHandle();
-            if (handle != nullptr) {
-                handle->startSystemMove();
-            }
-            Finish();
-            return;
-        }
         if (m_Edges == Qt::Edges()) {
             m_Window->move(m_StartPos + delta);
             return;
@@ -157,6 +145,29 @@ DragStart BeginSystemMove(QWidget* source, QPoint globalPress) {
     if (source == nullptr) {
         return DragStart::None;
     }
+    QWidget* window = source->window();
+    if (!ClientPlacesWindows()) {
+        // Only the compositor places the window, and it follows the pointer
+        // from where the pointer is when it takes the move over: handed over
+        // after a drag threshold, the window would lag the pointer by the
+        // travel so far for the whole drag. So the press hands the move over,
+        // as soon as the events that came with it have been delivered: a
+        // click whose release came together with its press (a quick click,
+        // a tap) has ended by then and is no move at all, so the compositor
+        // never starts a move without a held button, which would swallow the
+        // next click (the second of a double click). A slower click hands
+        // over a move the compositor ends, without travel, at the release.
+        QPointer<QWindow> handle = window->windowHandle();
+        if (handle == nullptr || QGuiApplication::mouseButtons() == Qt::NoButton) {
+            return DragStart::None;
+        }
+        QTimer::singleShot(0, handle, [handle] {
+            if (handle != nullptr && QGuiApplication::mouseButtons() != Qt::NoButton) {
+                handle->startSystemMove();
+            }
+        });
+        return DragStart::System;
+    }
     // The window follows the pointer by our own loop, never the window
     // manager's: a system move takes the pointer away from the window for the
     // rest of the gesture, so the second click of a double click (which closes
@@ -164,7 +175,7 @@ DragStart BeginSystemMove(QWidget* source, QPoint globalPress) {
     // starts after the pointer has already travelled places the window
     // wrongly under some managers. Following the pointer's screen position
     // from the press moves the window by exactly the pointer's travel.
-    return BeginManual(source->window(), Qt::Edges(), globalPress);
+    return BeginManual(window, Qt::Edges(), globalPress);
 }
 
 DragStart BeginSystemResize(QWidget* source, Qt::Edges edges, QPoint globalPress) {

@@ -29,8 +29,7 @@ bool ClientPlacesWindows();
 enum class DragStart {
     None,   // nothing to drag (no window)
     System, // the window system runs the move or sizing loop
-    Manual, // the window follows the mouse until release (or, where only the
-            // compositor places windows, until the drag is handed to it)
+    Manual, // the window follows the mouse until release
 };
 
 // Starts moving the top-level window of source as the system does after a
@@ -38,10 +37,12 @@ enum class DragStart {
 // released, moving by exactly the pointer's travel since the press. Call it
 // from the press; globalPress is where the press happened (screen
 // coordinates). The window keeps the pointer, so a double click still reaches
-// it. Where only the compositor places windows, the move is handed to it
-// (QWindow::startSystemMove) once the pointer has travelled the drag
-// threshold from the press: a click, and so a double click, stays with the
-// window. Always answers Manual (None without a window).
+// it; answers Manual. Where only the compositor places windows, the press
+// hands the move to the compositor (QWindow::startSystemMove) once the events
+// that came with it are delivered, unless its release was among them (a
+// quick click, which so stays a click), so that the window follows the whole
+// travel from the press. Answers System then, None when there is no window
+// or no button is held.
 DragStart BeginSystemMove(QWidget* source, QPoint globalPress);
 
 // Starts sizing the top-level window of source from the given edges (a corner

@@ -1,7 +1,8 @@
 // The main window and the about window under a real Wayland compositor
 // (sway), driven with the real pointer: a Wayland client cannot place its
-// window, so a drag must hand the move to the compositor, and a double click
-// on the body must still reach the window.
+// window, so a drag must hand the move to the compositor, the window must
+// follow the pointer's whole travel, and a double click on the body must
+// still reach the window.
 #include "about/common_about_form.h"
 #include "app/common_md5_view.h"
 #include "skin/skin_caption.h"
@@ -17,6 +18,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 using namespace varnel;
 using varnel::testing::RunXdotool;
@@ -68,63 +71,96 @@ protected:
             << varnel::testing::SwayDiagnostics();
     }
 
-    // A left-button drag in twelve even steps, slow enough that the window
-    // sees each step before the next (the machine may be loaded).
-    static bool Drag(QPoint from, QPoint travel) {
-        QStringList args{QStringLiteral("mousemove"), QString::number(from.x()),
-                         QString::number(from.y()),   QStringLiteral("mousedown"),
-                         QStringLiteral("1"),         QStringLiteral("sleep"),
-                         QStringLiteral("0.2")};
-        for (int step = 1; step <= kSteps; ++step) {
-            const QPoint at = from + travel * step / kSteps;
-            args << QStringLiteral("mousemove") << QString::number(at.x())
-                 << QString::number(at.y()) << QStringLiteral("sleep") << QStringLiteral("0.08");
+    // A left-button drag in even steps, slow enough that the window sees each
+    // step before the next (the machine may be loaded). The press comes once
+    // the window has the pointer (sway takes a press on a window that has not
+    // had the pointer yet for a press on its decoration, and moves the window
+    // itself), and the steps once the window has seen the press, as a hand
+    // does not move before the window can have answered the press.
+    static bool Drag(QWidget* window, QPoint from, QPoint travel, int steps) {
+        MouseSeen seen(window);
+        const auto xdotool = [](const QStringList& args) {
+            return !RunXdotool(args, 30000).isNull();
+        };
+        const auto moveTo = [](QPoint at) {
+            return QStringList{QStringLiteral("mousemove"), QString::number(at.x()),
+                               QString::number(at.y()), QStringLiteral("sleep"),
+                               QStringLiteral("0.05")};
+        };
+        for (int attempt = 0; attempt < 5 && !seen.moved; ++attempt) {
+            seen.moved = false;
+            if (!xdotool(moveTo(from + QPoint(3, 3)) + moveTo(from))) {
+                return false;
+            }
+            WaitFor([&] { return seen.moved; }, 2000);
+        }
+        EXPECT_TRUE(seen.moved) << "the window never had the pointer";
+        if (!xdotool({QStringLiteral("mousedown"), QStringLiteral("1")})) {
+            return false;
+        }
+        EXPECT_TRUE(WaitFor([&] { return seen.pressed; }, 10000)) << "the press never arrived";
+        QStringList args{QStringLiteral("sleep"), QStringLiteral("0.2")};
+        for (int step = 1; step <= steps; ++step) {
+            args << moveTo(from + travel * step / steps);
         }
         args << QStringLiteral("sleep") << QStringLiteral("0.2") << QStringLiteral("mouseup")
              << QStringLiteral("1");
-        return !RunXdotool(args, 30000).isNull();
+        return xdotool(args);
     }
 
-    // Drags at grab (a point of the window) by several travels. The window
-    // hands the move to sway once the pointer has passed the drag threshold
-    // (so that a click stays a click); from there sway moves it by the
-    // pointer's travel. The drag's steps are known, so is the step that
-    // passes the threshold; sway may take the hand-over one step later, or,
-    // on a busy machine, anchor it at the press (the whole travel).
-    static void ExpectDragsMove(QWidget* window, QPoint grab) {
-        for (const QPoint travel :
-             {QPoint(60, 40), QPoint(-45, 30), QPoint(90, -41), QPoint(-30, -50)}) {
-            int threshold = 1;
-            while (threshold < kSteps && (travel * threshold / kSteps).manhattanLength() <
-                                             QApplication::startDragDistance()) {
-                ++threshold;
+    // Tells whether the pointer has moved over a window and whether a press
+    // has reached it.
+    struct MouseSeen : QObject {
+        explicit MouseSeen(QWidget* window) : m_Window(window) { qApp->installEventFilter(this); }
+        ~MouseSeen() override { qApp->removeEventFilter(this); }
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget != nullptr && widget->window() == m_Window) {
+                moved = moved || event->type() == QEvent::MouseMove;
+                pressed = pressed || event->type() == QEvent::MouseButtonPress;
             }
+            return false;
+        }
+        QWidget* m_Window;
+        bool moved = false;
+        bool pressed = false;
+    };
+
+    // Drags at grab (a point of the window) by each travel in the given
+    // number of steps; the window follows the pointer's whole travel, the
+    // first step (within and just past the drag threshold) included.
+    using Drags = std::vector<std::pair<QPoint, int>>; // travel, steps
+
+    static void ExpectDragsMove(QWidget* window, QPoint grab, const Drags& drags) {
+        for (const auto& [travel, steps] : drags) {
             const QPoint start = Placed(window).topLeft();
-            ASSERT_TRUE(Drag(start + grab, travel));
-            const auto movedByTheTravelAfterStep = [&](int step) {
-                return Near(Placed(window).topLeft(), start + travel - travel * step / kSteps);
-            };
-            EXPECT_TRUE(WaitFor(
-                [&] {
-                    return movedByTheTravelAfterStep(threshold) ||
-                           movedByTheTravelAfterStep(threshold + 1) || movedByTheTravelAfterStep(0);
-                },
-                3000))
-                << "travel " << travel.x() << "," << travel.y() << ": from " << start.x() << ","
-                << start.y() << " to " << Placed(window).x() << "," << Placed(window).y()
-                << ", handed over at step " << threshold;
+            ASSERT_TRUE(Drag(window, start + grab, travel, steps));
+            EXPECT_TRUE(
+                WaitFor([&] { return Near(Placed(window).topLeft(), start + travel); }, 3000))
+                << "travel " << travel.x() << "," << travel.y() << " in " << steps
+                << " steps: from " << start.x() << "," << start.y() << " to " << Placed(window).x()
+                << "," << Placed(window).y();
         }
     }
 
-    static constexpr int kSteps = 12;
-
-    static bool DoubleClickAt(QPoint at) {
-        return !RunXdotool({QStringLiteral("mousemove"), QString::number(at.x()),
-                            QString::number(at.y()), QStringLiteral("sleep"), QStringLiteral("0.2"),
-                            QStringLiteral("click"), QStringLiteral("--repeat"),
-                            QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("80"),
-                            QStringLiteral("1")})
-                    .isNull();
+    // A double click; held, each press lasts long enough to reach the window
+    // before its release does, so the press hands a move to the compositor
+    // and the second click must still reach the window.
+    static bool DoubleClickAt(QPoint at, bool held) {
+        QStringList args{QStringLiteral("mousemove"), QString::number(at.x()),
+                         QString::number(at.y()), QStringLiteral("sleep"), QStringLiteral("0.2")};
+        if (held) {
+            for (int click = 0; click < 2; ++click) {
+                args << QStringLiteral("mousedown") << QStringLiteral("1")
+                     << QStringLiteral("sleep") << QStringLiteral("0.1")
+                     << QStringLiteral("mouseup") << QStringLiteral("1") << QStringLiteral("sleep")
+                     << QStringLiteral("0.05");
+            }
+        } else {
+            args << QStringLiteral("click") << QStringLiteral("--repeat") << QStringLiteral("2")
+                 << QStringLiteral("--delay") << QStringLiteral("80") << QStringLiteral("1");
+        }
+        return !RunXdotool(args).isNull();
     }
 
     static Skin_Caption* CaptionOf(const QWidget* window) {
@@ -150,16 +186,21 @@ TEST_F(WindowsUnderWayland, MainWindowMovesByCaptionAndBodyAndClosesOnADoubleCli
     const struct {
         const char* what;
         QPoint grab;
+        Drags drags;
     } grabs[] = {
-        {"caption", CaptionGrab(&window)},
-        {"body", BodyPoint(&window, CaptionOf(&window))},
+        {"caption",
+         CaptionGrab(&window),
+         {{QPoint(90, 60), 8}, {QPoint(60, 40), 12}, {QPoint(-30, -50), 12}}},
+        {"body",
+         BodyPoint(&window, CaptionOf(&window)),
+         {{QPoint(-50, 40), 8}, {QPoint(-45, 30), 12}, {QPoint(90, -41), 12}}},
     };
     for (const auto& g : grabs) {
         SCOPED_TRACE(g.what);
         ASSERT_GE(g.grab.x(), 0);
-        ExpectDragsMove(&window, g.grab);
+        ExpectDragsMove(&window, g.grab, g.drags);
     }
-    ASSERT_TRUE(DoubleClickAt(Placed(&window).topLeft() + grabs[1].grab));
+    ASSERT_TRUE(DoubleClickAt(Placed(&window).topLeft() + grabs[1].grab, true));
     EXPECT_TRUE(WaitFor([&] { return !window.isVisible(); }, 5000));
 }
 
@@ -177,15 +218,16 @@ TEST_F(WindowsUnderWayland, AboutWindowMovesByCaptionAndFrameAndClosesOnADoubleC
     const struct {
         const char* what;
         QPoint grab;
+        Drags drags;
     } grabs[] = {
-        {"caption", CaptionGrab(&about)},
-        {"frame", onFrame},
+        {"caption", CaptionGrab(&about), {{QPoint(70, -40), 8}, {QPoint(60, 40), 12}}},
+        {"frame", onFrame, {{QPoint(-45, 30), 12}, {QPoint(90, -41), 8}}},
     };
     for (const auto& g : grabs) {
         SCOPED_TRACE(g.what);
-        ExpectDragsMove(&about, g.grab);
+        ExpectDragsMove(&about, g.grab, g.drags);
     }
-    ASSERT_TRUE(DoubleClickAt(Placed(&about).topLeft() + onFrame));
+    ASSERT_TRUE(DoubleClickAt(Placed(&about).topLeft() + onFrame, false));
     EXPECT_TRUE(WaitFor([&] { return !about.isVisible(); }, 5000));
 }
 
