@@ -13,6 +13,7 @@
 //     if (r.outcome == HashOutcome::Done) { use(r.crc32, r.md5); }
 
 #include "digest/digest_context.h"
+#include "digest/digest_kinds.h"
 #include "platform/os/file.h"
 
 #include <atomic>
@@ -24,18 +25,6 @@
 #include <vector>
 
 namespace varnel {
-
-struct DigestSelection {
-    bool crc32 = false;
-    bool sha1 = false;
-    bool md5 = false;
-    // The longer digests of checksum lists (report blocks never carry them).
-    bool sha256 = false;
-    bool sha512 = false;
-    bool blake2b = false;
-
-    friend bool operator==(const DigestSelection&, const DigestSelection&) = default;
-};
 
 // What a caller may ask of a run besides the digests.
 struct HashControl {

@@ -14,6 +14,7 @@
 #include "formats/pe_version.h"
 #include "platform/os/file_query.h"
 #include "platform/os/input_stream.h"
+#include "report/facts_digests.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_services.h"
@@ -33,9 +34,7 @@ namespace {
 
 // The digest an entry that is gone is found again by: the first it carries
 // of these.
-constexpr DigestKind kMoveDigests[] = {DigestKind::Md5,    DigestKind::Sha1,    DigestKind::Sha256,
-                                       DigestKind::Sha512, DigestKind::Blake2b, DigestKind::Wide512,
-                                       DigestKind::Crc32};
+constexpr std::array<DigestKind, kDigestKindCount> kMoveDigests = DigestKindsInListOrder();
 
 // Bytes of a digest compared for a move: enough that two contents of the
 // same size never share them by chance.
@@ -99,22 +98,8 @@ std::string PackKey(const ContentKey& key) {
 
 // The file's digest of a kind, as upper-case hex ("" when not read).
 std::string DigestOf(DigestKind kind, const FileFacts& facts) {
-    switch (kind) {
-    case DigestKind::Crc32:
-        return platform::Hex8(facts.crc32);
-    case DigestKind::Md5:
-        return facts.md5;
-    case DigestKind::Sha1:
-        return facts.sha1;
-    case DigestKind::Sha256:
-        return facts.sha256;
-    case DigestKind::Sha512:
-        return facts.sha512;
-    case DigestKind::Blake2b:
-    case DigestKind::Wide512:
-        return facts.blake2b;
-    }
-    return {};
+    // Wide512: BLAKE2b, the last it stands for (the caller tries SHA-512 too).
+    return FactsDigest(facts, DigestKindOf(kind).standsFor.back());
 }
 
 // An entry whose file has gone, kept until the new files are known: its

@@ -18,30 +18,33 @@ constexpr std::size_t kFilesAhead = 4 * kBatch;
 
 void CheckScheduler::Needs::Add(const ListEntry& entry) {
     const auto has = [&](DigestKind kind) { return entry.Expected(kind).has_value(); };
-    digests.crc32 = digests.crc32 || has(DigestKind::Crc32);
-    digests.sha1 = digests.sha1 || has(DigestKind::Sha1);
-    digests.md5 = digests.md5 || has(DigestKind::Md5);
-    digests.sha256 = digests.sha256 || has(DigestKind::Sha256);
-    digests.sha512 = digests.sha512 || has(DigestKind::Sha512) || has(DigestKind::Wide512);
-    digests.blake2b = digests.blake2b || has(DigestKind::Blake2b) || has(DigestKind::Wide512);
+    for (const DigestKindInfo& row : kDigestKinds) {
+        if (has(row.kind)) {
+            for (const DigestKind digest : row.standsFor) {
+                digests.*(DigestKindOf(digest).selected) = true;
+            }
+        }
+    }
     version = version || entry.version.has_value();
 }
 
 bool CheckScheduler::Needs::Covers(const Needs& other) const {
     const auto covers = [](bool mine, bool theirs) { return mine || !theirs; };
-    return covers(digests.crc32, other.digests.crc32) && covers(digests.sha1, other.digests.sha1) &&
-           covers(digests.md5, other.digests.md5) && covers(digests.sha256, other.digests.sha256) &&
-           covers(digests.sha512, other.digests.sha512) &&
-           covers(digests.blake2b, other.digests.blake2b) && covers(version, other.version);
+    for (const DigestKindInfo& row : kDigestKinds) {
+        if (row.selected != nullptr &&
+            !covers(digests.*(row.selected), other.digests.*(row.selected))) {
+            return false;
+        }
+    }
+    return covers(version, other.version);
 }
 
 void CheckScheduler::Needs::Widen(const Needs& other) {
-    digests.crc32 = digests.crc32 || other.digests.crc32;
-    digests.sha1 = digests.sha1 || other.digests.sha1;
-    digests.md5 = digests.md5 || other.digests.md5;
-    digests.sha256 = digests.sha256 || other.digests.sha256;
-    digests.sha512 = digests.sha512 || other.digests.sha512;
-    digests.blake2b = digests.blake2b || other.digests.blake2b;
+    for (const DigestKindInfo& row : kDigestKinds) {
+        if (row.selected != nullptr) {
+            digests.*(row.selected) = digests.*(row.selected) || other.digests.*(row.selected);
+        }
+    }
     version = version || other.version;
 }
 

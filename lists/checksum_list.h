@@ -1,7 +1,7 @@
 #pragma once
 
 // Checksum lists read for --check: the formats of the common checksum tools
-// (cli/list_formats.h) and Varnel's own saved reports (report/saved_report.h),
+// (lists/list_formats.h) and Varnel's own saved reports (report/saved_report.h),
 // one reader choosing between them.
 //
 // A list is read as a stream, a line at a time, so its length costs no
@@ -41,7 +41,7 @@ struct ListEntry {
     // The digest expected of each kind (by DigestKind). An empty value (a
     // report line of a file not read when the report was made) never
     // matches.
-    std::array<std::optional<std::string>, 7> expected;
+    std::array<std::optional<std::string>, kDigestKindCount> expected;
     // Begun but not read whole (a damaged report block): a failure naming
     // the file, whose file is not read.
     bool damaged = false;

@@ -1,41 +1,25 @@
 #include "lists/entry_check.h"
 
-#include "formats/hex.h"
 #include "platform/os/local_time.h"
+#include "report/facts_digests.h"
+
+#include <algorithm>
+#include <array>
 
 namespace varnel {
 
 namespace {
 
-// The list's digests in the order results name them: the report's lines
-// first, then the longer digests of other tools' lists.
-constexpr DigestKind kDigestOrder[] = {DigestKind::Crc32,  DigestKind::Sha1,   DigestKind::Md5,
-                                       DigestKind::Sha256, DigestKind::Sha512, DigestKind::Blake2b,
-                                       DigestKind::Wide512};
-
 bool DigestMatches(DigestKind kind, const std::string& expected, const FileFacts& facts) {
     // Both upper-case already; an empty value (a file not read when the
-    // report was made) never matches.
-    const auto same = [&](const std::string& actual) {
-        return !expected.empty() && expected == actual;
-    };
-    switch (kind) {
-    case DigestKind::Crc32:
-        return same(platform::Hex8(facts.crc32));
-    case DigestKind::Md5:
-        return same(facts.md5);
-    case DigestKind::Sha1:
-        return same(facts.sha1);
-    case DigestKind::Sha256:
-        return same(facts.sha256);
-    case DigestKind::Sha512:
-        return same(facts.sha512);
-    case DigestKind::Blake2b:
-        return same(facts.blake2b);
-    case DigestKind::Wide512:
-        return same(facts.sha512) || same(facts.blake2b);
+    // report was made) never matches. A kind that stands for more than one
+    // digest (Wide512) matches either.
+    if (expected.empty()) {
+        return false;
     }
-    return false;
+    const std::array<DigestKind, 2>& digests = DigestKindOf(kind).standsFor;
+    return std::any_of(digests.begin(), digests.end(),
+                       [&](DigestKind digest) { return expected == FactsDigest(facts, digest); });
 }
 
 } // namespace
@@ -57,7 +41,7 @@ std::vector<std::string_view> FailedChecks(const ListEntry& entry, const FileFac
             failed.push_back(CheckName(ReportLine::Time));
         }
     }
-    for (const DigestKind kind : kDigestOrder) {
+    for (const DigestKind kind : DigestKindsInResultOrder()) {
         if (const std::optional<std::string>& expected = entry.Expected(kind);
             expected && !DigestMatches(kind, *expected, facts)) {
             failed.push_back(DigestName(kind));

@@ -1,6 +1,7 @@
 #include "lists/list_formats.h"
 
 #include "formats/hex.h"
+#include "report/facts_digests.h"
 
 #include <algorithm>
 #include <array>
@@ -35,95 +36,54 @@ constexpr std::array<FormatName, 8> kFormatNames{{
     {ListFormat::Sfv, "sfv"},
 }};
 
-// The tags of bsd lines: as the tools of the md5sum family write them, and
-// the names of the other form ("SHA2-256(f)= ").
-struct Tag {
-    std::string_view text;
+// The md5sum-family formats and the one digest each carries.
+struct SumFormat {
+    ListFormat format;
     DigestKind kind;
 };
-constexpr std::array<Tag, 10> kTags{{
-    {"MD5", DigestKind::Md5},
-    {"SHA1", DigestKind::Sha1},
-    {"SHA256", DigestKind::Sha256},
-    {"SHA2-256", DigestKind::Sha256},
-    {"SHA512", DigestKind::Sha512},
-    {"SHA2-512", DigestKind::Sha512},
-    {"BLAKE2b", DigestKind::Blake2b},
-    {"BLAKE2b-512", DigestKind::Blake2b},
-    {"BLAKE2B-512", DigestKind::Blake2b},
-    {"CRC32", DigestKind::Crc32},
+constexpr std::array<SumFormat, 6> kSumFormats{{
+    {ListFormat::Md5sum, DigestKind::Md5},
+    {ListFormat::Sha1sum, DigestKind::Sha1},
+    {ListFormat::Sha256sum, DigestKind::Sha256},
+    {ListFormat::Sha512sum, DigestKind::Sha512},
+    {ListFormat::B2sum, DigestKind::Blake2b},
+    {ListFormat::Crc32sum, DigestKind::Crc32},
 }};
 
 std::size_t HexLength(DigestKind kind) {
-    switch (kind) {
-    case DigestKind::Crc32:
-        return 8;
-    case DigestKind::Md5:
-        return 32;
-    case DigestKind::Sha1:
-        return 40;
-    case DigestKind::Sha256:
-        return 64;
-    case DigestKind::Sha512:
-    case DigestKind::Blake2b:
-    case DigestKind::Wide512:
-        return 128;
-    }
-    return 0;
+    return DigestKindOf(kind).hexLength;
 }
 
 // The one digest a named md5sum-family format carries.
 std::optional<DigestKind> KindOfSumFormat(ListFormat format) {
-    switch (format) {
-    case ListFormat::Md5sum:
-        return DigestKind::Md5;
-    case ListFormat::Sha1sum:
-        return DigestKind::Sha1;
-    case ListFormat::Sha256sum:
-        return DigestKind::Sha256;
-    case ListFormat::Sha512sum:
-        return DigestKind::Sha512;
-    case ListFormat::B2sum:
-        return DigestKind::Blake2b;
-    case ListFormat::Crc32sum:
-        return DigestKind::Crc32;
-    default:
-        return std::nullopt;
+    for (const SumFormat& sum : kSumFormats) {
+        if (sum.format == format) {
+            return sum.kind;
+        }
     }
+    return std::nullopt;
+}
+
+// The kind of an untagged digest of length hex digits: the one kind of that
+// length, or where several share it (SHA-512 and BLAKE2b) the kind that
+// stands for them all (Wide512).
+std::optional<DigestKind> KindOfLength(std::size_t length) {
+    std::optional<DigestKind> found;
+    for (const DigestKindInfo& row : kDigestKinds) {
+        if (row.hexLength == length && (!found || row.selected == nullptr)) {
+            found = row.kind;
+        }
+    }
+    return found;
 }
 
 std::optional<ListFormat> SumFormatOfLength(std::size_t length) {
-    switch (length) {
-    case 32:
-        return ListFormat::Md5sum;
-    case 40:
-        return ListFormat::Sha1sum;
-    case 64:
-        return ListFormat::Sha256sum;
-    case 128:
-        return ListFormat::Sha512sum; // or b2sum: the lines say Wide512
-    case 8:
-        return ListFormat::Crc32sum;
-    default:
+    const std::optional<DigestKind> kind = KindOfLength(length);
+    if (!kind) {
         return std::nullopt;
     }
-}
-
-std::optional<DigestKind> KindOfLength(std::size_t length) {
-    switch (length) {
-    case 8:
-        return DigestKind::Crc32;
-    case 32:
-        return DigestKind::Md5;
-    case 40:
-        return DigestKind::Sha1;
-    case 64:
-        return DigestKind::Sha256;
-    case 128:
-        return DigestKind::Wide512;
-    default:
-        return std::nullopt;
-    }
+    // 128 digits tell sha512sum (or b2sum: the lines say Wide512).
+    return SumFormatOf(DigestKindOf(*kind).standsFor.front());
 }
 
 std::optional<std::string> NameOf(std::string_view text, bool escaped) {
@@ -207,45 +167,26 @@ std::string_view ListFormatNames() {
 }
 
 std::string_view DigestName(DigestKind kind) {
-    switch (kind) {
-    case DigestKind::Crc32:
-        return "CRC-32";
-    case DigestKind::Md5:
-        return "MD5";
-    case DigestKind::Sha1:
-        return "SHA-1";
-    case DigestKind::Sha256:
-        return "SHA-256";
-    case DigestKind::Sha512:
-        return "SHA-512";
-    case DigestKind::Blake2b:
-        return "BLAKE2b";
-    case DigestKind::Wide512:
-        return "SHA-512 or BLAKE2b";
+    return DigestKindOf(kind).name;
+}
+
+std::optional<ListFormat> SumFormatOf(DigestKind kind) {
+    for (const SumFormat& sum : kSumFormats) {
+        if (sum.kind == kind) {
+            return sum.format;
+        }
     }
-    return "";
+    return std::nullopt;
 }
 
 DigestSelection ListDigests(ListFormat format, const ReportOptions& options, const BsdTags& tags) {
     DigestSelection digests;
+    if (const std::optional<DigestKind> kind = KindOfSumFormat(format)) {
+        digests.*(DigestKindOf(*kind).selected) = true;
+        return digests;
+    }
     switch (format) {
-    case ListFormat::Md5sum:
-        digests.md5 = true;
-        break;
-    case ListFormat::Sha1sum:
-        digests.sha1 = true;
-        break;
-    case ListFormat::Sha256sum:
-        digests.sha256 = true;
-        break;
-    case ListFormat::Sha512sum:
-        digests.sha512 = true;
-        break;
-    case ListFormat::B2sum:
-        digests.blake2b = true;
-        break;
     case ListFormat::Sfv:
-    case ListFormat::Crc32sum:
         digests.crc32 = true;
         break;
     case ListFormat::Bsd:
@@ -256,6 +197,8 @@ DigestSelection ListDigests(ListFormat format, const ReportOptions& options, con
         break;
     case ListFormat::Report:
         digests = {options.ShowCRC32, options.ShowSHA1, true};
+        break;
+    default:
         break;
     }
     return digests;
@@ -334,48 +277,29 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         appendName();
         out += '\n';
     };
+    if (const std::optional<DigestKind> kind = KindOfSumFormat(format)) {
+        sumLine(FactsDigest(facts, *kind));
+        return true;
+    }
     switch (format) {
-    case ListFormat::Md5sum:
-        sumLine(facts.md5);
-        return true;
-    case ListFormat::Sha1sum:
-        sumLine(facts.sha1);
-        return true;
-    case ListFormat::Sha256sum:
-        sumLine(facts.sha256);
-        return true;
-    case ListFormat::Sha512sum:
-        sumLine(facts.sha512);
-        return true;
-    case ListFormat::B2sum:
-        sumLine(facts.blake2b);
-        return true;
-    case ListFormat::Crc32sum:
-        sumLine(platform::Hex8(facts.crc32));
-        return true;
-    case ListFormat::Bsd: {
-        const auto line = [&](bool wanted, std::string_view tag, std::string_view hex) {
-            if (!wanted) {
-                return;
+    case ListFormat::Bsd:
+        // MD5 always, then the others selected, in the order of lists.
+        for (const DigestKind kind : DigestKindsInListOrder()) {
+            const DigestKindInfo& row = DigestKindOf(kind);
+            if (row.bsdTag.empty() || (kind != DigestKind::Md5 && !(digests.*(row.selected)))) {
+                continue;
             }
             if (escape) {
                 out += '\\';
             }
-            out += tag;
+            out += row.bsdTag;
             out += " (";
             appendName();
             out += ") = ";
-            out += platform::HexToLower(hex);
+            out += platform::HexToLower(FactsDigest(facts, kind));
             out += '\n';
-        };
-        line(true, "MD5", facts.md5);
-        line(digests.sha1, "SHA1", facts.sha1);
-        line(digests.sha256, "SHA256", facts.sha256);
-        line(digests.sha512, "SHA512", facts.sha512);
-        line(digests.blake2b, "BLAKE2b", facts.blake2b);
-        line(digests.crc32, "CRC32", platform::Hex8(facts.crc32));
+        }
         return true;
-    }
     case ListFormat::Sfv:
         // Every SFV reader would take such a name for a comment, cut it at
         // its line end or lose its leading blank.
@@ -388,7 +312,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         out += platform::Hex8(facts.crc32);
         out += '\n';
         return true;
-    case ListFormat::Report:
+    default:
         break;
     }
     return false;
@@ -400,7 +324,7 @@ std::optional<ToolLine> ReadBsdLine(std::string_view line) {
     if (escaped) {
         line.remove_prefix(1);
     }
-    for (const Tag& tag : kTags) {
+    for (const DigestTag& tag : DigestTags()) {
         if (!line.starts_with(tag.text)) {
             continue;
         }

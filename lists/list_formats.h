@@ -29,6 +29,7 @@
 // digits CRC-32, 32 MD5, 40 SHA-1, 64 SHA-256, 128 SHA-512 or BLAKE2b-512 (which of the
 // two the list's named format says; unnamed, either may match).
 
+#include "digest/digest_kinds.h"
 #include "digest/file_hasher.h"
 #include "report/file_facts.h"
 
@@ -47,12 +48,14 @@ std::optional<ListFormat> ListFormatNamed(std::string_view name);
 // Those names, for messages: "report, md5sum, ... or sfv".
 std::string_view ListFormatNames();
 
-// The digests a list line can carry. Wide512 is an untagged 128-digit line
-// of a list whose format was told by content: SHA-512 or BLAKE2b-512.
-enum class DigestKind { Crc32, Md5, Sha1, Sha256, Sha512, Blake2b, Wide512 };
-
-// The name results give a failed digest ("MD5", "SHA-256", ...).
+// The name results give a failed digest ("MD5", "SHA-256", ...): the
+// kind's name in the table of digest kinds (digest/digest_kinds.h, where
+// DigestKind is).
 std::string_view DigestName(DigestKind kind);
+
+// The md5sum-family format that carries one kind (Crc32sum for CRC-32);
+// nothing for a kind that stands for more than one digest.
+std::optional<ListFormat> SumFormatOf(DigestKind kind);
 
 // The tags --format bsd writes besides MD5 and the report's own options.
 struct BsdTags {

@@ -65,12 +65,11 @@ std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& f
         }
         return form;
     case ListFormat::Bsd:
-        form.digests.crc32 = has(DigestKind::Crc32);
-        form.digests.md5 = has(DigestKind::Md5);
-        form.digests.sha1 = has(DigestKind::Sha1);
-        form.digests.sha256 = has(DigestKind::Sha256);
-        form.digests.sha512 = has(DigestKind::Sha512);
-        form.digests.blake2b = has(DigestKind::Blake2b);
+        for (const DigestKindInfo& row : kDigestKinds) {
+            if (row.selected != nullptr) {
+                form.digests.*(row.selected) = has(row.kind);
+            }
+        }
         return form;
     case ListFormat::Sfv:
         form.digests.crc32 = true;
@@ -78,24 +77,12 @@ std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& f
     default:
         break;
     }
-    // The md5sum family: the format of the first entry's digest.
-    struct Sum {
-        DigestKind kind;
-        ListFormat format;
-        bool DigestSelection::*digest;
-    };
-    constexpr Sum kSums[] = {
-        {DigestKind::Md5, ListFormat::Md5sum, &DigestSelection::md5},
-        {DigestKind::Sha1, ListFormat::Sha1sum, &DigestSelection::sha1},
-        {DigestKind::Sha256, ListFormat::Sha256sum, &DigestSelection::sha256},
-        {DigestKind::Sha512, ListFormat::Sha512sum, &DigestSelection::sha512},
-        {DigestKind::Blake2b, ListFormat::B2sum, &DigestSelection::blake2b},
-        {DigestKind::Crc32, ListFormat::Crc32sum, &DigestSelection::crc32},
-    };
-    for (const Sum& sum : kSums) {
-        if (has(sum.kind)) {
-            form.format = sum.format;
-            form.digests.*(sum.digest) = true;
+    // The md5sum family: the format of the first entry's digest (the
+    // first in list order that one format carries).
+    for (const DigestKind kind : DigestKindsInListOrder()) {
+        if (const std::optional<ListFormat> sum = SumFormatOf(kind); sum && has(kind)) {
+            form.format = *sum;
+            form.digests.*(DigestKindOf(kind).selected) = true;
             return form;
         }
     }

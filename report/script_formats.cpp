@@ -4,9 +4,11 @@
 #include "formats/json_text.h"
 #include "formats/name_escape.h"
 #include "formats/utf8.h"
+#include "report/facts_digests.h"
 
 #include <array>
 #include <charconv>
+#include <utility>
 
 namespace varnel {
 
@@ -21,7 +23,7 @@ void AppendDecimal(std::string& out, std::uint64_t value, int minDigits = 1) {
     out.append(text, result.ptr);
 }
 
-bool HexValue(std::string& out, const FileFacts& facts, const std::string& hex) {
+bool HexValue(std::string& out, const FileFacts& facts, std::string_view hex) {
     if (!facts.readOk || hex.empty()) {
         return false;
     }
@@ -29,7 +31,8 @@ bool HexValue(std::string& out, const FileFacts& facts, const std::string& hex) 
     return true;
 }
 
-constexpr std::array<ScriptField, 12> kScriptFields{{
+// The fields before the digests.
+constexpr std::array<ScriptField, 5> kLeadFields{{
     {"name", false, [](const ScriptSelection&) { return true; },
      [](std::string& out, const ScriptRecord& r) {
          if (platform::IsUtf8(r.name)) {
@@ -68,39 +71,53 @@ constexpr std::array<ScriptField, 12> kScriptFields{{
          out += r.facts.version;
          return !r.facts.version.empty();
      }},
-    {"crc32", false, [](const ScriptSelection& s) { return s.digests.crc32; },
-     [](std::string& out, const ScriptRecord& r) {
-         if (!r.facts.readOk) {
-             return false;
-         }
-         out += platform::HexToLower(platform::Hex8(r.facts.crc32));
-         return true;
-     }},
-    {"sha1", false, [](const ScriptSelection& s) { return s.digests.sha1; },
-     [](std::string& out, const ScriptRecord& r) { return HexValue(out, r.facts, r.facts.sha1); }},
-    {"md5", false, [](const ScriptSelection& s) { return s.digests.md5; },
-     [](std::string& out, const ScriptRecord& r) { return HexValue(out, r.facts, r.facts.md5); }},
-    {"sha256", false, [](const ScriptSelection& s) { return s.digests.sha256; },
-     [](std::string& out, const ScriptRecord& r) {
-         return HexValue(out, r.facts, r.facts.sha256);
-     }},
-    {"sha512", false, [](const ScriptSelection& s) { return s.digests.sha512; },
-     [](std::string& out, const ScriptRecord& r) {
-         return HexValue(out, r.facts, r.facts.sha512);
-     }},
-    {"blake2b", false, [](const ScriptSelection& s) { return s.digests.blake2b; },
-     [](std::string& out, const ScriptRecord& r) {
-         return HexValue(out, r.facts, r.facts.blake2b);
-     }},
-    {"error", false, [](const ScriptSelection&) { return true; },
-     [](std::string& out, const ScriptRecord& r) {
-         if (r.facts.readOk) {
-             return false;
-         }
-         out += r.facts.failure;
-         return true;
-     }},
 }};
+
+// The field of the digest kind in row I of the table of digest kinds.
+template <std::size_t I> constexpr ScriptField DigestField() {
+    return {kDigestKinds[I].field, false,
+            [](const ScriptSelection& s) {
+                return kDigestKinds[I].selected != nullptr && s.digests.*(kDigestKinds[I].selected);
+            },
+            [](std::string& out, const ScriptRecord& r) {
+                return HexValue(out, r.facts, FactsDigest(r.facts, kDigestKinds[I].kind));
+            }};
+}
+
+constexpr std::size_t CountDigestFields() {
+    std::size_t count = 0;
+    for (const DigestKindInfo& row : kDigestKinds) {
+        count += !row.field.empty();
+    }
+    return count;
+}
+
+// The lead fields, a field for each digest kind that has one (in the
+// table's order: crc32, sha1, md5, sha256, sha512, blake2b), then error.
+template <std::size_t... I> constexpr auto MakeScriptFields(std::index_sequence<I...>) {
+    constexpr std::array<ScriptField, sizeof...(I)> digests{DigestField<I>()...};
+    std::array<ScriptField, kLeadFields.size() + CountDigestFields() + 1> fields{};
+    std::size_t next = 0;
+    for (const ScriptField& field : kLeadFields) {
+        fields[next++] = field;
+    }
+    for (const ScriptField& field : digests) {
+        if (!field.key.empty()) {
+            fields[next++] = field;
+        }
+    }
+    fields[next] = {"error", false, [](const ScriptSelection&) { return true; },
+                    [](std::string& out, const ScriptRecord& r) {
+                        if (r.facts.readOk) {
+                            return false;
+                        }
+                        out += r.facts.failure;
+                        return true;
+                    }};
+    return fields;
+}
+
+constexpr auto kScriptFields = MakeScriptFields(std::make_index_sequence<kDigestKinds.size()>());
 
 } // namespace
 
