@@ -2,8 +2,8 @@
 
 #include "about/credits.h"
 #include "about/suggestion_mail.h"
-#include "i18n/big5.h"
 #include "i18n/language.h"
+#include "i18n/shown_text.h"
 #include "platform/os/program_dir.h"
 #include "platform/qt/designed_font.h"
 #include "platform/qt/keyboard_access.h"
@@ -46,14 +46,6 @@ struct ControlRect {
     int width;
     int height;
 };
-
-// A designed Chinese text as the current language mode shows it.
-QString Shown(const QString& text) {
-    if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        return QString::fromStdString(ConvertToBig5(text.toStdString()));
-    }
-    return text;
-}
 
 // The hover hints of the buttons Command1 to Command3, as designed.
 const char* ButtonHint(int button) {
@@ -214,12 +206,12 @@ void Common_About_Form::Form_Load() {
     // Qt's own texts (the dialogs' buttons and labels) in the same language.
     platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
     if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        setWindowTitle(Shown(windowTitle()));
+        setWindowTitle(ShownChinese(windowTitle()));
         for (QPushButton* control : {Command1, Command2, Command3}) {
-            control->setText(Shown(control->text()));
+            control->setText(ShownChinese(control->text()));
         }
         for (QLabel* control : {Label1, Label2, Label3, Label4, Label5, Label6}) {
-            control->setText(Shown(control->text()));
+            control->setText(ShownChinese(control->text()));
         }
     }
 
@@ -236,7 +228,7 @@ void Common_About_Form::Form_Load() {
     // resources were made to say.
     int n = 1;
     for (QLabel* control : {Label1, Label2, Label3, Label4}) {
-        const QString builtIn = Shown(CreditText(n++));
+        const QString builtIn = ShownChinese(CreditText(n++));
         if (control->text() != builtIn) {
             control->setText(builtIn);
         }
@@ -247,7 +239,7 @@ void Common_About_Form::Form_Load() {
     if (CurrentLanguageMode() != LanguageMode::English) {
         int button = 1;
         for (QPushButton* control : {Command1, Command2, Command3}) {
-            control->setAccessibleDescription(Shown(QString::fromUtf8(ButtonHint(button++))));
+            control->setAccessibleDescription(ShownChinese(ButtonHint(button++)));
         }
     }
 
@@ -364,10 +356,8 @@ void Common_About_Form::Form_MouseMove() {
 
 void Common_About_Form::Command_MouseMove(QPushButton* button) {
     const char* hint = ButtonHint(button == Command1 ? 1 : button == Command2 ? 2 : 3);
-    if (CurrentLanguageMode() == LanguageMode::Simplified) {
-        button->setToolTip(QString::fromUtf8(hint));
-    } else if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        button->setToolTip(QString::fromStdString(ConvertToBig5(hint)));
+    if (CurrentLanguageMode() != LanguageMode::English) {
+        button->setToolTip(ShownChinese(hint));
     }
 }
 

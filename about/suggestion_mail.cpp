@@ -1,6 +1,6 @@
 #include "about/suggestion_mail.h"
 
-#include "i18n/big5.h"
+#include "i18n/shown_text.h"
 
 namespace varnel {
 
@@ -18,10 +18,7 @@ QString SuggestionMail(const std::string& languageTag, const QDate& today, const
                    QStringLiteral("?subject=关于Quarrow的建议&body=向您提出以下建议:") +
                    QStringLiteral("\r\n\r\n\r\n") + QString(20, QLatin1Char(' ')) +
                    SuggestionDate(today);
-    if (traditional) {
-        return QString::fromStdString(ConvertToBig5(text.toStdString()));
-    }
-    return text;
+    return ShownChinese(text, traditional ? LanguageMode::Traditional : LanguageMode::Simplified);
 }
 
 } // namespace varnel

@@ -6,8 +6,8 @@
 #include "app/public_browse_folder_module.h"
 #include "app/report_box_text.h"
 #include "app/verify_window.h"
-#include "i18n/big5.h"
 #include "i18n/language.h"
+#include "i18n/shown_text.h"
 #include "platform/os/program_dir.h"
 #include "platform/qt/file_dialogs.h"
 #include "platform/qt/link_opener.h"
@@ -127,14 +127,11 @@ void Common_MD5_View::Form_Load() {
     // Qt's own texts (the dialogs' buttons and labels) in the same language.
     platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
     if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        const auto convert = [](const QString& caption) {
-            return QString::fromStdString(ConvertToBig5(caption.toStdString()));
-        };
-        setWindowTitle(convert(windowTitle()));
+        setWindowTitle(ShownChinese(windowTitle()));
         for (QAbstractButton* control : std::initializer_list<QAbstractButton*>{
                  Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8,
                  Check1, Check2, Check3, Check4, Check5, Check6}) {
-            control->setText(convert(control->text()));
+            control->setText(ShownChinese(control->text()));
         }
     }
 
@@ -241,8 +238,8 @@ void Common_MD5_View::ShowProgress(const RunProgress& progress) {
     const std::string shortText = CurrentLanguageMode() == LanguageMode::English
                                       ? ProgressShortEnglish(figures)
                                       : ProgressShortChinese(figures);
-    Skin_Caption1->setShortTitle(Shown(shortText.c_str()));
-    setWindowTitle(m_TitleBeforeRun + QStringLiteral(" - ") + Shown(text.c_str()));
+    Skin_Caption1->setShortTitle(ShownChinese(shortText));
+    setWindowTitle(m_TitleBeforeRun + QStringLiteral(" - ") + ShownChinese(text));
 }
 
 void Common_MD5_View::OnRunEnded() {
@@ -406,7 +403,7 @@ void Common_MD5_View::AddSystemMenuItems() {
     platform::SystemMenu* menu = platform::GetSystemMenu(this);
     const QString text = CurrentLanguageMode() == LanguageMode::English
                              ? QStringLiteral("&Verify checksum list…")
-                             : Shown("校验清单(&V)…");
+                             : ShownChinese("校验清单(&V)…");
     platform::AppendMenuSeparator(menu);
     platform::AppendMenuItem(menu, kVerifyListsCommand, text, [this] { VerifyLists_Click(); });
     // A right click on the caption (its text and icon included) opens the
@@ -432,49 +429,11 @@ void Common_MD5_View::NamedFilesNotFound(const std::vector<std::string>& paths) 
     }
 }
 
-// ------------------------------------------------------- faces and hints
-
-QString Common_MD5_View::Shown(const char* text) {
-    if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        return QString::fromStdString(ConvertToBig5(text));
-    }
-    return QString::fromUtf8(text);
-}
-
-bool Common_MD5_View::CaptionIs(const char* text) const {
-    const QString caption = Command5->text();
-    return caption == QString::fromUtf8(text) ||
-           caption == QString::fromStdString(ConvertToBig5(text));
-}
+// ------------------------------------------------------ commands' state
 
 void Common_MD5_View::SetCopyClearEnabled(bool enabled) {
     Command3->setEnabled(enabled);
     Command4->setEnabled(enabled);
-}
-
-void Common_MD5_View::SetStopFace() {
-    Command5->setText(Shown(kStopCaption));
-    Command5->setToolTip(Shown(kStopHint));
-    DescribeCloseButton();
-}
-
-void Common_MD5_View::SetCloseFace() {
-    Command5->setText(Shown(kCloseCaption));
-    Command5->setToolTip(Shown(kCloseHint));
-    DescribeCloseButton();
-}
-
-void Common_MD5_View::SetFaceAfterRun() {
-    if (m_FolderReport) {
-        SetCloseFace();
-        return;
-    }
-    // A report of single files shows the stop face only while it runs (a
-    // large file can be stopped); the button then reads Close again with the
-    // hint it had before, so that a hint left from the design stays.
-    Command5->setText(Shown(kCloseCaption));
-    Command5->setToolTip(m_HintBeforeRun);
-    DescribeCloseButton();
 }
 
 void Common_MD5_View::SetRunning(bool running) {
@@ -501,72 +460,6 @@ void Common_MD5_View::SetRunning(bool running) {
             m_FocusBeforeRun->setFocus(Qt::OtherFocusReason);
         }
         m_FocusBeforeRun = nullptr;
-    }
-}
-
-void Common_MD5_View::SetHoverHint(QWidget* control, const char* chineseHint) {
-    if (CurrentLanguageMode() == LanguageMode::Simplified) {
-        control->setToolTip(QString::fromUtf8(chineseHint));
-    } else if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        control->setToolTip(QString::fromStdString(ConvertToBig5(chineseHint)));
-    }
-}
-
-void Common_MD5_View::Command5_MouseMove() {
-    if (CaptionIs(kCloseCaption)) {
-        SetHoverHint(Command5, kCloseHint);
-    }
-    if (CaptionIs(kStopCaption)) {
-        SetHoverHint(Command5, kStopHint);
-    }
-}
-
-std::vector<Common_MD5_View::Hint> Common_MD5_View::Hints() const {
-    return {
-        {Command1, "打开文件"},   {Command2, "打开目录"},     {Command3, "复制内容"},
-        {Command4, "清除内容"},   {Command6, "比较两个文件"}, {Command7, "更多实用工具"},
-        {Command8, "关于作者"},   {Check1, "显示MD5值"},      {Check2, "显示SHA1值"},
-        {Check3, "显示CRC32值"},  {Check4, "显示修改时间"},   {Check5, "显示文件大小"},
-        {Check6, "显示文件版本"},
-    };
-}
-
-void Common_MD5_View::OnHover(QObject* control) {
-    if (control == Command5) {
-        Command5_MouseMove();
-        return;
-    }
-    for (const Hint& hint : Hints()) {
-        if (hint.control == control) {
-            SetHoverHint(hint.control, hint.text);
-            return;
-        }
-    }
-}
-
-void Common_MD5_View::DescribeControls() {
-    // A screen reader reads a control's description, which is its hover hint
-    // unless one is set: in the Chinese modes the hints turn Chinese only as
-    // the pointer passes, so the descriptions are set in the window's
-    // language from the start. In the English mode the designed hints are
-    // English already.
-    if (CurrentLanguageMode() != LanguageMode::English) {
-        for (const Hint& hint : Hints()) {
-            hint.control->setAccessibleDescription(Shown(hint.text));
-        }
-    }
-    Text1->setAccessibleName(
-        CurrentLanguageMode() == LanguageMode::English ? QStringLiteral("Report") : Shown("报告"));
-    DescribeCloseButton();
-}
-
-void Common_MD5_View::DescribeCloseButton() {
-    const bool stop = CaptionIs(kStopCaption);
-    if (CurrentLanguageMode() == LanguageMode::English) {
-        Command5->setAccessibleDescription(stop ? QStringLiteral("Stop running")
-                                                : QStringLiteral("Close"));
-    } else {
-        Command5->setAccessibleDescription(Shown(stop ? kStopHint : kCloseHint));
     }
 }
 

@@ -164,8 +164,6 @@ private:
     // What a screen reader reads of the controls, in the window's language.
     void DescribeControls();
     void DescribeCloseButton();
-    // The text shown for a designed Chinese text in the current language mode.
-    static QString Shown(const char* text);
     bool CaptionIs(const char* text) const;
 
     // The Close button's faces: its own, and the one it shows while a report

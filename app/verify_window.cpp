@@ -1,20 +1,15 @@
 #include "app/verify_window.h"
 
 #include "app/dropped_files.h"
-#include "app/program_icon.h"
 #include "app/verify_table_model.h"
 #include "app/verify_words.h"
-#include "i18n/big5.h"
 #include "i18n/language.h"
+#include "i18n/shown_text.h"
 #include "platform/os/program_dir.h"
-#include "platform/qt/designed_font.h"
 #include "platform/qt/file_dialogs.h"
-#include "platform/qt/keyboard_access.h"
 #include "platform/qt/qt_translations.h"
-#include "platform/qt/units.h"
 #include "platform/qt/work_area.h"
 #include "report/run_progress.h"
-#include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
 
@@ -25,20 +20,15 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
 #include <QMimeData>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTableView>
-#include <QVBoxLayout>
 
 #include <utility>
 
@@ -46,57 +36,15 @@ namespace varnel {
 
 namespace {
 
-// The window's outer size, in twips.
-constexpr int kWidthTwips = 10800;
-constexpr int kHeightTwips = 7200;
-
-// How often the window takes what the run has ready.
-constexpr std::chrono::milliseconds kPollInterval{50};
-
 // Messages kept for the status line's tool tip (the newest).
 constexpr std::size_t kMessagesInTip = 40;
 
 // Rows of messages the list under the status line shows before it scrolls.
 constexpr int kMessageRowsShown = 4;
 
-constexpr int kCountIconSize = 16;
-
-// A count beside its status icon: the label's text is what a screen reader
-// reads; the icon is painted in the margin before it.
-class CountLabel final : public QLabel {
-public:
-    CountLabel(VerifyStatus status, QWidget* parent)
-        : QLabel(parent), m_Icon(DrawVerifyStatusIcon(status)) {
-        setContentsMargins(kCountIconSize + 4, 0, 0, 0);
-        QPalette colours = palette();
-        colours.setColor(QPalette::WindowText, VerifyStatusColour(status));
-        setPalette(colours);
-        setMinimumHeight(kCountIconSize);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QLabel::paintEvent(event);
-        QPainter painter(this);
-        m_Icon.paint(&painter,
-                     QRect(0, (height() - kCountIconSize) / 2, kCountIconSize, kCountIconSize));
-    }
-
-private:
-    QIcon m_Icon;
-};
-
 // A count as the window writes it: "1,204".
 QString Grouped(std::size_t count) {
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong{count});
-}
-
-// A Chinese text as the language mode shows it.
-QString Chinese(const std::string& text) {
-    if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        return QString::fromStdString(ConvertToBig5(text));
-    }
-    return QString::fromStdString(text);
 }
 
 } // namespace
@@ -106,8 +54,8 @@ QString VerifyListFilter() {
         "*SUMS;*.sha256;*.sha512;*.sha1;*.md5;*.b2;*.sfv;*.txt;*.sha256sum;*.md5sum");
     const bool english = CurrentLanguageMode() == LanguageMode::English;
     const QString lists =
-        english ? QStringLiteral("Checksum lists and reports") : Chinese("校验清单和报告");
-    const QString all = english ? QStringLiteral("All files") : Chinese("所有文件");
+        english ? QStringLiteral("Checksum lists and reports") : ShownChinese("校验清单和报告");
+    const QString all = english ? QStringLiteral("All files") : ShownChinese("所有文件");
     return lists + QLatin1Char('|') + patterns + QLatin1Char('|') + all +
            QStringLiteral(" (*.*)|*.*");
 }
@@ -121,7 +69,7 @@ VerifyWindow::VerifyWindow(const std::filesystem::path& programFolder, QWidget* 
     ApplySystemLanguage();
     // The open-file dialog names the kinds of files in the same mode.
     m_Dialogs = std::make_unique<platform::QtDialogService>(platform::FileTypeWords{
-        Text("文件夹", "Folder"), Text("文件", "File"), Text("%1 文件", "%1 File")});
+        ShownText("文件夹", "Folder"), ShownText("文件", "File"), ShownText("%1 文件", "%1 File")});
     CreateControls();
     Form_Load();
     // The end of a run is taken at once, not at the timer's next turn. A
@@ -145,203 +93,6 @@ void VerifyWindow::setDialogService(std::unique_ptr<platform::DialogService> dia
     if (dialogs) {
         m_Dialogs = std::move(dialogs);
     }
-}
-
-QString VerifyWindow::Text(const char* chinese, const char* english) const {
-    return CurrentLanguageMode() == LanguageMode::English ? QString::fromUtf8(english)
-                                                          : Chinese(chinese);
-}
-
-void VerifyWindow::CreateControls() {
-    setObjectName(QStringLiteral("VerifyWindow"));
-    setFont(platform::DesignedFont());
-    setWindowTitle(Text("Varnel 校验", "Varnel Verify"));
-    setWindowIcon(QIcon(DrawProgramIcon(32)));
-    setAcceptDrops(true);
-
-    m_Frame = SkinFrame::Install(this, 2);
-    m_Body = new QWidget(this);
-    m_Body->setObjectName(QStringLiteral("Body"));
-    m_Frame->addBody(m_Body);
-    // The client area follows the caption and borders as the skin sizes them.
-    for (QWidget* docked : {static_cast<QWidget*>(m_Frame->caption()),
-                            static_cast<QWidget*>(m_Frame->border(FrameEdge::Left)),
-                            static_cast<QWidget*>(m_Frame->border(FrameEdge::Right)),
-                            static_cast<QWidget*>(m_Frame->border(FrameEdge::Bottom))}) {
-        docked->installEventFilter(this);
-    }
-
-    // Each control keeps its own mouse events: a double click it does not
-    // use must not reach the body, where it closes the window.
-    const auto own = [](QWidget* control, const char* name) {
-        control->setObjectName(QString::fromLatin1(name));
-        control->setAttribute(Qt::WA_NoMousePropagation, true);
-    };
-
-    // The counts, each with its status's icon and colour.
-    auto* counts = new QHBoxLayout();
-    counts->setSpacing(16);
-    const struct {
-        VerifyStatus status;
-        const char* name;
-    } countKinds[] = {{VerifyStatus::Ok, "CountOk"},
-                      {VerifyStatus::Failed, "CountFailed"},
-                      {VerifyStatus::Missing, "CountMissing"},
-                      {VerifyStatus::New, "CountNew"},
-                      {VerifyStatus::Moved, "CountMoved"}};
-    for (std::size_t i = 0; i < m_Counts.size(); ++i) {
-        auto* label = new CountLabel(countKinds[i].status, m_Body);
-        own(label, countKinds[i].name);
-        m_Counts[i] = label;
-        counts->addWidget(label);
-    }
-    counts->addStretch(1);
-
-    m_Model = new VerifyTableModel(this);
-    m_Table = new QTableView(m_Body);
-    own(m_Table, "Results");
-    m_Table->setModel(m_Model);
-    m_Table->setAccessibleName(Text("校验结果", "Verification results"));
-    m_Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_Table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Tab leaves the table for the next control instead of walking its cells.
-    m_Table->setTabKeyNavigation(false);
-    m_Table->setShowGrid(false);
-    m_Table->setAlternatingRowColors(true);
-    m_Table->setWordWrap(false);
-    m_Table->setTextElideMode(Qt::ElideMiddle);
-    m_Table->setCornerButtonEnabled(false);
-    m_Table->setIconSize(QSize(kCountIconSize, kCountIconSize));
-    m_Table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    // Rows of one fixed height: 100,000 rows are never measured one by one.
-    QHeaderView* rows = m_Table->verticalHeader();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(std::max(fontMetrics().height() + 6, kCountIconSize + 4));
-    rows->hide();
-    // The table follows the newest rows while it is at its end; a user who
-    // scrolls back stays where they are until they scroll to the end again.
-    // A change of the table's height alone moves nothing and keeps following.
-    QScrollBar* bar = m_Table->verticalScrollBar();
-    connect(bar, &QScrollBar::valueChanged, this,
-            [this, bar](int value) { m_Following = value >= bar->maximum(); });
-    QHeaderView* columns = m_Table->horizontalHeader();
-    columns->setSectionResizeMode(QHeaderView::Interactive);
-    columns->setStretchLastSection(true);
-    columns->setHighlightSections(false);
-
-    m_ProgressBar = new QProgressBar(m_Body);
-    own(m_ProgressBar, "Progress");
-    m_ProgressBar->setAccessibleName(Text("进度", "Progress"));
-    m_ProgressBar->setTextVisible(false);
-    m_ProgressBar->setRange(0, 1);
-    m_ProgressBar->setValue(0);
-    m_ProgressBar->setFixedWidth(160);
-    m_ProgressText = new QLabel(m_Body);
-    own(m_ProgressText, "ProgressText");
-    m_ProgressText->setAccessibleDescription(Text("进度", "Progress"));
-    // Long texts are cut at the window's edge, never widen it.
-    m_ProgressText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* progress = new QHBoxLayout();
-    progress->addWidget(m_ProgressBar);
-    progress->addWidget(m_ProgressText, 1);
-
-    m_Status = new QLabel(m_Body);
-    own(m_Status, "Messages");
-    m_Status->setAccessibleDescription(Text("关于清单的消息", "Messages about the lists"));
-    m_Status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_Status->setTextFormat(Qt::PlainText);
-    m_Status->hide();
-    // Every message, the first at the top: the status line above counts them.
-    m_MessageList = new QListWidget(m_Body);
-    own(m_MessageList, "MessageList");
-    m_MessageList->setAccessibleName(Text("关于清单的消息", "Messages about the lists"));
-    m_MessageList->setSelectionMode(QAbstractItemView::NoSelection);
-    m_MessageList->setUniformItemSizes(true);
-    m_MessageList->setTextElideMode(Qt::ElideMiddle);
-    m_MessageList->setWordWrap(false);
-    m_MessageList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_MessageList->hide();
-
-    const auto button = [this, &own](const char* name, const QString& caption,
-                                     const QString& hint) {
-        auto* control = new QPushButton(caption, m_Body);
-        own(control, name);
-        control->setToolTip(hint);
-        control->setAccessibleDescription(hint);
-        control->setAutoDefault(false);
-        platform::PressWithEnter(control);
-        return control;
-    };
-    const auto check = [this, &own](const char* name, const QString& caption, const QString& hint) {
-        auto* control = new QCheckBox(caption, m_Body);
-        own(control, name);
-        control->setToolTip(hint);
-        control->setAccessibleDescription(hint);
-        return control;
-    };
-    m_OnlyProblems =
-        check("OnlyProblems", Text("仅显示问题", "Show only problems"),
-              Text("只列出未通过校验的条目", "List only the entries that did not pass"));
-    m_FindNew = check("FindNew", Text("同时查找新文件", "Also find new files"),
-                      Text("查找清单所在文件夹中清单未列出的文件，并找出移动过的文件",
-                           "Find the files below the lists' folder that no list names, and "
-                           "the files that moved"));
-    m_Open = button("Open", Text("打开清单…", "Open lists…"),
-                    Text("选择要校验的清单或报告", "Choose checksum lists or reports to verify"));
-    m_Copy = button("Copy", Text("复制结果", "Copy results"),
-                    Text("复制显示的结果", "Copy the results shown"));
-    m_Stop = button("Stop", Text("停止", "Stop"), Text("停止校验", "Stop verifying"));
-    SetStopFace(false); // nothing to verify again yet: off
-
-    auto* commands = new QHBoxLayout();
-    commands->addWidget(m_OnlyProblems);
-    commands->addSpacing(12);
-    commands->addWidget(m_FindNew);
-    commands->addStretch(1);
-    commands->addWidget(m_Open);
-    commands->addWidget(m_Copy);
-    commands->addWidget(m_Stop);
-
-    auto* layout = new QVBoxLayout(m_Body);
-    layout->setContentsMargins(8, 6, 8, 8);
-    layout->setSpacing(6);
-    layout->addLayout(counts);
-    layout->addWidget(m_Table, 1);
-    layout->addLayout(progress);
-    layout->addWidget(m_Status);
-    layout->addWidget(m_MessageList);
-    layout->addLayout(commands);
-
-    // Top to bottom, left to right; the focus starts on the results.
-    QWidget* const tabOrder[] = {m_Table, m_MessageList, m_OnlyProblems, m_FindNew,
-                                 m_Open,  m_Copy,        m_Stop};
-    for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
-        QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
-    }
-    m_Table->setFocus(Qt::OtherFocusReason);
-    platform::ShowFocusFromStart(this);
-
-    connect(m_Open, &QPushButton::clicked, this, &VerifyWindow::Open_Click);
-    connect(m_Copy, &QPushButton::clicked, this, &VerifyWindow::Copy_Click);
-    connect(m_Stop, &QPushButton::clicked, this, &VerifyWindow::Stop_Click);
-    connect(m_OnlyProblems, &QCheckBox::clicked, this, &VerifyWindow::OnlyProblems_Click);
-    connect(m_FindNew, &QCheckBox::clicked, this, &VerifyWindow::FindNew_Click);
-    m_Poll.setInterval(kPollInterval);
-    connect(&m_Poll, &QTimer::timeout, this, &VerifyWindow::Poll);
-
-    const int tpp = platform::TwipsPerPixel(this);
-    resize(platform::TwipsToPixels(kWidthTwips, tpp), platform::TwipsToPixels(kHeightTwips, tpp));
-    // The name takes about half the width; the status what its words need.
-    int statusWidth = 0;
-    for (std::size_t i = 0; i < kVerifyStatusCount; ++i) {
-        statusWidth =
-            std::max(statusWidth, fontMetrics().horizontalAdvance(VerifyStatusText(
-                                      static_cast<VerifyStatus>(i), CurrentLanguageMode())));
-    }
-    m_Table->setColumnWidth(VerifyTableModel::NameColumn, width() * 9 / 20);
-    m_Table->setColumnWidth(VerifyTableModel::StatusColumn, statusWidth + kCountIconSize + 28);
-    ShowCounts({});
 }
 
 void VerifyWindow::Form_Load() {
@@ -387,7 +138,7 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     ShowCounts({});
     m_Following = true;
     m_ProgressBar->setRange(0, 0);
-    m_ProgressText->setText(Text("正在校验…", "Verifying…"));
+    m_ProgressText->setText(ShownText("正在校验…", "Verifying…"));
     SetStopFace(true);
     m_SinceProgress.start();
     m_Poll.start();
@@ -440,8 +191,9 @@ void VerifyWindow::ShowCounts(const VerifyCounts& counts) {
     m_CountsShown = true;
     const std::size_t values[] = {counts.ok, counts.failed, counts.missing, counts.added,
                                   counts.moved};
-    const QString words[] = {Text("正确", "OK"), Text("失败", "Failed"), Text("缺失", "Missing"),
-                             Text("新增", "New"), Text("移动", "Moved")};
+    const QString words[] = {ShownText("正确", "OK"), ShownText("失败", "Failed"),
+                             ShownText("缺失", "Missing"), ShownText("新增", "New"),
+                             ShownText("移动", "Moved")};
     for (std::size_t i = 0; i < m_Counts.size(); ++i) {
         m_Counts[i]->setText(words[i] + QLatin1Char(' ') + Grouped(values[i]));
     }
@@ -459,9 +211,9 @@ void VerifyWindow::ShowProgress() {
     }
     const bool english = CurrentLanguageMode() == LanguageMode::English;
     const QString longText = english ? QString::fromStdString(ProgressTextEnglish(figures))
-                                     : Chinese(ProgressTextChinese(figures));
+                                     : ShownChinese(ProgressTextChinese(figures));
     const QString shortText = english ? QString::fromStdString(ProgressShortEnglish(figures))
-                                      : Chinese(ProgressShortChinese(figures));
+                                      : ShownChinese(ProgressShortChinese(figures));
     m_ProgressText->setText(longText);
     m_ProgressBar->setAccessibleDescription(longText);
     SetTitleProgress(shortText, longText);
@@ -502,8 +254,8 @@ void VerifyWindow::ShowMessages() {
     }
     const auto count = static_cast<int>(m_Messages.size());
     const QString counted = count == 1
-                                ? Text("关于清单的消息：1 条", "1 message about the lists")
-                                : Text("关于清单的消息：%1 条", "%1 messages about the lists")
+                                ? ShownText("关于清单的消息：1 条", "1 message about the lists")
+                                : ShownText("关于清单的消息：%1 条", "%1 messages about the lists")
                                       .arg(Grouped(m_Messages.size()));
     // The line and the list take room only while there is something to say.
     m_Status->setText(counted);
@@ -519,7 +271,8 @@ void VerifyWindow::ShowMessages() {
         m_Messages.size() > kMessagesInTip ? m_Messages.size() - kMessagesInTip : 0;
     QStringList tip;
     if (first > 0) {
-        tip.append(Text("（之前还有 %1 条消息）", "(%1 earlier messages)").arg(Grouped(first)));
+        tip.append(
+            ShownText("（之前还有 %1 条消息）", "(%1 earlier messages)").arg(Grouped(first)));
     }
     for (std::size_t i = first; i < m_Messages.size(); ++i) {
         tip.append(m_MessageList->item(static_cast<int>(i))->text());
@@ -538,17 +291,20 @@ void VerifyWindow::OnRunEnded() {
     const std::size_t problems = total - counts.ok;
     QString summary;
     if (m_Run.Stopped()) {
-        summary = Text("已停止：已校验 %1 项", "Stopped: %1 entries verified").arg(Grouped(total));
+        summary =
+            ShownText("已停止：已校验 %1 项", "Stopped: %1 entries verified").arg(Grouped(total));
     } else if (m_Run.ExitStatus() == 2) {
-        summary = Text("有清单无法读取（见下方消息）；已校验 %1 项",
-                       "A list could not be read (see the messages below); %1 entries verified")
-                      .arg(Grouped(total));
+        summary =
+            ShownText("有清单无法读取（见下方消息）；已校验 %1 项",
+                      "A list could not be read (see the messages below); %1 entries verified")
+                .arg(Grouped(total));
     } else if (problems == 0) {
         summary =
-            Text("校验完成：%1 项全部正确", "Done: all %1 entries are OK").arg(Grouped(total));
+            ShownText("校验完成：%1 项全部正确", "Done: all %1 entries are OK").arg(Grouped(total));
     } else {
-        summary = Text("校验完成：%1 项，其中 %2 项有问题", "Done: %1 entries, %2 with problems")
-                      .arg(Grouped(total), Grouped(problems));
+        summary =
+            ShownText("校验完成：%1 项，其中 %2 项有问题", "Done: %1 entries, %2 with problems")
+                .arg(Grouped(total), Grouped(problems));
     }
     m_ProgressBar->setRange(0, 1);
     m_ProgressBar->setValue(m_Run.Stopped() ? 0 : 1);
@@ -561,35 +317,37 @@ void VerifyWindow::OnRunEnded() {
 
 void VerifyWindow::SetStopFace(bool running) {
     if (running) {
-        m_Stop->setText(Text("停止", "Stop"));
+        m_Stop->setText(ShownText("停止", "Stop"));
     } else {
-        m_Stop->setText(Text("重新校验", "Verify again"));
+        m_Stop->setText(ShownText("重新校验", "Verify again"));
     }
     ShowReadAgain();
 }
 
 void VerifyWindow::ShowReadAgain() {
     const bool running = m_Poll.isActive();
-    const QString readOnce = Text("清单来自管道或 FIFO，只能读取一次",
-                                  "A list came from a pipe or a FIFO and can be read only once");
+    const QString readOnce =
+        ShownText("清单来自管道或 FIFO，只能读取一次",
+                  "A list came from a pipe or a FIFO and can be read only once");
     const auto hint = [](QWidget* control, const QString& text) {
         control->setToolTip(text);
         control->setAccessibleDescription(text);
     };
     if (running) {
         m_Stop->setEnabled(true);
-        hint(m_Stop, Text("停止校验", "Stop verifying"));
+        hint(m_Stop, ShownText("停止校验", "Stop verifying"));
     } else {
         m_Stop->setEnabled(!m_Lists.empty() && !m_ReadOnce);
         hint(m_Stop,
-             m_ReadOnce ? readOnce : Text("再次校验这些清单", "Verify the same lists again"));
+             m_ReadOnce ? readOnce : ShownText("再次校验这些清单", "Verify the same lists again"));
     }
     // Ticking it runs the lists again, the other way.
     m_FindNew->setEnabled(!m_ReadOnce);
-    hint(m_FindNew, m_ReadOnce ? readOnce
-                               : Text("查找清单所在文件夹中清单未列出的文件，并找出移动过的文件",
-                                      "Find the files below the lists' folder that no list "
-                                      "names, and the files that moved"));
+    hint(m_FindNew, m_ReadOnce
+                        ? readOnce
+                        : ShownText("查找清单所在文件夹中清单未列出的文件，并找出移动过的文件",
+                                    "Find the files below the lists' folder that no list "
+                                    "names, and the files that moved"));
 }
 
 // --------------------------------------------------------------- commands

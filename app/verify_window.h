@@ -28,6 +28,7 @@
 #include <vector>
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -105,7 +106,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls and their layout (verify_window_layout.cpp).
     void CreateControls();
+    QHBoxLayout* CreateCounts();
+    void CreateTable();
+    QHBoxLayout* CreateProgress();
+    void CreateMessages();
+    QHBoxLayout* CreateCommands();
+    void SizeWindowAndColumns();
     void Form_Load();
     void PlaceBody();
     // One turn of the timer: the rows, messages, counts and progress that
@@ -121,8 +129,6 @@ private:
     // them with the reason as their hint when a list can be read only once.
     void ShowReadAgain();
     void SetTitleProgress(const QString& shortText, const QString& longText);
-    // A designed Chinese text, or its English form, in the window's mode.
-    QString Text(const char* chinese, const char* english) const;
 
     std::filesystem::path m_ProgramFolder;
     std::unique_ptr<platform::DialogService> m_Dialogs;

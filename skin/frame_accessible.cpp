@@ -1,7 +1,6 @@
 #include "skin/frame_accessible.h"
 
-#include "i18n/big5.h"
-#include "i18n/language.h"
+#include "i18n/shown_text.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
 
@@ -63,15 +62,7 @@ QString ButtonName(CaptionButton button, bool maximized) {
         name = {"总在最前", "Stay on top"};
         break;
     }
-    switch (CurrentLanguageMode()) {
-    case LanguageMode::Simplified:
-        return QString::fromUtf8(name.chinese);
-    case LanguageMode::Traditional:
-        return QString::fromStdString(ConvertToBig5(name.chinese));
-    case LanguageMode::English:
-        break;
-    }
-    return QString::fromUtf8(name.english);
+    return ShownText(name.chinese, name.english);
 }
 
 // One window button the caption paints.

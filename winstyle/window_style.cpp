@@ -1,7 +1,6 @@
 #include "winstyle/window_style.h"
 
-#include "i18n/big5.h"
-#include "i18n/language.h"
+#include "i18n/shown_text.h"
 #include "platform/os/x11_window_state.h"
 #include "platform/qt/window_services.h"
 
@@ -285,17 +284,7 @@ QString MenuText(MenuWord word) {
         {"Ma&ximize", "最大化(&X)"}, {"&Close\tAlt+F4", "关闭(&C)\tAlt+F4"},
     };
     const Texts& texts = kTexts[static_cast<std::size_t>(word)];
-    if (CurrentLanguageMode() == LanguageMode::Simplified) {
-        return QString::fromUtf8(texts.chinese);
-    }
-    if (CurrentLanguageMode() == LanguageMode::Traditional) {
-        const std::string converted = ConvertToBig5(texts.chinese);
-        if (!converted.empty()) {
-            return QString::fromStdString(converted);
-        }
-        return QString::fromUtf8(texts.chinese);
-    }
-    return QString::fromUtf8(texts.english);
+    return ShownText(texts.chinese, texts.english);
 }
 
 std::uint32_t GetWindowLong(const QWidget* window, WindowLong which) {
