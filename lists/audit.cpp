@@ -11,6 +11,7 @@
 
 #include "formats/hex.h"
 #include "formats/name_escape.h"
+#include "formats/number_text.h"
 #include "formats/pe_version.h"
 #include "platform/os/file_query.h"
 #include "platform/os/input_stream.h"
@@ -616,14 +617,6 @@ bool SameAsRecorded(const Tally& tally) {
 }
 
 } // namespace
-
-std::string GroupedCount(std::size_t count) {
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
-    }
-    return digits;
-}
 
 namespace {
 

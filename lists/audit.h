@@ -45,6 +45,8 @@
 #include "lists/list_formats.h"
 #include "lists/result_sink.h"
 
+#include "formats/number_text.h" // GroupedCount, the summary's counts
+
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -79,8 +81,5 @@ int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options,
 // handed to sink instead (quiet and json do not apply); no summary is said.
 // Stops reading and walking once the sink is no longer open.
 int RunAudit(const std::vector<std::string>& lists, const AuditOptions& options, ResultSink& sink);
-
-// The count with thousands separators: 1204 -> "1,204".
-std::string GroupedCount(std::size_t count);
 
 } // namespace varnel
