@@ -42,7 +42,7 @@ void ReportFeed::Begin(Request request) {
     settings.options = request.options;
     settings.maxFilesAhead = m_Pacing.blocksAhead;
     settings.lowerPriority = true;
-    const std::string language = UiLanguage;
+    const LanguageMode language = CurrentLanguageMode();
     settings.services = [language] { return MakeReportServices(language); };
     settings.versionQuery = MakeReportServices(language).fileVersion;
     settings.versionOfBytes = MakeReportServices(language).fileVersionOfBytes;

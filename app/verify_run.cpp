@@ -78,32 +78,29 @@ std::string NamesFolder(const std::string& list, const ListKind& kind) {
     return kind.namesFromWorking ? std::string() : ListFolder(list);
 }
 
-struct StatusWord {
-    std::string_view word;
-    VerifyStatus status;
-};
-
-// The engine's words for its results, and what the table makes of them.
-constexpr StatusWord kStatusWords[] = {
-    {"OK", VerifyStatus::Ok},
-    {"FAILED", VerifyStatus::Failed},
-    {"FAILED open or read", VerifyStatus::Unreadable},
-    {"FAILED improperly formatted", VerifyStatus::Malformed},
-    {"EDITED", VerifyStatus::Edited},
-    {"DAMAGED", VerifyStatus::Damaged},
-    {"MISSING", VerifyStatus::Missing},
-    {"MOVED", VerifyStatus::Moved},
-    {"NEW", VerifyStatus::New},
-};
-
+// What the table makes of the engine's status.
 VerifyStatus StatusOf(const ListResult& result) {
-    for (const StatusWord& word : kStatusWords) {
-        if (word.word == result.status) {
-            // A file that is not there is missing, whichever command said so.
-            return word.status == VerifyStatus::Unreadable && result.notFound
-                       ? VerifyStatus::Missing
-                       : word.status;
-        }
+    switch (result.status) {
+    case ListStatus::Ok:
+        return VerifyStatus::Ok;
+    case ListStatus::Failed:
+        return VerifyStatus::Failed;
+    case ListStatus::Unreadable:
+        // A file that is not there is missing, whichever command said so.
+        return result.notFound ? VerifyStatus::Missing : VerifyStatus::Unreadable;
+    case ListStatus::Improper:
+        return VerifyStatus::Malformed;
+    case ListStatus::Edited:
+        return VerifyStatus::Edited;
+    case ListStatus::Damaged:
+        return VerifyStatus::Damaged;
+    case ListStatus::Missing:
+        return VerifyStatus::Missing;
+    case ListStatus::Moved:
+        return VerifyStatus::Moved;
+    case ListStatus::New:
+    case ListStatus::Added: // the update's, never a check's or an audit's
+        return VerifyStatus::New;
     }
     return VerifyStatus::Failed;
 }
@@ -168,7 +165,7 @@ struct VerifyRun::State : ResultSink {
         VerifyRow row;
         row.name = std::string(result.name);
         row.status = StatusOf(result);
-        row.result = std::string(result.status);
+        row.result = result.status;
         row.differs.assign(result.differs.begin(), result.differs.end());
         if (result.to) {
             row.to = std::string(*result.to);

@@ -19,6 +19,7 @@
 // list order; with the audit's, the entries whose file is there, then those
 // gone (missing or moved), then the new files.
 
+#include "lists/result_sink.h"
 #include "report/run_progress.h"
 
 #include <chrono>
@@ -31,17 +32,19 @@
 
 namespace varnel {
 
-// What became of an entry, as the table tells it (text, icon and colour).
+// What became of an entry, as the table tells it (text, icon and colour):
+// the engine's status (lists/result_sink.h), with a file that could not be
+// read because it is not there told as missing.
 enum class VerifyStatus {
-    Ok,         // "OK"
-    Failed,     // "FAILED": a digest (or a report line) differs
-    Unreadable, // "FAILED open or read": the file is there but cannot be read
-    Malformed,  // "FAILED improperly formatted": a report block not read whole
-    Edited,     // "EDITED": size or modified time changed (audit)
-    Damaged,    // "DAMAGED": content changed, size and time did not (audit)
-    Missing,    // "MISSING", or "FAILED open or read" for a file not found
-    Moved,      // "MOVED": found again under another name (audit)
-    New,        // "NEW": a file below the folder no list names (audit)
+    Ok,         // ListStatus::Ok
+    Failed,     // Failed: a digest (or a report line) differs
+    Unreadable, // Unreadable: the file is there but cannot be read
+    Malformed,  // Improper: a report block not read whole
+    Edited,     // Edited: size or modified time changed (audit)
+    Damaged,    // Damaged: content changed, size and time did not (audit)
+    Missing,    // Missing, or Unreadable for a file not found
+    Moved,      // Moved: found again under another name (audit)
+    New,        // New: a file below the folder no list names (audit)
 };
 
 // True for every status but Ok.
@@ -50,12 +53,11 @@ bool IsProblem(VerifyStatus status);
 struct VerifyRow {
     std::string name; // the entry's name, bytes as the list records them
     VerifyStatus status = VerifyStatus::Ok;
-    std::string result;               // the status as varnel-report words it: "OK",
-                                      // "FAILED open or read", "MOVED", ...
-    std::vector<std::string> differs; // what differs: "size", "MD5", ...
-    std::string to;                   // Moved: the new name (bytes)
-    std::string reason;               // Unreadable, Missing: the system's reason
-    std::string line;                 // the result as varnel-report writes it, without a line end
+    ListStatus result = ListStatus::Ok; // the engine's status, as varnel-report tells it
+    std::vector<std::string> differs;   // what differs: "size", "MD5", ...
+    std::string to;                     // Moved: the new name (bytes)
+    std::string reason;                 // Unreadable, Missing: the system's reason
+    std::string line;                   // the result as varnel-report writes it, without a line end
 };
 
 // Counts of the rows so far, by what the window's counters show.

@@ -147,15 +147,15 @@ bool SetSwitch(std::string_view arg, ReportOptions& options) {
     return false;
 }
 
-std::optional<std::string> LanguageOption(std::string_view value) {
+std::optional<LanguageMode> LanguageOption(std::string_view value) {
     if (value == "chinese") {
-        return std::string("CHINESE");
+        return LanguageMode::Simplified;
     }
     if (value == "taiwan") {
-        return std::string("TAIWAN");
+        return LanguageMode::Traditional;
     }
     if (value == "english") {
-        return std::string();
+        return LanguageMode::English;
     }
     return std::nullopt;
 }
@@ -569,10 +569,12 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
         return RunListUpdate(command->paths.front(), update, out, err);
     }
 
+    LanguageMode language = LanguageMode::English;
     if (command->language) {
-        UiLanguage = *command->language;
+        language = *command->language;
     } else {
         ApplySystemLanguage();
+        language = CurrentLanguageMode();
     }
     const ReportOptions& options = command->options;
     ReportOutput output(*command, out, err);
@@ -580,7 +582,6 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
     ReportRun::Settings settings;
     settings.options = options;
     settings.walkRules.oneFileSystem = command->oneFileSystem;
-    const std::string language = UiLanguage;
     // A report needs its blocks; a checksum list and a script's records need
     // only their digests (and a record its version when asked).
     const bool blocks = output.format() == ListFormat::Report && !command->scriptFormat;

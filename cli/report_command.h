@@ -19,6 +19,7 @@
 // (cli/checksum_list.h, cli/list_check.h). A PATH of "-" is standard input,
 // read to its end in its turn.
 
+#include "i18n/language.h"
 #include "lists/audit.h"
 #include "lists/list_check.h"
 #include "lists/list_update.h"
@@ -35,10 +36,10 @@
 namespace varnel {
 
 struct ReportCommandLine {
-    ReportOptions options;               // start states of the check boxes
-    std::optional<std::string> language; // "CHINESE", "TAIWAN" or "" (English)
-    std::optional<bool> progress;        // --progress / --no-progress; unset: stderr a terminal
-    bool oneFileSystem = false;          // -x: folder walks stay on one file system
+    ReportOptions options;                // start states of the check boxes
+    std::optional<LanguageMode> language; // --lang; unset: the system's
+    std::optional<bool> progress;         // --progress / --no-progress; unset: stderr a terminal
+    bool oneFileSystem = false;           // -x: folder walks stay on one file system
     // --format: the list format written (unset: report blocks), or with
     // --check the format the lists are read in (unset: told by content).
     std::optional<ListFormat> format;

@@ -8,6 +8,7 @@
 #include "lists/result_json.h"
 #include "lists/result_sink.h"
 #include "lists/result_stream.h"
+#include "lists/result_words.h"
 
 #include "formats/hex.h"
 #include "formats/name_escape.h"
@@ -244,7 +245,7 @@ private:
         m_Recorded.Add(Held(key));
     }
 
-    void Write(std::string_view name, bool toolEscape, std::string_view status,
+    void Write(std::string_view name, bool toolEscape, ListStatus status,
                std::span<const std::string_view> differs,
                std::optional<std::string_view> to = std::nullopt, const FileFacts* facts = nullptr,
                bool listed = true) {
@@ -276,11 +277,11 @@ private:
 
     // "<shown>: <status> (<differs>) to <new name>", without a line end.
     static void AppendResultText(std::string& text, std::string_view name, bool toolEscape,
-                                 std::string_view status, std::span<const std::string_view> differs,
+                                 ListStatus status, std::span<const std::string_view> differs,
                                  std::optional<std::string_view> to) {
         text += ShownName(name, toolEscape);
         text += ": ";
-        text += status;
+        text += ResultWord(status);
         if (!differs.empty()) {
             text += " (";
             for (std::size_t i = 0; i < differs.size(); ++i) {
@@ -297,7 +298,7 @@ private:
 
     void Damaged(const ListEntry& entry) override {
         ++m_Tally.failed;
-        Write(entry.name, m_ToolEscape, "FAILED improperly formatted", {});
+        Write(entry.name, m_ToolEscape, ListStatus::Improper, {});
     }
 
     void Checked(const ListEntry& entry, const FileFacts& facts) override {
@@ -311,7 +312,7 @@ private:
                 m_Output.Flush();
                 Say(m_Err, entry.shown + ": " + facts.failure);
             }
-            Write(entry.name, m_ToolEscape, "FAILED open or read", {}, std::nullopt, &facts);
+            Write(entry.name, m_ToolEscape, ListStatus::Unreadable, {}, std::nullopt, &facts);
             return;
         }
         std::optional<LocalTime> time;
@@ -322,7 +323,7 @@ private:
         if (failed.empty()) {
             ++m_Tally.ok;
             if (!m_Options.quiet) {
-                Write(entry.name, m_ToolEscape, "OK", {}, std::nullopt, &facts);
+                Write(entry.name, m_ToolEscape, ListStatus::Ok, {}, std::nullopt, &facts);
             }
             return;
         }
@@ -333,22 +334,22 @@ private:
         }
         if (entry.report && linesDiffer) {
             ++m_Tally.edited;
-            Write(entry.name, m_ToolEscape, "EDITED", named, std::nullopt, &facts);
+            Write(entry.name, m_ToolEscape, ListStatus::Edited, named, std::nullopt, &facts);
         } else if (entry.report && entry.size && entry.time &&
                    TimeAgreementOf(entry, time) == SavedTimeAgreement::Unreadable) {
             // The content changed and the size did not, but whether the
             // time did is not known: no guess at damage or an edit.
             ++m_Tally.failed;
             constexpr std::string_view kUnread[] = {"content; saved time unreadable"};
-            Write(entry.name, m_ToolEscape, "FAILED", kUnread, std::nullopt, &facts);
+            Write(entry.name, m_ToolEscape, ListStatus::Failed, kUnread, std::nullopt, &facts);
         } else if (entry.report && entry.size && entry.time) {
             // Size and time recorded and unchanged (the time perhaps seen
             // from another zone), the content not.
             ++m_Tally.damaged;
-            Write(entry.name, m_ToolEscape, "DAMAGED", named, std::nullopt, &facts);
+            Write(entry.name, m_ToolEscape, ListStatus::Damaged, named, std::nullopt, &facts);
         } else {
             ++m_Tally.failed;
-            Write(entry.name, m_ToolEscape, "FAILED", named, std::nullopt, &facts);
+            Write(entry.name, m_ToolEscape, ListStatus::Failed, named, std::nullopt, &facts);
         }
     }
 
@@ -456,13 +457,13 @@ private:
             const std::optional<std::size_t> to = key ? Claim(*key) : std::nullopt;
             if (to) {
                 ++m_Tally.moved;
-                Write(name, gone.toolEscape, "MOVED", {}, m_Names.Get(m_New[*to].path));
+                Write(name, gone.toolEscape, ListStatus::Moved, {}, m_Names.Get(m_New[*to].path));
                 if (!Wanted()) {
                     return;
                 }
             } else {
                 ++m_Tally.missing;
-                Write(name, gone.toolEscape, "MISSING", {});
+                Write(name, gone.toolEscape, ListStatus::Missing, {});
                 if (!Wanted()) {
                     return;
                 }
@@ -475,8 +476,8 @@ private:
         for (const NewFile& file : m_New) {
             if (!file.claimed) {
                 ++m_Tally.added;
-                Write(m_Names.Get(file.path), m_ToolEscape, "NEW", {}, std::nullopt, nullptr,
-                      false);
+                Write(m_Names.Get(file.path), m_ToolEscape, ListStatus::New, {}, std::nullopt,
+                      nullptr, false);
                 if (!Wanted()) {
                     return;
                 }
@@ -502,8 +503,8 @@ private:
 
     const ReportServices& Services(bool converted) {
         if (!m_Plain) {
-            m_Plain = MakeReportServices(std::string());
-            m_Converted = MakeReportServices(std::string("TAIWAN"));
+            m_Plain = MakeReportServices(LanguageMode::English);
+            m_Converted = MakeReportServices(LanguageMode::Traditional);
         }
         return converted ? *m_Converted : *m_Plain;
     }

@@ -6,6 +6,7 @@
 #include "lists/result_json.h"
 #include "lists/result_sink.h"
 #include "lists/result_stream.h"
+#include "lists/result_words.h"
 
 #include "formats/pe_version.h"
 #include "platform/os/input_stream.h"
@@ -90,13 +91,13 @@ private:
     void Damaged(const ListEntry& entry) override {
         ++m_Tally.damaged;
         if (!m_Options.status) {
-            Result(entry, "FAILED improperly formatted");
+            Result(entry, ListStatus::Improper);
         }
     }
 
     // One result line: "<shown>: <status>", or its JSON object, or the
     // result handed to the sink.
-    void Result(const ListEntry& entry, std::string_view status,
+    void Result(const ListEntry& entry, ListStatus status,
                 std::span<const std::string_view> differs = {}, const FileFacts* facts = nullptr) {
         if (m_Sink) {
             std::string line;
@@ -123,11 +124,11 @@ private:
     }
 
     // "<shown>: <status> (<differs>)", without a line end.
-    static void AppendResultText(std::string& text, const ListEntry& entry, std::string_view status,
+    static void AppendResultText(std::string& text, const ListEntry& entry, ListStatus status,
                                  std::span<const std::string_view> differs) {
         text += entry.shown;
         text += ": ";
-        text += status;
+        text += ResultWord(status);
         // Which checks differ, when the entry carries more than one.
         if (!differs.empty() && (entry.report || ChecksOf(entry) > 1)) {
             text += " (";
@@ -153,7 +154,7 @@ private:
                     m_Output.Flush();
                     Say(m_Err, entry.shown + ": " + facts.failure);
                 }
-                Result(entry, "FAILED open or read", {}, &facts);
+                Result(entry, ListStatus::Unreadable, {}, &facts);
             }
             return;
         }
@@ -165,13 +166,13 @@ private:
         const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
         if (failed.empty()) {
             if (!m_Options.quiet && !m_Options.status) {
-                Result(entry, "OK", {}, &facts);
+                Result(entry, ListStatus::Ok, {}, &facts);
             }
             return;
         }
         ++m_Tally.failed;
         if (!m_Options.status) {
-            Result(entry, "FAILED", failed, &facts);
+            Result(entry, ListStatus::Failed, failed, &facts);
         }
     }
 
@@ -184,8 +185,8 @@ private:
     // thread once.
     const ReportServices& Services(bool converted) {
         if (!m_Plain) {
-            m_Plain = MakeReportServices(std::string());
-            m_Converted = MakeReportServices(std::string("TAIWAN"));
+            m_Plain = MakeReportServices(LanguageMode::English);
+            m_Converted = MakeReportServices(LanguageMode::Traditional);
         }
         return converted ? *m_Converted : *m_Plain;
     }

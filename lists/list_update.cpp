@@ -3,6 +3,7 @@
 #include "lists/checksum_list.h"
 #include "lists/name_set.h"
 #include "lists/program_messages.h"
+#include "lists/result_words.h"
 
 #include "digest/digest_context.h"
 #include "formats/name_escape.h"
@@ -28,15 +29,15 @@ namespace {
 struct LineForm {
     ListFormat format = ListFormat::Md5sum;
     DigestSelection digests;
-    ReportOptions options; // a report's lines
-    std::string language;  // a report's language mode
-    bool crlf = false;     // lines end in CR LF
+    ReportOptions options;                         // a report's lines
+    LanguageMode language = LanguageMode::English; // a report's language mode
+    bool crlf = false;                             // lines end in CR LF
 };
 
 // The form of the lines to add, from the list's format and its first entry;
 // nothing (and a reason) when the list does not tell it.
 std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& first,
-                               const std::optional<std::string>& language, std::string& reason) {
+                               std::optional<LanguageMode> language, std::string& reason) {
     LineForm form;
     form.format = format;
     const auto has = [&](DigestKind kind) { return first.Expected(kind).has_value(); };
@@ -49,7 +50,7 @@ std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& f
         form.options.ShowSHA1 = has(DigestKind::Sha1);
         form.options.ShowMD5 = true;
         if (first.converted) {
-            form.language = "TAIWAN";
+            form.language = LanguageMode::Traditional;
         } else {
             // The unconverted form, in the language mode asked for or the
             // system's (English and Chinese differ in the date's form only).
@@ -57,10 +58,10 @@ std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& f
                 form.language = *language;
             } else {
                 ApplySystemLanguage();
-                form.language = UiLanguage;
+                form.language = CurrentLanguageMode();
             }
-            if (LanguageModeOf(form.language) == LanguageMode::Traditional) {
-                form.language = "CHINESE";
+            if (form.language == LanguageMode::Traditional) {
+                form.language = LanguageMode::Simplified;
             }
         }
         return form;
@@ -357,7 +358,7 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
     ReportRun::Settings settings;
     settings.options = form->options;
     if (form->format == ListFormat::Report) {
-        const std::string language = form->language;
+        const LanguageMode language = form->language;
         settings.versionQuery = MakeReportServices(language).fileVersion;
         settings.versionOfBytes = MakeReportServices(language).fileVersionOfBytes;
         settings.services = [language] { return MakeReportServices(language); };
@@ -392,7 +393,10 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
                 continue;
             }
             lines += WithLineEnds(text, form->crlf);
-            names += DisplayText(block.path) + ": ADDED\n";
+            names += DisplayText(block.path);
+            names += ": ";
+            names += ResultWord(ListStatus::Added);
+            names += '\n';
             ++count;
         }
         ready.clear();

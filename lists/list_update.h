@@ -33,6 +33,7 @@
 // name (hard links) is refused, as a symbolic link is: replacing it would
 // part its names.
 
+#include "i18n/language.h"
 #include "lists/list_formats.h"
 
 #include <cstdio>
@@ -45,9 +46,9 @@ namespace varnel {
 struct ListUpdateOptions {
     std::optional<ListFormat> format; // unset: told from the list's content
     // The language mode of new report blocks whose labels are not converted
-    // ("CHINESE" or "" for English: the date's form); unset: the system's.
-    // Converted blocks take the Traditional mode, as the list's own do.
-    std::optional<std::string> language;
+    // (Traditional is taken as Simplified); unset: the system's. Converted
+    // blocks take the Traditional mode, as the list's own do.
+    std::optional<LanguageMode> language;
     // Called when the new list is whole, before the last look at the list;
     // tests change the list there, as another process may.
     std::function<void()> beforeReplace;

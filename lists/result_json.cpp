@@ -1,5 +1,7 @@
 #include "lists/result_json.h"
 
+#include "lists/result_words.h"
+
 #include "formats/json_text.h"
 #include "formats/name_escape.h"
 #include "formats/utf8.h"
@@ -31,13 +33,13 @@ void AppendName(std::string& out, std::string_view key, std::string_view text) {
 
 } // namespace
 
-void AppendResultJson(std::string& out, std::string_view name, std::string_view status,
+void AppendResultJson(std::string& out, std::string_view name, ListStatus status,
                       std::span<const std::string_view> differs,
                       std::optional<std::string_view> to) {
     out += '{';
     AppendName(out, "name", name);
     out += ",\"status\":";
-    platform::AppendJsonString(out, status);
+    platform::AppendJsonString(out, ResultWord(status));
     if (to) {
         out += ',';
         AppendName(out, "to", *to);

@@ -13,6 +13,8 @@
 // give it, and, in name_bytes, its exact bytes in base64. "to" gets the same treatment (to_bytes).
 // differs is left out when nothing is named in it; to when there is none.
 
+#include "lists/result_sink.h"
+
 #include <optional>
 #include <span>
 #include <string>
@@ -20,10 +22,10 @@
 
 namespace varnel {
 
-// Appends one result object and its line feed to out. status is a word of
-// the text results ("OK", "FAILED", ...); differs names what differs, in the
-// words of the text results ("size", "modified time", "MD5", ...).
-void AppendResultJson(std::string& out, std::string_view name, std::string_view status,
+// Appends one result object and its line feed to out. The status is written
+// in the text results' word for it ("OK", "FAILED", ...: lists/result_words.h);
+// differs names what differs ("size", "modified time", "MD5", ...).
+void AppendResultJson(std::string& out, std::string_view name, ListStatus status,
                       std::span<const std::string_view> differs,
                       std::optional<std::string_view> to = std::nullopt);
 

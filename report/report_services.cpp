@@ -12,12 +12,12 @@
 namespace varnel {
 
 ReportServices MakeReportServices() {
-    return MakeReportServices(UiLanguage);
+    return MakeReportServices(CurrentLanguageMode());
 }
 
-ReportServices MakeReportServices(const std::string& language) {
+ReportServices MakeReportServices(LanguageMode mode) {
     ReportServices services;
-    if (LanguageModeOf(language) == LanguageMode::Traditional) {
+    if (mode == LanguageMode::Traditional) {
         services.convert = [](std::string_view text) { return ConvertToBig5(text); };
     }
     // Files of one folder often share their modified second (unpacked

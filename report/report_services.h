@@ -4,6 +4,7 @@
 // provides them: Big5 conversion in the Traditional Chinese mode, the system
 // locale's date text, and the version query of the platform.
 
+#include "i18n/language.h"
 #include "report/report.h"
 
 #include <string>
@@ -20,8 +21,8 @@ namespace varnel {
 // formatTime and convert are for the thread that formats the blocks.
 ReportServices MakeReportServices();
 
-// The same for the language mode given ("TAIWAN", "CHINESE" or empty), for a
-// thread other than the one that set UiLanguage.
-ReportServices MakeReportServices(const std::string& language);
+// The same for the language mode given, for a thread other than the one that
+// set UiLanguage.
+ReportServices MakeReportServices(LanguageMode mode);
 
 } // namespace varnel

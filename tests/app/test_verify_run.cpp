@@ -43,7 +43,7 @@ std::vector<VerifyRow> RowsOf(VerifyRun& run) {
 struct Expected {
     std::string name;
     VerifyStatus status;
-    std::string result;
+    ListStatus result;
     std::string to;
 };
 
@@ -87,11 +87,11 @@ TEST_F(VerifyRunTest, ChecksNamesBelowTheListsFolderAndCountsEachKind) {
     run.Start({m_List.native()}, false);
     const std::vector<VerifyRow> rows = RowsOf(run);
     ExpectRows(rows, {
-                         {"same.bin", VerifyStatus::Ok, "OK", ""},
-                         {"changed.bin", VerifyStatus::Failed, "FAILED", ""},
-                         {"sub/empty", VerifyStatus::Ok, "OK", ""},
-                         {"gone.bin", VerifyStatus::Missing, "FAILED open or read", ""},
-                         {"odd \xff name", VerifyStatus::Ok, "OK", ""},
+                         {"same.bin", VerifyStatus::Ok, ListStatus::Ok, ""},
+                         {"changed.bin", VerifyStatus::Failed, ListStatus::Failed, ""},
+                         {"sub/empty", VerifyStatus::Ok, ListStatus::Ok, ""},
+                         {"gone.bin", VerifyStatus::Missing, ListStatus::Unreadable, ""},
+                         {"odd \xff name", VerifyStatus::Ok, ListStatus::Ok, ""},
                      });
     EXPECT_EQ(rows[1].differs, std::vector<std::string>{"MD5"});
     EXPECT_FALSE(rows[3].reason.empty());
@@ -111,14 +111,15 @@ TEST_F(VerifyRunTest, FindingNewFilesAuditsTheListsFolder) {
     WriteFile(m_Folder / "added.txt", std::string("new"));
     VerifyRun run;
     run.Start({m_List.native()}, true);
-    ExpectRows(RowsOf(run), {
-                                {"changed.bin", VerifyStatus::Failed, "FAILED", ""},
-                                {"sub/empty", VerifyStatus::Ok, "OK", ""},
-                                {"odd \xff name", VerifyStatus::Ok, "OK", ""},
-                                {"same.bin", VerifyStatus::Moved, "MOVED", "sub/renamed.bin"},
-                                {"gone.bin", VerifyStatus::Missing, "MISSING", ""},
-                                {"added.txt", VerifyStatus::New, "NEW", ""},
-                            });
+    ExpectRows(RowsOf(run),
+               {
+                   {"changed.bin", VerifyStatus::Failed, ListStatus::Failed, ""},
+                   {"sub/empty", VerifyStatus::Ok, ListStatus::Ok, ""},
+                   {"odd \xff name", VerifyStatus::Ok, ListStatus::Ok, ""},
+                   {"same.bin", VerifyStatus::Moved, ListStatus::Moved, "sub/renamed.bin"},
+                   {"gone.bin", VerifyStatus::Missing, ListStatus::Missing, ""},
+                   {"added.txt", VerifyStatus::New, ListStatus::New, ""},
+               });
     const VerifyCounts counts = run.Counts();
     EXPECT_EQ(counts.moved, 1u);
     EXPECT_EQ(counts.added, 1u);
@@ -198,8 +199,8 @@ TEST_F(VerifyRunTest, AListThatIsAPipeIsReadOnceWithNamesFromTheWorkingFolder) {
         // The audit adds the working folder's files no list names.
         std::erase_if(rows, [](const VerifyRow& row) { return row.status == VerifyStatus::New; });
         ExpectRows(rows, {
-                             {"same.bin", VerifyStatus::Ok, "OK", ""},
-                             {"sub/empty", VerifyStatus::Ok, "OK", ""},
+                             {"same.bin", VerifyStatus::Ok, ListStatus::Ok, ""},
+                             {"sub/empty", VerifyStatus::Ok, ListStatus::Ok, ""},
                          });
     }
     VerifyRun plain;

@@ -24,12 +24,11 @@
 namespace varnel {
 namespace {
 
-VerifyRow Row(std::string name, VerifyStatus status, std::string result,
-              std::vector<std::string> differs = {}, std::string to = {}, std::string reason = {}) {
+VerifyRow Row(std::string name, VerifyStatus status, std::vector<std::string> differs = {},
+              std::string to = {}, std::string reason = {}) {
     VerifyRow row;
     row.name = std::move(name);
     row.status = status;
-    row.result = std::move(result);
     row.differs = std::move(differs);
     row.to = std::move(to);
     row.reason = std::move(reason);
@@ -123,7 +122,7 @@ TEST_F(VerifyTableModelTest, OnlyProblemsShowsTheProblemRowsInOrder) {
     const auto batch = [](std::initializer_list<std::pair<const char*, VerifyStatus>> rows) {
         std::vector<VerifyRow> out;
         for (const auto& [name, status] : rows) {
-            out.push_back(Row(name, status, "x"));
+            out.push_back(Row(name, status));
         }
         return out;
     };
@@ -179,25 +178,24 @@ TEST_F(VerifyTableModelTest, ColumnsAndCopiedLines) {
         const char* differs; // the third column, English mode
         const char* line;    // copied
     } cases[] = {
-        {Row("a.bin", VerifyStatus::Ok, "OK"), "a.bin", "", "a.bin: OK"},
-        {Row("r/b.exe", VerifyStatus::Failed, "FAILED", {"size", "MD5"}), "r/b.exe", "size, MD5",
+        {Row("a.bin", VerifyStatus::Ok), "a.bin", "", "a.bin: OK"},
+        {Row("r/b.exe", VerifyStatus::Failed, {"size", "MD5"}), "r/b.exe", "size, MD5",
          "r/b.exe: FAILED (size, MD5)"},
-        {Row("c", VerifyStatus::Unreadable, "FAILED open or read", {}, {}, "Permission denied"),
-         "c", "Permission denied", "c: FAILED open or read"},
-        {Row("gone", VerifyStatus::Missing, "MISSING"), "gone", "", "gone: MISSING"},
-        {Row("gone2", VerifyStatus::Missing, "FAILED open or read", {}, {}, "not found"), "gone2",
-         "", "gone2: FAILED open or read"},
-        {Row("d.jpg", VerifyStatus::Moved, "MOVED", {}, "2026/d.jpg"), "d.jpg", "→ 2026/d.jpg",
+        {Row("c", VerifyStatus::Unreadable, {}, {}, "Permission denied"), "c", "Permission denied",
+         "c: FAILED open or read"},
+        {Row("gone", VerifyStatus::Missing), "gone", "", "gone: MISSING"},
+        {Row("gone2", VerifyStatus::Missing, {}, {}, "not found"), "gone2", "",
+         "gone2: FAILED open or read"},
+        {Row("d.jpg", VerifyStatus::Moved, {}, "2026/d.jpg"), "d.jpg", "→ 2026/d.jpg",
          "d.jpg: MOVED to 2026/d.jpg"},
-        {Row("e", VerifyStatus::Damaged, "DAMAGED", {"SHA-1", "MD5"}), "e", "SHA-1, MD5",
+        {Row("e", VerifyStatus::Damaged, {"SHA-1", "MD5"}), "e", "SHA-1, MD5",
          "e: DAMAGED (SHA-1, MD5)"},
-        {Row("blk", VerifyStatus::Malformed, "FAILED improperly formatted"), "blk", "",
-         "blk: FAILED improperly formatted"},
+        {Row("blk", VerifyStatus::Malformed), "blk", "", "blk: FAILED improperly formatted"},
         // Names that would break a line, turn text around or are not UTF-8.
-        {Row("new\nline", VerifyStatus::Ok, "OK"), "new\\nline", "", "new\\nline: OK"},
-        {Row("bad\xff.bin", VerifyStatus::New, "NEW"), "bad\\377.bin", "", "bad\\377.bin: NEW"},
-        {Row("bidi\u202Etxt.exe", VerifyStatus::Moved, "MOVED", {}, "tab\there "),
-         "bidi\\u202Etxt.exe", "→ tab\\there\\040", "bidi\\u202Etxt.exe: MOVED to tab\\there\\040"},
+        {Row("new\nline", VerifyStatus::Ok), "new\\nline", "", "new\\nline: OK"},
+        {Row("bad\xff.bin", VerifyStatus::New), "bad\\377.bin", "", "bad\\377.bin: NEW"},
+        {Row("bidi\u202Etxt.exe", VerifyStatus::Moved, {}, "tab\there "), "bidi\\u202Etxt.exe",
+         "→ tab\\there\\040", "bidi\\u202Etxt.exe: MOVED to tab\\there\\040"},
     };
     VerifyTableModel model;
     std::string expectedText;
@@ -226,8 +224,7 @@ TEST_F(VerifyTableModelTest, ColumnsAndCopiedLines) {
 // The Chinese modes name the report lines that differ in the main window's
 // words; digest names and the system's reasons stay as they are.
 TEST_F(VerifyTableModelTest, ChineseModesNameTheLinesThatDiffer) {
-    const VerifyRow row =
-        Row("x", VerifyStatus::Edited, "EDITED", {"size", "modified time", "MD5"});
+    const VerifyRow row = Row("x", VerifyStatus::Edited, {"size", "modified time", "MD5"});
     EXPECT_EQ(VerifyDiffersText(row, LanguageMode::English), u"size, modified time, MD5");
     EXPECT_EQ(VerifyDiffersText(row, LanguageMode::Simplified), u"文件大小, 修改时间, MD5");
     EXPECT_EQ(VerifyDiffersText(row, LanguageMode::Traditional), u"文件大小, 修改時間, MD5");
@@ -285,8 +282,8 @@ TEST_F(VerifyTableModelTest, TheEnginesWordsInTheWindowsLanguage) {
     EXPECT_EQ(VerifyWords("简体.md5: line 4: improperly formatted checksum line",
                           LanguageMode::Traditional),
               "简体.md5" + ConvertToBig5("：第 4 行：校验行格式错误"));
-    const VerifyRow row = Row("fifo", VerifyStatus::Unreadable, "FAILED open or read", {}, {},
-                              "not a regular file, not read");
+    const VerifyRow row =
+        Row("fifo", VerifyStatus::Unreadable, {}, {}, "not a regular file, not read");
     EXPECT_EQ(VerifyDiffersText(row, LanguageMode::Simplified), u"不是普通文件，未读取");
     EXPECT_EQ(VerifyDiffersText(row, LanguageMode::Traditional),
               QString::fromStdString(ConvertToBig5("不是普通文件，未读取")));

@@ -10,6 +10,7 @@
 #include "formats/name_escape.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
+#include "lists/result_words.h"
 #include "tests/app/fake_services.h"
 #include "tests/cli/run_program.h"
 #include "winstyle/window_style.h"
@@ -43,9 +44,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -109,7 +110,8 @@ std::vector<Entry> EntriesOfWindow(const VerifyTableModel& model) {
     std::vector<Entry> entries;
     for (int row = 0; row < model.rowCount(); ++row) {
         const VerifyRow& shown = model.ShownRow(row);
-        entries.push_back({shown.name, shown.result, shown.differs, shown.to});
+        entries.push_back(
+            {shown.name, std::string(ResultWord(shown.result)), shown.differs, shown.to});
     }
     return entries;
 }

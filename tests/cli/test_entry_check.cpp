@@ -3,6 +3,7 @@
 
 #include "lists/entry_check.h"
 #include "lists/result_json.h"
+#include "lists/result_words.h"
 
 #include <gtest/gtest.h>
 
@@ -199,31 +200,31 @@ TEST(ResultJson, ObjectsForEachKindOfResult) {
     using Words = std::vector<std::string_view>;
     const struct {
         std::string_view name;
-        std::string_view status;
+        ListStatus status;
         Words differs;
         std::optional<std::string_view> to;
         std::string_view json;
     } cases[] = {
-        {"a.bin", "OK", {}, {}, R"({"name":"a.bin","status":"OK"})"},
+        {"a.bin", ListStatus::Ok, {}, {}, R"({"name":"a.bin","status":"OK"})"},
         {"a.bin",
-         "FAILED",
+         ListStatus::Failed,
          {"size", "modified time", "MD5"},
          {},
          R"({"name":"a.bin","status":"FAILED","differs":["size","modified time","MD5"]})"},
         {"q\"b\\s\n\x01",
-         "FAILED open or read",
+         ListStatus::Unreadable,
          {},
          {},
          R"({"name":"q\"b\\s\u000A\u0001","status":"FAILED open or read"})"},
-        {"数据.txt", "OK", {}, {}, R"({"name":"数据.txt","status":"OK"})"},
+        {"数据.txt", ListStatus::Ok, {}, {}, R"({"name":"数据.txt","status":"OK"})"},
         {"odd\xFFname",
-         "OK",
+         ListStatus::Ok,
          {},
          {},
          R"({"name":"odd\\377name","name_bytes":"b2Rk/25hbWU=","status":"OK"})"},
-        {"c", "MOVED", {}, "d/c", R"({"name":"c","status":"MOVED","to":"d/c"})"},
+        {"c", ListStatus::Moved, {}, "d/c", R"({"name":"c","status":"MOVED","to":"d/c"})"},
         {"c",
-         "MOVED",
+         ListStatus::Moved,
          {},
          "\xFF",
          R"({"name":"c","status":"MOVED","to":"\\377","to_bytes":"/w=="})"},
@@ -232,6 +233,30 @@ TEST(ResultJson, ObjectsForEachKindOfResult) {
         std::string out = "before\n";
         AppendResultJson(out, c.name, c.status, c.differs, c.to);
         EXPECT_EQ(out, "before\n" + std::string(c.json) + "\n") << c.json;
+    }
+}
+
+// varnel-report's word for each status: one for every status, and those its
+// text and JSON results have always written.
+TEST(ResultWords, OneWordForEachStatus) {
+    const struct {
+        ListStatus status;
+        std::string_view word;
+    } cases[] = {
+        {ListStatus::Ok, "OK"},
+        {ListStatus::Failed, "FAILED"},
+        {ListStatus::Unreadable, "FAILED open or read"},
+        {ListStatus::Improper, "FAILED improperly formatted"},
+        {ListStatus::Edited, "EDITED"},
+        {ListStatus::Damaged, "DAMAGED"},
+        {ListStatus::Missing, "MISSING"},
+        {ListStatus::Moved, "MOVED"},
+        {ListStatus::New, "NEW"},
+        {ListStatus::Added, "ADDED"},
+    };
+    static_assert(std::size(cases) == kListStatusCount);
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResultWord(c.status), c.word);
     }
 }
 

@@ -60,11 +60,11 @@ TEST(ReportCommandLine, SwitchesLanguageAndEndOfOptions) {
     EXPECT_FALSE(command->options.ShowModifiedTime);
     EXPECT_FALSE(command->options.ShowSize);
     EXPECT_TRUE(command->options.ShowVersion);
-    EXPECT_EQ(command->language, "TAIWAN");
+    EXPECT_EQ(command->language, LanguageMode::Traditional);
     EXPECT_EQ(command->paths, (std::vector<std::string>{"a", "-", "--crc32", "-b"}));
 
-    EXPECT_EQ(Parse({"--lang=chinese", "p"})->language, "CHINESE");
-    EXPECT_EQ(Parse({"--lang", "english", "p"})->language, "");
+    EXPECT_EQ(Parse({"--lang=chinese", "p"})->language, LanguageMode::Simplified);
+    EXPECT_EQ(Parse({"--lang", "english", "p"})->language, LanguageMode::English);
     // The last of two contrary switches wins.
     EXPECT_FALSE(Parse({"--sha1", "--no-sha1", "p"})->options.ShowSHA1);
 
