@@ -11,22 +11,18 @@
 // topmost bit of the extended style is not stored: it answers from the
 // window's real stays-on-top state, and only SetTopMost changes it.
 //
-// The system menu is a model of our own (identifier, state, text per item);
-// PopupSystemMenu shows it as a QMenu whose items act on the window.
+// The system menu (winstyle/system_menu.h) is kept with the words, one per
+// window.
 //
 // Every function takes the window as a widget (any widget stands for its
 // top-level window); a null widget is "no window": reads give 0, writes do
 // nothing.
 
-#include <QPoint>
-#include <QString>
+#include "winstyle/system_menu.h"
 
 #include <cstdint>
-#include <functional>
-#include <optional>
-#include <vector>
+#include <memory>
 
-class QMenu;
 class QWidget;
 
 namespace varnel::platform {
@@ -45,26 +41,6 @@ inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008;
 inline constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x00000080;
 inline constexpr std::uint32_t WS_EX_CONTEXTHELP = 0x00000400;
 inline constexpr std::uint32_t WS_EX_APPWINDOW = 0x00040000;
-
-// System-menu command identifiers.
-inline constexpr std::uint32_t SC_SIZE = 0xF000;
-inline constexpr std::uint32_t SC_MOVE = 0xF010;
-inline constexpr std::uint32_t SC_MINIMIZE = 0xF020;
-inline constexpr std::uint32_t SC_MAXIMIZE = 0xF030;
-inline constexpr std::uint32_t SC_CLOSE = 0xF060;
-inline constexpr std::uint32_t SC_RESTORE = 0xF120;
-
-// Menu item states (MFS_GRAYED is both bits: grayed and disabled).
-inline constexpr std::uint32_t MFS_ENABLED = 0x0;
-inline constexpr std::uint32_t MF_GRAYED = 0x1;
-inline constexpr std::uint32_t MF_DISABLED = 0x2;
-
-// Which fields SetMenuItemInfo writes.
-inline constexpr std::uint32_t MIIM_STATE = 0x1;
-inline constexpr std::uint32_t MIIM_ID = 0x2;
-
-// What GetMenuItemID answers for a position that holds no item.
-inline constexpr std::uint32_t NoMenuItem = 0xFFFFFFFF;
 
 enum class WindowLong { Style, ExStyle };
 
@@ -99,86 +75,14 @@ private:
     bool m_WasEnabled;
 };
 
-// The words of the system menu, in the interface's language mode: English,
-// Simplified Chinese ("CHINESE"), or Traditional Chinese ("TAIWAN", the
-// Simplified text converted).
-enum class MenuWord { Restore, Move, Size, Minimize, Maximize, Close };
-QString MenuText(MenuWord word);
+namespace detail {
 
-// One item of a system menu. A separator has identifier 0.
-struct MenuItemInfo {
-    std::uint32_t id = 0;
-    std::uint32_t state = MFS_ENABLED;
-    QString text;
-    bool separator = false;
-    // An item a program adds runs this when chosen, in place of a system
-    // command (empty for the system's own items).
-    std::function<void()> action;
-};
+// The window's system menu as the window-style service keeps it (empty until
+// made; system_menu.cpp makes it), and whether its words have been applied
+// (FrameChanged) yet. Both for a top-level window.
+std::unique_ptr<SystemMenu>& SystemMenuOf(QWidget* top);
+bool StyleApplied(const QWidget* top);
 
-// A window's system menu: Restore, Move, Size, Minimize, Maximize, a
-// separator and Close, in that order, until changed; their texts follow the
-// language mode when the menu is made.
-class SystemMenu {
-public:
-    explicit SystemMenu(QWidget* window);
-
-    int count() const { return static_cast<int>(m_Items.size()); }
-    // The item at position, or nothing when there is none.
-    std::optional<MenuItemInfo> at(int position) const;
-    // Writes the fields of mask (MIIM_STATE, MIIM_ID) at position; false when
-    // there is no item there.
-    bool set(int position, std::uint32_t mask, const MenuItemInfo& info);
-    // Removes the item at position; false when there is none.
-    bool removeAt(int position);
-    // Removes the first item whose identifier is exactly id; false when none.
-    bool removeCommand(std::uint32_t id);
-    // Adds item after the last one.
-    void append(MenuItemInfo item);
-
-private:
-    void ItemsChanged();
-
-    QWidget* m_Window;
-    std::vector<MenuItemInfo> m_Items;
-};
-
-// The window's system menu, made on first use; it lives as long as the
-// window. Null for no window.
-SystemMenu* GetSystemMenu(QWidget* window);
-
-// -1 for no menu.
-int GetMenuItemCount(const SystemMenu* menu);
-// The identifier at position: 0 for a separator, NoMenuItem when there is no
-// item there.
-std::uint32_t GetMenuItemID(const SystemMenu* menu, int position);
-std::optional<MenuItemInfo> GetMenuItemInfo(const SystemMenu* menu, int position);
-bool SetMenuItemInfo(SystemMenu* menu, int position, std::uint32_t mask, const MenuItemInfo& info);
-bool RemoveMenuByPosition(SystemMenu* menu, int position);
-bool RemoveMenuByCommand(SystemMenu* menu, std::uint32_t id);
-
-// Adds an item of the program's own after the menu's last item: text, and
-// the action run when it is chosen (identifiers below SC_SIZE are free for
-// such items). AppendMenuSeparator adds a separator. False for no menu.
-bool AppendMenuItem(SystemMenu* menu, std::uint32_t id, const QString& text,
-                    std::function<void()> action);
-bool AppendMenuSeparator(SystemMenu* menu);
-
-// Pops the window's system menu up at a screen point and returns it (it
-// deletes itself when closed); null for no window. An item acts on the
-// window when chosen. Besides the menu's own states, items that do not fit
-// the window's state and style are disabled, as the system does each time it
-// shows the menu: Restore unless minimised or maximised; Move and Size while
-// maximised; Size without the thick frame; Minimize and Maximize without
-// their box or while already so. A grayed item no longer carries its command
-// identifier, so no such rule enables it again.
-QMenu* PopupSystemMenu(QWidget* window, QPoint screen);
-
-// Carries out a system command on the window, as choosing it in the menu
-// does: restore, move or size (the window follows the mouse), minimise,
-// maximise, close, or the action of an item the program added under that
-// identifier (unless the item is grayed). An identifier with bit 15 cleared
-// (a grayed system item) and any other identifier do nothing.
-void SysCommand(QWidget* window, std::uint32_t command);
+} // namespace detail
 
 } // namespace varnel::platform
