@@ -195,6 +195,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // The size of the window's icon on the caption.
+    static constexpr int kCaptionIconSize = 16;
+    // Sets a label's text colour; a label that has it already is left alone.
+    static void SetLabelColour(QLabel* label, Colour colour);
+
     // Event procedures.
     void UserControl_Paint(QPainter& painter);
     void UserControl_Resize();
