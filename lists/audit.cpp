@@ -682,8 +682,7 @@ int AuditLists(const std::vector<std::string>& lists, const AuditOptions& option
         tally.badReportLines += report ? reader.badLines() : 0;
         if (reader.badLines() > 0) {
             Tell(err, sink,
-                 shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                     ": improperly formatted " + (report ? "report line" : "checksum line"));
+                 ImproperLinesMessage(shownList, reader.firstBadLine(), reader.badLines(), report));
         }
     }
     if (tally.unusableList) {

@@ -273,11 +273,7 @@ int CheckLists(const std::vector<std::string>& lists, const ListCheckOptions& op
         tally.badReportLines += report ? reader.badLines() : 0;
         if (reader.badLines() > 0 && !options.status) {
             Tell(err, sink,
-                 shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                     ": improperly formatted " + (report ? "report line" : "checksum line") +
-                     (reader.badLines() > 1
-                          ? " (and " + Plural(reader.badLines() - 1, "other", "others") + ")"
-                          : std::string()));
+                 ImproperLinesMessage(shownList, reader.firstBadLine(), reader.badLines(), report));
         }
         if (!open()) {
             break;

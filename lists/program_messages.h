@@ -6,6 +6,7 @@
 
 #include "lists/result_sink.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -33,6 +34,20 @@ template <typename... Parts> void Tell(std::FILE* err, ResultSink* sink, const P
     } else {
         Say(err, parts...);
     }
+}
+
+// The word about a list's improperly formatted lines: the first one's number
+// and how many others there are, "SUMS: line 3: improperly formatted checksum
+// line (and 2 others)".
+inline std::string ImproperLinesMessage(std::string_view shownList, std::size_t firstBadLine,
+                                        std::size_t badLines, bool report) {
+    std::string text(shownList);
+    text += ": line " + std::to_string(firstBadLine) + ": improperly formatted ";
+    text += report ? "report line" : "checksum line";
+    if (badLines > 1) {
+        text += " (and " + std::to_string(badLines - 1) + (badLines == 2 ? " other)" : " others)");
+    }
+    return text;
 }
 
 } // namespace varnel

@@ -405,6 +405,20 @@ TEST(Audit, RootListsAndExitStatus) {
     }
 }
 
+// The word about a list's improperly formatted lines counts the others, as
+// --check's does.
+TEST(Audit, ImproperlyFormattedLinesAreCounted) {
+    ScratchDir top;
+    MakeTree(top.path());
+    WriteFile(top / "d/list",
+              Report(top / "d", {"--format", "md5sum", "."}).out + "junk\nmore junk\n");
+    const RunResult audit = Report(top / "d", {"--audit", "--quiet", "list"});
+    EXPECT_EQ(audit.status, 0) << audit.err;
+    EXPECT_NE(audit.err.find("list: line 6: improperly formatted checksum line (and 1 other)\n"),
+              std::string::npos)
+        << audit.err;
+}
+
 // The results as JSON Lines, read by jq one line at a time: a name that is
 // not UTF-8 also gives its exact bytes.
 TEST(Audit, JsonLinesAreReadByJq) {
