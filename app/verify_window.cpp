@@ -3,6 +3,7 @@
 #include "app/dropped_files.h"
 #include "app/verify_table_model.h"
 #include "app/verify_words.h"
+#include "formats/number_text.h"
 #include "i18n/language.h"
 #include "i18n/shown_text.h"
 #include "platform/os/program_dir.h"
@@ -24,7 +25,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -44,7 +44,7 @@ constexpr int kMessageRowsShown = 4;
 
 // A count as the window writes it: "1,204".
 QString Grouped(std::size_t count) {
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong{count});
+    return QString::fromStdString(GroupedCount(count));
 }
 
 } // namespace
