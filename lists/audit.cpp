@@ -3,19 +3,18 @@
 #include "lists/check_scheduler.h"
 #include "lists/checksum_list.h"
 #include "lists/entry_check.h"
+#include "lists/list_loop.h"
 #include "lists/name_set.h"
 #include "lists/program_messages.h"
-#include "lists/result_json.h"
 #include "lists/result_sink.h"
 #include "lists/result_stream.h"
-#include "lists/result_words.h"
+#include "lists/unlisted_files.h"
 
 #include "formats/hex.h"
 #include "formats/name_escape.h"
 #include "formats/number_text.h"
 #include "formats/pe_version.h"
 #include "platform/os/file_query.h"
-#include "platform/os/input_stream.h"
 #include "report/facts_digests.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
@@ -158,13 +157,13 @@ std::string ShownName(std::string_view name, bool toolEscape) {
     return toolEscape ? ShownListName(name) : platform::EscapeName(name);
 }
 
-class Auditor : public CheckResults {
+class Auditor final : public CheckResults, public ListConsumer {
 public:
     // folder: where relative names lie ("" the working folder).
     Auditor(const AuditOptions& options, ResultStream& output, std::FILE* err, ResultSink* sink,
             Tally& tally, const std::string& folder)
         : m_Options(options), m_Output(output), m_Err(err), m_Sink(sink), m_Tally(tally),
-          m_Folder(folder),
+          m_Writer(output, options.json, sink), m_Folder(folder),
           m_Here(NameKey(NameKey("/", std::filesystem::current_path().native()),
                          folder.empty() ? std::string_view(".") : std::string_view(folder))),
           m_Scheduler(*this, [](const std::filesystem::path& path) {
@@ -175,24 +174,24 @@ public:
     }
 
     // False once the results are no longer wanted: nothing more is read.
-    bool Wanted() const { return !m_Output.failed() && (!m_Sink || m_Sink->Open()); }
+    bool Wanted() const override { return !m_Output.failed() && (!m_Sink || m_Sink->Open()); }
 
-    // The list's format, as its entries come (names are shown in its escape).
-    void SetFormat(std::optional<ListFormat> format) { m_ToolEscape = IsToolFormat(format); }
-
-    void Add(ListEntry&& entry) {
+    // Each entry comes with its list's format (names are shown in its
+    // escape).
+    void Add(ListEntry&& entry, std::optional<ListFormat> format) override {
+        m_ToolEscape = IsToolFormat(format);
         Record(entry.name);
         m_Scheduler.Add(std::move(entry));
     }
-    void BeforeWait() {
+    void BeforeWait() override {
         m_Scheduler.HandBackAll();
         m_Output.Flush();
     }
-    void EndList() {
+    void EndList() override {
         m_Scheduler.Finish();
         m_Output.Flush();
     }
-    std::size_t entries() const { return m_Scheduler.entries(); }
+    std::size_t entries() const override { return m_Scheduler.entries(); }
 
     // A list read is never one of the new files.
     void AddListFile(const std::string& list) {
@@ -249,51 +248,18 @@ private:
                std::span<const std::string_view> differs,
                std::optional<std::string_view> to = std::nullopt, const FileFacts* facts = nullptr,
                bool listed = true) {
-        if (m_Sink) {
-            std::string line;
-            AppendResultText(line, name, toolEscape, status, differs, to);
-            ListResult result;
-            result.name = name;
-            result.status = status;
-            result.differs = differs;
-            result.to = to;
-            result.line = line;
-            result.listed = listed;
-            if (facts) {
-                result.reason = facts->failure;
-                result.notFound = !facts->readOk && facts->failureKind == ReadFailure::NotFound;
-            }
-            m_Sink->Result(result);
-            return;
-        }
-        std::string& text = m_Output.buffer();
-        if (m_Options.json) {
-            AppendResultJson(text, name, status, differs, to);
-            return;
-        }
-        AppendResultText(text, name, toolEscape, status, differs, to);
-        text += '\n';
-    }
-
-    // "<shown>: <status> (<differs>) to <new name>", without a line end.
-    static void AppendResultText(std::string& text, std::string_view name, bool toolEscape,
-                                 ListStatus status, std::span<const std::string_view> differs,
-                                 std::optional<std::string_view> to) {
-        text += ShownName(name, toolEscape);
-        text += ": ";
-        text += ResultWord(status);
-        if (!differs.empty()) {
-            text += " (";
-            for (std::size_t i = 0; i < differs.size(); ++i) {
-                text += i == 0 ? "" : ", ";
-                text += differs[i];
-            }
-            text += ')';
-        }
-        if (to) {
-            text += " to ";
-            text += ShownName(*to, toolEscape);
-        }
+        const std::string shown = ShownName(name, toolEscape);
+        const std::string shownTo = to ? ShownName(*to, toolEscape) : std::string();
+        ResultRow row;
+        row.name = name;
+        row.shown = shown;
+        row.status = status;
+        row.differs = differs;
+        row.to = to;
+        row.shownTo = shownTo;
+        row.facts = facts;
+        row.listed = listed;
+        m_Writer.Write(row);
     }
 
     void Damaged(const ListEntry& entry) override {
@@ -415,17 +381,12 @@ private:
         std::vector<FolderWalkProblem> problems;
         WalkRules rules;
         rules.oneFileSystem = m_Options.oneFileSystem;
-        std::string key;
-        WalkFolderFiles(
-            folder,
-            [&](std::string&& path, platform::EntryKind kind) {
-                const std::string_view relative = std::string_view(path).substr(folder.size());
-                key.assign(rootKey == "/" ? std::string_view() : std::string_view(rootKey));
-                key += '/';
-                key += relative;
-                if (m_Recorded.Contains(Held(key)) || m_Lists.Contains(Held(key))) {
-                    return true;
-                }
+        WalkUnlistedFiles(
+            folder, rootKey,
+            [&](std::string_view key) {
+                return m_Recorded.Contains(Held(key)) || m_Lists.Contains(Held(key));
+            },
+            [&](std::string&& path, std::string_view, platform::EntryKind kind) {
                 NewFile file;
                 file.path = m_Names.Add(std::string_view(path).substr(prefix));
                 file.candidate = seekMoves && kind == platform::EntryKind::File &&
@@ -433,7 +394,7 @@ private:
                 m_New.push_back(file);
                 return Wanted();
             },
-            &problems, nullptr, rules);
+            problems, rules);
         for (const FolderWalkProblem& problem : problems) {
             ++m_Tally.unreadable;
             Tell(m_Err, m_Sink,
@@ -516,6 +477,7 @@ private:
     std::FILE* m_Err;
     ResultSink* m_Sink;
     Tally& m_Tally;
+    ResultWriter m_Writer;
     const std::string m_Folder; // where relative names lie ("": the working folder)
     const std::string m_Here;   // the working folder's key
 
@@ -632,59 +594,12 @@ int AuditLists(const std::vector<std::string>& lists, const AuditOptions& option
     for (const std::string& list : lists) {
         auditor.AddListFile(list);
     }
-    for (const std::string& list : lists) {
-        const std::string shownList = list == "-" ? "standard input" : DisplayText(list);
-        std::string reason;
-        platform::InputStream stream = list == "-" ? platform::InputStream::StandardInput()
-                                                   : platform::InputStream::Open(list, reason);
-        if (!stream.isOpen()) {
-            Tell(err, sink, shownList, ": ", reason);
-            tally.unusableList = true;
-            continue;
-        }
-        ChecksumListReader reader(
-            [&](std::span<char> dest) {
-                if (stream.WouldWait()) {
-                    auditor.BeforeWait();
-                }
-                return stream.Read(dest);
-            },
-            options.format);
-        const std::size_t before = auditor.entries();
-        std::string broken;
-        try {
-            while (auditor.Wanted()) {
-                std::optional<ListEntry> entry = reader.Next();
-                if (!entry) {
-                    break;
-                }
-                auditor.SetFormat(reader.format());
-                auditor.Add(std::move(*entry));
-            }
-        } catch (const std::system_error& error) {
-            broken = error.code().message();
-        }
-        auditor.EndList();
-        const bool report = reader.format() == ListFormat::Report;
-        if (!broken.empty()) {
-            tally.unusableList = true;
-            Tell(err, sink, shownList, ": cannot read: ", broken);
-        } else if (auditor.entries() == before) {
-            tally.unusableList = true;
-            Tell(err, sink,
-                 reader.firstBadLine() == 0
-                     ? shownList + ": no checksum lines"
-                     : shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                           ": not a checksum line of a known format");
-            continue;
-        }
-        tally.badLines += reader.badLines();
-        tally.badReportLines += report ? reader.badLines() : 0;
-        if (reader.badLines() > 0) {
-            Tell(err, sink,
-                 ImproperLinesMessage(shownList, reader.firstBadLine(), reader.badLines(), report));
-        }
-    }
+    const ListsRead read = ReadLists(
+        lists, options.format, [&](const std::string&) -> ListConsumer& { return auditor; },
+        [&](const std::string& text) { Tell(err, sink, text); });
+    tally.unusableList = read.unusable;
+    tally.badLines = read.badLines;
+    tally.badReportLines = read.badReportLines;
     if (tally.unusableList) {
         // What a list that could not be read names is unknown: every file
         // of it would look new.

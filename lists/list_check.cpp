@@ -2,14 +2,12 @@
 
 #include "lists/check_scheduler.h"
 #include "lists/entry_check.h"
+#include "lists/list_loop.h"
 #include "lists/program_messages.h"
-#include "lists/result_json.h"
 #include "lists/result_sink.h"
 #include "lists/result_stream.h"
-#include "lists/result_words.h"
 
 #include "formats/pe_version.h"
-#include "platform/os/input_stream.h"
 #include "report/report.h"
 #include "report/report_services.h"
 
@@ -33,27 +31,19 @@ struct Tally {
     bool nothingVerified = false; // a list whose every file was passed over
 };
 
-// The parts one after another, in one string.
-std::string Join(std::initializer_list<std::string_view> parts) {
-    std::string text;
-    for (const std::string_view part : parts) {
-        text += part;
-    }
-    return text;
-}
-
 std::string Plural(std::size_t count, std::string_view one, std::string_view many) {
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
 // Checks one list while it is read: the scheduler reads its entries' files,
 // and each entry's result is written, in list order, as it comes back.
-class ListChecker : public CheckResults {
+class ListChecker final : public CheckResults, public ListConsumer {
 public:
     ListChecker(const std::string& list, const ListCheckOptions& options, ResultStream& output,
                 std::FILE* err, ResultSink* sink, Tally& tally)
         : m_List(list), m_Options(options), m_Output(output), m_Err(err), m_Sink(sink),
-          m_Tally(tally), m_Scheduler(*this, [](const std::filesystem::path& path) {
+          m_Tally(tally), m_Writer(output, options.json, sink),
+          m_Scheduler(*this, [](const std::filesystem::path& path) {
               return platform::GetFileVersion(path);
           }) {
         if (options.namesBelowList) {
@@ -62,18 +52,22 @@ public:
         m_Scheduler.SetBytesCounter(options.bytesRead);
     }
 
+    bool Wanted() const override { return Open(); }
+
     // Takes the next entry of the list.
-    void Add(ListEntry&& entry) { m_Scheduler.Add(std::move(entry)); }
+    void Add(ListEntry&& entry, std::optional<ListFormat>) override {
+        m_Scheduler.Add(std::move(entry));
+    }
 
     // The list waits for its writer: what was read so far is checked and
     // written before the wait, so results come as the list does.
-    void BeforeWait() {
+    void BeforeWait() override {
         m_Scheduler.HandBackAll();
         m_Output.Flush();
     }
 
     // The list has ended (or broken off): the rest is checked and written.
-    void End() {
+    void EndList() override {
         m_Scheduler.Finish();
         m_Output.Flush();
         if (m_Options.ignoreMissing && m_Verified == 0 && m_Unread == 0 &&
@@ -85,7 +79,7 @@ public:
         }
     }
 
-    std::size_t entries() const { return m_Scheduler.entries(); }
+    std::size_t entries() const override { return m_Scheduler.entries(); }
 
 private:
     void Damaged(const ListEntry& entry) override {
@@ -95,51 +89,19 @@ private:
         }
     }
 
-    // One result line: "<shown>: <status>", or its JSON object, or the
-    // result handed to the sink.
+    // One result: its text line or JSON object, or the row handed to the
+    // sink. What differs is named in text when the entry carries more than
+    // one check.
     void Result(const ListEntry& entry, ListStatus status,
                 std::span<const std::string_view> differs = {}, const FileFacts* facts = nullptr) {
-        if (m_Sink) {
-            std::string line;
-            AppendResultText(line, entry, status, differs);
-            ListResult result;
-            result.name = entry.name;
-            result.status = status;
-            result.differs = differs;
-            result.line = line;
-            if (facts) {
-                result.reason = facts->failure;
-                result.notFound = !facts->readOk && facts->failureKind == ReadFailure::NotFound;
-            }
-            m_Sink->Result(result);
-            return;
-        }
-        std::string& text = m_Output.buffer();
-        if (m_Options.json) {
-            AppendResultJson(text, entry.name, status, differs);
-            return;
-        }
-        AppendResultText(text, entry, status, differs);
-        text += '\n';
-    }
-
-    // "<shown>: <status> (<differs>)", without a line end.
-    static void AppendResultText(std::string& text, const ListEntry& entry, ListStatus status,
-                                 std::span<const std::string_view> differs) {
-        text += entry.shown;
-        text += ": ";
-        text += ResultWord(status);
-        // Which checks differ, when the entry carries more than one.
-        if (!differs.empty() && (entry.report || ChecksOf(entry) > 1)) {
-            text += " (";
-            for (std::size_t i = 0; i < differs.size(); ++i) {
-                if (i > 0) {
-                    text += ", ";
-                }
-                text += differs[i];
-            }
-            text += ')';
-        }
+        ResultRow row;
+        row.name = entry.name;
+        row.shown = entry.shown;
+        row.status = status;
+        row.differs = differs;
+        row.differsInText = entry.report || ChecksOf(entry) > 1;
+        row.facts = facts;
+        m_Writer.Write(row);
     }
 
     void Checked(const ListEntry& entry, const FileFacts& facts) override {
@@ -197,6 +159,7 @@ private:
     std::FILE* m_Err;
     ResultSink* m_Sink;
     Tally& m_Tally;
+    ResultWriter m_Writer;
 
     std::optional<ReportServices> m_Plain;
     std::optional<ReportServices> m_Converted;
@@ -211,74 +174,20 @@ int CheckLists(const std::vector<std::string>& lists, const ListCheckOptions& op
                std::FILE* out, std::FILE* err, ResultSink* sink) {
     Tally tally;
     ResultStream output(out);
-    const auto open = [&] { return !output.failed() && (!sink || sink->Open()); };
-    for (const std::string& list : lists) {
-        const std::string shownList = list == "-" ? "standard input" : DisplayText(list);
-        std::string reason;
-        platform::InputStream stream = list == "-" ? platform::InputStream::StandardInput()
-                                                   : platform::InputStream::Open(list, reason);
-        if (!stream.isOpen()) {
-            tally.unusableList = true;
+    std::optional<ListChecker> checker;
+    const ListsRead read = ReadLists(
+        lists, options.format,
+        [&](const std::string& list) -> ListConsumer& {
+            return checker.emplace(list, options, output, err, sink, tally);
+        },
+        [&](const std::string& text) {
             if (!options.status) {
-                Tell(err, sink, Join({shownList, ": ", reason}));
+                Tell(err, sink, text);
             }
-            continue;
-        }
-        // The list is checked as it is read: its first files are read while
-        // the rest of it is still coming.
-        ListChecker checker(list, options, output, err, sink, tally);
-        ChecksumListReader reader(
-            [&](std::span<char> dest) {
-                if (stream.WouldWait()) {
-                    checker.BeforeWait();
-                }
-                return stream.Read(dest);
-            },
-            options.format);
-        std::string broken;
-        try {
-            while (open()) {
-                std::optional<ListEntry> entry = reader.Next();
-                if (!entry) {
-                    break;
-                }
-                checker.Add(std::move(*entry));
-            }
-        } catch (const std::system_error& error) {
-            broken = error.code().message();
-        }
-        checker.End();
-        const bool report = reader.format() == ListFormat::Report;
-        if (!broken.empty()) {
-            // What was read before the failure has been checked; the rest
-            // of the list is unknown.
-            tally.unusableList = true;
-            if (!options.status) {
-                Tell(err, sink, Join({shownList, ": cannot read: ", broken}));
-            }
-        } else if (checker.entries() == 0) {
-            tally.unusableList = true;
-            if (!options.status) {
-                Tell(err, sink,
-                     reader.firstBadLine() == 0
-                         ? shownList + ": no checksum lines"
-                         : shownList + ": line " + std::to_string(reader.firstBadLine()) +
-                               ": not a checksum line of a known format");
-            }
-            continue;
-        }
-        tally.badLines += reader.badLines();
-        // A report's blocks are the entries: a line that is none of them may
-        // be a block whose name could not be read, never to be passed over.
-        tally.badReportLines += report ? reader.badLines() : 0;
-        if (reader.badLines() > 0 && !options.status) {
-            Tell(err, sink,
-                 ImproperLinesMessage(shownList, reader.firstBadLine(), reader.badLines(), report));
-        }
-        if (!open()) {
-            break;
-        }
-    }
+        });
+    tally.unusableList = read.unusable;
+    tally.badLines = read.badLines;
+    tally.badReportLines = read.badReportLines;
     output.Flush();
     if (output.failed()) {
         Say(err,

@@ -4,6 +4,7 @@
 #include "lists/name_set.h"
 #include "lists/program_messages.h"
 #include "lists/result_words.h"
+#include "lists/unlisted_files.h"
 
 #include "digest/digest_context.h"
 #include "formats/name_escape.h"
@@ -328,24 +329,18 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
     std::string folder = folderShown;
     // "./" is left out of the names added, unless the list's own have it.
     const std::size_t prefix = folderShown == "." && !first->name.starts_with("./") ? 2 : 0;
-    WalkFolderFiles(
-        folder,
-        [&](std::string&& path, platform::EntryKind kind) {
-            const std::string_view relative = std::string_view(path).substr(folder.size());
-            std::string key = folderKey == "/" ? std::string() : folderKey;
-            key += '/';
-            key += relative;
-            if (key == listKey || recorded.Contains(key)) {
-                return true;
-            }
+    WalkUnlistedFiles(
+        folder, folderKey,
+        [&](std::string_view key) { return key == listKey || recorded.Contains(key); },
+        [&](std::string&& path, std::string_view key, platform::EntryKind kind) {
             if (kind != platform::EntryKind::File) {
                 Say(err, DisplayText(path) + ": not a regular file, not added");
                 return true;
             }
-            added.push_back(absolute ? key : path.substr(prefix));
+            added.push_back(absolute ? std::string(key) : path.substr(prefix));
             return true;
         },
-        &problems);
+        problems);
     for (const FolderWalkProblem& problem : problems) {
         allRead = false;
         Say(err, DisplayText(problem.folder) + ": " + DescribeProblem(problem));
