@@ -1,6 +1,7 @@
 #include "cli/report_output.h"
 
 #include "lists/program_messages.h"
+#include "lists/result_stream.h"
 #include "platform/os/file.h"
 #include "platform/os/input_stream.h"
 #include "report/folder_walk.h"
@@ -20,43 +21,6 @@
 namespace varnel {
 
 namespace {
-
-// Output is written in large pieces, not line by line.
-constexpr std::size_t kFlushSize = 1u << 20;
-
-// Writes to a stdio stream and remembers the first failure.
-class Writer {
-public:
-    explicit Writer(std::FILE* stream) : m_Stream(stream) {}
-
-    std::string& buffer() { return m_Buffer; }
-
-    void FlushIfFull() {
-        if (m_Buffer.size() >= kFlushSize) {
-            Flush();
-        }
-    }
-
-    void Flush() {
-        if (!m_Buffer.empty() && m_Error == 0) {
-            errno = 0;
-            if (std::fwrite(m_Buffer.data(), 1, m_Buffer.size(), m_Stream) != m_Buffer.size()) {
-                m_Error = errno != 0 ? errno : EIO;
-            }
-        }
-        m_Buffer.clear();
-        if (m_Error == 0 && std::fflush(m_Stream) != 0) {
-            m_Error = errno != 0 ? errno : EIO;
-        }
-    }
-
-    int error() const noexcept { return m_Error; }
-
-private:
-    std::FILE* m_Stream;
-    std::string m_Buffer;
-    int m_Error = 0;
-};
 
 // One line of progress on a terminal, written over in place and cleared
 // before anything else is written to the same stream.
@@ -203,7 +167,7 @@ private:
     bool m_ShowProgress;
     DigestSelection m_Digests;
     std::optional<ScriptWriter> m_Script;
-    Writer m_Writer;
+    ResultStream m_Writer;
     ProgressLine m_Progress;
     bool m_AllRead = true;
 };
