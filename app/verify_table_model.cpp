@@ -2,7 +2,7 @@
 
 #include "app/verify_words.h"
 #include "formats/name_escape.h"
-#include "i18n/big5.h"
+#include "i18n/shown_text.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -15,12 +15,6 @@
 namespace varnel {
 
 namespace {
-
-// The designed Chinese text as the language mode shows it.
-QString Chinese(const char* text, LanguageMode mode) {
-    return mode == LanguageMode::Traditional ? QString::fromStdString(ConvertToBig5(text))
-                                             : QString::fromUtf8(text);
-}
 
 // The two wordings of each status, in the order of VerifyStatus.
 struct StatusWords {
@@ -132,7 +126,7 @@ QPixmap DrawIcon(VerifyStatus status, int size) {
 QString VerifyStatusText(VerifyStatus status, LanguageMode mode) {
     const StatusWords& words = kStatusWords.at(Slot(status));
     return mode == LanguageMode::English ? QString::fromLatin1(words.english)
-                                         : Chinese(words.chinese, mode);
+                                         : ShownChinese(words.chinese, mode);
 }
 
 QColor VerifyStatusColour(VerifyStatus status) {
@@ -176,7 +170,7 @@ QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode) {
         if (mode != LanguageMode::English) {
             for (const LineWords& line : kLineWords) {
                 if (what == line.english) {
-                    word = Chinese(line.chinese, mode);
+                    word = ShownChinese(line.chinese, mode);
                 }
             }
         }
@@ -211,7 +205,8 @@ VerifyTableModel::VerifyTableModel(QObject* parent)
         m_Headers = {QStringLiteral("Name"), QStringLiteral("Status"),
                      QStringLiteral("What differs")};
     } else {
-        m_Headers = {Chinese("名称", m_Mode), Chinese("结果", m_Mode), Chinese("差异", m_Mode)};
+        m_Headers = {ShownChinese("名称", m_Mode), ShownChinese("结果", m_Mode),
+                     ShownChinese("差异", m_Mode)};
     }
 }
 

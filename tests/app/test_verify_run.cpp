@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <thread>
 
@@ -104,6 +105,50 @@ TEST_F(VerifyRunTest, ChecksNamesBelowTheListsFolderAndCountsEachKind) {
     EXPECT_EQ(progress.filesDone, 5u);
     EXPECT_EQ(progress.filesTotal, std::optional<std::size_t>(5));
     EXPECT_EQ(progress.bytesDone, 6u); // the two files of three bytes
+}
+
+// A saved report written where another locale and zone were set: one
+// block's time in the C locale's form, the other's as a day-first locale
+// writes it eight hours ahead. The untouched file is OK, the one whose bytes
+// changed with its size and time kept is damage, as only a saved report can
+// tell.
+TEST_F(VerifyRunTest, ASavedReportOfAnotherLocaleAndZoneTellsDamage) {
+    const std::time_t when = 1765302288;
+    // As the C locale writes it ("09 Dec 2025 17:44:48"), or a day-first
+    // locale ("09.12.2025 17:44:48").
+    const auto timeText = [](std::time_t at, bool dayFirst) {
+        std::tm local{};
+        ::localtime_r(&at, &local);
+        char text[64];
+        const std::size_t size =
+            dayFirst ? std::strftime(text, sizeof text, "%d.%m.%Y %H:%M:%S", &local)
+                     : std::strftime(text, sizeof text, "%d %b %Y %H:%M:%S", &local);
+        return std::string(text, size);
+    };
+    for (const char* name : {"same.bin", "changed.bin"}) {
+        const struct timespec times[2] = {{when, 0}, {when, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (m_Folder / name).c_str(), times, 0), 0);
+    }
+    const fs::path report = m_Folder / "report.txt";
+    std::ofstream(report) << "文件名称：same.bin\r\n文件大小：3 字节\r\n修改时间："
+                          << timeText(when, false) << "\r\nMD5值     ：" << kMd5Abc
+                          << "\r\n\r\n文件名称：changed.bin\r\n文件大小：3 字节\r\n修改时间："
+                          << timeText(when + 8 * 3600, true) << "\r\nMD5值     ：" << kMd5Abc
+                          << "\r\n\r\n";
+    VerifyRun check;
+    check.Start({report.native()}, false);
+    ExpectRows(RowsOf(check), {
+                                  {"same.bin", VerifyStatus::Ok, ListStatus::Ok, ""},
+                                  {"changed.bin", VerifyStatus::Failed, ListStatus::Failed, ""},
+                              });
+    VerifyRun audit;
+    audit.Start({report.native()}, true);
+    std::vector<VerifyRow> rows = RowsOf(audit);
+    std::erase_if(rows, [](const VerifyRow& row) { return row.status == VerifyStatus::New; });
+    ExpectRows(rows, {
+                         {"same.bin", VerifyStatus::Ok, ListStatus::Ok, ""},
+                         {"changed.bin", VerifyStatus::Damaged, ListStatus::Damaged, ""},
+                     });
 }
 
 TEST_F(VerifyRunTest, FindingNewFilesAuditsTheListsFolder) {
