@@ -4,6 +4,7 @@
 #include "lists/checksum_list.h"
 #include "lists/entry_check.h"
 #include "lists/list_loop.h"
+#include "lists/move_keys.h"
 #include "lists/name_set.h"
 #include "lists/program_messages.h"
 #include "lists/result_sink.h"
@@ -33,14 +34,6 @@ namespace varnel {
 
 namespace {
 
-// The digest an entry that is gone is found again by: the first it carries
-// of these.
-constexpr std::array<DigestKind, kDigestKindCount> kMoveDigests = DigestKindsInListOrder();
-
-// Bytes of a digest compared for a move: enough that two contents of the
-// same size never share them by chance.
-constexpr std::size_t kDigestBytes = 16;
-
 struct Tally {
     std::size_t ok = 0;
     std::size_t edited = 0;
@@ -53,87 +46,6 @@ struct Tally {
     std::size_t badLines = 0;
     std::size_t badReportLines = 0;
     bool unusableList = false;
-};
-
-// What an entry's digest is compared by, when its file has gone: the kind,
-// the first bytes of the digest, and the size when the entry records one.
-struct ContentKey {
-    DigestKind kind = DigestKind::Md5;
-    std::uint8_t length = 0; // bytes of digest used
-    std::array<std::uint8_t, kDigestBytes> digest{};
-    std::optional<std::uint64_t> size;
-};
-
-std::optional<ContentKey> KeyFromHex(DigestKind kind, std::string_view hex,
-                                     std::optional<std::uint64_t> size) {
-    if (hex.size() < 2 || hex.size() % 2 != 0) {
-        return std::nullopt; // an empty value: a file not read when the list was made
-    }
-    ContentKey key;
-    key.kind = kind;
-    key.size = size;
-    key.length = static_cast<std::uint8_t>(std::min(hex.size() / 2, kDigestBytes));
-    for (std::size_t i = 0; i < key.length; ++i) {
-        const int high = platform::HexDigitValue(hex[2 * i]);
-        const int low = platform::HexDigitValue(hex[(2 * i) + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        key.digest[i] = static_cast<std::uint8_t>((high << 4) | low);
-    }
-    return key;
-}
-
-// The key's bytes, for a map: the kind, the digest, the size when known.
-std::string PackKey(const ContentKey& key) {
-    std::string packed;
-    packed += static_cast<char>(key.kind);
-    packed.append(reinterpret_cast<const char*>(key.digest.data()), key.length);
-    if (key.size) {
-        for (int i = 0; i < 8; ++i) {
-            packed += static_cast<char>((*key.size >> (8 * i)) & 0xFF);
-        }
-    }
-    return packed;
-}
-
-// The file's digest of a kind, as upper-case hex ("" when not read).
-std::string DigestOf(DigestKind kind, const FileFacts& facts) {
-    // Wide512: BLAKE2b, the last it stands for (the caller tries SHA-512 too).
-    return FactsDigest(facts, DigestKindOf(kind).standsFor.back());
-}
-
-// An entry whose file has gone, kept until the new files are known: its
-// content key packed into 40 bytes, since every entry of a list may be one.
-struct GoneEntry {
-    NameStore::Ref name = 0; // the file's bytes
-    std::uint64_t size = 0;
-    std::array<std::uint8_t, kDigestBytes> digest{};
-    std::uint8_t kind = 0;   // a DigestKind
-    std::uint8_t length = 0; // bytes of digest; 0: nothing to find it by
-    bool sized = false;
-    bool toolEscape = false; // shown as md5sum-family and bsd lists show names
-
-    void SetKey(const ContentKey& key) {
-        kind = static_cast<std::uint8_t>(key.kind);
-        length = key.length;
-        digest = key.digest;
-        sized = key.size.has_value();
-        size = key.size.value_or(0);
-    }
-    std::optional<ContentKey> Key() const {
-        if (length == 0) {
-            return std::nullopt;
-        }
-        ContentKey key;
-        key.kind = static_cast<DigestKind>(kind);
-        key.length = length;
-        key.digest = digest;
-        if (sized) {
-            key.size = size;
-        }
-        return key;
-    }
 };
 
 // A file below the root that no list names.
