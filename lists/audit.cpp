@@ -193,10 +193,7 @@ private:
             Write(entry.name, m_ToolEscape, ListStatus::Unreadable, {}, std::nullopt, &facts);
             return;
         }
-        std::optional<LocalTime> time;
-        if (entry.report && entry.time) {
-            time = LocalTimeOf(facts, Services(entry.converted));
-        }
+        const std::optional<LocalTime> time = m_Times.Of(entry, facts);
         const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
         if (failed.empty()) {
             ++m_Tally.ok;
@@ -374,14 +371,6 @@ private:
         return std::nullopt;
     }
 
-    const ReportServices& Services(bool converted) {
-        if (!m_Plain) {
-            m_Plain = MakeReportServices(LanguageMode::English);
-            m_Converted = MakeReportServices(LanguageMode::Traditional);
-        }
-        return converted ? *m_Converted : *m_Plain;
-    }
-
     friend class CandidateResults;
 
     const AuditOptions& m_Options;
@@ -409,8 +398,7 @@ private:
     // New files by content key, in walk order.
     std::unordered_map<std::string, std::vector<std::size_t>> m_Found;
 
-    std::optional<ReportServices> m_Plain;
-    std::optional<ReportServices> m_Converted;
+    EntryTimes m_Times;
     CheckScheduler m_Scheduler;
 };
 

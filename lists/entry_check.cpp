@@ -95,4 +95,15 @@ std::optional<LocalTime> LocalTimeOf(const FileFacts& facts, const ReportService
     return time;
 }
 
+std::optional<LocalTime> EntryTimes::Of(const ListEntry& entry, const FileFacts& facts) {
+    if (!entry.report || !entry.time) {
+        return std::nullopt;
+    }
+    if (!m_Plain) {
+        m_Plain = MakeReportServices(LanguageMode::English);
+        m_Converted = MakeReportServices(LanguageMode::Traditional);
+    }
+    return LocalTimeOf(facts, entry.converted ? *m_Converted : *m_Plain);
+}
+
 } // namespace varnel

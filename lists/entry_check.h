@@ -41,6 +41,19 @@ std::optional<SavedTimeAgreement> TimeAgreementOf(const ListEntry& entry,
 // words. What FailedChecks compares a saved time with.
 std::optional<LocalTime> LocalTimeOf(const FileFacts& facts, const ReportServices& services);
 
+// The file's modified time for an entry's saved time line, as LocalTimeOf
+// tells it, with the report services of the entry's form (plain or
+// converted) made once, on the thread that asks.
+class EntryTimes {
+public:
+    // Nothing for an entry without a time line.
+    std::optional<LocalTime> Of(const ListEntry& entry, const FileFacts& facts);
+
+private:
+    std::optional<ReportServices> m_Plain;
+    std::optional<ReportServices> m_Converted;
+};
+
 // How many checks an entry carries: its digests, and a report block's
 // version, size and time lines.
 std::size_t ChecksOf(const ListEntry& entry);

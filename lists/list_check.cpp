@@ -121,10 +121,7 @@ private:
             return;
         }
         ++m_Verified;
-        std::optional<LocalTime> time;
-        if (entry.report && entry.time) {
-            time = LocalTimeOf(facts, Services(entry.converted));
-        }
+        const std::optional<LocalTime> time = m_Times.Of(entry, facts);
         const std::vector<std::string_view> failed = FailedChecks(entry, facts, time);
         if (failed.empty()) {
             if (!m_Options.quiet && !m_Options.status) {
@@ -142,17 +139,6 @@ private:
 
     bool Open() const override { return !m_Output.failed() && (!m_Sink || m_Sink->Open()); }
 
-    // A report block's time is compared with the text the report would
-    // write now: the plain services and the converting ones, made on this
-    // thread once.
-    const ReportServices& Services(bool converted) {
-        if (!m_Plain) {
-            m_Plain = MakeReportServices(LanguageMode::English);
-            m_Converted = MakeReportServices(LanguageMode::Traditional);
-        }
-        return converted ? *m_Converted : *m_Plain;
-    }
-
     const std::string& m_List;
     const ListCheckOptions& m_Options;
     ResultStream& m_Output;
@@ -161,8 +147,7 @@ private:
     Tally& m_Tally;
     ResultWriter m_Writer;
 
-    std::optional<ReportServices> m_Plain;
-    std::optional<ReportServices> m_Converted;
+    EntryTimes m_Times;
     std::size_t m_Verified = 0; // entries whose file was read
     std::size_t m_Unread = 0;   // entries whose file could not be read
     CheckScheduler m_Scheduler;
