@@ -1,12 +1,15 @@
 #include "digest/digest_context.h"
 
 #include "digest/binary_file_stream.h"
+#include "digest/blake3.h"
 #include "digest/file_hasher.h"
 #include "formats/hex.h"
 #include "platform/os/errors.h"
 
 #include <openssl/evp.h>
+#include <xxhash.h>
 
+#include <optional>
 #include <vector>
 
 namespace varnel {
@@ -39,23 +42,99 @@ const EVP_MD* DigestFor(std::int32_t algorithmId) {
         static const EVP_MD* const blake2b = EVP_MD_fetch(nullptr, "BLAKE2B-512", nullptr);
         return blake2b;
     }
+    case kSha3_256: {
+        static const EVP_MD* const sha3_256 = EVP_MD_fetch(nullptr, "SHA3-256", nullptr);
+        return sha3_256;
+    }
+    case kSha3_512: {
+        static const EVP_MD* const sha3_512 = EVP_MD_fetch(nullptr, "SHA3-512", nullptr);
+        return sha3_512;
+    }
     default:
         return nullptr;
     }
 }
 
+// The digests computed by code of our own rather than by OpenSSL.
+bool IsOwnDigest(std::int32_t algorithmId) {
+    return algorithmId == kXxh3_64 || algorithmId == kXxh3_128 || algorithmId == kBlake3_256;
+}
+
 } // namespace
+
+// XXH3's streaming state (64 or 128 bits: the same state, its own reset,
+// update and digest), or the BLAKE3 hasher.
+struct DigestContext::OwnState {
+    XXH3_state_t* xxh = nullptr;
+    std::optional<Blake3> blake3;
+
+    explicit OwnState(std::int32_t algorithm)
+        : xxh(algorithm == kBlake3_256 ? nullptr : XXH3_createState()) {}
+    ~OwnState() {
+        if (xxh != nullptr) {
+            XXH3_freeState(xxh);
+        }
+    }
+    OwnState(const OwnState&) = delete;
+    OwnState& operator=(const OwnState&) = delete;
+
+    bool Reset(std::int32_t algorithm) {
+        if (algorithm == kBlake3_256) {
+            blake3.emplace();
+            return true;
+        }
+        if (xxh == nullptr) {
+            return false;
+        }
+        return (algorithm == kXxh3_64 ? XXH3_64bits_reset(xxh) : XXH3_128bits_reset(xxh)) == XXH_OK;
+    }
+    bool Update(std::int32_t algorithm, std::span<const std::uint8_t> data) {
+        if (algorithm == kBlake3_256) {
+            blake3->Update(data);
+            return true;
+        }
+        return (algorithm == kXxh3_64
+                    ? XXH3_64bits_update(xxh, data.data(), data.size())
+                    : XXH3_128bits_update(xxh, data.data(), data.size())) == XXH_OK;
+    }
+    // The canonical form: the hash's bytes most significant first.
+    std::string FinalHex(std::int32_t algorithm) const {
+        if (algorithm == kBlake3_256) {
+            return blake3->FinalHex();
+        }
+        if (algorithm == kXxh3_64) {
+            XXH64_canonical_t canonical;
+            XXH64_canonicalFromHash(&canonical, XXH3_64bits_digest(xxh));
+            return platform::HexUpper(std::span<const std::uint8_t>(canonical.digest));
+        }
+        XXH128_canonical_t canonical;
+        XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(xxh));
+        return platform::HexUpper(std::span<const std::uint8_t>(canonical.digest));
+    }
+};
+
+void DigestContext::OwnStateDeleter::operator()(OwnState* state) const noexcept {
+    delete state;
+}
 
 void DigestContext::ContextDeleter::operator()(evp_md_ctx_st* ctx) const noexcept {
     EVP_MD_CTX_free(ctx);
 }
 
-DigestContext::DigestContext(std::int32_t algorithmId)
-    : m_Context(EVP_MD_CTX_new()), m_Algorithm(algorithmId) {
+DigestContext::DigestContext(std::int32_t algorithmId) : m_Algorithm(algorithmId) {
+    if (IsOwnDigest(algorithmId)) {
+        m_Own.reset(new OwnState(algorithmId));
+    } else {
+        m_Context.reset(EVP_MD_CTX_new());
+    }
     Restart();
 }
 
 bool DigestContext::Restart() {
+    if (m_Own) {
+        m_Ok = m_Own->Reset(m_Algorithm);
+        return m_Ok;
+    }
     const EVP_MD* md = DigestFor(m_Algorithm);
     m_Ok = m_Context != nullptr && md != nullptr &&
            EVP_DigestInit_ex2(m_Context.get(), md, nullptr) == 1;
@@ -64,12 +143,14 @@ bool DigestContext::Restart() {
 
 DigestContext::~DigestContext() = default;
 DigestContext::DigestContext(DigestContext&& other) noexcept
-    : m_Context(std::move(other.m_Context)), m_Algorithm(other.m_Algorithm), m_Ok(other.m_Ok) {
+    : m_Context(std::move(other.m_Context)), m_Own(std::move(other.m_Own)),
+      m_Algorithm(other.m_Algorithm), m_Ok(other.m_Ok) {
     other.m_Ok = false;
 }
 DigestContext& DigestContext::operator=(DigestContext&& other) noexcept {
     if (this != &other) {
         m_Context = std::move(other.m_Context);
+        m_Own = std::move(other.m_Own);
         m_Algorithm = other.m_Algorithm;
         m_Ok = other.m_Ok;
         other.m_Ok = false;
@@ -78,7 +159,9 @@ DigestContext& DigestContext::operator=(DigestContext&& other) noexcept {
 }
 
 bool DigestContext::Update(std::span<const std::uint8_t> data) {
-    if (m_Ok && !data.empty()) {
+    if (m_Ok && !data.empty() && m_Own) {
+        m_Ok = m_Own->Update(m_Algorithm, data);
+    } else if (m_Ok && !data.empty()) {
         m_Ok = EVP_DigestUpdate(m_Context.get(), data.data(), data.size()) == 1;
     }
     return m_Ok;
@@ -89,6 +172,9 @@ std::string DigestContext::FinalHex() {
         return {};
     }
     m_Ok = false;
+    if (m_Own) {
+        return m_Own->FinalHex(m_Algorithm);
+    }
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     if (EVP_DigestFinal_ex(m_Context.get(), digest, &size) != 1 || size > EVP_MAX_MD_SIZE) {

@@ -2,7 +2,10 @@
 
 // MD5_SHA1_View_Module: the digests of whole files and of streams as
 // upper-case hexadecimal text: MD5 (RFC 1321), SHA-1 (FIPS 180), SHA-256,
-// SHA-512 and BLAKE2b-512. The hashing is OpenSSL's EVP service.
+// SHA-512, BLAKE2b-512, SHA3-256 and SHA3-512 (FIPS 202) from OpenSSL's EVP
+// service; XXH3-64 and XXH3-128 from the xxHash library (written as its
+// canonical big-endian form, as xxhsum prints it); BLAKE3-256 from
+// digest/blake3.h.
 
 #include <cstdint>
 #include <filesystem>
@@ -22,6 +25,12 @@ inline constexpr std::int32_t CALG_SHA_512 = 0x800E;
 // BLAKE2b-512 has no identifier of that family: one of our own, for the
 // digest contexts of checksum lists (GetFileDigest does not take it).
 inline constexpr std::int32_t kBlake2b512 = 0x10001;
+// The same for the kinds added later.
+inline constexpr std::int32_t kSha3_256 = 0x10002;
+inline constexpr std::int32_t kSha3_512 = 0x10003;
+inline constexpr std::int32_t kXxh3_64 = 0x10004;
+inline constexpr std::int32_t kXxh3_128 = 0x10005;
+inline constexpr std::int32_t kBlake3_256 = 0x10006;
 
 // The digest of the whole file at path as upper-case hexadecimal text, two
 // digits per byte (32 characters for MD5, 40 for SHA-1). The file is read once
@@ -70,7 +79,13 @@ private:
     struct ContextDeleter {
         void operator()(evp_md_ctx_st* ctx) const noexcept;
     };
-    std::unique_ptr<evp_md_ctx_st, ContextDeleter> m_Context;
+    // The state of a digest OpenSSL does not give (XXH3, BLAKE3).
+    struct OwnState;
+    struct OwnStateDeleter {
+        void operator()(OwnState* state) const noexcept;
+    };
+    std::unique_ptr<evp_md_ctx_st, ContextDeleter> m_Context; // EVP digests only
+    std::unique_ptr<OwnState, OwnStateDeleter> m_Own;         // the others only
     std::int32_t m_Algorithm = 0;
     bool m_Ok = false;
 };

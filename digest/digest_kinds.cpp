@@ -64,6 +64,16 @@ std::optional<DigestKind> DigestKindOfTag(std::string_view tag) {
     return std::nullopt;
 }
 
+std::optional<DigestKind> DigestKindOfLength(std::size_t length) {
+    std::optional<DigestKind> found;
+    for (const DigestKindInfo& row : kDigestKinds) {
+        if (row.toldByLength && row.hexLength == length && (!found || row.selected == nullptr)) {
+            found = row.kind;
+        }
+    }
+    return found;
+}
+
 std::optional<DigestKind> DigestKindOfField(std::string_view field) {
     for (const DigestKindInfo& row : kDigestKinds) {
         if (!row.field.empty() && row.field == field) {

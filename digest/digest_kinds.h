@@ -9,8 +9,8 @@
 //
 // The rows stand in the order results and reports name the digests (the
 // report's lines CRC-32, SHA-1, MD5, then the longer digests of checksum
-// lists); listPlace gives the order of lists' lines, MD5 first (see
-// DigestKindsInListOrder).
+// lists, then the kinds added later: SHA-3, XXH3, XXH128, BLAKE3); listPlace gives the order of
+// lists' lines, MD5 first (see DigestKindsInListOrder).
 
 #include <array>
 #include <cstddef>
@@ -23,10 +23,23 @@ namespace varnel {
 
 // The digests a list line can carry. Wide512 is an untagged 128-digit line
 // of a list whose format was told by content: SHA-512 or BLAKE2b-512. The
-// values index ListEntry::expected and must not change.
-enum class DigestKind { Crc32, Md5, Sha1, Sha256, Sha512, Blake2b, Wide512 };
+// values index ListEntry::expected and must not change; new kinds go last.
+enum class DigestKind {
+    Crc32,
+    Md5,
+    Sha1,
+    Sha256,
+    Sha512,
+    Blake2b,
+    Wide512,
+    Sha3_256,
+    Sha3_512,
+    Xxh3_64,
+    Xxh128,
+    Blake3,
+};
 
-inline constexpr std::size_t kDigestKindCount = 7;
+inline constexpr std::size_t kDigestKindCount = 12;
 
 // The digests one read of a file computes.
 struct DigestSelection {
@@ -37,6 +50,13 @@ struct DigestSelection {
     bool sha256 = false;
     bool sha512 = false;
     bool blake2b = false;
+    // Asked for by name only (an option, a tag, a told format): their
+    // lengths are those of older kinds, which an untagged line keeps.
+    bool sha3_256 = false;
+    bool sha3_512 = false;
+    bool xxh3 = false;   // XXH3-64
+    bool xxh128 = false; // XXH3-128
+    bool blake3 = false; // BLAKE3-256
 
     friend bool operator==(const DigestSelection&, const DigestSelection&) = default;
 };
@@ -59,6 +79,11 @@ struct DigestKindInfo {
     // for Wide512 SHA-512 and BLAKE2b.
     std::array<DigestKind, 2> standsFor;
     std::uint8_t listPlace; // the place of its line in bsd lists, MD5 first
+    // Whether an untagged digest of hexLength digits, in a list whose format
+    // was told by content, is taken for this kind (see DigestKindOfLength).
+    // Off for the newer kinds whose length an older kind has (64 digits stay
+    // SHA-256, 32 stay MD5) and for XXH3, whose 16 digits XXH64 has too.
+    bool toldByLength = true;
 };
 
 inline constexpr std::array<DigestKindInfo, kDigestKindCount> kDigestKinds{{
@@ -71,7 +96,7 @@ inline constexpr std::array<DigestKindInfo, kDigestKindCount> kDigestKinds{{
      "--crc32",
      &DigestSelection::crc32,
      {DigestKind::Crc32, DigestKind::Crc32},
-     6},
+     11},
     {DigestKind::Sha1,
      40,
      "SHA-1",
@@ -132,6 +157,61 @@ inline constexpr std::array<DigestKindInfo, kDigestKindCount> kDigestKinds{{
      nullptr,
      {DigestKind::Sha512, DigestKind::Blake2b},
      5},
+    {DigestKind::Sha3_256,
+     64,
+     "SHA3-256",
+     "SHA3-256",
+     {},
+     "sha3_256",
+     "--sha3-256",
+     &DigestSelection::sha3_256,
+     {DigestKind::Sha3_256, DigestKind::Sha3_256},
+     6,
+     false},
+    {DigestKind::Sha3_512,
+     128,
+     "SHA3-512",
+     "SHA3-512",
+     {},
+     "sha3_512",
+     "--sha3-512",
+     &DigestSelection::sha3_512,
+     {DigestKind::Sha3_512, DigestKind::Sha3_512},
+     7,
+     false},
+    {DigestKind::Xxh3_64,
+     16,
+     "XXH3",
+     "XXH3",
+     {},
+     "xxh3",
+     "--xxh3",
+     &DigestSelection::xxh3,
+     {DigestKind::Xxh3_64, DigestKind::Xxh3_64},
+     9,
+     false},
+    {DigestKind::Xxh128,
+     32,
+     "XXH128",
+     "XXH128",
+     {},
+     "xxh128",
+     "--xxh128",
+     &DigestSelection::xxh128,
+     {DigestKind::Xxh128, DigestKind::Xxh128},
+     10,
+     false},
+    {DigestKind::Blake3,
+     64,
+     "BLAKE3",
+     "BLAKE3",
+     {},
+     "blake3",
+     "--blake3",
+     &DigestSelection::blake3,
+     {DigestKind::Blake3, DigestKind::Blake3},
+     8,
+     false},
 }};
 
 // The row of a kind.
@@ -154,7 +234,8 @@ constexpr std::array<DigestKind, kDigestKindCount> DigestKindsInResultOrder() {
 }
 
 // The kinds in the order of lists' lines: MD5 (every list has it), SHA-1,
-// the longer digests, CRC-32 last. An entry that is gone is found again by
+// the longer digests (SHA-2, BLAKE2b, SHA-3, BLAKE3), XXH3 and XXH128,
+// CRC-32 last. An entry that is gone is found again by
 // the first of these it carries.
 constexpr std::array<DigestKind, kDigestKindCount> DigestKindsInListOrder() {
     std::array<DigestKind, kDigestKindCount> kinds{};
@@ -166,6 +247,11 @@ constexpr std::array<DigestKind, kDigestKindCount> DigestKindsInListOrder() {
 
 // The kind a bsd tag names, written or read ("SHA256", "SHA2-256", ...).
 std::optional<DigestKind> DigestKindOfTag(std::string_view tag);
+// The kind an untagged digest of length hex digits is taken for in a list
+// whose format was told by content: the one kind of that length told by it,
+// or where several are (SHA-512 and BLAKE2b) the kind that stands for them
+// all (Wide512); nothing for a length no kind is told by.
+std::optional<DigestKind> DigestKindOfLength(std::size_t length);
 // The kind a JSON or CSV field names ("sha256").
 std::optional<DigestKind> DigestKindOfField(std::string_view field);
 // Every tag of a bsd line, written and read, in list order, each with its

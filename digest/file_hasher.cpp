@@ -46,13 +46,31 @@ DigestContext* Begin(std::optional<DigestContext>& context, std::int32_t algorit
     return &*context;
 }
 
+// The digests besides CRC-32, SHA-1 and MD5: what asks for each, its
+// algorithm and where its text goes.
+struct OtherDigest {
+    bool DigestSelection::*wanted;
+    std::int32_t algorithm;
+    std::string HashResult::*text;
+};
+constexpr std::array<OtherDigest, 8> kOtherDigests{{
+    {&DigestSelection::sha256, CALG_SHA_256, &HashResult::sha256},
+    {&DigestSelection::sha512, CALG_SHA_512, &HashResult::sha512},
+    {&DigestSelection::blake2b, kBlake2b512, &HashResult::blake2b},
+    {&DigestSelection::sha3_256, kSha3_256, &HashResult::sha3_256},
+    {&DigestSelection::sha3_512, kSha3_512, &HashResult::sha3_512},
+    {&DigestSelection::xxh3, kXxh3_64, &HashResult::xxh3},
+    {&DigestSelection::xxh128, kXxh3_128, &HashResult::xxh128},
+    {&DigestSelection::blake3, kBlake3_256, &HashResult::blake3},
+}};
+
 // The digests being computed for one file (the hasher's contexts, restarted).
 struct Digests {
     bool wantCrc = false;
     std::uint32_t crc = Crc32Init();
     DigestContext* sha1 = nullptr;
     DigestContext* md5 = nullptr;
-    std::array<DigestContext*, 3> wide{}; // SHA-256, SHA-512, BLAKE2b, when wanted
+    std::array<DigestContext*, kOtherDigests.size()> wide{}; // those of kOtherDigests wanted
 
     // Everything but MD5.
     void UpdateOthers(std::span<const std::uint8_t> data) {
@@ -227,13 +245,12 @@ HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted
     if (wanted.md5) {
         digests.md5 = Begin(m_Md5, CALG_MD5);
     }
-    const std::array<bool, 3> wantWide{wanted.sha256, wanted.sha512, wanted.blake2b};
-    const std::array<std::optional<DigestContext>*, 3> wideContexts{&m_Sha256, &m_Sha512,
-                                                                    &m_Blake2b};
-    constexpr std::array<std::int32_t, 3> kWideIds{CALG_SHA_256, CALG_SHA_512, kBlake2b512};
-    for (std::size_t i = 0; i < wantWide.size(); ++i) {
-        if (wantWide[i]) {
-            digests.wide[i] = Begin(*wideContexts[i], kWideIds[i]);
+    static_assert(kOtherDigests.size() == kOtherDigestCount);
+    bool wantOthers = false;
+    for (std::size_t i = 0; i < kOtherDigests.size(); ++i) {
+        if (wanted.*(kOtherDigests[i].wanted)) {
+            digests.wide[i] = Begin(m_Others[i], kOtherDigests[i].algorithm);
+            wantOthers = true;
         }
     }
     const bool large = std::min(file.Size(), control.limit) >= kSplitThreshold;
@@ -242,8 +259,7 @@ HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted
         file.AdviseSequential();
     }
     std::optional<LoopEnd> end;
-    if (large && m_AllowHelperThread && wanted.md5 &&
-        (wanted.sha1 || wanted.crc32 || wanted.sha256 || wanted.sha512 || wanted.blake2b)) {
+    if (large && m_AllowHelperThread && wanted.md5 && (wanted.sha1 || wanted.crc32 || wantOthers)) {
         // Nothing when no helper thread could be started; nothing was read
         // then, and the file is hashed inline below.
         end = HashSplit(file, digests, control, result.bytes);
@@ -268,20 +284,20 @@ HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted
     if (digests.md5) {
         result.md5 = digests.md5->FinalHex();
     }
-    const std::array<std::string*, 3> wideTexts{&result.sha256, &result.sha512, &result.blake2b};
     bool wideFailed = false;
-    for (std::size_t i = 0; i < wideTexts.size(); ++i) {
+    for (std::size_t i = 0; i < kOtherDigests.size(); ++i) {
         if (digests.wide[i]) {
-            *wideTexts[i] = digests.wide[i]->FinalHex();
-            wideFailed = wideFailed || wideTexts[i]->empty();
+            std::string& text = result.*(kOtherDigests[i].text);
+            text = digests.wide[i]->FinalHex();
+            wideFailed = wideFailed || text.empty();
         }
     }
     if ((wanted.md5 && result.md5.empty()) || (wanted.sha1 && result.sha1.empty()) || wideFailed) {
         result.outcome = HashOutcome::ServiceFailed;
         result.sha1.clear();
         result.md5.clear();
-        for (std::string* text : wideTexts) {
-            text->clear();
+        for (const OtherDigest& other : kOtherDigests) {
+            (result.*(other.text)).clear();
         }
     }
     return result;

@@ -2,7 +2,8 @@
 
 // The one read loop of the program: reads an open file from its current
 // position to its end and feeds every wanted digest (CRC-32, SHA-1, MD5, and
-// for checksum lists SHA-256, SHA-512 and BLAKE2b-512) from
+// when asked SHA-256, SHA-512, BLAKE2b-512, SHA3-256, SHA3-512, XXH3-64,
+// XXH3-128 and BLAKE3) from
 // the same buffers, so a file is read once whatever is asked of it. The report
 // (FactsGatherer), GetFileDigest and CRC32_Class::GetFileCrc32 all hash
 // through it.
@@ -16,6 +17,7 @@
 #include "digest/digest_kinds.h"
 #include "platform/os/file.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -63,6 +65,11 @@ struct HashResult {
     std::string sha256;
     std::string sha512;
     std::string blake2b; // BLAKE2b-512
+    std::string sha3_256;
+    std::string sha3_512;
+    std::string xxh3;   // XXH3-64, canonical (big-endian) form
+    std::string xxh128; // XXH3-128, canonical form
+    std::string blake3; // BLAKE3-256
 };
 
 // Keeps its read buffer and digest contexts between files, so a run over many
@@ -87,9 +94,10 @@ private:
     // Set up at the first file that wants them, restarted for every later one.
     std::optional<DigestContext> m_Sha1;
     std::optional<DigestContext> m_Md5;
-    std::optional<DigestContext> m_Sha256;
-    std::optional<DigestContext> m_Sha512;
-    std::optional<DigestContext> m_Blake2b;
+    // The digests besides CRC-32, SHA-1 and MD5, in the order of
+    // file_hasher.cpp's kOtherDigests.
+    static constexpr std::size_t kOtherDigestCount = 8;
+    std::array<std::optional<DigestContext>, kOtherDigestCount> m_Others;
 };
 
 } // namespace varnel

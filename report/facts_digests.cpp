@@ -13,12 +13,17 @@ struct FactsText {
     DigestKind kind;
     std::string FileFacts::*hex;
 };
-constexpr std::array<FactsText, 5> kFactsTexts{{
+constexpr std::array<FactsText, 10> kFactsTexts{{
     {DigestKind::Sha1, &FileFacts::sha1},
     {DigestKind::Md5, &FileFacts::md5},
     {DigestKind::Sha256, &FileFacts::sha256},
     {DigestKind::Sha512, &FileFacts::sha512},
     {DigestKind::Blake2b, &FileFacts::blake2b},
+    {DigestKind::Sha3_256, &FileFacts::sha3_256},
+    {DigestKind::Sha3_512, &FileFacts::sha3_512},
+    {DigestKind::Xxh3_64, &FileFacts::xxh3},
+    {DigestKind::Xxh128, &FileFacts::xxh128},
+    {DigestKind::Blake3, &FileFacts::blake3},
 }};
 
 } // namespace

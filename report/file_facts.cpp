@@ -2,6 +2,7 @@
 
 #include "platform/os/file.h"
 #include "platform/os/file_query.h"
+#include "report/report_labels.h"
 
 #include <cerrno>
 #include <optional>
@@ -21,6 +22,11 @@ void MarkUnread(FileFacts& facts, ReadFailure kind, std::string reason) {
     facts.sha256.clear();
     facts.sha512.clear();
     facts.blake2b.clear();
+    facts.sha3_256.clear();
+    facts.sha3_512.clear();
+    facts.xxh3.clear();
+    facts.xxh128.clear();
+    facts.blake3.clear();
 }
 
 // Why path was not opened: the directory entry gives size and time, and
@@ -73,6 +79,15 @@ void DescribeUnopened(const std::filesystem::path& path,
 
 } // namespace
 
+DigestSelection ReportDigestSelection(const ReportOptions& options) {
+    DigestSelection wanted{options.ShowCRC32, options.ShowSHA1, true};
+    for (const ReportDigestLine& line : kReportDigestLines) {
+        bool DigestSelection::*const member = DigestKindOf(line.kind).selected;
+        wanted.*member = options.ShowDigests.*member;
+    }
+    return wanted;
+}
+
 FactsGatherer::FactsGatherer(bool allowHelperThread) : m_Hasher(allowHelperThread) {}
 
 FactsGatherer::~FactsGatherer() = default;
@@ -118,8 +133,7 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     facts.modified = std::chrono::sys_seconds(std::chrono::seconds(opened.modifiedSeconds));
     facts.modifiedNanoseconds = opened.modifiedNanoseconds;
 
-    const DigestSelection wanted =
-        run.digests.value_or(DigestSelection{options.ShowCRC32, options.ShowSHA1, true});
+    const DigestSelection wanted = run.digests.value_or(ReportDigestSelection(options));
     if (run.bytesKnown != nullptr) {
         run.bytesKnown->fetch_add(file.Size(), std::memory_order_relaxed);
     }
@@ -205,6 +219,11 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     facts.sha256 = std::move(hashed.sha256);
     facts.sha512 = std::move(hashed.sha512);
     facts.blake2b = std::move(hashed.blake2b);
+    facts.sha3_256 = std::move(hashed.sha3_256);
+    facts.sha3_512 = std::move(hashed.sha3_512);
+    facts.xxh3 = std::move(hashed.xxh3);
+    facts.xxh128 = std::move(hashed.xxh128);
+    facts.blake3 = std::move(hashed.blake3);
     return facts;
 }
 

@@ -31,7 +31,16 @@ struct ReportOptions {
     bool ShowModifiedTime = true;
     bool ShowSize = true;
     bool ShowVersion = false;
+    // The digests added later, each written on a line of its own after MD5
+    // (report_labels.h's kReportDigestLines) when its member is set:
+    // sha3_256, sha3_512, xxh3, xxh128, blake3. No check box has them; the
+    // other members are not read (CRC-32 and SHA-1 have their options).
+    DigestSelection ShowDigests;
 };
+
+// The digests a block with these options carries: CRC-32 and SHA-1 as their
+// options say, MD5 always, and the later kinds ShowDigests asks for.
+DigestSelection ReportDigestSelection(const ReportOptions& options);
 
 // The file's version text ("1.2.3.4"), empty when it has none. Must be safe to
 // call from several threads at once (platform::GetFileVersion is).
@@ -75,6 +84,13 @@ struct FileFacts {
     std::string sha256;
     std::string sha512;
     std::string blake2b;
+    // Only when asked for (Control::digests, or the report's
+    // ReportOptions::digests).
+    std::string sha3_256;
+    std::string sha3_512;
+    std::string xxh3;   // XXH3-64, canonical (big-endian) form
+    std::string xxh128; // XXH3-128, canonical form
+    std::string blake3;
 
     bool readOk = true; // false when the file's bytes could not be read
     ReadFailure failureKind = ReadFailure::None;

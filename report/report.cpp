@@ -2,6 +2,7 @@
 
 #include "formats/hex.h"
 #include "formats/name_escape.h"
+#include "report/facts_digests.h"
 #include "report/report_labels.h"
 
 #include <charconv>
@@ -80,6 +81,14 @@ void AppendReportBlock(std::string& out, std::string_view displayPath, const Fil
     shown(LabelOf(ReportLine::Md5).simplified);
     out += facts.md5;
     out += kReportLineEnd;
+
+    for (const ReportDigestLine& line : kReportDigestLines) {
+        if (options.ShowDigests.*(DigestKindOf(line.kind).selected)) {
+            shown(LabelOf(line.line).simplified);
+            out += FactsDigest(facts, line.kind);
+            out += kReportLineEnd;
+        }
+    }
     out += kReportLineEnd;
 }
 

@@ -61,10 +61,15 @@ ReportBlock BuildReportBlock(const std::filesystem::path& path, std::string_view
 //   CRC32值 ：<8 upper-case hex>      ShowCRC32
 //   SHA1值   ：<40 upper-case hex>    ShowSHA1 (empty text when not read)
 //   MD5值     ：<32 upper-case hex>   always (empty text when not read)
+//   SHA3-256值 ：<64 upper-case hex>  ShowDigests.sha3_256 (empty when not read)
+//   SHA3-512值 ：<128 ...>            ShowDigests.sha3_512
+//   XXH3值   ：<16 ...>               ShowDigests.xxh3
+//   XXH128值 ：<32 ...>               ShowDigests.xxh128
+//   BLAKE3值 ：<64 ...>               ShowDigests.blake3
 //
 // With services.convert set (the Traditional Chinese mode), lines 2 to 4 pass
-// through it label and value together, lines 1 and 5 to 7 with their label
-// only: the path is written as it is, since converting it would rename the
+// through it label and value together, line 1 and the digest lines with
+// their label only: the path is written as it is, since converting it would rename the
 // folders and files it names. displayPath is the path's own bytes: the block
 // shows it in the name escape (DisplayText), so callers pass it unescaped.
 void AppendReportBlock(std::string& out, std::string_view displayPath, const FileFacts& facts,

@@ -9,14 +9,31 @@
 // which makes the Traditional form of the table of it. A report keeps the
 // Chinese labels in the English mode too.
 
+#include "digest/digest_kinds.h"
+
 #include <array>
 #include <cstddef>
 #include <string_view>
 
 namespace varnel {
 
-// What one line of a report block shows, in the order of the block.
-enum class ReportLine { Name, Version, Size, Time, Crc32, Sha1, Md5 };
+// What one line of a report block shows, in the order of the block: the
+// lines of the digests added later follow MD5, in the order of the table of
+// digest kinds.
+enum class ReportLine {
+    Name,
+    Version,
+    Size,
+    Time,
+    Crc32,
+    Sha1,
+    Md5,
+    Sha3_256,
+    Sha3_512,
+    Xxh3,
+    Xxh128,
+    Blake3,
+};
 
 // A text of a report in both of its forms.
 struct ReportText {
@@ -29,7 +46,7 @@ struct ReportLabel {
     ReportText text; // ends with the colon; the value follows it
 };
 
-inline constexpr std::array<ReportLabel, 7> kReportLabels{{
+inline constexpr std::array<ReportLabel, 12> kReportLabels{{
     {ReportLine::Name, {"文件名称：", "文件名稱："}},
     {ReportLine::Version, {"文件版本：", "文件版本："}},
     {ReportLine::Size, {"文件大小：", "文件大小："}},
@@ -37,7 +54,48 @@ inline constexpr std::array<ReportLabel, 7> kReportLabels{{
     {ReportLine::Crc32, {"CRC32值 ：", "CRC32值 ："}},
     {ReportLine::Sha1, {"SHA1值   ：", "SHA1值   ："}},
     {ReportLine::Md5, {"MD5值     ：", "MD5值     ："}},
+    {ReportLine::Sha3_256, {"SHA3-256值 ：", "SHA3-256值 ："}},
+    {ReportLine::Sha3_512, {"SHA3-512值 ：", "SHA3-512值 ："}},
+    {ReportLine::Xxh3, {"XXH3值   ：", "XXH3值   ："}},
+    {ReportLine::Xxh128, {"XXH128值 ：", "XXH128值 ："}},
+    {ReportLine::Blake3, {"BLAKE3值 ：", "BLAKE3值 ："}},
 }};
+
+// The lines after MD5, each the digest of one kind, which a block carries
+// when ReportOptions::ShowDigests asks for its kind.
+struct ReportDigestLine {
+    ReportLine line;
+    DigestKind kind;
+};
+inline constexpr std::array<ReportDigestLine, 5> kReportDigestLines{{
+    {ReportLine::Sha3_256, DigestKind::Sha3_256},
+    {ReportLine::Sha3_512, DigestKind::Sha3_512},
+    {ReportLine::Xxh3, DigestKind::Xxh3_64},
+    {ReportLine::Xxh128, DigestKind::Xxh128},
+    {ReportLine::Blake3, DigestKind::Blake3},
+}};
+
+// The kinds of the lines after MD5 stand in the order of the table of digest
+// kinds, and the lines in the order of the block.
+static_assert(
+    [] {
+        std::size_t row = 0;
+        for (std::size_t i = 0; i < kReportDigestLines.size(); ++i) {
+            if (static_cast<std::size_t>(kReportDigestLines[i].line) !=
+                static_cast<std::size_t>(ReportLine::Md5) + 1 + i) {
+                return false;
+            }
+            while (row < kDigestKinds.size() &&
+                   kDigestKinds[row].kind != kReportDigestLines[i].kind) {
+                ++row;
+            }
+            if (row == kDigestKinds.size() || kDigestKinds[row].selected == nullptr) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "kReportDigestLines follows MD5 in the order of the table of digest kinds");
 
 // LabelOf finds a line's label by its place in the table.
 static_assert(

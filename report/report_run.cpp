@@ -301,10 +301,9 @@ void ReportRun::Work() {
     // worker then holds a file per lane and claims as many as it has free
     // lanes. Without lanes it claims one file at a time.
     const std::unique_ptr<SmallFileLanes> lanes =
-        m_Settings.vectorLanes
-            ? SmallFileLanes::Make(m_Settings.digests.value_or(
-                  DigestSelection{m_Settings.options.ShowCRC32, m_Settings.options.ShowSHA1, true}))
-            : nullptr;
+        m_Settings.vectorLanes ? SmallFileLanes::Make(m_Settings.digests.value_or(
+                                     ReportDigestSelection(m_Settings.options)))
+                               : nullptr;
     const auto lanesBusy = [&lanes] { return lanes && lanes->Busy(); };
     std::vector<std::pair<std::size_t, RunBlock>> claimed;
     std::vector<bool> claimedListed; // by claimed's index: listed as a regular file

@@ -40,6 +40,17 @@ std::string_view CheckName(ReportLine line) {
         return "SHA-1";
     case ReportLine::Md5:
         return "MD5";
+    case ReportLine::Sha3_256:
+    case ReportLine::Sha3_512:
+    case ReportLine::Xxh3:
+    case ReportLine::Xxh128:
+    case ReportLine::Blake3:
+        break;
+    }
+    for (const ReportDigestLine& later : kReportDigestLines) {
+        if (later.line == line) {
+            return DigestKindOf(later.kind).name;
+        }
     }
     return "";
 }
@@ -162,7 +173,9 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
     case State::InBlock:
         break;
     }
-    if (!value || static_cast<int>(value->kind) <= m_Last || m_Ended) {
+    // Out of order, or repeated: the block was not written as it reads. Once
+    // MD5 is read only the later digests' lines may follow, each once.
+    if (!value || static_cast<int>(value->kind) <= m_Last) {
         m_Block.damaged = true;
         return step;
     }
@@ -186,6 +199,23 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
     case ReportLine::Md5:
         m_Block.md5 = platform::HexToUpper(value->value);
         m_Ended = true;
+        break;
+    case ReportLine::Sha3_256:
+    case ReportLine::Sha3_512:
+    case ReportLine::Xxh3:
+    case ReportLine::Xxh128:
+    case ReportLine::Blake3:
+        if (!m_Ended) {
+            // A later digest's line before MD5's: MD5 can no longer follow.
+            m_Block.damaged = true;
+            break;
+        }
+        for (const ReportDigestLine& later : kReportDigestLines) {
+            if (later.line == value->kind) {
+                m_Block.laterDigests[static_cast<std::size_t>(later.kind)] =
+                    platform::HexToUpper(value->value);
+            }
+        }
         break;
     case ReportLine::Name:
         break;

@@ -6,7 +6,8 @@
 // encoding of their language (GBK, Big5), a line at a time.
 //
 // A block is a name line (the name in the name escape), the lines it carries
-// in their order, the MD5 line last, then an empty line. A name line always
+// in their order up to the MD5 line, the lines of the later digests it
+// carries (SHA3-256, ..., BLAKE3) in theirs, then an empty line. A name line always
 // starts a new block. A block whose name was read but whose lines were not
 // read whole (a line without a label or out of order, no MD5 line) is a
 // damaged block: it stays an entry, so its file is named as a failure, and
@@ -16,6 +17,7 @@
 #include "report/report_labels.h"
 #include "report/saved_time.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,7 +28,8 @@
 namespace varnel {
 
 // The word a failed check is named with: "version", "size", "modified time",
-// "CRC-32", "SHA-1", "MD5".
+// "CRC-32", "SHA-1", "MD5", and for the later digests the names of the table
+// of digest kinds ("SHA3-256", ...).
 std::string_view CheckName(ReportLine line);
 
 // A report line's kind and value (the text after the label's full-width
@@ -52,6 +55,13 @@ struct SavedBlock {
     std::optional<std::string> crc32;
     std::optional<std::string> sha1;
     std::optional<std::string> md5;
+    // The lines after MD5 (report_labels.h's kReportDigestLines), by kind:
+    // laterDigests[static_cast<std::size_t>(DigestKind::Blake3)], ...
+    std::array<std::optional<std::string>, kDigestKindCount> laterDigests;
+
+    const std::optional<std::string>& LaterDigest(DigestKind kind) const {
+        return laterDigests[static_cast<std::size_t>(kind)];
+    }
 };
 
 // Lines of a report as UTF-8: a line that is UTF-8 already stays as it is;

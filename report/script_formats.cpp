@@ -93,7 +93,8 @@ constexpr std::size_t CountDigestFields() {
 }
 
 // The lead fields, a field for each digest kind that has one (in the
-// table's order: crc32, sha1, md5, sha256, sha512, blake2b), then error.
+// table's order: crc32, sha1, md5, sha256, sha512, blake2b, sha3_256,
+// sha3_512, xxh3, xxh128, blake3), then error.
 template <std::size_t... I> constexpr auto MakeScriptFields(std::index_sequence<I...>) {
     constexpr std::array<ScriptField, sizeof...(I)> digests{DigestField<I>()...};
     std::array<ScriptField, kLeadFields.size() + CountDigestFields() + 1> fields{};

@@ -19,7 +19,8 @@
 //   size        bytes, a number                          (the size option)
 //   modified    UTC, ISO 8601 with nanoseconds           (the time option)
 //   version     "1.2.3.4", when the file has one         (the version option)
-//   crc32, sha1, md5, sha256, sha512, blake2b
+//   crc32, sha1, md5, sha256, sha512, blake2b, sha3_256, sha3_512, xxh3,
+//   xxh128, blake3
 //               lower-case hex, those the run's digests select, only for a
 //               file read whole
 //   error       why the file was not read, in place of its digests

@@ -32,6 +32,11 @@ FileFacts GatherStreamFacts(const StreamSource& source, const DigestSelection& w
         {wanted.sha256, CALG_SHA_256, &FileFacts::sha256},
         {wanted.sha512, CALG_SHA_512, &FileFacts::sha512},
         {wanted.blake2b, kBlake2b512, &FileFacts::blake2b},
+        {wanted.sha3_256, kSha3_256, &FileFacts::sha3_256},
+        {wanted.sha3_512, kSha3_512, &FileFacts::sha3_512},
+        {wanted.xxh3, kXxh3_64, &FileFacts::xxh3},
+        {wanted.xxh128, kXxh3_128, &FileFacts::xxh128},
+        {wanted.blake3, kBlake3_256, &FileFacts::blake3},
     };
     std::vector<std::pair<DigestContext, std::string FileFacts::*>> contexts;
     for (const StreamDigest& kind : kinds) {
@@ -71,11 +76,9 @@ FileFacts GatherStreamFacts(const StreamSource& source, const DigestSelection& w
         facts.readOk = false;
         facts.failureKind = ReadFailure::ReadFailed;
         facts.failure = std::move(*failure);
-        facts.sha1.clear();
-        facts.md5.clear();
-        facts.sha256.clear();
-        facts.sha512.clear();
-        facts.blake2b.clear();
+        for (const StreamDigest& kind : kinds) {
+            (facts.*(kind.text)).clear();
+        }
         return facts;
     }
     // Only a whole read has a size: the count of a failed one is no size of

@@ -4,13 +4,16 @@
 // read as what it stands for.
 
 #include "i18n/big5.h"
+#include "report/facts_digests.h"
 #include "report/report.h"
 #include "report/saved_report.h"
+#include "report/stream_facts.h"
 #include "tests/gb2big5/charset_util.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace varnel {
@@ -67,6 +70,8 @@ TEST(SavedReport, BlocksInEveryLabelForm) {
     const std::string converted = "文件名稱：/d/b.txt\r\n文件大小：3 字節\r\n"
                                   "修改時間：2026/3/5 下午2:07:09\r\nMD5值     ：" +
                                   md5 + "\r\n\r\n";
+    const std::string xxh128 = "99AA06D3014798D86001C324468D497F";
+    const std::string later = "XXH3值   ：2d06800538d394c2\r\nXXH128值 ：" + xxh128 + "\r\n";
     const Case cases[] = {
         {"plain labels, every line", plain, 1, 0, 0},
         {"converted labels", converted, 1, 0, 0},
@@ -84,6 +89,14 @@ TEST(SavedReport, BlocksInEveryLabelForm) {
          "文件名称：a\r\n文件名称：b\r\nMD5值     ：" + md5 + "\r\n", 2, 1, 0},
         {"a name with a broken escape", "文件名称：a\\q\r\nMD5值     ：" + md5 + "\r\n", 0, 0, 1},
         {"a name with a NUL", "文件名称：a\0b\r\nMD5值     ："s + md5 + "\r\n", 0, 0, 1},
+        {"the later digests' lines after MD5", plain.substr(0, plain.size() - 2) + later + "\r\n",
+         1, 0, 0},
+        {"a later digest's line before MD5",
+         "文件名称：a\r\nXXH3值   ：2D06800538D394C2\r\nMD5值     ：" + md5 + "\r\n\r\n", 1, 1, 0},
+        {"the later digests' lines out of order",
+         "文件名称：a\r\nMD5值     ：" + md5 + "\r\nXXH128值 ：" + xxh128 +
+             "\r\nXXH3值   ：2D06800538D394C2\r\n\r\n",
+         1, 1, 0},
     };
     for (const Case& c : cases) {
         const ReadBack read = Read(c.text);
@@ -104,6 +117,12 @@ TEST(SavedReport, BlocksInEveryLabelForm) {
     EXPECT_EQ(a.time, "2026/3/5 14:07:09");
     EXPECT_EQ(a.crc32, "352441C2");
     EXPECT_EQ(a.md5, md5);
+    EXPECT_FALSE(a.LaterDigest(DigestKind::Xxh3_64));
+    const ReadBack withLater = Read(plain.substr(0, plain.size() - 2) + later + "\r\n");
+    ASSERT_EQ(withLater.blocks.size(), 1u);
+    EXPECT_EQ(withLater.blocks[0].LaterDigest(DigestKind::Xxh3_64), "2D06800538D394C2");
+    EXPECT_EQ(withLater.blocks[0].LaterDigest(DigestKind::Xxh128), xxh128);
+    EXPECT_FALSE(withLater.blocks[0].LaterDigest(DigestKind::Blake3));
     const SavedBlock& b = both.blocks[1];
     EXPECT_TRUE(b.converted);
     EXPECT_EQ(b.name, "/d/b.txt");
@@ -156,15 +175,26 @@ TEST_F(WrittenBlocks, TheTraditionalFormsAreWhatTheConversionMakes) {
 }
 
 TEST_F(WrittenBlocks, ReadBackInBothFormsLineForLine) {
-    FileFacts facts; // of "abc"
-    facts.size = 3;
+    // The digests of "abc", the later kinds among them.
+    DigestSelection digests{true, true, true};
+    for (const ReportDigestLine& line : kReportDigestLines) {
+        digests.*(DigestKindOf(line.kind).selected) = true;
+    }
+    std::size_t given = 0;
+    FileFacts facts = GatherStreamFacts(
+        [&given](std::span<char> dest) {
+            const std::size_t n = std::min<std::size_t>(dest.size(), 3 - given);
+            std::memcpy(dest.data(), "abc" + given, n);
+            given += n;
+            return n;
+        },
+        digests);
+    ASSERT_TRUE(facts.readOk);
     facts.modified = std::chrono::sys_seconds(std::chrono::seconds(1709647629));
     facts.version = "1.2.3.4";
-    facts.crc32 = 0x352441C2;
-    facts.sha1 = "A9993E364706816ABA3E25717850C26C9CD0D89D";
-    facts.md5 = "900150983CD24FB0D6963F7D28E17F72";
     ReportOptions all;
     all.ShowCRC32 = all.ShowVersion = true;
+    all.ShowDigests = digests;
     for (const bool converted : {false, true}) {
         SCOPED_TRACE(converted ? "converted" : "plain");
         ReportServices services;
@@ -192,6 +222,12 @@ TEST_F(WrittenBlocks, ReadBackInBothFormsLineForLine) {
         EXPECT_EQ(block.crc32, "352441C2");
         EXPECT_EQ(block.sha1, facts.sha1);
         EXPECT_EQ(block.md5, facts.md5);
+        for (const ReportDigestLine& line : kReportDigestLines) {
+            ASSERT_TRUE(block.LaterDigest(line.kind)) << DigestKindOf(line.kind).name;
+            EXPECT_EQ(*block.LaterDigest(line.kind), FactsDigest(facts, line.kind));
+            EXPECT_EQ(block.LaterDigest(line.kind)->size(), DigestKindOf(line.kind).hexLength);
+            EXPECT_FALSE(read.blocks[1].LaterDigest(line.kind));
+        }
         const SavedBlock& plainOptions = read.blocks[1];
         EXPECT_FALSE(plainOptions.version);
         EXPECT_FALSE(plainOptions.crc32);

@@ -1,11 +1,16 @@
 // Records for scripts (JSON Lines and CSV) from facts made here, field by
 // field against the table of expected lines; the time form against dates
-// worked out with date(1); the facts of a stream whose reads fail.
+// worked out with date(1); the facts of a stream whose reads fail; the
+// later digest kinds of files and streams, against openssl dgst, xxhsum and
+// b3sum.
 #include "report/script_formats.h"
 #include "report/stream_facts.h"
+#include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -174,6 +179,70 @@ TEST(StreamFacts, AFailedReadGivesNoDigestButItsReason) {
         EXPECT_EQ(facts.crc32, 0u);
         EXPECT_EQ(facts.md5, "");
         EXPECT_EQ(facts.sha1, "");
+    }
+}
+
+// What the tool prints for path: the last word of a tagged line ("XXH3
+// (<name>) = <hex>", "SHA3-256(<name>)= <hex>"), else the first.
+std::string JudgeOf(const std::string& tool, const std::filesystem::path& path) {
+    FILE* pipe = ::popen((tool + " '" + path.string() + "' 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) {
+        return {};
+    }
+    char line[512] = {};
+    const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
+    ::pclose(pipe);
+    std::string text = got ? std::string(line) : std::string();
+    text = text.substr(0, text.find('\n'));
+    const bool tagged =
+        text.find(")= ") != std::string::npos || text.find(") = ") != std::string::npos;
+    return tagged ? text.substr(text.rfind(' ') + 1) : text.substr(0, text.find(' '));
+}
+
+TEST(ScriptWriter, TheLaterKindsOfFilesAndStreamsAreWhatTheJudgesPrint) {
+    test::ScratchDir dir;
+    ScriptSelection selection;
+    selection.options.ShowSize = selection.options.ShowModifiedTime = false;
+    selection.digests.md5 = true;
+    // In the order of the table of digest kinds, as the record writes them.
+    const std::pair<const char*, std::string> judges[] = {
+        {"sha3_256", "openssl dgst -sha3-256"},
+        {"sha3_512", "openssl dgst -sha3-512"},
+        {"xxh3", "xxhsum -H3"},
+        {"xxh128", "xxhsum -H128"},
+        {"blake3", "b3sum"},
+    };
+    for (const auto& [field, tool] : judges) {
+        selection.digests.*(DigestKindOf(*DigestKindOfField(field)).selected) = true;
+    }
+    FactsGatherer gatherer;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095},
+                                   std::size_t{4096}, std::size_t{(1u << 20) + 1}}) {
+        SCOPED_TRACE(size);
+        const std::vector<std::uint8_t> bytes =
+            test::PseudoRandomBytes(size, static_cast<std::uint32_t>(size) + 3);
+        const std::filesystem::path path = dir / ("f" + std::to_string(size));
+        test::WriteFile(path, bytes);
+        std::string expected = R"({"name":"f","md5":")" + JudgeOf("md5sum", path) + '"';
+        for (const auto& [field, tool] : judges) {
+            const std::string hex = JudgeOf(tool, path);
+            ASSERT_EQ(hex.size(), DigestKindOf(*DigestKindOfField(field)).hexLength) << tool;
+            expected += std::string(",\"") + field + "\":\"" + hex + '"';
+        }
+        expected += "}\n";
+
+        FactsGatherer::Control control;
+        control.digests = selection.digests;
+        const FileFacts fromFile = gatherer.Gather(path, ReportOptions{}, {}, control);
+        const std::string text(bytes.begin(), bytes.end());
+        const FileFacts fromStream =
+            GatherStreamFacts(PiecesOf(text, 1000, text.size() + 1), selection.digests);
+        for (const FileFacts* facts : {&fromFile, &fromStream}) {
+            ScriptWriter writer(ScriptFormat::Json, selection);
+            std::string out;
+            writer.AppendRecord(out, "f", *facts);
+            EXPECT_EQ(out, expected) << (facts == &fromFile ? "file" : "stream");
+        }
     }
 }
 
