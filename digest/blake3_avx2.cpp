@@ -21,7 +21,7 @@ namespace varnel::blake3 {
 
 namespace {
 
-#define AVX2_TARGET [[gnu::target("avx2")]] inline
+#define AVX2_TARGET [[gnu::target("avx2"), gnu::always_inline]] inline
 
 using V = __m256i;
 
@@ -82,9 +82,12 @@ AVX2_TARGET void Transpose8(V* r) {
     r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
-// Message words 0..15 of block `offset` of the eight inputs.
+// Message words 0..15 of block `offset` of the eight inputs. Each input is
+// also asked four blocks ahead: eight streams 1 KiB apart are more than the
+// processor's own prefetcher follows well from memory.
 AVX2_TARGET void LoadMessage(const std::uint8_t* const* rows, std::size_t offset, V* m) {
     for (unsigned l = 0; l < 8; ++l) {
+        _mm_prefetch(reinterpret_cast<const char*>(rows[l] + offset + 256), _MM_HINT_T0);
         m[l] = _mm256_loadu_si256(reinterpret_cast<const V*>(rows[l] + offset));
         m[8 + l] = _mm256_loadu_si256(reinterpret_cast<const V*>(rows[l] + offset + 32));
     }
