@@ -64,21 +64,11 @@ std::optional<DigestKind> KindOfSumFormat(ListFormat format) {
     return std::nullopt;
 }
 
-// The kind of an untagged digest of length hex digits: the one kind of that
-// length, or where several share it (SHA-512 and BLAKE2b) the kind that
-// stands for them all (Wide512).
-std::optional<DigestKind> KindOfLength(std::size_t length) {
-    std::optional<DigestKind> found;
-    for (const DigestKindInfo& row : kDigestKinds) {
-        if (row.hexLength == length && (!found || row.selected == nullptr)) {
-            found = row.kind;
-        }
-    }
-    return found;
-}
-
+// The one-per-line format an untagged digest of length hex digits tells
+// (DigestKindOfLength: never one of the newer kinds an older one shares a
+// length with).
 std::optional<ListFormat> SumFormatOfLength(std::size_t length) {
-    const std::optional<DigestKind> kind = KindOfLength(length);
+    const std::optional<DigestKind> kind = DigestKindOfLength(length);
     if (!kind) {
         return std::nullopt;
     }
@@ -112,7 +102,7 @@ std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& 
     if (end == 0 || end + 1 >= line.size() || !IsBlank(line[end])) {
         return std::nullopt;
     }
-    const auto kind = KindOfLength(end);
+    const auto kind = DigestKindOfLength(end);
     if (!kind) {
         return std::nullopt;
     }
