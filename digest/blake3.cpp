@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <thread>
 
 namespace varnel {
@@ -188,6 +189,36 @@ std::array<std::uint32_t, 8> SubtreeCv(const Backend& backend, const std::uint8_
     return ParentCv(left, right, 0);
 }
 
+// Complete subtrees cut from one Update, hashed by whichever thread takes
+// each first.
+struct SubtreeJob {
+    struct Piece {
+        const std::uint8_t* input;
+        std::uint64_t chunks;
+        std::uint64_t counter;
+        std::array<std::uint32_t, 8> cv;
+    };
+    Backend backend{};
+    std::size_t count = 0;
+    std::array<Piece, kMaxPieces> pieces;
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+
+    void Work() noexcept {
+        for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
+            Piece& piece = pieces[i];
+            piece.cv = SubtreeCv(backend, piece.input, piece.chunks, piece.counter);
+            done.fetch_add(1, std::memory_order_release);
+            done.notify_all();
+        }
+    }
+    void WaitDone() noexcept {
+        for (std::size_t seen; (seen = done.load(std::memory_order_acquire)) < count;) {
+            done.wait(seen, std::memory_order_acquire);
+        }
+    }
+};
+
 detail::Blake3Path BestPath() noexcept {
     static const detail::Blake3Path best = [] {
         for (const auto path : {detail::Blake3Path::Avx512, detail::Blake3Path::Avx2}) {
@@ -305,48 +336,47 @@ void Blake3::AddWholeChunks(const std::uint8_t* chunks, std::uint64_t count) noe
     const std::uint64_t cap =
         threads > 1 ? std::max(kThreadPieceChunks, std::bit_floor(count / (threads * 8u)))
                     : std::numeric_limits<std::uint64_t>::max();
-    struct Piece {
-        const std::uint8_t* input;
-        std::uint64_t chunks;
-        std::uint64_t counter;
-        Cv cv;
-    };
     while (count > 0) {
-        std::array<Piece, kMaxPieces> pieces;
-        std::size_t n = 0;
+        // Shared with the helper threads, which may outlive this call: a
+        // helper that starts after the pieces are all taken finds nothing to
+        // do and ends on its own, so only the pieces a helper has taken are
+        // waited for.
+        std::shared_ptr<SubtreeJob> job;
+        SubtreeJob local;
+        if (threads > 1) {
+            try {
+                job = std::make_shared<SubtreeJob>();
+            } catch (...) {
+                // without memory for the shared job the pieces stay on this thread
+            }
+        }
+        SubtreeJob& pieces = job ? *job : local;
+        pieces.backend = backend;
+        std::size_t& n = pieces.count;
         std::uint64_t counter = m_ChunkCounter;
         for (; count > 0 && n < kMaxPieces; ++n) {
             std::uint64_t size = std::min(std::bit_floor(count), cap);
             if (counter != 0) {
                 size = std::min(size, counter & (~counter + 1));
             }
-            pieces[n] = {chunks, size, counter, {}};
+            pieces.pieces[n] = {chunks, size, counter, {}};
             chunks += static_cast<std::size_t>(size) * kChunkBytes;
             count -= size;
             counter += size;
         }
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < n;) {
-                pieces[i].cv =
-                    SubtreeCv(backend, pieces[i].input, pieces[i].chunks, pieces[i].counter);
-            }
-        };
-        std::array<std::thread, kMaxThreads> helpers;
-        std::size_t started = 0;
-        for (; started + 1 < threads && started + 1 < n; ++started) {
-            try {
-                helpers[started] = std::thread(work);
-            } catch (...) {
-                break; // the threads already started and this one share the pieces
+        if (job) {
+            for (unsigned t = 1; t < threads && t < n; ++t) {
+                try {
+                    std::thread([job] { job->Work(); }).detach();
+                } catch (...) {
+                    break; // the threads already started and this one share the pieces
+                }
             }
         }
-        work();
-        for (std::size_t t = 0; t < started; ++t) {
-            helpers[t].join();
-        }
+        pieces.Work();
+        pieces.WaitDone();
         for (std::size_t i = 0; i < n; ++i) {
-            PushSubtree(pieces[i].cv, pieces[i].chunks);
+            PushSubtree(pieces.pieces[i].cv, pieces.pieces[i].chunks);
         }
     }
 }
