@@ -21,7 +21,9 @@
 // undefined register, which its uninitialized-use warning then reports.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace varnel::blake3 {
 
