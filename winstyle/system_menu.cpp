@@ -107,17 +107,29 @@ QIcon CommandIcon(const QWidget* window, std::uint32_t command) {
     return icon;
 }
 
+// The item under id in items or their submenus (separators and submenus
+// themselves apart); null when none. Items is the vector, const or not.
+template <typename Items>
+auto FindItem(Items& items, std::uint32_t id) -> decltype(&items.front()) {
+    for (auto& item : items) {
+        if (!item.submenu.empty()) {
+            if (auto* inner = FindItem(item.submenu, id)) {
+                return inner;
+            }
+        } else if (!item.separator && item.id == id) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
 // Runs the action of the enabled item the program added under id, if any.
 void RunAddedItem(QWidget* top, std::uint32_t id) {
-    const SystemMenu* menu = GetSystemMenu(top);
-    for (int position = 0; position < menu->count(); ++position) {
-        const MenuItemInfo item = *menu->at(position);
-        if (!item.separator && item.id == id && item.action) {
-            if ((item.state & kGrayedOrDisabled) == 0) {
-                item.action();
-            }
-            return;
-        }
+    const MenuItemInfo* item = GetSystemMenu(top)->find(id);
+    if (item != nullptr && item->action && (item->state & kGrayedOrDisabled) == 0) {
+        // A copy: the action may change the menu it stands in.
+        const std::function<void()> action = item->action;
+        action();
     }
 }
 
@@ -202,6 +214,19 @@ void SystemMenu::append(MenuItemInfo item) {
     ItemsChanged();
 }
 
+const MenuItemInfo* SystemMenu::find(std::uint32_t id) const {
+    return FindItem(m_Items, id);
+}
+
+bool SystemMenu::setChecked(std::uint32_t id, bool checked) {
+    MenuItemInfo* item = FindItem(m_Items, id);
+    if (item == nullptr) {
+        return false;
+    }
+    item->state = checked ? (item->state | MF_CHECKED) : (item->state & ~MF_CHECKED);
+    return true;
+}
+
 void SystemMenu::ItemsChanged() {
     // The close button follows the Close item once the frame is ours.
     if (detail::StyleApplied(m_Window)) {
@@ -272,20 +297,35 @@ bool AppendMenuSeparator(SystemMenu* menu) {
     return true;
 }
 
-QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
-    QWidget* top = TopLevel(window);
-    if (top == nullptr) {
-        return nullptr;
+bool AppendSubMenu(SystemMenu* menu, const QString& text, std::vector<MenuItemInfo> items) {
+    if (menu == nullptr || items.empty()) {
+        return false;
     }
-    const SystemMenu* model = GetSystemMenu(top);
-    auto* menu = new QMenu(top);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->setObjectName(QStringLiteral("SystemMenu"));
+    MenuItemInfo item;
+    item.text = text;
+    item.submenu = std::move(items);
+    menu->append(std::move(item));
+    return true;
+}
+
+bool CheckMenuItem(SystemMenu* menu, std::uint32_t id, bool checked) {
+    return menu != nullptr && menu->setChecked(id, checked);
+}
+
+namespace {
+
+// Fills menu with items: separators, submenus, and commands that act on top.
+void AddMenuItems(QMenu* menu, QWidget* top, const std::vector<MenuItemInfo>& items) {
     QPointer<QWidget> target(top);
-    for (int position = 0; position < model->count(); ++position) {
-        const MenuItemInfo item = *model->at(position);
+    for (const MenuItemInfo& item : items) {
         if (item.separator) {
             menu->addSeparator();
+            continue;
+        }
+        if (!item.submenu.empty()) {
+            QMenu* submenu = menu->addMenu(item.text);
+            submenu->setEnabled((item.state & kGrayedOrDisabled) == 0);
+            AddMenuItems(submenu, top, item.submenu);
             continue;
         }
         // A grayed item keeps its glyph: the identifier with bit 15 set again.
@@ -293,6 +333,10 @@ QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
         QAction* action = menu->addAction(CommandIcon(top, glyph), item.text);
         action->setData(item.id);
         action->setEnabled((item.state & kGrayedOrDisabled) == 0 && FitsWindow(top, item.id));
+        if (item.checkable) {
+            action->setCheckable(true);
+            action->setChecked((item.state & MF_CHECKED) != 0);
+        }
         if (glyph == SC_CLOSE) {
             menu->setDefaultAction(action);
         }
@@ -311,6 +355,24 @@ QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
                 Qt::QueuedConnection);
         });
     }
+}
+
+} // namespace
+
+QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
+    QWidget* top = TopLevel(window);
+    if (top == nullptr) {
+        return nullptr;
+    }
+    const SystemMenu* model = GetSystemMenu(top);
+    auto* menu = new QMenu(top);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setObjectName(QStringLiteral("SystemMenu"));
+    std::vector<MenuItemInfo> items;
+    for (int position = 0; position < model->count(); ++position) {
+        items.push_back(*model->at(position));
+    }
+    AddMenuItems(menu, top, items);
     menu->popup(screen);
     return menu;
 }

@@ -34,6 +34,8 @@ inline constexpr std::uint32_t SC_RESTORE = 0xF120;
 inline constexpr std::uint32_t MFS_ENABLED = 0x0;
 inline constexpr std::uint32_t MF_GRAYED = 0x1;
 inline constexpr std::uint32_t MF_DISABLED = 0x2;
+// A checkable item's check mark (see MenuItemInfo::checkable).
+inline constexpr std::uint32_t MF_CHECKED = 0x8;
 
 // Which fields SetMenuItemInfo writes.
 inline constexpr std::uint32_t MIIM_STATE = 0x1;
@@ -60,6 +62,12 @@ struct MenuItemInfo {
     // An item a program adds runs this when chosen, in place of a system
     // command (empty for the system's own items).
     std::function<void()> action;
+    // Shown with a check box, ticked while state has MF_CHECKED. Choosing it
+    // runs its action only: the action says what the mark becomes
+    // (CheckMenuItem).
+    bool checkable = false;
+    // Not empty: the item opens these items as a submenu, and is no command.
+    std::vector<MenuItemInfo> submenu;
 };
 
 // A window's system menu: Restore, Move, Size, Minimize, Maximize, a
@@ -81,6 +89,11 @@ public:
     bool removeCommand(std::uint32_t id);
     // Adds item after the last one.
     void append(MenuItemInfo item);
+    // The item, at any depth of submenus, whose identifier is exactly id
+    // (separators and submenus themselves apart); null when none.
+    const MenuItemInfo* find(std::uint32_t id) const;
+    // Sets or clears MF_CHECKED of that item; false when there is none.
+    bool setChecked(std::uint32_t id, bool checked);
 
 private:
     void ItemsChanged();
@@ -109,6 +122,13 @@ bool RemoveMenuByCommand(SystemMenu* menu, std::uint32_t id);
 bool AppendMenuItem(SystemMenu* menu, std::uint32_t id, const QString& text,
                     std::function<void()> action);
 bool AppendMenuSeparator(SystemMenu* menu);
+// Adds a submenu of the program's own after the menu's last item: text, and
+// its items (checkable ones among them), each chosen as an item of the menu
+// itself would be. False for no menu.
+bool AppendSubMenu(SystemMenu* menu, const QString& text, std::vector<MenuItemInfo> items);
+// Ticks (checked) or clears the check mark of the item whose identifier is
+// id, in the menu or its submenus; false for no menu or no such item.
+bool CheckMenuItem(SystemMenu* menu, std::uint32_t id, bool checked);
 
 // Pops the window's system menu up at a screen point and returns it (it
 // deletes itself when closed); null for no window. An item acts on the

@@ -89,6 +89,55 @@ TEST(SystemMenuOwnItems, AppendedAfterTheSystemsItemsAndRunWhenChosen) {
     }
 }
 
+// A submenu of checkable items: shown with their marks, each chosen in the
+// submenu or as a system command runs its own action, and the mark follows
+// CheckMenuItem, not the choice alone.
+TEST(SystemMenuOwnItems, SubmenuOfCheckableItems) {
+    QWidget form;
+    form.setGeometry(200, 150, 320, 240);
+    form.show();
+    SystemMenu* menu = GetSystemMenu(&form);
+    std::vector<std::uint32_t> chosen;
+    std::vector<MenuItemInfo> items(2);
+    for (std::uint32_t i = 0; i < items.size(); ++i) {
+        items[i].id = kOwnCommand + i;
+        items[i].text = QStringLiteral("Kind %1").arg(i);
+        items[i].checkable = true;
+        items[i].action = [&chosen, &form, i] {
+            chosen.push_back(kOwnCommand + i);
+            CheckMenuItem(GetSystemMenu(&form), kOwnCommand + i, true);
+        };
+    }
+    ASSERT_TRUE(AppendSubMenu(menu, QStringLiteral("Kinds"), items));
+    EXPECT_FALSE(AppendSubMenu(nullptr, QStringLiteral("Kinds"), items));
+    EXPECT_TRUE(CheckMenuItem(menu, kOwnCommand + 1, true));
+    EXPECT_FALSE(CheckMenuItem(menu, kOwnCommand + 7, true));
+
+    const auto marks = [&form] {
+        QMenu* popup = PopupSystemMenu(&form, QPoint(250, 200));
+        QMenu* kinds = popup->actions().last()->menu();
+        std::vector<int> shown; // -1: no check box, 0 clear, 1 ticked
+        for (QAction* action : kinds != nullptr ? kinds->actions() : QList<QAction*>()) {
+            shown.push_back(action->isCheckable() ? action->isChecked() : -1);
+        }
+        popup->close();
+        return shown;
+    };
+    EXPECT_EQ(marks(), (std::vector<int>{0, 1}));
+
+    QMenu* popup = PopupSystemMenu(&form, QPoint(250, 200));
+    QMenu* kinds = popup->actions().last()->menu();
+    ASSERT_NE(kinds, nullptr);
+    kinds->actions().first()->trigger();
+    popup->close();
+    QTest::qWait(50);
+    SysCommand(&form, kOwnCommand + 1);
+    EXPECT_EQ(chosen, (std::vector<std::uint32_t>{kOwnCommand, kOwnCommand + 1}));
+    EXPECT_EQ(marks(), (std::vector<int>{1, 1}));
+    EXPECT_TRUE(CheckMenuItem(menu, kOwnCommand + 1, false));
+    EXPECT_EQ(marks(), (std::vector<int>{1, 0}));
+}
+
 TEST(SystemMenuOwnItems, RemovedByCommandAndNoWindowHasNoMenu) {
     QWidget form;
     SystemMenu* menu = GetSystemMenu(&form);
