@@ -9,7 +9,9 @@
 #include <openssl/evp.h>
 #include <xxhash.h>
 
+#include <algorithm>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace varnel {
@@ -80,7 +82,10 @@ struct DigestContext::OwnState {
 
     bool Reset(std::int32_t algorithm) {
         if (algorithm == kBlake3_256) {
+            // A large file's pieces are hashed on every core: BLAKE3's tree
+            // lets subtrees of one read be compressed side by side.
             blake3.emplace();
+            blake3->SetThreads(std::max(1u, std::thread::hardware_concurrency()));
             return true;
         }
         if (xxh == nullptr) {
