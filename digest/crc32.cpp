@@ -205,6 +205,10 @@ bool Crc32HardwareAvailable() noexcept {
 
 } // namespace detail
 
+const char* Crc32PathName() noexcept {
+    return detail::Crc32HardwareAvailable() ? "PCLMULQDQ" : "tables";
+}
+
 std::uint32_t Crc32Update(std::uint32_t crc, std::span<const std::uint8_t> data) noexcept {
     return Update(kTables, crc, data);
 }

@@ -49,6 +49,9 @@ bool Crc32HardwareAvailable() noexcept;
 
 } // namespace detail
 
+// The way Crc32Update takes on this processor: "PCLMULQDQ" or "tables".
+const char* Crc32PathName() noexcept;
+
 // Calculator object of the report builders. The value is handed back as an
 // unsigned 32-bit number; callers format the bit pattern as hexadecimal.
 class CRC32_Class {

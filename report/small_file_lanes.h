@@ -37,8 +37,9 @@ public:
     static constexpr std::uint64_t kMaxSize = 256u << 10;
 
     // Lanes for the digests wanted, or nothing when they would not help: no
-    // vector unit, neither MD5 nor SHA-1 wanted, or a digest the lanes do
-    // not compute.
+    // vector unit, neither MD5 nor SHA-1 in lanes wanted, or a digest besides
+    // CRC-32, SHA-1, MD5 and SHA-256 (which is computed beside the lanes, one
+    // file at a time, with the SHA instructions where the processor has them).
     static std::unique_ptr<SmallFileLanes> Make(const DigestSelection& wanted);
 
     // batchedReads = false reads every file with plain calls of its own.
@@ -85,7 +86,15 @@ private:
     MessageLanes m_Lanes;
     std::vector<Pending> m_Pending; // one per lane, found by the lane's tag
     std::vector<LaneDone> m_Done;
-    std::optional<DigestContext> m_Sha1; // SHA-1 one file at a time, when lanes do not pay
+    // SHA-1 outside the lanes and SHA-256 of the files just started, with the
+    // SHA instructions.
+    void HashStartedWithShaExtensions();
+
+    bool m_ShaExtensions = false;    // the processor has the SHA instructions
+    std::vector<Pending*> m_Started; // the files put into lanes by this Start
+    // SHA-1 (when lanes do not pay) and SHA-256 without the SHA instructions.
+    std::optional<DigestContext> m_Sha1;
+    std::optional<DigestContext> m_Sha256;
     platform::SmallFileReader m_Reader;
     std::vector<platform::SmallFileRead> m_Reads;
     std::vector<std::size_t> m_ReadSlot; // the pending slot of each read

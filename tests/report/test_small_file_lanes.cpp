@@ -24,7 +24,7 @@ using test::ScratchDir;
 using test::WriteFile;
 
 auto FactsKey(const FileFacts& f) {
-    return std::tuple(f.size, f.modified, f.version, f.crc32, f.sha1, f.md5, f.readOk,
+    return std::tuple(f.size, f.modified, f.version, f.crc32, f.sha1, f.md5, f.sha256, f.readOk,
                       f.failureKind, f.failure);
 }
 
@@ -54,8 +54,10 @@ struct SmallTree {
 };
 
 std::vector<RunBlock> RunOver(const std::string& folder, bool lanes, unsigned workers,
-                              std::size_t ahead, RunProgress& progress) {
+                              std::size_t ahead, RunProgress& progress,
+                              std::optional<DigestSelection> digests = std::nullopt) {
     ReportRun::Settings settings;
+    settings.digests = digests;
     settings.options.ShowCRC32 = true;
     settings.workers = workers;
     settings.maxFilesAhead = ahead;
@@ -114,6 +116,31 @@ TEST(SmallFileLanes, BothWaysGiveTheOraclesFactsForEveryFile) {
             EXPECT_EQ(block.facts.sha1, expected.sha1) << block.path;
             EXPECT_EQ(block.facts.md5, expected.md5) << block.path;
         }
+    }
+}
+
+TEST(SmallFileLanes, Sha256IsComputedBesideTheLanes) {
+    if (!BestLaneKind()) {
+        GTEST_SKIP() << "this processor has no vector lanes";
+    }
+    DigestSelection wanted{.crc32 = true, .sha1 = true, .md5 = true};
+    wanted.sha256 = true;
+    EXPECT_NE(SmallFileLanes::Make(wanted), nullptr) << "a record with SHA-256 keeps the lanes";
+    wanted.sha512 = true;
+    EXPECT_EQ(SmallFileLanes::Make(wanted), nullptr) << "SHA-512 is left to the usual way";
+    wanted.sha512 = false;
+
+    // The one-at-a-time way computes SHA-256 with the digest service.
+    SmallTree tree;
+    RunProgress progress;
+    const std::vector<RunBlock> oneAtATime = RunOver(tree.folder, false, 1, 256, progress, wanted);
+    const std::vector<RunBlock> blocks = RunOver(tree.folder, true, 2, 40, progress, wanted);
+    ASSERT_EQ(blocks.size(), oneAtATime.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        ASSERT_EQ(blocks[i].path, oneAtATime[i].path);
+        EXPECT_EQ(FactsKey(blocks[i].facts), FactsKey(oneAtATime[i].facts)) << blocks[i].path;
+        EXPECT_EQ(blocks[i].facts.sha256.size(), blocks[i].facts.readOk ? 64u : 0u)
+            << blocks[i].path;
     }
 }
 
