@@ -1,6 +1,7 @@
 #include "cli/report_options.h"
 
 #include "report/report.h"
+#include "report/report_labels.h"
 
 namespace varnel {
 
@@ -38,7 +39,10 @@ constexpr std::string_view kUsage =
     "  --format FORMAT                    report (default), or checksum lines\n"
     "                                     instead of report blocks: md5sum,\n"
     "                                     sha1sum, sha256sum, sha512sum, b2sum\n"
-    "                                     (BLAKE2b-512), bsd (MD5, SHA1 unless\n"
+    "                                     (BLAKE2b-512), sha3-256sum,\n"
+    "                                     sha3-512sum, b3sum (BLAKE3), xxh3sum\n"
+    "                                     (XXH3 (NAME) = HEX, as xxhsum -H3),\n"
+    "                                     xxh128sum, bsd (MD5, SHA1 unless\n"
     "                                     --no-sha1, CRC32 with --crc32, and the\n"
     "                                     tags below) or sfv (CRC-32); or for\n"
     "                                     scripts, one record per file: json\n"
@@ -49,6 +53,11 @@ constexpr std::string_view kUsage =
     "                                     the digests (lower-case hex) or error\n"
     "  --sha256, --sha512, --blake2b      with --format bsd, json or csv: SHA-256,\n"
     "                                     SHA-512 and BLAKE2b-512 as well\n"
+    "  --sha3-256, --sha3-512, --xxh3, --xxh128, --blake3\n"
+    "                                     SHA3-256, SHA3-512, XXH3 (64-bit),\n"
+    "                                     XXH128 and BLAKE3 lines after MD5 in\n"
+    "                                     report blocks, and with --format bsd,\n"
+    "                                     json or csv as well\n"
     "  --check                            PATHs are lists to verify: checksum\n"
     "                                     lists of those formats (told apart by\n"
     "                                     content, or named with --format) or\n"
@@ -86,9 +95,14 @@ constexpr std::string_view kUsage =
     "MD5)\"; for a report block that is damaged, \"NAME: FAILED improperly\n"
     "formatted\"). Lines read: \"HEX  NAME\", \"HEX *NAME\", \"HEX NAME\" (one form\n"
     "per list), \"TAG (NAME) = HEX\" (tags MD5, SHA1, SHA256, SHA512, BLAKE2b,\n"
-    "CRC32, padded or not), \"TAG(NAME)= HEX\", \"NAME CRC32HEX\" and report\n"
-    "blocks. An untagged 128-digit digest is SHA-512 or BLAKE2b-512, as the\n"
-    "named format says (unnamed, either may match). Names are shown in a\n"
+    "SHA3-256, SHA3-512, BLAKE3, XXH3, XXH128, CRC32, padded or not),\n"
+    "\"TAG(NAME)= HEX\", \"XXH3_HEX  NAME\", \"NAME CRC32HEX\" and report\n"
+    "blocks, with the lines after MD5 they carry. An untagged 128-digit digest\n"
+    "is SHA-512 or BLAKE2b-512, as the named format says (unnamed, either may\n"
+    "match). An untagged 64-digit digest is SHA-256 and a 32-digit one MD5\n"
+    "unless the format is named: read b3sum, sha3-256sum and xxh128sum lists\n"
+    "with --format b3sum and so on (a list's file name does not tell it).\n"
+    "Names are shown in a\n"
     "visible escape. Relative names are relative to the working folder, not to\n"
     "the list's folder. Exit status: 0 when all match, 1 otherwise (also for a\n"
     "saved report with a line that is not part of a block), 2 for a list that\n"
@@ -106,6 +120,28 @@ constexpr Switch kSwitches[] = {
     {"size", &ReportOptions::ShowSize},
     {"file-version", &ReportOptions::ShowVersion},
 };
+
+// The kinds a report block carries after MD5, when their option asks
+// (--sha3-256, --sha3-512, --xxh3, --xxh128, --blake3: the table's names).
+bool SetLaterDigest(std::string_view arg, ReportOptions& options) {
+    for (const ReportDigestLine& later : kReportDigestLines) {
+        const DigestKindInfo& row = DigestKindOf(later.kind);
+        if (!row.option.empty() && row.option == arg) {
+            options.ShowDigests.*(row.selected) = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AnyLaterDigest(const ReportOptions& options) {
+    for (const ReportDigestLine& later : kReportDigestLines) {
+        if (options.ShowDigests.*(DigestKindOf(later.kind).selected)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool SetSwitch(std::string_view arg, ReportOptions& options) {
     bool value = true;
@@ -255,7 +291,8 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
                     "unknown language '" + DisplayText(value) + "' (chinese, taiwan or english)";
                 return std::nullopt;
             }
-        } else if (!arg.starts_with("--") || !SetSwitch(arg, command.options)) {
+        } else if (!arg.starts_with("--") ||
+                   (!SetSwitch(arg, command.options) && !SetLaterDigest(arg, command.options))) {
             error = "unknown option '" + DisplayText(arg) + "'";
             return std::nullopt;
         }
@@ -284,6 +321,15 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
         (command.check || (command.format != ListFormat::Bsd && !command.scriptFormat))) {
         error = "--sha256, --sha512 and --blake2b go with --format bsd, json or csv (the "
                 "other formats carry one digest each: sha256sum, sha512sum, b2sum)";
+        return std::nullopt;
+    }
+    if (AnyLaterDigest(command.options) &&
+        (command.check || command.audit || command.update ||
+         (command.format && command.format != ListFormat::Report &&
+          command.format != ListFormat::Bsd))) {
+        error = "--sha3-256, --sha3-512, --xxh3, --xxh128 and --blake3 go with report blocks "
+                "and --format bsd, json or csv (the other formats carry one digest each: "
+                "sha3-256sum, sha3-512sum, xxh3sum, xxh128sum, b3sum)";
         return std::nullopt;
     }
     if (command.scriptFormat && (command.check || command.audit || command.update)) {

@@ -72,12 +72,14 @@ public:
         const ReportOptions& options = command.options;
         if (command.scriptFormat) {
             const BsdTags& tags = command.bsdTags;
-            m_Digests = {options.ShowCRC32, options.ShowSHA1, true,
-                         tags.sha256,       tags.sha512,      tags.blake2b};
+            m_Digests = ReportDigestSelection(options);
+            m_Digests.sha256 = tags.sha256;
+            m_Digests.sha512 = tags.sha512;
+            m_Digests.blake2b = tags.blake2b;
             m_Script.emplace(*command.scriptFormat, ScriptSelection{options, m_Digests});
             m_Script->AppendStart(m_Writer.buffer());
         } else if (m_Format == ListFormat::Report) {
-            m_Digests = {options.ShowCRC32, options.ShowSHA1, true};
+            m_Digests = ReportDigestSelection(options);
         } else {
             m_Digests = ListDigests(m_Format, options, command.bsdTags);
         }
@@ -101,7 +103,7 @@ public:
             ComplainAbout(path, facts.failure);
         } else if (!m_Script && m_Format != ListFormat::Report &&
                    !AppendListLines(buffer, m_Format, path, facts, m_Digests)) {
-            ComplainAbout(path, "the name cannot be written in an SFV list");
+            ComplainAbout(path, CannotHoldName(m_Format));
         }
     }
 

@@ -1,6 +1,7 @@
 #include "lists/checksum_list.h"
 
 #include "formats/name_escape.h"
+#include "report/report_labels.h"
 
 #include <algorithm>
 #include <cstring>
@@ -308,6 +309,12 @@ void ChecksumListReader::AddBlock(SavedBlock&& block) {
     entry.Expected(DigestKind::Crc32) = std::move(block.crc32);
     entry.Expected(DigestKind::Sha1) = std::move(block.sha1);
     entry.Expected(DigestKind::Md5) = std::move(block.md5);
+    // The lines after MD5 (SHA-3, XXH3, XXH128, BLAKE3), each checked as
+    // the others are.
+    for (const ReportDigestLine& later : kReportDigestLines) {
+        entry.Expected(later.kind) =
+            std::move(block.laterDigests[static_cast<std::size_t>(later.kind)]);
+    }
     m_Ready.push_back(std::move(entry));
 }
 

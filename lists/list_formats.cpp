@@ -25,30 +25,62 @@ struct FormatName {
     ListFormat format;
     std::string_view name;
 };
-constexpr std::array<FormatName, 8> kFormatNames{{
+constexpr std::array<FormatName, 13> kFormatNames{{
     {ListFormat::Report, "report"},
     {ListFormat::Md5sum, "md5sum"},
     {ListFormat::Sha1sum, "sha1sum"},
     {ListFormat::Sha256sum, "sha256sum"},
     {ListFormat::Sha512sum, "sha512sum"},
     {ListFormat::B2sum, "b2sum"},
+    {ListFormat::Sha3_256sum, "sha3-256sum"},
+    {ListFormat::Sha3_512sum, "sha3-512sum"},
+    {ListFormat::B3sum, "b3sum"},
+    {ListFormat::Xxh3sum, "xxh3sum"},
+    {ListFormat::Xxh128sum, "xxh128sum"},
     {ListFormat::Bsd, "bsd"},
     {ListFormat::Sfv, "sfv"},
 }};
 
-// The md5sum-family formats and the one digest each carries.
+// How a one-digest-a-line format writes its lines, as its tool does.
+enum class SumStyle {
+    Coreutils, // "<hex>  <name>"; \\, \n and \r escaped after a leading backslash
+    B3sum,     // "<hex>  <name>"; \\ and \n escaped, a carriage return as it is
+    Xxhsum,    // "<hex>  <name>"; the name as it is
+    XxhsumTag, // "<TAG> (<name>) = <hex>"; the name as it is
+};
+
+// The md5sum-family formats, the one digest each carries and how its lines
+// are written.
 struct SumFormat {
     ListFormat format;
     DigestKind kind;
+    SumStyle style = SumStyle::Coreutils;
 };
-constexpr std::array<SumFormat, 6> kSumFormats{{
+constexpr std::array<SumFormat, 11> kSumFormats{{
     {ListFormat::Md5sum, DigestKind::Md5},
     {ListFormat::Sha1sum, DigestKind::Sha1},
     {ListFormat::Sha256sum, DigestKind::Sha256},
     {ListFormat::Sha512sum, DigestKind::Sha512},
     {ListFormat::B2sum, DigestKind::Blake2b},
     {ListFormat::Crc32sum, DigestKind::Crc32},
+    {ListFormat::Sha3_256sum, DigestKind::Sha3_256},
+    {ListFormat::Sha3_512sum, DigestKind::Sha3_512},
+    {ListFormat::B3sum, DigestKind::Blake3, SumStyle::B3sum},
+    {ListFormat::Xxh3sum, DigestKind::Xxh3_64, SumStyle::XxhsumTag},
+    {ListFormat::Xxh128sum, DigestKind::Xxh128, SumStyle::Xxhsum},
 }};
+
+// The prefix later xxhsum writes before an untagged XXH3 digest.
+constexpr std::string_view kXxh3Prefix = "XXH3_";
+
+const SumFormat* SumFormatRow(ListFormat format) {
+    for (const SumFormat& sum : kSumFormats) {
+        if (sum.format == format) {
+            return &sum;
+        }
+    }
+    return nullptr;
+}
 
 std::size_t HexLength(DigestKind kind) {
     return DigestKindOf(kind).hexLength;
@@ -56,10 +88,8 @@ std::size_t HexLength(DigestKind kind) {
 
 // The one digest a named md5sum-family format carries.
 std::optional<DigestKind> KindOfSumFormat(ListFormat format) {
-    for (const SumFormat& sum : kSumFormats) {
-        if (sum.format == format) {
-            return sum.kind;
-        }
+    if (const SumFormat* sum = SumFormatRow(format)) {
+        return sum->kind;
     }
     return std::nullopt;
 }
@@ -88,12 +118,24 @@ std::optional<std::string> NameOf(std::string_view text, bool escaped) {
 
 // "<hex><blank><mode?><name>" after the optional blanks and backslash. mode
 // is read unless the list has taken the single-space form; singleSpace is
-// decided here when it is not yet.
-std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& singleSpace) {
+// decided here when it is not yet. named is the one kind of a named format,
+// whose length the digest must have; unnamed, the length tells the kind. A
+// digest after "XXH3_" (later xxhsum's untagged form) is XXH3's, named or
+// not.
+std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& singleSpace,
+                                    std::optional<DigestKind> named = std::nullopt) {
     line = SkipBlanks(line);
     const bool escaped = line.starts_with('\\');
     if (escaped) {
         line.remove_prefix(1);
+    }
+    std::optional<DigestKind> kind;
+    if (line.starts_with(kXxh3Prefix)) {
+        if (named && *named != DigestKind::Xxh3_64) {
+            return std::nullopt;
+        }
+        line.remove_prefix(kXxh3Prefix.size());
+        kind = DigestKind::Xxh3_64;
     }
     std::size_t end = 0;
     while (end < line.size() && platform::IsHexDigit(line[end])) {
@@ -102,8 +144,10 @@ std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& 
     if (end == 0 || end + 1 >= line.size() || !IsBlank(line[end])) {
         return std::nullopt;
     }
-    const auto kind = DigestKindOfLength(end);
     if (!kind) {
+        kind = named ? named : DigestKindOfLength(end);
+    }
+    if (!kind || (kind != DigestKind::Wide512 && DigestKindOf(*kind).hexLength != end)) {
         return std::nullopt;
     }
     std::size_t start = end + 1;
@@ -153,7 +197,8 @@ std::optional<ListFormat> ListFormatNamed(std::string_view name) {
 }
 
 std::string_view ListFormatNames() {
-    return "report, md5sum, sha1sum, sha256sum, sha512sum, b2sum, bsd or sfv";
+    return "report, md5sum, sha1sum, sha256sum, sha512sum, b2sum, sha3-256sum, sha3-512sum, "
+           "b3sum, xxh3sum, xxh128sum, bsd or sfv";
 }
 
 std::string_view DigestName(DigestKind kind) {
@@ -167,6 +212,17 @@ std::optional<ListFormat> SumFormatOf(DigestKind kind) {
         }
     }
     return std::nullopt;
+}
+
+std::string CannotHoldName(ListFormat format) {
+    for (const FormatName& entry : kFormatNames) {
+        if (entry.format == format && format != ListFormat::Sfv) {
+            return "the name cannot be written in a" +
+                   std::string(entry.name.starts_with('x') ? "n " : " ") + std::string(entry.name) +
+                   " list";
+        }
+    }
+    return "the name cannot be written in an SFV list";
 }
 
 DigestSelection ListDigests(ListFormat format, const ReportOptions& options, const BsdTags& tags) {
@@ -184,9 +240,15 @@ DigestSelection ListDigests(ListFormat format, const ReportOptions& options, con
         digests.sha256 = tags.sha256;
         digests.sha512 = tags.sha512;
         digests.blake2b = tags.blake2b;
+        // The kinds after MD5 that a report block would carry.
+        for (const DigestKindInfo& row : kDigestKinds) {
+            if (!row.toldByLength && row.selected != nullptr) {
+                digests.*(row.selected) = options.ShowDigests.*(row.selected);
+            }
+        }
         break;
     case ListFormat::Report:
-        digests = {options.ShowCRC32, options.ShowSHA1, true};
+        digests = ReportDigestSelection(options);
         break;
     default:
         break;
@@ -267,8 +329,52 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         appendName();
         out += '\n';
     };
-    if (const std::optional<DigestKind> kind = KindOfSumFormat(format)) {
-        sumLine(FactsDigest(facts, *kind));
+    if (const SumFormat* sum = SumFormatRow(format)) {
+        const std::string hex = platform::HexToLower(FactsDigest(facts, sum->kind));
+        if (sum->style == SumStyle::Coreutils) {
+            sumLine(hex);
+            return true;
+        }
+        if (sum->style == SumStyle::B3sum) {
+            // b3sum escapes a backslash and a line feed only; a carriage
+            // return at the name's end would read back as the line's end.
+            if (name.ends_with('\r')) {
+                return false;
+            }
+            const bool b3escape = name.find_first_of("\\\n") != std::string_view::npos;
+            if (b3escape) {
+                out += '\\';
+            }
+            out += hex;
+            out += "  ";
+            for (const char c : name) {
+                if (c == '\\') {
+                    out += "\\\\";
+                } else if (c == '\n') {
+                    out += "\\n";
+                } else {
+                    out += c;
+                }
+            }
+            out += '\n';
+            return true;
+        }
+        // xxhsum writes names as they are: a line end cut the line.
+        if (name.find_first_of("\n\r") != std::string_view::npos || name.empty()) {
+            return false;
+        }
+        if (sum->style == SumStyle::XxhsumTag) {
+            out += DigestKindOf(sum->kind).bsdTag;
+            out += " (";
+            out += name;
+            out += ") = ";
+            out += hex;
+        } else {
+            out += hex;
+            out += "  ";
+            out += name;
+        }
+        out += '\n';
         return true;
     }
     switch (format) {
@@ -382,19 +488,15 @@ std::optional<ToolLine> ToolLineReader::Read(std::string_view line) {
 }
 
 std::optional<ToolLine> ToolLineReader::ReadSum(std::string_view line) {
-    std::optional<ToolLine> read = ReadSumLine(line, m_SingleSpace);
-    if (!read) {
+    if (m_Told) {
+        return ReadSumLine(line, m_SingleSpace);
+    }
+    // The named format says which digest the line's length stands for.
+    const std::optional<DigestKind> kind = KindOfSumFormat(m_Format);
+    if (!kind) {
         return std::nullopt;
     }
-    if (!m_Told) {
-        // The named format says which digest the line's length stands for.
-        const std::optional<DigestKind> kind = KindOfSumFormat(m_Format);
-        if (!kind || HexLength(*kind) != read->hex.size()) {
-            return std::nullopt;
-        }
-        read->kind = *kind;
-    }
-    return read;
+    return ReadSumLine(line, m_SingleSpace, kind);
 }
 
 std::optional<ListFormat> ToolLineReader::Tell(std::string_view line) {
@@ -414,6 +516,9 @@ std::optional<ListFormat> ToolLineReader::Tell(std::string_view line) {
         // mark of the md5sum family's lines (two blanks, or " *").
         if (sum->kind == DigestKind::Crc32 && ReadSfvLine(line) && !HasModeMark(line)) {
             return ListFormat::Sfv;
+        }
+        if (sum->kind == DigestKind::Xxh3_64) {
+            return ListFormat::Xxh3sum; // "XXH3_<hex>": no other kind has the prefix
         }
         return SumFormatOfLength(sum->hex.size());
     }

@@ -13,12 +13,31 @@
 //                    of either form (after that, a name may start with a
 //                    blank or "*")
 //   bsd              "MD5 (<name>) = <hex>", also SHA1, SHA256, SHA512,
-//                    BLAKE2b and CRC32, with the same escape and leading
+//                    BLAKE2b, SHA3-256, SHA3-512, BLAKE3, XXH3, XXH128 and
+//                    CRC32, with the same escape and leading
 //                    backslash. Read also: tags padded with blanks
 //                    ("MD5   (<name>) = ") and the form "MD5(<name>)= <hex>"
 //                    with the tags SHA2-256, SHA2-512 and BLAKE2B-512
 //   sfv              "<name> <8 hex>", comment lines start with ";"; a name
 //                    holding a line end or starting with ";" has no form
+//   sha3-256sum, sha3-512sum
+//                    the md5sum family's form and escape with a SHA3-256 or
+//                    SHA3-512 digest (as rhash writes them); read also
+//                    "SHA3-256(<name>)= <hex>" and "<hex> *<name>", the forms
+//                    of openssl dgst and openssl dgst -r
+//   b3sum            "<hex>  <name>" with BLAKE3, as b3sum writes it: only a
+//                    backslash and a line feed are escaped (\\, \n, leading
+//                    backslash); a carriage return stays as it is, and a name
+//                    that ends in one has no form
+//   xxh3sum          "XXH3 (<name>) = <hex>", as xxhsum -H3 writes it (0.8.1:
+//                    its XXH3 lines are always tagged, an untagged 16-digit
+//                    line is XXH64's); read also "XXH3_<hex>  <name>", the
+//                    untagged form of later xxhsum
+//   xxh128sum        "<hex>  <name>" with XXH128, as xxhsum -H128 writes it.
+//                    xxhsum writes names as they are: no escape, so a name
+//                    holding a line end has no form in either (a backslash
+//                    is written as it is, and read so unless the line starts
+//                    with one)
 //   crc32 first      "<8 hex>  <name>" and "<8 hex> *<name>", the md5sum
 //                    family's form with a CRC-32 (as rhash --simple writes
 //                    it): told by content (no --format name). A line that
@@ -27,7 +46,10 @@
 //
 // Digests are told apart by tag and, in untagged lines, by length: 8 hex
 // digits CRC-32, 32 MD5, 40 SHA-1, 64 SHA-256, 128 SHA-512 or BLAKE2b-512 (which of the
-// two the list's named format says; unnamed, either may match).
+// two the list's named format says; unnamed, either may match). The newer
+// kinds share their lengths with older ones (BLAKE3 and SHA3-256 have
+// SHA-256's, XXH128 MD5's): their untagged lists are read only with their
+// format named (--format b3sum, ...); a list's own name does not tell it.
 
 #include "digest/digest_kinds.h"
 #include "digest/file_hasher.h"
@@ -39,9 +61,25 @@
 
 namespace varnel {
 
-enum class ListFormat { Report, Md5sum, Sha1sum, Sha256sum, Sha512sum, B2sum, Bsd, Sfv, Crc32sum };
+enum class ListFormat {
+    Report,
+    Md5sum,
+    Sha1sum,
+    Sha256sum,
+    Sha512sum,
+    B2sum,
+    Bsd,
+    Sfv,
+    Crc32sum,
+    Sha3_256sum,
+    Sha3_512sum,
+    B3sum,
+    Xxh3sum,
+    Xxh128sum,
+};
 
-// "report", "md5sum", "sha1sum", "sha256sum", "sha512sum", "b2sum", "bsd",
+// "report", "md5sum", "sha1sum", "sha256sum", "sha512sum", "b2sum",
+// "sha3-256sum", "sha3-512sum", "b3sum", "xxh3sum", "xxh128sum", "bsd",
 // "sfv"; nothing for anything else (Crc32sum has no name: it is told by
 // content only).
 std::optional<ListFormat> ListFormatNamed(std::string_view name);
@@ -57,7 +95,11 @@ std::string_view DigestName(DigestKind kind);
 // nothing for a kind that stands for more than one digest.
 std::optional<ListFormat> SumFormatOf(DigestKind kind);
 
-// The tags --format bsd writes besides MD5 and the report's own options.
+// Why a name has no line in the format, when AppendListLines says so.
+std::string CannotHoldName(ListFormat format);
+
+// The tags --format bsd writes besides MD5 and the report's own options
+// (CRC-32, SHA-1 and ReportOptions::ShowDigests, the kinds after MD5).
 struct BsdTags {
     bool sha256 = false;
     bool sha512 = false;

@@ -13,6 +13,7 @@
 #include "platform/os/locked_file.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
+#include "report/report_labels.h"
 #include "report/report_run.h"
 #include "report/report_services.h"
 
@@ -50,6 +51,9 @@ std::optional<LineForm> FormOf(ListFormat format, bool named, const ListEntry& f
         form.options.ShowCRC32 = has(DigestKind::Crc32);
         form.options.ShowSHA1 = has(DigestKind::Sha1);
         form.options.ShowMD5 = true;
+        for (const ReportDigestLine& later : kReportDigestLines) {
+            form.options.ShowDigests.*(DigestKindOf(later.kind).selected) = has(later.kind);
+        }
         if (first.converted) {
             form.language = LanguageMode::Traditional;
         } else {
@@ -384,7 +388,7 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
             } else if (!AppendListLines(text, form->format, block.path, block.facts,
                                         form->digests)) {
                 allRead = false;
-                Say(err, DisplayText(block.path) + ": the name cannot be written in an SFV list");
+                Say(err, DisplayText(block.path) + ": " + CannotHoldName(form->format));
                 continue;
             }
             lines += WithLineEnds(text, form->crlf);
