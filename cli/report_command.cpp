@@ -1,6 +1,7 @@
 #include "cli/report_command.h"
 
 #include "cli/report_output.h"
+#include "digest/cpu_paths.h"
 #include "i18n/language.h"
 #include "lists/program_messages.h"
 
@@ -44,7 +45,8 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
         return std::fflush(out) == 0 ? 0 : 1;
     }
     if (command->version) {
-        const std::string text = std::string(kProgram) + " " + VARNEL_VERSION + "\n";
+        const std::string text =
+            std::string(kProgram) + " " + VARNEL_VERSION + "\n" + HashingPathsText() + "\n";
         std::fwrite(text.data(), 1, text.size(), out);
         return std::fflush(out) == 0 ? 0 : 1;
     }

@@ -271,7 +271,13 @@ TEST(VarnelReport, UsageErrorIsItsReasonAndWhereTheHelpIs) {
 TEST(VarnelReport, VersionAndHelp) {
     const RunResult version = RunProgram({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("varnel-report ") + VARNEL_EXPECTED_VERSION + "\n");
+    // The version, then one line naming the hashing paths this processor takes.
+    const std::string first = std::string("varnel-report ") + VARNEL_EXPECTED_VERSION + "\n";
+    EXPECT_EQ(version.out.substr(0, first.size()), first);
+    const std::string paths = version.out.substr(std::min(first.size(), version.out.size()));
+    EXPECT_EQ(paths.rfind("hashing: MD5 ", 0), 0u) << paths;
+    EXPECT_NE(paths.find(", CRC-32 "), std::string::npos) << paths;
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), '\n'), 1) << paths;
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: varnel-report", 0), 0u);
