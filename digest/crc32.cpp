@@ -8,6 +8,7 @@
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define VARNEL_CRC32_X86 1
 #endif
@@ -110,10 +111,15 @@ VARNEL_CLMUL_TARGET inline __m128i fold(__m128i acc, __m128i next, __m128i k) no
     return _mm_xor_si128(_mm_xor_si128(hi, next), lo);
 }
 
-VARNEL_CLMUL_TARGET std::uint32_t UpdateClmul(std::uint32_t crc, const std::uint8_t* p,
-                                              std::size_t n) noexcept {
-    // x^(4*128+64) and x^(4*128) mod P, reflected and shifted (fold by 4).
-    const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596LL, 0x0154442bd4LL);
+// x^(4*128+64) and x^(4*128) mod P, reflected and shifted (fold by 4 lanes,
+// 64 bytes).
+constexpr long long kFold4Low = 0x0154442bd4LL;
+constexpr long long kFold4High = 0x01c6e41596LL;
+
+// Four 128-bit lanes standing for the 64 bytes before p, folded into one and
+// reduced with the n further bytes (a multiple of 16) to the raw register.
+VARNEL_CLMUL_TARGET std::uint32_t FinishClmul(__m128i x1, __m128i x2, __m128i x3, __m128i x4,
+                                              const std::uint8_t* p, std::size_t n) noexcept {
     // x^(128+64) and x^128 mod P (fold by 1).
     const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009eLL, 0x01751997d0LL);
     // x^64 mod P (fold 64 bits to 32).
@@ -121,23 +127,6 @@ VARNEL_CLMUL_TARGET std::uint32_t UpdateClmul(std::uint32_t crc, const std::uint
     // The polynomial and its Barrett constant.
     const __m128i poly = _mm_set_epi64x(0x01f7011641LL, 0x01db710641LL);
     const __m128i mask32 = _mm_setr_epi32(-1, 0, -1, 0);
-
-    __m128i x1 = load(p);
-    __m128i x2 = load(p + 16);
-    __m128i x3 = load(p + 32);
-    __m128i x4 = load(p + 48);
-    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128(static_cast<int>(crc)));
-    p += 64;
-    n -= 64;
-
-    while (n >= 64) {
-        x1 = fold(x1, load(p), k1k2);
-        x2 = fold(x2, load(p + 16), k1k2);
-        x3 = fold(x3, load(p + 32), k1k2);
-        x4 = fold(x4, load(p + 48), k1k2);
-        p += 64;
-        n -= 64;
-    }
 
     // Four lanes into one.
     x1 = fold(x1, x2, k3k4);
@@ -166,25 +155,117 @@ VARNEL_CLMUL_TARGET std::uint32_t UpdateClmul(std::uint32_t crc, const std::uint
     return static_cast<std::uint32_t>(_mm_extract_epi32(x1, 1));
 }
 
+VARNEL_CLMUL_TARGET std::uint32_t UpdateClmul(std::uint32_t crc, const std::uint8_t* p,
+                                              std::size_t n) noexcept {
+    const __m128i k1k2 = _mm_set_epi64x(kFold4High, kFold4Low);
+    __m128i x1 = load(p);
+    __m128i x2 = load(p + 16);
+    __m128i x3 = load(p + 32);
+    __m128i x4 = load(p + 48);
+    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128(static_cast<int>(crc)));
+    p += 64;
+    n -= 64;
+
+    while (n >= 64) {
+        x1 = fold(x1, load(p), k1k2);
+        x2 = fold(x2, load(p + 16), k1k2);
+        x3 = fold(x3, load(p + 32), k1k2);
+        x4 = fold(x4, load(p + 48), k1k2);
+        p += 64;
+        n -= 64;
+    }
+    return FinishClmul(x1, x2, x3, x4, p, n);
+}
+
+// The same folding on 256-bit registers (VPCLMULQDQ): four registers of two
+// lanes each, 128 bytes ahead per step, then folded to the four 128-bit
+// lanes of the narrow code. n must be at least 128 and a multiple of 16.
+#define VARNEL_WIDE_CLMUL_TARGET __attribute__((target("vpclmulqdq,avx2,pclmul,sse4.1")))
+
+VARNEL_WIDE_CLMUL_TARGET inline __m256i load256(const std::uint8_t* at) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+VARNEL_WIDE_CLMUL_TARGET inline __m256i fold256(__m256i acc, __m256i next, __m256i k) noexcept {
+    const __m256i lo = _mm256_clmulepi64_epi128(acc, k, 0x00);
+    const __m256i hi = _mm256_clmulepi64_epi128(acc, k, 0x11);
+    return _mm256_xor_si256(_mm256_xor_si256(hi, next), lo);
+}
+
+VARNEL_WIDE_CLMUL_TARGET std::uint32_t UpdateWideClmul(std::uint32_t crc, const std::uint8_t* p,
+                                                       std::size_t n) noexcept {
+    // x^(8*128+64) and x^(8*128) mod P (fold by 8 lanes, 128 bytes).
+    const __m256i k8 =
+        _mm256_set_epi64x(0x014a7fe880LL, 0x01e88ef372LL, 0x014a7fe880LL, 0x01e88ef372LL);
+    const __m256i k4 = _mm256_set_epi64x(kFold4High, kFold4Low, kFold4High, kFold4Low);
+    __m256i y0 = load256(p);
+    __m256i y1 = load256(p + 32);
+    __m256i y2 = load256(p + 64);
+    __m256i y3 = load256(p + 96);
+    y0 = _mm256_xor_si256(y0, _mm256_inserti128_si256(_mm256_setzero_si256(),
+                                                      _mm_cvtsi32_si128(static_cast<int>(crc)), 0));
+    p += 128;
+    n -= 128;
+    while (n >= 128) {
+        y0 = fold256(y0, load256(p), k8);
+        y1 = fold256(y1, load256(p + 32), k8);
+        y2 = fold256(y2, load256(p + 64), k8);
+        y3 = fold256(y3, load256(p + 96), k8);
+        p += 128;
+        n -= 128;
+    }
+    // The last 64 bytes folded onto the first 64, then four 128-bit lanes.
+    y0 = fold256(y0, y2, k4);
+    y1 = fold256(y1, y3, k4);
+    return FinishClmul(_mm256_castsi256_si128(y0), _mm256_extracti128_si256(y0, 1),
+                       _mm256_castsi256_si128(y1), _mm256_extracti128_si256(y1, 1), p, n);
+}
+
+#undef VARNEL_WIDE_CLMUL_TARGET
 #undef VARNEL_CLMUL_TARGET
 
 #endif
 
 // The shared update: long runs through the carry-less folding when the CPU
 // has it, the rest (and everything on other CPUs) through the tables.
-std::uint32_t Update(const detail::Crc32Tables& t, std::uint32_t crc,
-                     std::span<const std::uint8_t> data) noexcept {
+std::uint32_t UpdateOn(detail::Crc32Path path, const detail::Crc32Tables& t, std::uint32_t crc,
+                       std::span<const std::uint8_t> data) noexcept {
     const std::uint8_t* p = data.data();
     std::size_t n = data.size();
 #ifdef VARNEL_CRC32_X86
-    if (n >= 64 && detail::Crc32HardwareAvailable()) {
-        const std::size_t bulk = n & ~static_cast<std::size_t>(15);
+    const std::size_t bulk = n & ~static_cast<std::size_t>(15);
+    if (path == detail::Crc32Path::WideClmul && n >= 128) {
+        crc = UpdateWideClmul(crc, p, bulk);
+        p += bulk;
+        n -= bulk;
+    } else if (path != detail::Crc32Path::Tables && n >= 64) {
         crc = UpdateClmul(crc, p, bulk);
         p += bulk;
         n -= bulk;
     }
+#else
+    (void)path;
 #endif
     return UpdateSliced(t, crc, p, n);
+}
+
+// The fastest path this processor has, chosen once.
+detail::Crc32Path BestPath() noexcept {
+    static const detail::Crc32Path best = [] {
+        for (const detail::Crc32Path path :
+             {detail::Crc32Path::WideClmul, detail::Crc32Path::Clmul}) {
+            if (detail::Crc32PathAvailable(path)) {
+                return path;
+            }
+        }
+        return detail::Crc32Path::Tables;
+    }();
+    return best;
+}
+
+std::uint32_t Update(const detail::Crc32Tables& t, std::uint32_t crc,
+                     std::span<const std::uint8_t> data) noexcept {
+    return UpdateOn(BestPath(), t, crc, data);
 }
 
 } // namespace
@@ -196,17 +277,47 @@ std::uint32_t Crc32UpdatePortable(std::uint32_t crc, std::span<const std::uint8_
 }
 
 bool Crc32HardwareAvailable() noexcept {
+    return Crc32PathAvailable(Crc32Path::Clmul);
+}
+
+bool Crc32PathAvailable(Crc32Path path) noexcept {
 #ifdef VARNEL_CRC32_X86
-    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-#else
+    switch (path) {
+    case Crc32Path::Tables:
+        return true;
+    case Crc32Path::Clmul:
+        return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    case Crc32Path::WideClmul: {
+        // The AVX2 check also asks whether the system saves the 256-bit
+        // registers; VPCLMULQDQ is bit 10 of ECX in leaf 7.
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return Crc32PathAvailable(Crc32Path::Clmul) && __builtin_cpu_supports("avx2") &&
+               __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (c & (1u << 10)) != 0;
+    }
+    }
     return false;
+#else
+    return path == Crc32Path::Tables;
 #endif
+}
+
+std::uint32_t Crc32UpdateOn(Crc32Path path, std::uint32_t crc,
+                            std::span<const std::uint8_t> data) noexcept {
+    return UpdateOn(Crc32PathAvailable(path) ? path : Crc32Path::Tables, kTables, crc, data);
 }
 
 } // namespace detail
 
 const char* Crc32PathName() noexcept {
-    return detail::Crc32HardwareAvailable() ? "PCLMULQDQ" : "tables";
+    switch (BestPath()) {
+    case detail::Crc32Path::WideClmul:
+        return "VPCLMULQDQ";
+    case detail::Crc32Path::Clmul:
+        return "PCLMULQDQ";
+    case detail::Crc32Path::Tables:
+        break;
+    }
+    return "tables";
 }
 
 std::uint32_t Crc32Update(std::uint32_t crc, std::span<const std::uint8_t> data) noexcept {

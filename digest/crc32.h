@@ -47,9 +47,21 @@ std::uint32_t Crc32UpdatePortable(std::uint32_t crc, std::span<const std::uint8_
 // Crc32Update folds long inputs with it.
 bool Crc32HardwareAvailable() noexcept;
 
+// The ways of the update: tables alone, folding 128 bits at a time
+// (PCLMULQDQ), or 256 bits at a time (VPCLMULQDQ, AVX2). Crc32Update takes
+// the fastest this processor has.
+enum class Crc32Path { Tables, Clmul, WideClmul };
+bool Crc32PathAvailable(Crc32Path path) noexcept;
+
+// The update on a given path (on the tables when the processor lacks it);
+// the result is the same as Crc32Update's.
+std::uint32_t Crc32UpdateOn(Crc32Path path, std::uint32_t crc,
+                            std::span<const std::uint8_t> data) noexcept;
+
 } // namespace detail
 
-// The way Crc32Update takes on this processor: "PCLMULQDQ" or "tables".
+// The way Crc32Update takes on this processor: "VPCLMULQDQ", "PCLMULQDQ" or
+// "tables".
 const char* Crc32PathName() noexcept;
 
 // Calculator object of the report builders. The value is handed back as an

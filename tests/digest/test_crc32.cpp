@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -92,6 +94,35 @@ TEST(Crc32Vectors, FoldingAgreesWithTablesAtEveryLengthAndAlignment) {
     }
     const auto large = all.subspan(3, 4096 + 17);
     EXPECT_EQ(Crc32(large), Crc32Final(detail::Crc32UpdatePortable(Crc32Init(), large)));
+}
+
+// Each folding path this processor has, 128 and 256 bits at a time, against
+// the tables: every length up to past two of the wide path's 128-byte steps,
+// every start alignment, and a few long runs.
+TEST(Crc32Vectors, EachPathAgreesWithTheTables) {
+    const auto data = test::PseudoRandomBytes(70000, 12);
+    const std::span<const std::uint8_t> all(data);
+    for (const auto& [path, name] : {std::pair{detail::Crc32Path::Clmul, "PCLMULQDQ"},
+                                     std::pair{detail::Crc32Path::WideClmul, "VPCLMULQDQ"}}) {
+        if (!detail::Crc32PathAvailable(path)) {
+            std::printf("[  SKIPPED ] %s: not on this processor\n", name);
+            continue;
+        }
+        for (std::size_t offset = 0; offset < 32; offset += 5) {
+            for (std::size_t length = 0; length <= 700; ++length) {
+                const auto piece = all.subspan(offset, length);
+                ASSERT_EQ(detail::Crc32UpdateOn(path, 0x9abcdef0u, piece),
+                          detail::Crc32UpdatePortable(0x9abcdef0u, piece))
+                    << name << ", offset " << offset << ", length " << length;
+            }
+        }
+        for (const std::size_t length : {1024u, 4096u, 4111u, 65536u, 69999u}) {
+            const auto piece = all.subspan(1, length);
+            EXPECT_EQ(detail::Crc32UpdateOn(path, Crc32Init(), piece),
+                      detail::Crc32UpdatePortable(Crc32Init(), piece))
+                << name << ", length " << length;
+        }
+    }
 }
 
 TEST(Crc32ByteArray, ThirtyTwoThousandSevenHundredSixtyEightElementsOverflow) {
