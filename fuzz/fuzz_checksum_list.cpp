@@ -29,8 +29,6 @@ using varnel::DigestKind;
 using varnel::ListEntry;
 using varnel::ListFormat;
 
-constexpr std::array<std::size_t, 7> kLengths{8, 32, 40, 64, 128, 128, 128}; // by DigestKind
-
 void Check(bool condition) {
     if (!condition) {
         std::abort();
@@ -82,7 +80,7 @@ void CheckEntry(const ListEntry& entry) {
         // A report's digest line is kept as written (its hex digits upper
         // case), whatever it holds: it then fails as any other difference.
         if (!entry.report) {
-            Check(hex->size() == kLengths[kind]);
+            Check(hex->size() == varnel::DigestKindOf(static_cast<DigestKind>(kind)).hexLength);
             Check(std::all_of(hex->begin(), hex->end(), [](char c) {
                 return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
             }));
@@ -127,11 +125,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    // Low four bits: the format (0 to 7 named, the rest told by content);
+    // Low four bits: the format (0 to 12 named, the rest told by content);
     // high four bits: the size of the pieces.
-    constexpr std::array<ListFormat, 8> kNamed{
-        ListFormat::Report,    ListFormat::Md5sum, ListFormat::Sha1sum, ListFormat::Sha256sum,
-        ListFormat::Sha512sum, ListFormat::B2sum,  ListFormat::Bsd,     ListFormat::Sfv};
+    constexpr std::array<ListFormat, 13> kNamed{
+        ListFormat::Report,      ListFormat::Md5sum,    ListFormat::Sha1sum,
+        ListFormat::Sha256sum,   ListFormat::Sha512sum, ListFormat::B2sum,
+        ListFormat::Bsd,         ListFormat::Sfv,       ListFormat::Sha3_256sum,
+        ListFormat::Sha3_512sum, ListFormat::B3sum,     ListFormat::Xxh3sum,
+        ListFormat::Xxh128sum};
     const unsigned select = data[0] & 0x0Fu;
     const std::optional<ListFormat> format =
         select < kNamed.size() ? std::optional<ListFormat>(kNamed[select]) : std::nullopt;
