@@ -1,10 +1,28 @@
 #include "app/command_line.h"
 
+#include "report/report_labels.h"
+
+#include <optional>
+
 #ifndef VARNEL_VERSION
 #define VARNEL_VERSION "unknown"
 #endif
 
 namespace varnel {
+
+namespace {
+
+// The kind of an added report line whose option arg is; nothing for others.
+std::optional<DigestKind> ReportDigestOption(std::string_view arg) {
+    for (const ReportDigestLine& line : kReportDigestLines) {
+        if (DigestKindOf(line.kind).option == arg) {
+            return line.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& args) {
     using Action = WindowCommandLine::Action;
@@ -26,6 +44,8 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& ar
             asked = true;
         } else if (arg == "--verify") {
             verify = true;
+        } else if (const std::optional<DigestKind> kind = ReportDigestOption(arg)) {
+            command.digests.*(DigestKindOf(*kind).selected) = true;
         } else {
             command.action = Action::Wrong;
             command.error = "unknown option " + std::string(arg);
@@ -43,13 +63,27 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& ar
 }
 
 std::string WindowUsageText() {
+    // The added digests' options, from the table.
+    std::string digests = " ";
+    for (const ReportDigestLine& line : kReportDigestLines) {
+        digests += ' ';
+        digests += DigestKindOf(line.kind).option;
+    }
     return "usage: varnel [FILE...]\n"
+           "       varnel DIGEST... [--] [FILE...]\n"
            "       varnel --verify [--] LIST...\n"
            "       varnel [--help | --version]\n"
            "\n"
            "Opens the Varnel window and reports each FILE named (a folder: every file\n"
            "below it) with its path, version, size, modified time, CRC-32, SHA-1 and\n"
            "MD5. Use \"--\" before names that start with \"-\".\n"
+           "\n"
+           "DIGEST is one of these options; each adds its digest's line to every\n"
+           "block, after MD5, as varnel-report's option of the same name does:\n" +
+           digests +
+           "\n"
+           "The window's system menu (Alt+Space, or a right click on the caption)\n"
+           "chooses them too, under Add digests, for the session only.\n"
            "\n"
            "      --verify   open the verify window instead and check the files each\n"
            "                 LIST names (checksum lists such as SHA256SUMS, or saved\n"

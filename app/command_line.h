@@ -4,6 +4,8 @@
 // verify (--verify), or a question answered on the terminal (--help,
 // --version) without opening a window.
 
+#include "digest/digest_kinds.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,12 +22,18 @@ struct WindowCommandLine {
     };
     Action action = Action::Report;
     std::vector<std::string> paths; // native bytes, in the order given
+    // --sha256, --blake3, ...: the digests the report blocks carry besides
+    // the designed lines, chosen from the start (varnel-report's options of
+    // the same names).
+    DigestSelection digests;
     std::string error;
 };
 
 // Reads the arguments after the program's name. "--" ends the options, so
 // that "varnel -- --help" reports a file named "--help"; "-" alone is a
-// path. Any other argument starting with "-" is an option. --verify makes
+// path. Any other argument starting with "-" is an option: the options of
+// the report's added digest lines, taken from the table of digest kinds
+// (--sha256, --sha3-256, --xxh3, ...), or --verify, which makes
 // every path a list to verify; without one it is a usage error.
 WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& args);
 

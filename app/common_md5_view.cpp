@@ -15,6 +15,7 @@
 #include "platform/qt/units.h"
 #include "platform/qt/window_hints.h"
 #include "report/report.h"
+#include "report/report_labels.h"
 #include "report/run_progress.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
@@ -57,8 +58,10 @@ constexpr const char* kOpenFilter = "Exe File (*.exe;*.dll;*.ocx)|*.exe;*.dll;*.
 // The folder picker's prompt; shown as it is in every language mode.
 constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
 
-// The system menu's item of the program's own.
+// The system menu's items of the program's own: the verify item, and the
+// Add digests submenu's, one per line of kReportDigestLines from the first.
 constexpr std::uint32_t kVerifyListsCommand = 0x0100;
+constexpr std::uint32_t kFirstDigestCommand = 0x0110;
 
 } // namespace
 
@@ -162,6 +165,24 @@ void Common_MD5_View::ReadReportOptions() {
     m_Options.ShowModifiedTime = Check4->checkState() == Qt::Checked;
     m_Options.ShowSize = Check5->checkState() == Qt::Checked;
     m_Options.ShowVersion = Check6->checkState() == Qt::Checked;
+    m_Options.ShowDigests = m_ChosenDigests;
+}
+
+void Common_MD5_View::setChosenDigests(const DigestSelection& digests) {
+    platform::SystemMenu* menu = platform::GetSystemMenu(this);
+    for (std::size_t i = 0; i < kReportDigestLines.size(); ++i) {
+        bool DigestSelection::*const member = DigestKindOf(kReportDigestLines[i].kind).selected;
+        m_ChosenDigests.*member = digests.*member;
+        platform::CheckMenuItem(menu, kFirstDigestCommand + static_cast<std::uint32_t>(i),
+                                digests.*member);
+    }
+}
+
+void Common_MD5_View::ToggleChosenDigest(DigestKind kind) {
+    DigestSelection digests = m_ChosenDigests;
+    bool& chosen = digests.*(DigestKindOf(kind).selected);
+    chosen = !chosen;
+    setChosenDigests(digests);
 }
 
 void Common_MD5_View::ConnectFeed() {
@@ -405,6 +426,19 @@ void Common_MD5_View::AddSystemMenuItems() {
                              ? QStringLiteral("&Verify checksum list…")
                              : ShownChinese("校验清单(&V)…");
     platform::AppendMenuSeparator(menu);
+    // The digests a block may carry besides the designed lines, each named
+    // as results name it ("SHA-256", "SHA3-256") in every language mode.
+    std::vector<platform::MenuItemInfo> digests;
+    for (std::size_t i = 0; i < kReportDigestLines.size(); ++i) {
+        const DigestKind kind = kReportDigestLines[i].kind;
+        platform::MenuItemInfo item;
+        item.id = kFirstDigestCommand + static_cast<std::uint32_t>(i);
+        item.text = QString::fromUtf8(DigestKindOf(kind).name);
+        item.checkable = true;
+        item.action = [this, kind] { ToggleChosenDigest(kind); };
+        digests.push_back(std::move(item));
+    }
+    platform::AppendSubMenu(menu, ShownText("添加摘要(&D)", "Add &digests"), std::move(digests));
     platform::AppendMenuItem(menu, kVerifyListsCommand, text, [this] { VerifyLists_Click(); });
     // A right click on the caption (its text and icon included) opens the
     // menu, as on a system title bar; its right-button presses do not drag.

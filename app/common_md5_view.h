@@ -72,6 +72,13 @@ public:
     // The report options as last read from Check1 ... Check6.
     const ReportOptions& reportOptions() const { return m_Options; }
 
+    // The digests each block carries on lines of their own after MD5, besides
+    // the six options: chosen in the system menu's Add digests submenu or on
+    // the command line (see report_labels.h's kReportDigestLines), for the
+    // session only. A report takes the choice of the moment it is asked for.
+    const DigestSelection& ChosenDigests() const { return m_ChosenDigests; }
+    void setChosenDigests(const DigestSelection& digests);
+
     // True while a report runs (between its start and its end).
     bool IsReportRunning() const { return m_Feed.IsRunning(); }
 
@@ -141,6 +148,9 @@ private:
     // right click on the caption or with Alt+Space.
     void AddSystemMenuItems();
     void PopupSystemMenu();
+    // The Add digests submenu's item for kind was chosen: its digest is
+    // added, or taken away again.
+    void ToggleChosenDigest(DigestKind kind);
     void OnRunStarted(const ReportOptions& options, bool folderReport);
     void AppendToBox(const QString& text);
     void ShowProgress(const RunProgress& progress);
@@ -209,6 +219,7 @@ private:
     QString m_SkinFile;
     std::filesystem::path m_ProgramFolder;
     ReportOptions m_Options;
+    DigestSelection m_ChosenDigests;
 
     // The reports: the running one, those waiting their turn, the text
     // taken from them and not yet in Text1's document.

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         return status;
     }
     std::unique_ptr<varnel::Common_MD5_View> mainWindow;
-    varnel::Main(mainWindow, paths);
+    varnel::Main(mainWindow, paths, command.digests);
     const int status = QApplication::exec();
     // The verify window opened from the main window's menu, too, within the
     // same wait.

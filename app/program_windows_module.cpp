@@ -78,11 +78,13 @@ std::unique_ptr<QMimeData> CommandLineDrop(const std::vector<std::string>& paths
     return mime;
 }
 
-void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths) {
+void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths,
+          const DigestSelection& digests) {
     InitControlLibrary();
     if (!mainWindow) {
         mainWindow = std::make_unique<Common_MD5_View>();
     }
+    mainWindow->setChosenDigests(digests);
     mainWindow->show();
     if (paths.empty()) {
         return;

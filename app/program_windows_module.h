@@ -3,6 +3,8 @@
 // Start-up of the program: the main window is made and shown; the program
 // then runs in the application's event loop until its last window closes.
 
+#include "digest/digest_kinds.h"
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -25,8 +27,10 @@ bool InitControlLibrary();
 // the report box would report them: in order, a folder with its own block
 // and then those of its files. A path that leads to nothing is not reported:
 // the window says that no such file exists, as its open-file dialog says of
-// a typed name. No paths: nothing is reported.
-void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths = {});
+// a typed name. No paths: nothing is reported. digests are the added digest
+// lines chosen from the start (the command line's --sha256, ...).
+void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::string>& paths = {},
+          const DigestSelection& digests = {});
 
 // Creates the verify window into window when there is none yet and shows it
 // in place of the main window; the lists (native bytes, as the program

@@ -51,8 +51,9 @@ constexpr std::string_view kUsage =
     "                                     for a name that is not UTF-8), size,\n"
     "                                     modified (UTC, ISO 8601), version,\n"
     "                                     the digests (lower-case hex) or error\n"
-    "  --sha256, --sha512, --blake2b      with --format bsd, json or csv: SHA-256,\n"
-    "                                     SHA-512 and BLAKE2b-512 as well\n"
+    "  --sha256, --sha512, --blake2b      SHA-256, SHA-512 and BLAKE2b-512 lines\n"
+    "                                     after MD5 in report blocks, and with\n"
+    "                                     --format bsd, json or csv as well\n"
     "  --sha3-256, --sha3-512, --xxh3, --xxh128, --blake3\n"
     "                                     SHA3-256, SHA3-512, XXH3 (64-bit),\n"
     "                                     XXH128 and BLAKE3 lines after MD5 in\n"
@@ -247,12 +248,13 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.checkOptions.ignoreMissing = true;
         } else if (arg == "--json") {
             command.checkOptions.json = true;
-        } else if (arg == "--sha256") {
-            command.bsdTags.sha256 = true;
-        } else if (arg == "--sha512") {
-            command.bsdTags.sha512 = true;
-        } else if (arg == "--blake2b") {
-            command.bsdTags.blake2b = true;
+        } else if (arg == "--sha256" || arg == "--sha512" || arg == "--blake2b") {
+            // A tag of bsd lines, a field of records, a report block's line.
+            BsdTags& tags = command.bsdTags;
+            (arg == "--sha256"   ? tags.sha256
+             : arg == "--sha512" ? tags.sha512
+                                 : tags.blake2b) = true;
+            SetLaterDigest(arg, command.options);
         } else if (arg == "--format" || arg.starts_with("--format=")) {
             std::string_view value;
             if (arg == "--format") {
@@ -318,9 +320,11 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
     }
     const BsdTags& tags = command.bsdTags;
     if ((tags.sha256 || tags.sha512 || tags.blake2b) &&
-        (command.check || (command.format != ListFormat::Bsd && !command.scriptFormat))) {
-        error = "--sha256, --sha512 and --blake2b go with --format bsd, json or csv (the "
-                "other formats carry one digest each: sha256sum, sha512sum, b2sum)";
+        (command.check || command.audit || command.update ||
+         (command.format && command.format != ListFormat::Bsd &&
+          command.format != ListFormat::Report))) {
+        error = "--sha256, --sha512 and --blake2b go with report blocks and --format bsd, json "
+                "or csv (the other formats carry one digest each: sha256sum, sha512sum, b2sum)";
         return std::nullopt;
     }
     if (AnyLaterDigest(command.options) &&

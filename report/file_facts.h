@@ -31,9 +31,10 @@ struct ReportOptions {
     bool ShowModifiedTime = true;
     bool ShowSize = true;
     bool ShowVersion = false;
-    // The digests added later, each written on a line of its own after MD5
+    // The other digests, each written on a line of its own after MD5
     // (report_labels.h's kReportDigestLines) when its member is set:
-    // sha3_256, sha3_512, xxh3, xxh128, blake3. No check box has them; the
+    // sha256, sha512, blake2b, sha3_256, sha3_512, xxh3, xxh128, blake3. No
+    // check box has them (the main window's system menu does); the
     // other members are not read (CRC-32 and SHA-1 have their options).
     DigestSelection ShowDigests;
 };

@@ -61,6 +61,9 @@ ReportBlock BuildReportBlock(const std::filesystem::path& path, std::string_view
 //   CRC32值 ：<8 upper-case hex>      ShowCRC32
 //   SHA1值   ：<40 upper-case hex>    ShowSHA1 (empty text when not read)
 //   MD5值     ：<32 upper-case hex>   always (empty text when not read)
+//   SHA256值 ：<64 upper-case hex>    ShowDigests.sha256 (empty when not read)
+//   SHA512值 ：<128 ...>              ShowDigests.sha512
+//   BLAKE2b值 ：<128 ...>             ShowDigests.blake2b (BLAKE2b-512)
 //   SHA3-256值 ：<64 upper-case hex>  ShowDigests.sha3_256 (empty when not read)
 //   SHA3-512值 ：<128 ...>            ShowDigests.sha3_512
 //   XXH3值   ：<16 ...>               ShowDigests.xxh3

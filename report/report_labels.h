@@ -28,6 +28,9 @@ enum class ReportLine {
     Crc32,
     Sha1,
     Md5,
+    Sha256,
+    Sha512,
+    Blake2b,
     Sha3_256,
     Sha3_512,
     Xxh3,
@@ -46,7 +49,7 @@ struct ReportLabel {
     ReportText text; // ends with the colon; the value follows it
 };
 
-inline constexpr std::array<ReportLabel, 12> kReportLabels{{
+inline constexpr std::array<ReportLabel, 15> kReportLabels{{
     {ReportLine::Name, {"文件名称：", "文件名稱："}},
     {ReportLine::Version, {"文件版本：", "文件版本："}},
     {ReportLine::Size, {"文件大小：", "文件大小："}},
@@ -54,6 +57,9 @@ inline constexpr std::array<ReportLabel, 12> kReportLabels{{
     {ReportLine::Crc32, {"CRC32值 ：", "CRC32值 ："}},
     {ReportLine::Sha1, {"SHA1值   ：", "SHA1值   ："}},
     {ReportLine::Md5, {"MD5值     ：", "MD5值     ："}},
+    {ReportLine::Sha256, {"SHA256值 ：", "SHA256值 ："}},
+    {ReportLine::Sha512, {"SHA512值 ：", "SHA512值 ："}},
+    {ReportLine::Blake2b, {"BLAKE2b值 ：", "BLAKE2b值 ："}},
     {ReportLine::Sha3_256, {"SHA3-256值 ：", "SHA3-256值 ："}},
     {ReportLine::Sha3_512, {"SHA3-512值 ：", "SHA3-512值 ："}},
     {ReportLine::Xxh3, {"XXH3值   ：", "XXH3值   ："}},
@@ -67,7 +73,10 @@ struct ReportDigestLine {
     ReportLine line;
     DigestKind kind;
 };
-inline constexpr std::array<ReportDigestLine, 5> kReportDigestLines{{
+inline constexpr std::array<ReportDigestLine, 8> kReportDigestLines{{
+    {ReportLine::Sha256, DigestKind::Sha256},
+    {ReportLine::Sha512, DigestKind::Sha512},
+    {ReportLine::Blake2b, DigestKind::Blake2b},
     {ReportLine::Sha3_256, DigestKind::Sha3_256},
     {ReportLine::Sha3_512, DigestKind::Sha3_512},
     {ReportLine::Xxh3, DigestKind::Xxh3_64},

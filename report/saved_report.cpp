@@ -40,6 +40,9 @@ std::string_view CheckName(ReportLine line) {
         return "SHA-1";
     case ReportLine::Md5:
         return "MD5";
+    case ReportLine::Sha256:
+    case ReportLine::Sha512:
+    case ReportLine::Blake2b:
     case ReportLine::Sha3_256:
     case ReportLine::Sha3_512:
     case ReportLine::Xxh3:
@@ -200,6 +203,9 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
         m_Block.md5 = platform::HexToUpper(value->value);
         m_Ended = true;
         break;
+    case ReportLine::Sha256:
+    case ReportLine::Sha512:
+    case ReportLine::Blake2b:
     case ReportLine::Sha3_256:
     case ReportLine::Sha3_512:
     case ReportLine::Xxh3:

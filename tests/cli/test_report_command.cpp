@@ -83,14 +83,16 @@ TEST(ReportCommandLine, UsageErrors) {
     EXPECT_FALSE(Parse({"--no-md5", "p"}, &error)); // MD5 is always written
     EXPECT_FALSE(Parse({"p", "--lang"}, &error));
     EXPECT_FALSE(Parse({"--lang", "klingon", "p"}, &error));
-    // The longer digests are tags of bsd lists; the other formats carry one each.
+    // The longer digests are lines of report blocks and tags of bsd lists; the
+    // other formats carry one each.
     for (const std::vector<std::string_view>& args :
-         {std::vector<std::string_view>{"--sha256", "p"},
+         {std::vector<std::string_view>{"--update", "--sha256", "l"},
           {"--format", "md5sum", "--sha512", "p"},
           {"--check", "--format", "bsd", "--blake2b", "l"}}) {
         EXPECT_FALSE(Parse(args, &error)) << args[0];
     }
     EXPECT_TRUE(Parse({"--format", "bsd", "--sha256", "--sha512", "--blake2b", "p"}));
+    EXPECT_TRUE(Parse({"--sha256", "--sha512", "--blake2b", "p"})->options.ShowDigests.blake2b);
     for (const std::string_view format : {"report", "md5sum", "sha1sum", "sha256sum", "sha512sum",
                                           "b2sum", "bsd", "sfv", "json", "csv"}) {
         EXPECT_TRUE(Parse({"--format", format, "p"})) << format;
