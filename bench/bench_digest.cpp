@@ -6,6 +6,7 @@
 #include "digest/crc32.h"
 #include "digest/digest_context.h"
 #include "digest/message_lanes.h"
+#include "digest/sha_ni.h"
 #include "i18n/big5.h"
 
 #include <benchmark/benchmark.h>
@@ -119,6 +120,74 @@ void BM_Messages(benchmark::State& state, std::optional<varnel::LaneKind> kind,
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(count * size));
 }
 
+// CRC-32 of many whole messages of one size on one path (tables, 128-bit or
+// 256-bit folding).
+void BM_Crc32Messages(benchmark::State& state, varnel::detail::Crc32Path path) {
+    if (!varnel::detail::Crc32PathAvailable(path)) {
+        state.SkipWithError("this processor lacks the path");
+        return;
+    }
+    const std::size_t size = static_cast<std::size_t>(state.range(0));
+    const std::span<const std::uint8_t> all(Buffer());
+    const std::size_t count = std::min<std::size_t>(all.size() / size, 4096);
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < count; ++i) {
+            benchmark::DoNotOptimize(
+                varnel::detail::Crc32UpdateOn(path, 0xFFFFFFFFu, all.subspan(i * size, size)));
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(count * size));
+}
+
+// SHA-1 and SHA-256 of many whole messages of one size: the digest service
+// one at a time, or the SHA instructions in one call (SHA-1 also two
+// messages interleaved), as the small-file path takes them.
+enum class ShaWay { Sha1Service, Sha1Own, Sha1OwnPairs, Sha256Service, Sha256Own };
+
+void BM_ShaMessages(benchmark::State& state, ShaWay way) {
+    const bool own =
+        way == ShaWay::Sha1Own || way == ShaWay::Sha1OwnPairs || way == ShaWay::Sha256Own;
+    if (own && !varnel::ShaExtensionsAvailable()) {
+        state.SkipWithError("this processor lacks the SHA instructions");
+        return;
+    }
+    const std::size_t size = static_cast<std::size_t>(state.range(0));
+    const std::span<const std::uint8_t> all(Buffer());
+    const std::size_t count = std::min<std::size_t>(all.size() / size, 4096) & ~std::size_t{1};
+    std::array<std::uint8_t, 20> first{};
+    std::array<std::uint8_t, 20> second{};
+    for (auto _ : state) {
+        std::optional<varnel::DigestContext> context;
+        if (way == ShaWay::Sha1Service || way == ShaWay::Sha256Service) {
+            context.emplace(way == ShaWay::Sha1Service ? varnel::CALG_SHA1 : varnel::CALG_SHA_256);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto message = all.subspan(i * size, size);
+            switch (way) {
+            case ShaWay::Sha1Service:
+            case ShaWay::Sha256Service:
+                context->Restart();
+                context->Update(message);
+                benchmark::DoNotOptimize(context->FinalHex());
+                break;
+            case ShaWay::Sha1Own:
+                benchmark::DoNotOptimize(varnel::Sha1WithShaExtensions(message));
+                break;
+            case ShaWay::Sha1OwnPairs:
+                varnel::Sha1PairWithShaExtensions(message, all.subspan(++i * size, size), first,
+                                                  second);
+                benchmark::DoNotOptimize(first);
+                benchmark::DoNotOptimize(second);
+                break;
+            case ShaWay::Sha256Own:
+                benchmark::DoNotOptimize(varnel::Sha256WithShaExtensions(message));
+                break;
+            }
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(count * size));
+}
+
 // A short label through the conversion library, as hover hints and report
 // labels convert it (about 1 µs per label here).
 void BM_ConvertToBig5Label(benchmark::State& state) {
@@ -159,6 +228,21 @@ BENCHMARK_CAPTURE(BM_Messages, SHA1_16lanes, varnel::LaneKind::Avx512, kSha1Only
     ->Arg(1024)
     ->Arg(4096)
     ->Arg(65536);
+
+BENCHMARK_CAPTURE(BM_Crc32Messages, tables, varnel::detail::Crc32Path::Tables)
+    ->Arg(1024)
+    ->Arg(4096);
+BENCHMARK_CAPTURE(BM_Crc32Messages, PCLMULQDQ, varnel::detail::Crc32Path::Clmul)
+    ->Arg(1024)
+    ->Arg(4096);
+BENCHMARK_CAPTURE(BM_Crc32Messages, VPCLMULQDQ, varnel::detail::Crc32Path::WideClmul)
+    ->Arg(1024)
+    ->Arg(4096);
+BENCHMARK_CAPTURE(BM_ShaMessages, SHA1_service, ShaWay::Sha1Service)->Arg(1024)->Arg(4096);
+BENCHMARK_CAPTURE(BM_ShaMessages, SHA1_own, ShaWay::Sha1Own)->Arg(1024)->Arg(4096);
+BENCHMARK_CAPTURE(BM_ShaMessages, SHA1_own_pairs, ShaWay::Sha1OwnPairs)->Arg(1024)->Arg(4096);
+BENCHMARK_CAPTURE(BM_ShaMessages, SHA256_service, ShaWay::Sha256Service)->Arg(1024)->Arg(4096);
+BENCHMARK_CAPTURE(BM_ShaMessages, SHA256_own, ShaWay::Sha256Own)->Arg(1024)->Arg(4096);
 
 } // namespace
 

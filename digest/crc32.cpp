@@ -217,8 +217,12 @@ VARNEL_WIDE_CLMUL_TARGET std::uint32_t UpdateWideClmul(std::uint32_t crc, const 
     // The last 64 bytes folded onto the first 64, then four 128-bit lanes.
     y0 = fold256(y0, y2, k4);
     y1 = fold256(y1, y3, k4);
-    return FinishClmul(_mm256_castsi256_si128(y0), _mm256_extracti128_si256(y0, 1),
-                       _mm256_castsi256_si128(y1), _mm256_extracti128_si256(y1, 1), p, n);
+    const __m128i x1 = _mm256_castsi256_si128(y0);
+    const __m128i x2 = _mm256_extracti128_si256(y0, 1);
+    const __m128i x3 = _mm256_castsi256_si128(y1);
+    const __m128i x4 = _mm256_extracti128_si256(y1, 1);
+    _mm256_zeroupper();
+    return FinishClmul(x1, x2, x3, x4, p, n);
 }
 
 #undef VARNEL_WIDE_CLMUL_TARGET
@@ -289,10 +293,14 @@ bool Crc32PathAvailable(Crc32Path path) noexcept {
         return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
     case Crc32Path::WideClmul: {
         // The AVX2 check also asks whether the system saves the 256-bit
-        // registers; VPCLMULQDQ is bit 10 of ECX in leaf 7.
-        unsigned a = 0, b = 0, c = 0, d = 0;
-        return Crc32PathAvailable(Crc32Path::Clmul) && __builtin_cpu_supports("avx2") &&
-               __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (c & (1u << 10)) != 0;
+        // registers; VPCLMULQDQ is bit 10 of ECX in leaf 7. Asked once: under
+        // a hypervisor each CPUID instruction can cost microseconds.
+        static const bool wide = [] {
+            unsigned a = 0, b = 0, c = 0, d = 0;
+            return Crc32PathAvailable(Crc32Path::Clmul) && __builtin_cpu_supports("avx2") &&
+                   __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (c & (1u << 10)) != 0;
+        }();
+        return wide;
     }
     }
     return false;
