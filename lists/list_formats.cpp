@@ -379,10 +379,12 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
     }
     switch (format) {
     case ListFormat::Bsd:
-        // MD5 always, then the others selected, in the order of lists.
+        // The digests selected, in the order of lists (--format bsd selects
+        // MD5 always; a list updated in its own tags, such as sha256sum
+        // --tag's or xxhsum's, may have none).
         for (const DigestKind kind : DigestKindsInListOrder()) {
             const DigestKindInfo& row = DigestKindOf(kind);
-            if (row.bsdTag.empty() || (kind != DigestKind::Md5 && !(digests.*(row.selected)))) {
+            if (row.bsdTag.empty() || !(digests.*(row.selected))) {
                 continue;
             }
             if (escape) {
