@@ -46,7 +46,8 @@ struct DigestSelection {
     bool crc32 = false;
     bool sha1 = false;
     bool md5 = false;
-    // The longer digests of checksum lists (report blocks never carry them).
+    // The longer digests: of checksum lists, and of report blocks on lines
+    // of their own after MD5 when chosen.
     bool sha256 = false;
     bool sha512 = false;
     bool blake2b = false;
