@@ -142,11 +142,11 @@ void BM_Crc32Messages(benchmark::State& state, varnel::detail::Crc32Path path) {
 // SHA-1 and SHA-256 of many whole messages of one size: the digest service
 // one at a time, or the SHA instructions in one call (SHA-1 also two
 // messages interleaved), as the small-file path takes them.
-enum class ShaWay { Sha1Service, Sha1Own, Sha1OwnPairs, Sha256Service, Sha256Own };
+enum class ShaWay { Sha1Service, Sha1Own, Sha1OwnPairs, Sha256Service, Sha256Own, Sha256OwnPairs };
 
 void BM_ShaMessages(benchmark::State& state, ShaWay way) {
-    const bool own =
-        way == ShaWay::Sha1Own || way == ShaWay::Sha1OwnPairs || way == ShaWay::Sha256Own;
+    const bool own = way == ShaWay::Sha1Own || way == ShaWay::Sha1OwnPairs ||
+                     way == ShaWay::Sha256Own || way == ShaWay::Sha256OwnPairs;
     if (own && !varnel::ShaExtensionsAvailable()) {
         state.SkipWithError("this processor lacks the SHA instructions");
         return;
@@ -156,6 +156,8 @@ void BM_ShaMessages(benchmark::State& state, ShaWay way) {
     const std::size_t count = std::min<std::size_t>(all.size() / size, 4096) & ~std::size_t{1};
     std::array<std::uint8_t, 20> first{};
     std::array<std::uint8_t, 20> second{};
+    std::array<std::uint8_t, 32> wide1{};
+    std::array<std::uint8_t, 32> wide2{};
     for (auto _ : state) {
         std::optional<varnel::DigestContext> context;
         if (way == ShaWay::Sha1Service || way == ShaWay::Sha256Service) {
@@ -181,6 +183,12 @@ void BM_ShaMessages(benchmark::State& state, ShaWay way) {
                 break;
             case ShaWay::Sha256Own:
                 benchmark::DoNotOptimize(varnel::Sha256WithShaExtensions(message));
+                break;
+            case ShaWay::Sha256OwnPairs:
+                varnel::Sha256PairWithShaExtensions(message, all.subspan(++i * size, size), wide1,
+                                                    wide2);
+                benchmark::DoNotOptimize(wide1);
+                benchmark::DoNotOptimize(wide2);
                 break;
             }
         }
@@ -243,6 +251,7 @@ BENCHMARK_CAPTURE(BM_ShaMessages, SHA1_own, ShaWay::Sha1Own)->Arg(1024)->Arg(409
 BENCHMARK_CAPTURE(BM_ShaMessages, SHA1_own_pairs, ShaWay::Sha1OwnPairs)->Arg(1024)->Arg(4096);
 BENCHMARK_CAPTURE(BM_ShaMessages, SHA256_service, ShaWay::Sha256Service)->Arg(1024)->Arg(4096);
 BENCHMARK_CAPTURE(BM_ShaMessages, SHA256_own, ShaWay::Sha256Own)->Arg(1024)->Arg(4096);
+BENCHMARK_CAPTURE(BM_ShaMessages, SHA256_own_pairs, ShaWay::Sha256OwnPairs)->Arg(1024)->Arg(4096);
 
 } // namespace
 

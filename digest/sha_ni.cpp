@@ -172,44 +172,65 @@ constexpr std::uint32_t kSha256Rounds[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
-SHA_TARGET void Sha256Block(Sha256Regs& regs, const std::uint8_t* block) {
+// One block of each of K messages, the K chains interleaved step by step.
+template <unsigned K>
+SHA_TARGET void Sha256Blocks(Sha256Regs* regs, const std::uint8_t* const* blocks) {
     // Each 32-bit word of the block big-endian.
     const __m128i order = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
-    __m128i w[4];
-    __m128i abef = regs.abef;
-    __m128i cdgh = regs.cdgh;
+    __m128i w[K][4];
+    __m128i abef[K];
+    __m128i cdgh[K];
+    VARNEL_SHA_UNROLL
+    for (unsigned k = 0; k < K; ++k) {
+        abef[k] = regs[k].abef;
+        cdgh[k] = regs[k].cdgh;
+    }
     VARNEL_SHA_UNROLL
     for (unsigned g = 0; g < 16; ++g) {
-        __m128i& word = w[g & 3];
-        if (g < 4) {
-            word = LoadBlockPart(block + 16 * g, order);
-        } else {
-            // Words 4g..4g+3 of the schedule: sigma0 terms (msg1), the words
-            // seven back (w[4g-7..4g-4]), then the sigma1 terms (msg2).
-            const __m128i back7 = _mm_alignr_epi8(w[(g + 3) & 3], w[(g + 2) & 3], 4);
-            word = _mm_sha256msg2_epu32(
-                _mm_add_epi32(_mm_sha256msg1_epu32(word, w[(g + 1) & 3]), back7), w[(g + 3) & 3]);
+        const __m128i constants =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256Rounds + 4 * g));
+        VARNEL_SHA_UNROLL
+        for (unsigned k = 0; k < K; ++k) {
+            __m128i& word = w[k][g & 3];
+            if (g < 4) {
+                word = LoadBlockPart(blocks[k] + 16 * g, order);
+            } else {
+                // Words 4g..4g+3 of the schedule: sigma0 terms (msg1), the
+                // words seven back (w[4g-7..4g-4]), then the sigma1 terms
+                // (msg2).
+                const __m128i back7 = _mm_alignr_epi8(w[k][(g + 3) & 3], w[k][(g + 2) & 3], 4);
+                word = _mm_sha256msg2_epu32(
+                    _mm_add_epi32(_mm_sha256msg1_epu32(word, w[k][(g + 1) & 3]), back7),
+                    w[k][(g + 3) & 3]);
+            }
+            __m128i sum = _mm_add_epi32(word, constants);
+            cdgh[k] = _mm_sha256rnds2_epu32(cdgh[k], abef[k], sum);
+            sum = _mm_shuffle_epi32(sum, 0x0E);
+            abef[k] = _mm_sha256rnds2_epu32(abef[k], cdgh[k], sum);
         }
-        __m128i k = _mm_add_epi32(
-            word, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256Rounds + 4 * g)));
-        cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
-        k = _mm_shuffle_epi32(k, 0x0E);
-        abef = _mm_sha256rnds2_epu32(abef, cdgh, k);
     }
-    regs.abef = _mm_add_epi32(abef, regs.abef);
-    regs.cdgh = _mm_add_epi32(cdgh, regs.cdgh);
+    VARNEL_SHA_UNROLL
+    for (unsigned k = 0; k < K; ++k) {
+        regs[k].abef = _mm_add_epi32(abef[k], regs[k].abef);
+        regs[k].cdgh = _mm_add_epi32(cdgh[k], regs[k].cdgh);
+    }
 }
 
-SHA_TARGET std::array<std::uint8_t, 32> Sha256Of(std::span<const std::uint8_t> bytes) {
-    const PaddedMessage message(bytes);
+SHA_TARGET Sha256Regs Sha256StartRegs() {
     // A B E F and C D G H of the starting value.
-    Sha256Regs regs{
-        _mm_set_epi32(0x6a09e667, static_cast<int>(0xbb67ae85), 0x510e527f,
-                      static_cast<int>(0x9b05688c)),
-        _mm_set_epi32(0x3c6ef372, static_cast<int>(0xa54ff53a), 0x1f83d9ab, 0x5be0cd19)};
-    for (std::size_t i = 0; i < message.Blocks(); ++i) {
-        Sha256Block(regs, message.Block(i));
+    return {_mm_set_epi32(0x6a09e667, static_cast<int>(0xbb67ae85), 0x510e527f,
+                          static_cast<int>(0x9b05688c)),
+            _mm_set_epi32(0x3c6ef372, static_cast<int>(0xa54ff53a), 0x1f83d9ab, 0x5be0cd19)};
+}
+
+SHA_TARGET void Sha256Rest(Sha256Regs& regs, const PaddedMessage& message, std::size_t from) {
+    for (std::size_t i = from; i < message.Blocks(); ++i) {
+        const std::uint8_t* block = message.Block(i);
+        Sha256Blocks<1>(&regs, &block);
     }
+}
+
+SHA_TARGET std::array<std::uint8_t, 32> Sha256Digest(const Sha256Regs& regs) {
     alignas(16) std::uint32_t abef[4];
     alignas(16) std::uint32_t cdgh[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(abef), regs.abef);
@@ -292,10 +313,39 @@ void Sha1PairWithShaExtensions(std::span<const std::uint8_t> first,
 std::array<std::uint8_t, 32> Sha256WithShaExtensions(std::span<const std::uint8_t> message) {
     Require();
 #ifdef VARNEL_SHA_NI_X86
-    return Sha256Of(message);
+    const PaddedMessage padded(message);
+    Sha256Regs regs = Sha256StartRegs();
+    Sha256Rest(regs, padded, 0);
+    return Sha256Digest(regs);
 #else
     (void)message;
     return {};
+#endif
+}
+
+void Sha256PairWithShaExtensions(std::span<const std::uint8_t> first,
+                                 std::span<const std::uint8_t> second,
+                                 std::array<std::uint8_t, 32>& firstDigest,
+                                 std::array<std::uint8_t, 32>& secondDigest) {
+    Require();
+#ifdef VARNEL_SHA_NI_X86
+    const PaddedMessage a(first);
+    const PaddedMessage b(second);
+    Sha256Regs regs[2] = {Sha256StartRegs(), Sha256StartRegs()};
+    const std::size_t both = std::min(a.Blocks(), b.Blocks());
+    for (std::size_t i = 0; i < both; ++i) {
+        const std::uint8_t* blocks[2] = {a.Block(i), b.Block(i)};
+        Sha256Blocks<2>(regs, blocks);
+    }
+    Sha256Rest(regs[0], a, both);
+    Sha256Rest(regs[1], b, both);
+    firstDigest = Sha256Digest(regs[0]);
+    secondDigest = Sha256Digest(regs[1]);
+#else
+    (void)first;
+    (void)second;
+    (void)firstDigest;
+    (void)secondDigest;
 #endif
 }
 

@@ -33,4 +33,10 @@ void Sha1PairWithShaExtensions(std::span<const std::uint8_t> first,
 
 std::array<std::uint8_t, 32> Sha256WithShaExtensions(std::span<const std::uint8_t> message);
 
+// Two messages at once, as Sha1PairWithShaExtensions.
+void Sha256PairWithShaExtensions(std::span<const std::uint8_t> first,
+                                 std::span<const std::uint8_t> second,
+                                 std::array<std::uint8_t, 32>& firstDigest,
+                                 std::array<std::uint8_t, 32>& secondDigest);
+
 } // namespace varnel

@@ -152,8 +152,18 @@ void SmallFileLanes::HashStartedWithShaExtensions() {
         }
     }
     if (m_Wanted.sha256) {
-        for (Pending* pending : m_Started) {
-            pending->facts.sha256 = platform::HexUpper(Sha256WithShaExtensions(pending->bytes));
+        std::array<std::uint8_t, 32> first{};
+        std::array<std::uint8_t, 32> second{};
+        std::size_t i = 0;
+        for (; i + 1 < m_Started.size(); i += 2) {
+            Sha256PairWithShaExtensions(m_Started[i]->bytes, m_Started[i + 1]->bytes, first,
+                                        second);
+            m_Started[i]->facts.sha256 = platform::HexUpper(first);
+            m_Started[i + 1]->facts.sha256 = platform::HexUpper(second);
+        }
+        if (i < m_Started.size()) {
+            m_Started[i]->facts.sha256 =
+                platform::HexUpper(Sha256WithShaExtensions(m_Started[i]->bytes));
         }
     }
 }

@@ -77,6 +77,11 @@ TEST_F(ShaExtensionsTest, PairsOfAnyLengthsMatchOpenSsl) {
             Sha1PairWithShaExtensions(a, b, da, db);
             EXPECT_EQ(da, OpenSsl<20>(EVP_sha1(), a)) << a.size() << " beside " << b.size();
             EXPECT_EQ(db, OpenSsl<20>(EVP_sha1(), b)) << b.size() << " beside " << a.size();
+            std::array<std::uint8_t, 32> la{};
+            std::array<std::uint8_t, 32> lb{};
+            Sha256PairWithShaExtensions(a, b, la, lb);
+            EXPECT_EQ(la, OpenSsl<32>(EVP_sha256(), a)) << a.size() << " beside " << b.size();
+            EXPECT_EQ(lb, OpenSsl<32>(EVP_sha256(), b)) << b.size() << " beside " << a.size();
         }
     }
 }
