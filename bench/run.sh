@@ -82,7 +82,8 @@ only=${VARNEL_BENCH_ONLY:-all}
 
 # Records for scripts: JSON Lines and CSV of 100,000 files of 1 KiB against
 # the report blocks of the same files, with the same options (so the same
-# digests are computed). VARNEL_BENCH_ONLY=scripts runs that part alone.
+# digests are computed); JSON with SHA-256 added, against JSON alone and
+# rhash's SHA-256. VARNEL_BENCH_ONLY=scripts runs that part alone.
 if [ "$only" = all ] || [ "$only" = scripts ]; then
     "$report" --format json "$tree1k" | python3 -c 'import json, sys; [json.loads(l) for l in sys.stdin]' \
         || { echo "run.sh: varnel-report wrote JSON that Python cannot read" >&2; exit 1; }
@@ -90,7 +91,9 @@ if [ "$only" = all ] || [ "$only" = scripts ]; then
         --export-json "$out/scripts.json" --export-markdown "$out/scripts.md" \
         -n report "'$report' '$tree1k' > /dev/null" \
         -n json "'$report' --format json '$tree1k' > /dev/null" \
-        -n csv "'$report' --format csv '$tree1k' > /dev/null"
+        -n csv "'$report' --format csv '$tree1k' > /dev/null" \
+        -n json-sha256 "'$report' --format json --sha256 '$tree1k' > /dev/null" \
+        -n rhash-sha256 "rhash -r --sha256 '$tree1k' > /dev/null"
     python3 - "$out" <<'PY' | tee "$out/scripts.txt"
 import json, os, sys
 with open(os.path.join(sys.argv[1], "scripts.json")) as f:
@@ -101,6 +104,10 @@ for k, (mean, sd) in m.items():
     print("  %-8s %.3f +- %.3f" % (k, mean, sd))
 print("  json / report = %.2f   (target <= 1.10)" % (m["json"][0] / m["report"][0]))
 print("  csv / report  = %.2f" % (m["csv"][0] / m["report"][0]))
+# SHA-256 is hashed beside the small-file lanes: a record with it should cost
+# about its hashing time more, not fall back to one file at a time.
+print("  json-sha256 / json = %.2f" % (m["json-sha256"][0] / m["json"][0]))
+print("  json-sha256 / rhash-sha256 = %.2f" % (m["json-sha256"][0] / m["rhash-sha256"][0]))
 PY
 fi
 [ "$only" = scripts ] && exit 0
