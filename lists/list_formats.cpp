@@ -2,6 +2,7 @@
 
 #include "formats/hex.h"
 #include "report/facts_digests.h"
+#include "report/report_labels.h"
 
 #include <algorithm>
 #include <array>
@@ -240,11 +241,10 @@ DigestSelection ListDigests(ListFormat format, const ReportOptions& options, con
         digests.sha256 = tags.sha256;
         digests.sha512 = tags.sha512;
         digests.blake2b = tags.blake2b;
-        // The kinds after MD5 that a report block would carry.
-        for (const DigestKindInfo& row : kDigestKinds) {
-            if (!row.toldByLength && row.selected != nullptr) {
-                digests.*(row.selected) = options.ShowDigests.*(row.selected);
-            }
+        // And the kinds after MD5 that a report block would carry.
+        for (const ReportDigestLine& later : kReportDigestLines) {
+            bool DigestSelection::*const selected = DigestKindOf(later.kind).selected;
+            digests.*selected = digests.*selected || options.ShowDigests.*selected;
         }
         break;
     case ListFormat::Report:
