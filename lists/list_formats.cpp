@@ -197,6 +197,29 @@ std::optional<ListFormat> ListFormatNamed(std::string_view name) {
     return std::nullopt;
 }
 
+std::optional<ListFormat> ListFormatOfListName(std::string_view path) {
+    struct ListName {
+        std::string_view whole;  // the whole name
+        std::string_view suffix; // or its end
+        ListFormat format;
+    };
+    static constexpr std::array<ListName, 4> kListNames{{
+        {"B3SUMS", ".b3", ListFormat::B3sum},
+        {"XXH128SUMS", ".xxh128", ListFormat::Xxh128sum},
+        {"SHA3-256SUMS", ".sha3-256", ListFormat::Sha3_256sum},
+        {"SHA3-512SUMS", ".sha3-512", ListFormat::Sha3_512sum},
+    }};
+    const std::size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    for (const ListName& entry : kListNames) {
+        if (name == entry.whole ||
+            (name.size() > entry.suffix.size() && name.ends_with(entry.suffix))) {
+            return entry.format;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string_view ListFormatNames() {
     return "report, md5sum, sha1sum, sha256sum, sha512sum, b2sum, sha3-256sum, sha3-512sum, "
            "b3sum, xxh3sum, xxh128sum, bsd or sfv";

@@ -49,7 +49,8 @@
 // two the list's named format says; unnamed, either may match). The newer
 // kinds share their lengths with older ones (BLAKE3 and SHA3-256 have
 // SHA-256's, XXH128 MD5's): their untagged lists are read only with their
-// format named (--format b3sum, ...); a list's own name does not tell it.
+// format named (--format b3sum, ...) or told by the list's file name
+// (ListFormatOfListName).
 
 #include "digest/digest_kinds.h"
 #include "digest/file_hasher.h"
@@ -83,6 +84,13 @@ enum class ListFormat {
 // "sfv"; nothing for anything else (Crc32sum has no name: it is told by
 // content only).
 std::optional<ListFormat> ListFormatNamed(std::string_view name);
+// The format a list's file name tells, for the kinds whose untagged lines
+// content cannot tell from older ones': B3SUMS or *.b3 (b3sum), XXH128SUMS or
+// *.xxh128, SHA3-256SUMS or *.sha3-256, SHA3-512SUMS or *.sha3-512 (as the
+// common lists of SHA256SUMS and *.sha256 are named); nothing for others.
+// A --format given goes before it.
+std::optional<ListFormat> ListFormatOfListName(std::string_view path);
+
 // Those names, for messages: "report, md5sum, ... or sfv".
 std::string_view ListFormatNames();
 

@@ -34,7 +34,7 @@ ListsRead ReadLists(const std::vector<std::string>& lists, std::optional<ListFor
                 }
                 return stream.Read(dest);
             },
-            format);
+            format ? format : ListFormatOfListName(list));
         const std::size_t before = consumer.entries();
         std::string broken;
         try {

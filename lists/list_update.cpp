@@ -277,6 +277,9 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
     NameSet recorded;
     std::optional<ListEntry> first;
     bool anyBelow = false;
+    // The format given, or the one the list's name tells (B3SUMS, ...).
+    const std::optional<ListFormat> named =
+        options.format ? options.format : ListFormatOfListName(list);
     ChecksumListReader reader(
         [&](std::span<char> dest) {
             const std::size_t n = listFile.Read(dest);
@@ -286,7 +289,7 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
             readDigest.Update(AsBytes(dest.first(n)));
             return n;
         },
-        options.format);
+        named);
     try {
         while (std::optional<ListEntry> entry = reader.Next()) {
             const std::string key = NameKey(here, entry->name);
@@ -317,7 +320,7 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
     }
     std::string reason;
     std::optional<LineForm> form =
-        FormOf(*reader.format(), options.format.has_value(), *first, options.language, reason);
+        FormOf(*reader.format(), named.has_value(), *first, options.language, reason);
     if (!form) {
         Say(err, shownList + ": " + reason);
         return 2;

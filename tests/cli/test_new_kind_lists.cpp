@@ -149,9 +149,11 @@ TEST(NewKindLists, UpdatedListsPassTheToolsCheck) {
         std::vector<std::string> tool;
         std::vector<std::string> format;
         std::vector<std::string> judge;
+        std::string list = "list";
     };
     const Case cases[] = {
         {{"b3sum"}, {"--format", "b3sum"}, {"b3sum", "--check"}},
+        {{"b3sum"}, {}, {"b3sum", "--check"}, "B3SUMS"}, // told by its name
         {{"xxhsum", "-H3"}, {}, {"xxhsum", "-c", "--strict"}},
         {{"xxhsum", "-H128"}, {"--format", "xxh128sum"}, {"xxhsum", "-c", "--strict"}},
         {{"sha256sum", "--tag"}, {}, {"sha256sum", "-c", "--strict"}},
@@ -167,20 +169,26 @@ TEST(NewKindLists, UpdatedListsPassTheToolsCheck) {
         args.emplace_back("old");
         const RunResult listed = RunIn(dir.path(), args);
         ASSERT_EQ(listed.status, 0) << listed.err;
-        WriteFile(dir / "list", listed.out);
+        WriteFile(dir / c.list, listed.out);
         WriteFile(dir / "new 1", std::string("new 1\n"));
         WriteFile(dir / "new 2", std::string("new 2\n"));
         std::vector<std::string> update = {"--update"};
         update.insert(update.end(), c.format.begin(), c.format.end());
-        update.emplace_back("list");
+        update.push_back(c.list);
         const RunResult updated = Report(dir.path(), update);
         ASSERT_EQ(updated.status, 0) << c.tool[0] << "\n" << updated.err;
         std::vector<std::string> judge = c.judge;
-        judge.emplace_back("list");
+        judge.push_back(c.list);
         const RunResult judged = RunIn(dir.path(), judge);
         EXPECT_EQ(judged.status, 0) << c.tool[0] << "\n"
-                                    << test::ReadAll(dir / "list") << judged.out << judged.err;
+                                    << test::ReadAll(dir / c.list) << judged.out << judged.err;
         EXPECT_EQ(Count(judged.out, ": OK\n"), 3u) << judged.out;
+        std::vector<std::string> check = {"--check"};
+        check.insert(check.end(), c.format.begin(), c.format.end());
+        check.push_back(c.list);
+        const RunResult checked = Report(dir.path(), check);
+        EXPECT_EQ(checked.status, 0) << c.tool[0] << "\n" << checked.out;
+        EXPECT_EQ(Count(checked.out, ": OK\n"), 3u) << checked.out;
     }
 }
 
