@@ -54,7 +54,7 @@ constexpr LineWords kLineWords[] = {
 };
 
 QString Escaped(const std::string& bytes) {
-    return QString::fromStdString(platform::EscapeName(bytes));
+    return QString::fromStdString(formats::EscapeName(bytes));
 }
 
 // The shapes drawn on a status's disc.

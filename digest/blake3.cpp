@@ -439,7 +439,7 @@ Blake3::Digest Blake3::Final() const noexcept {
 
 std::string Blake3::FinalHex() const {
     const Digest digest = Final();
-    return platform::HexUpper(digest);
+    return formats::HexUpper(digest);
 }
 
 Blake3::Digest Blake3::Hash(std::span<const std::uint8_t> bytes, unsigned threads) {

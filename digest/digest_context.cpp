@@ -110,11 +110,11 @@ struct DigestContext::OwnState {
         if (algorithm == kXxh3_64) {
             XXH64_canonical_t canonical;
             XXH64_canonicalFromHash(&canonical, XXH3_64bits_digest(xxh));
-            return platform::HexUpper(std::span<const std::uint8_t>(canonical.digest));
+            return formats::HexUpper(std::span<const std::uint8_t>(canonical.digest));
         }
         XXH128_canonical_t canonical;
         XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(xxh));
-        return platform::HexUpper(std::span<const std::uint8_t>(canonical.digest));
+        return formats::HexUpper(std::span<const std::uint8_t>(canonical.digest));
     }
 };
 
@@ -185,7 +185,7 @@ std::string DigestContext::FinalHex() {
     if (EVP_DigestFinal_ex(m_Context.get(), digest, &size) != 1 || size > EVP_MAX_MD_SIZE) {
         return {};
     }
-    return platform::HexUpper(std::span<const std::uint8_t>(digest, size));
+    return formats::HexUpper(std::span<const std::uint8_t>(digest, size));
 }
 
 std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId) {

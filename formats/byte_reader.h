@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 class ByteReader {
 public:
@@ -119,4 +119,4 @@ private:
     bool m_Ok = true;
 };
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::string HexToLower(std::string_view text) {
     return out;
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

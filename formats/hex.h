@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 // Appends the last digits hexadecimal digits of value (1 to 8), upper case,
 // leading zeros kept: AppendHex(out, 0x202E, 4) appends "202E".
@@ -39,4 +39,4 @@ bool IsHex(std::string_view text);
 std::string HexToUpper(std::string_view text);
 std::string HexToLower(std::string_view text);
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 namespace {
 
@@ -98,4 +98,4 @@ std::string Base64(std::string_view bytes) {
     return out;
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

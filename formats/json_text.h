@@ -4,13 +4,13 @@
 // command-line tool's results and reports for scripts are made of. No Qt.
 //
 //     std::string line = "{\"name\":";
-//     platform::AppendJsonString(line, name);      // "\"a\\\"b\""
-//     line += ",\"name_bytes\":\"" + platform::Base64(name) + "\"}\n";
+//     formats::AppendJsonString(line, name);      // "\"a\\\"b\""
+//     line += ",\"name_bytes\":\"" + formats::Base64(name) + "\"}\n";
 
 #include <string>
 #include <string_view>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 // Appends utf8Text as one JSON string, its quotes included. The quotation
 // mark and the backslash are escaped with a backslash, the control characters
@@ -28,4 +28,4 @@ std::string JsonString(std::string_view utf8Text);
 void AppendBase64(std::string& out, std::string_view bytes);
 std::string Base64(std::string_view bytes);
 
-} // namespace varnel::platform
+} // namespace varnel::formats

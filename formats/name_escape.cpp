@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace varnel::platform {
+namespace varnel::formats {
 namespace {
 
 // Characters that show nothing of their own, so that a name holding one looks
@@ -239,4 +239,4 @@ std::optional<std::string> UnescapeName(std::string_view text) {
     return out;
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -40,7 +40,7 @@
 #include <string>
 #include <string_view>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 std::string EscapeName(std::string_view bytes);
 void AppendEscapedName(std::string& out, std::string_view bytes);
@@ -49,4 +49,4 @@ void AppendEscapedName(std::string& out, std::string_view bytes);
 // that starts none of the escapes above (or \u, \U naming no character).
 std::optional<std::string> UnescapeName(std::string_view text);
 
-} // namespace varnel::platform
+} // namespace varnel::formats

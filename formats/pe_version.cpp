@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 namespace {
 
@@ -102,18 +102,19 @@ private:
 // fails the read.
 class FileSource final : public ByteSource {
 public:
-    explicit FileSource(const ReadOnlyFile& file) : ByteSource(file.Size()), m_File(file) {}
+    explicit FileSource(const platform::ReadOnlyFile& file)
+        : ByteSource(file.Size()), m_File(file) {}
 
 private:
     bool ReadInside(std::uint64_t offset, std::span<std::uint8_t> out) const override {
         try {
             return m_File.ReadAt(offset, out) == out.size();
-        } catch (const FileError&) {
+        } catch (const platform::FileError&) {
             return false;
         }
     }
 
-    const ReadOnlyFile& m_File;
+    const platform::ReadOnlyFile& m_File;
 };
 
 // The part of a section that the file holds: RVAs [virtualAddress,
@@ -346,20 +347,20 @@ std::string GetFileVersionFromBytes(std::span<const std::uint8_t> bytes) {
 std::string GetFileVersion(const std::filesystem::path& path) {
     // Folders, FIFOs, sockets and devices are never opened: opening a FIFO
     // would wait for a writer.
-    const auto entry = QueryEntry(path);
+    const auto entry = platform::QueryEntry(path);
     if (!entry || !entry->regularFile) {
         return {};
     }
     // The open judges the opened file itself: an entry replaced since the
     // query by anything but a regular file is refused.
-    ReadOnlyFile file;
+    platform::ReadOnlyFile file;
     try {
-        file = ReadOnlyFile::Open(path);
-    } catch (const FileError&) {
+        file = platform::ReadOnlyFile::Open(path);
+    } catch (const platform::FileError&) {
         return {};
     }
     const FileSource source(file);
     return PeImage(source).FileVersion();
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

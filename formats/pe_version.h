@@ -16,7 +16,7 @@
 #include <span>
 #include <string>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 // Version text of the file at path, or empty text. Only regular files are
 // opened, read-only; the file is never written.
@@ -26,4 +26,4 @@ std::string GetFileVersion(const std::filesystem::path& path);
 // it: a truncated image gives empty text when the record lies past its end).
 std::string GetFileVersionFromBytes(std::span<const std::uint8_t> bytes);
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::optional<QImage> DecodePicture(const QByteArray& stored, int maxSide, qsize
     return image;
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -11,7 +11,7 @@
 
 #include <optional>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 // The image as PNG bytes at a zlib level: -1 zlib's default, 0 (stored, no
 // compression) to 9; levels above 9 count as 9. Empty for a null image and
@@ -31,4 +31,4 @@ std::optional<QByteArray> PixelChunksOnly(const QByteArray& png);
 // decode to the size its header claims.
 std::optional<QImage> DecodePicture(const QByteArray& stored, int maxSide, qsizetype pixelBudget);
 
-} // namespace varnel::platform
+} // namespace varnel::formats

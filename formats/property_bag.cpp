@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 namespace {
 
@@ -316,4 +316,4 @@ bool operator==(const PropertyBag& a, const PropertyBag& b) {
     return true;
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -34,7 +34,7 @@
 class QFont;
 class QColor;
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 // A colour in the Windows layout 0x00BBGGRR. Values with the top bit set
 // (0x80000000 | n) name system colour n, as a control's persisted colours may
@@ -212,13 +212,13 @@ private:
     std::function<void(const QString&)> m_Listener;
 };
 
-} // namespace varnel::platform
+} // namespace varnel::formats
 
 namespace varnel {
-using platform::Colour;
-using platform::PropertyBag;
-using platform::PropertyChangeLog;
-using platform::PropertyKind;
-using platform::PropertyValue;
-using platform::StdFont;
+using formats::Colour;
+using formats::PropertyBag;
+using formats::PropertyChangeLog;
+using formats::PropertyKind;
+using formats::PropertyValue;
+using formats::StdFont;
 } // namespace varnel

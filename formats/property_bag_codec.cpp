@@ -14,7 +14,7 @@
 #include <cstring>
 #include <utility>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 namespace {
 
@@ -196,4 +196,4 @@ bool PropertyBag::setContents(const QByteArray& bytes) {
     return bag.has_value();
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 std::size_t Utf8SequenceLength(std::string_view bytes, char32_t& codePoint) noexcept {
     if (bytes.empty()) {
@@ -74,4 +74,4 @@ bool IsUtf8(std::string_view text) noexcept {
     return true;
 }
 
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace varnel::platform {
+namespace varnel::formats {
 
 // Length of the well-formed character at the start of bytes (1 to 4), with
 // its code point in codePoint; 0 when none starts there (bytes empty, a byte
@@ -18,4 +18,4 @@ std::size_t Utf8SequenceLength(std::string_view bytes, char32_t& codePoint) noex
 // True when the whole of text is well-formed UTF-8.
 bool IsUtf8(std::string_view text) noexcept;
 
-} // namespace varnel::platform
+} // namespace varnel::formats

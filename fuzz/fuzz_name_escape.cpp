@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::string shown = varnel::platform::EscapeName(bytes);
+    const std::string shown = varnel::formats::EscapeName(bytes);
     for (const char c : shown) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F) {
@@ -22,12 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     // Unescaping arbitrary text must never fail unsafely either.
-    (void)varnel::platform::UnescapeName(bytes);
-    if (varnel::platform::UnescapeName(shown) != std::string(bytes)) {
+    (void)varnel::formats::UnescapeName(bytes);
+    if (varnel::formats::UnescapeName(shown) != std::string(bytes)) {
         std::abort();
     }
     // A second escape leaves no control either and unescapes to the first.
-    if (varnel::platform::UnescapeName(varnel::platform::EscapeName(shown)) != shown) {
+    if (varnel::formats::UnescapeName(varnel::formats::EscapeName(shown)) != shown) {
         std::abort();
     }
     return 0;

@@ -10,7 +10,7 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string version = varnel::platform::GetFileVersionFromBytes({data, size});
+    const std::string version = varnel::formats::GetFileVersionFromBytes({data, size});
     if (!version.empty()) {
         int dots = 0;
         for (const char c : version) {

@@ -128,7 +128,7 @@ Codecs& ThreadCodecs() {
 // not start a well-formed character (it is then passed on by itself).
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
     char32_t codePoint = 0;
-    return std::max<std::size_t>(platform::Utf8SequenceLength(text.substr(i), codePoint), 1);
+    return std::max<std::size_t>(formats::Utf8SequenceLength(text.substr(i), codePoint), 1);
 }
 
 // One Big5 character (two bytes) as UTF-8, if it is one.

@@ -66,7 +66,7 @@ bool IsToolFormat(std::optional<ListFormat> format) {
 }
 
 std::string ShownName(std::string_view name, bool toolEscape) {
-    return toolEscape ? ShownListName(name) : platform::EscapeName(name);
+    return toolEscape ? ShownListName(name) : formats::EscapeName(name);
 }
 
 class Auditor final : public CheckResults, public ListConsumer {
@@ -79,7 +79,7 @@ public:
           m_Here(NameKey(NameKey("/", std::filesystem::current_path().native()),
                          folder.empty() ? std::string_view(".") : std::string_view(folder))),
           m_Scheduler(*this, [](const std::filesystem::path& path) {
-              return platform::GetFileVersion(path);
+              return formats::GetFileVersion(path);
           }) {
         m_Scheduler.SetFolder(folder);
         m_Scheduler.SetBytesCounter(options.bytesRead);
@@ -307,7 +307,7 @@ private:
         for (const FolderWalkProblem& problem : problems) {
             ++m_Tally.unreadable;
             Tell(m_Err, m_Sink,
-                 platform::EscapeName(problem.folder) + ": " + DescribeProblem(problem));
+                 formats::EscapeName(problem.folder) + ": " + DescribeProblem(problem));
         }
     }
 

@@ -29,7 +29,7 @@ struct ChecksumListReader::Line {
 };
 
 std::string ShownListName(std::string_view name) {
-    std::string shown = platform::EscapeName(name);
+    std::string shown = formats::EscapeName(name);
     return shown == name ? shown : "\\" + shown;
 }
 
@@ -274,7 +274,7 @@ void ChecksumListReader::TakeToolLine(std::string_view text, std::size_t number)
     Flush();
     ListEntry entry;
     entry.shown =
-        *m_Format == ListFormat::Sfv ? platform::EscapeName(read->name) : ShownListName(read->name);
+        *m_Format == ListFormat::Sfv ? formats::EscapeName(read->name) : ShownListName(read->name);
     entry.name = std::move(read->name);
     entry.line = number;
     entry.expected[slot] = std::move(read->hex);
@@ -297,7 +297,7 @@ void ChecksumListReader::TakeReportLine(std::string_view text, std::size_t numbe
 
 void ChecksumListReader::AddBlock(SavedBlock&& block) {
     ListEntry entry;
-    entry.shown = platform::EscapeName(block.name);
+    entry.shown = formats::EscapeName(block.name);
     entry.name = std::move(block.name);
     entry.line = block.line;
     entry.damaged = block.damaged;

@@ -44,7 +44,7 @@ public:
         : m_List(list), m_Options(options), m_Output(output), m_Err(err), m_Sink(sink),
           m_Tally(tally), m_Writer(output, options.json, sink),
           m_Scheduler(*this, [](const std::filesystem::path& path) {
-              return platform::GetFileVersion(path);
+              return formats::GetFileVersion(path);
           }) {
         if (options.namesBelowList) {
             m_Scheduler.SetFolder(ListFolder(list));

@@ -139,7 +139,7 @@ std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& 
         kind = DigestKind::Xxh3_64;
     }
     std::size_t end = 0;
-    while (end < line.size() && platform::IsHexDigit(line[end])) {
+    while (end < line.size() && formats::IsHexDigit(line[end])) {
         ++end;
     }
     if (end == 0 || end + 1 >= line.size() || !IsBlank(line[end])) {
@@ -168,7 +168,7 @@ std::optional<ToolLine> ReadSumLine(std::string_view line, std::optional<bool>& 
     if (!name) {
         return std::nullopt;
     }
-    return ToolLine{*kind, platform::HexToUpper(line.substr(0, end)), std::move(*name), false};
+    return ToolLine{*kind, formats::HexToUpper(line.substr(0, end)), std::move(*name), false};
 }
 
 // Whether the digest of an md5sum-family line is followed by a blank and a
@@ -179,7 +179,7 @@ bool HasModeMark(std::string_view line) {
         line.remove_prefix(1);
     }
     std::size_t end = 0;
-    while (end < line.size() && platform::IsHexDigit(line[end])) {
+    while (end < line.size() && formats::IsHexDigit(line[end])) {
         ++end;
     }
     return end + 1 < line.size() && IsBlank(line[end]) &&
@@ -347,13 +347,13 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         if (escape) {
             out += '\\';
         }
-        out += platform::HexToLower(hex);
+        out += formats::HexToLower(hex);
         out += "  ";
         appendName();
         out += '\n';
     };
     if (const SumFormat* sum = SumFormatRow(format)) {
-        const std::string hex = platform::HexToLower(FactsDigest(facts, sum->kind));
+        const std::string hex = formats::HexToLower(FactsDigest(facts, sum->kind));
         if (sum->style == SumStyle::Coreutils) {
             sumLine(hex);
             return true;
@@ -417,7 +417,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
             out += " (";
             appendName();
             out += ") = ";
-            out += platform::HexToLower(FactsDigest(facts, kind));
+            out += formats::HexToLower(FactsDigest(facts, kind));
             out += '\n';
         }
         return true;
@@ -430,7 +430,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
         }
         out += name;
         out += ' ';
-        out += platform::Hex8(facts.crc32);
+        out += formats::Hex8(facts.crc32);
         out += '\n';
         return true;
     default:
@@ -473,14 +473,14 @@ std::optional<ToolLine> ReadBsdLine(std::string_view line) {
         } else {
             return std::nullopt;
         }
-        if (!platform::IsHex(hex)) {
+        if (!formats::IsHex(hex)) {
             return std::nullopt;
         }
         std::optional<std::string> name = NameOf(head, escaped);
         if (!name) {
             return std::nullopt;
         }
-        return ToolLine{tag.kind, platform::HexToUpper(hex), std::move(*name), true};
+        return ToolLine{tag.kind, formats::HexToUpper(hex), std::move(*name), true};
     }
     return std::nullopt;
 }
@@ -491,10 +491,10 @@ std::optional<ToolLine> ReadSfvLine(std::string_view line) {
         return std::nullopt;
     }
     const std::string_view hex = line.substr(blank + 1);
-    if (hex.size() != 8 || !platform::IsHex(hex)) {
+    if (hex.size() != 8 || !formats::IsHex(hex)) {
         return std::nullopt;
     }
-    return ToolLine{DigestKind::Crc32, platform::HexToUpper(hex),
+    return ToolLine{DigestKind::Crc32, formats::HexToUpper(hex),
                     std::string(line.substr(0, blank)), false};
 }
 

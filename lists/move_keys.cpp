@@ -17,8 +17,8 @@ std::optional<ContentKey> KeyFromHex(DigestKind kind, std::string_view hex,
     key.size = size;
     key.length = static_cast<std::uint8_t>(std::min(hex.size() / 2, kMoveKeyBytes));
     for (std::size_t i = 0; i < key.length; ++i) {
-        const int high = platform::HexDigitValue(hex[2 * i]);
-        const int low = platform::HexDigitValue(hex[(2 * i) + 1]);
+        const int high = formats::HexDigitValue(hex[2 * i]);
+        const int low = formats::HexDigitValue(hex[(2 * i) + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

@@ -17,16 +17,16 @@ void AppendName(std::string& out, std::string_view key, std::string_view text) {
     out += '"';
     out += key;
     out += "\":";
-    if (platform::IsUtf8(text)) {
-        platform::AppendJsonString(out, text);
+    if (formats::IsUtf8(text)) {
+        formats::AppendJsonString(out, text);
     } else {
         std::string escaped;
-        platform::AppendEscapedName(escaped, text);
-        platform::AppendJsonString(out, escaped);
+        formats::AppendEscapedName(escaped, text);
+        formats::AppendJsonString(out, escaped);
         out += ",\"";
         out += key;
         out += "_bytes\":\"";
-        platform::AppendBase64(out, text);
+        formats::AppendBase64(out, text);
         out += '"';
     }
 }
@@ -39,7 +39,7 @@ void AppendResultJson(std::string& out, std::string_view name, ListStatus status
     out += '{';
     AppendName(out, "name", name);
     out += ",\"status\":";
-    platform::AppendJsonString(out, ResultWord(status));
+    formats::AppendJsonString(out, ResultWord(status));
     if (to) {
         out += ',';
         AppendName(out, "to", *to);
@@ -50,7 +50,7 @@ void AppendResultJson(std::string& out, std::string_view name, ListStatus status
             if (i > 0) {
                 out += ',';
             }
-            platform::AppendJsonString(out, differs[i]);
+            formats::AppendJsonString(out, differs[i]);
         }
         out += ']';
     }

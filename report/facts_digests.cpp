@@ -30,7 +30,7 @@ constexpr std::array<FactsText, 10> kFactsTexts{{
 
 std::string FactsDigest(const FileFacts& facts, DigestKind kind) {
     if (kind == DigestKind::Crc32) {
-        return platform::Hex8(facts.crc32);
+        return formats::Hex8(facts.crc32);
     }
     for (const FactsText& text : kFactsTexts) {
         if (text.kind == kind) {

@@ -44,7 +44,7 @@ struct ReportOptions {
 DigestSelection ReportDigestSelection(const ReportOptions& options);
 
 // The file's version text ("1.2.3.4"), empty when it has none. Must be safe to
-// call from several threads at once (platform::GetFileVersion is).
+// call from several threads at once (formats::GetFileVersion is).
 using VersionQuery = std::function<std::string(const std::filesystem::path&)>;
 // The same answer from the whole of a file's bytes, already read (a file read
 // whole for its digests is not opened again for its version).

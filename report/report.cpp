@@ -21,7 +21,7 @@ void AppendDecimal(std::string& out, std::uint64_t value) {
 } // namespace
 
 std::string DisplayText(std::string_view bytes) {
-    return platform::EscapeName(bytes);
+    return formats::EscapeName(bytes);
 }
 
 void AppendReportBlock(std::string& out, std::string_view displayPath, const FileFacts& facts,
@@ -36,7 +36,7 @@ void AppendReportBlock(std::string& out, std::string_view displayPath, const Fil
     };
 
     shown(LabelOf(ReportLine::Name).simplified);
-    platform::AppendEscapedName(out, displayPath);
+    formats::AppendEscapedName(out, displayPath);
     out += kReportLineEnd;
 
     if (options.ShowVersion && !facts.version.empty()) {
@@ -68,7 +68,7 @@ void AppendReportBlock(std::string& out, std::string_view displayPath, const Fil
 
     if (options.ShowCRC32) {
         shown(LabelOf(ReportLine::Crc32).simplified);
-        platform::AppendHex(out, facts.crc32, 8);
+        formats::AppendHex(out, facts.crc32, 8);
         out += kReportLineEnd;
     }
 

@@ -37,10 +37,10 @@ ReportServices MakeReportServices(LanguageMode mode) {
         return state->text;
     };
     services.fileVersion = [](const std::filesystem::path& path) {
-        return platform::GetFileVersion(path);
+        return formats::GetFileVersion(path);
     };
     services.fileVersionOfBytes = [](std::span<const std::uint8_t> bytes) {
-        return platform::GetFileVersionFromBytes(bytes);
+        return formats::GetFileVersionFromBytes(bytes);
     };
     return services;
 }

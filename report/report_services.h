@@ -16,7 +16,7 @@ namespace varnel {
 // - formatTime: the system locale's short date, a blank, its long time
 //   (platform::DateTextFormatter), the locale's forms worked out once and
 //   the text of the last second kept (one thread at a time);
-// - fileVersion: platform::GetFileVersion (thread-safe), and
+// - fileVersion: formats::GetFileVersion (thread-safe), and
 //   fileVersionOfBytes, its answer from a file's bytes in memory.
 // formatTime and convert are for the thread that formats the blocks.
 ReportServices MakeReportServices();

@@ -88,7 +88,7 @@ ReportLineDecoder::ReportLineDecoder() = default;
 ReportLineDecoder::~ReportLineDecoder() = default;
 
 std::optional<std::string_view> ReportLineDecoder::Decode(std::string_view line) {
-    if (platform::IsUtf8(line)) {
+    if (formats::IsUtf8(line)) {
         return line;
     }
     if (!m_Converters) {
@@ -149,7 +149,7 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
         line ? ReadReportLine(*line) : std::optional<ReportLineValue>();
     if (value && value->kind == ReportLine::Name) {
         step.block = Close();
-        std::optional<std::string> name = platform::UnescapeName(value->value);
+        std::optional<std::string> name = formats::UnescapeName(value->value);
         if (!name || name->empty() || name->find('\0') != std::string::npos) {
             // No file can be named: the block's lines are skipped, counted
             // once, as one improperly formatted line.
@@ -194,13 +194,13 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
         m_Block.time = value->value;
         break;
     case ReportLine::Crc32:
-        m_Block.crc32 = platform::HexToUpper(value->value);
+        m_Block.crc32 = formats::HexToUpper(value->value);
         break;
     case ReportLine::Sha1:
-        m_Block.sha1 = platform::HexToUpper(value->value);
+        m_Block.sha1 = formats::HexToUpper(value->value);
         break;
     case ReportLine::Md5:
-        m_Block.md5 = platform::HexToUpper(value->value);
+        m_Block.md5 = formats::HexToUpper(value->value);
         m_Ended = true;
         break;
     case ReportLine::Sha256:
@@ -219,7 +219,7 @@ ReportBlockReader::Step ReportBlockReader::Feed(std::optional<std::string_view> 
         for (const ReportDigestLine& later : kReportDigestLines) {
             if (later.line == value->kind) {
                 m_Block.laterDigests[static_cast<std::size_t>(later.kind)] =
-                    platform::HexToUpper(value->value);
+                    formats::HexToUpper(value->value);
             }
         }
         break;

@@ -137,7 +137,7 @@ TimeTokens Tokenise(std::string_view text) {
     };
     for (std::size_t i = 0; i < text.size();) {
         char32_t c = 0;
-        std::size_t length = platform::Utf8SequenceLength(text.substr(i), c);
+        std::size_t length = formats::Utf8SequenceLength(text.substr(i), c);
         if (length == 0) {
             length = 1;
             c = U' '; // a byte that is no character sets parts apart

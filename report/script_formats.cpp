@@ -27,7 +27,7 @@ bool HexValue(std::string& out, const FileFacts& facts, std::string_view hex) {
     if (!facts.readOk || hex.empty()) {
         return false;
     }
-    out += platform::HexToLower(hex);
+    out += formats::HexToLower(hex);
     return true;
 }
 
@@ -35,19 +35,19 @@ bool HexValue(std::string& out, const FileFacts& facts, std::string_view hex) {
 constexpr std::array<ScriptField, 5> kLeadFields{{
     {"name", false, [](const ScriptSelection&) { return true; },
      [](std::string& out, const ScriptRecord& r) {
-         if (platform::IsUtf8(r.name)) {
+         if (formats::IsUtf8(r.name)) {
              out += r.name;
          } else {
-             platform::AppendEscapedName(out, r.name);
+             formats::AppendEscapedName(out, r.name);
          }
          return true;
      }},
     {"name_bytes", false, [](const ScriptSelection&) { return true; },
      [](std::string& out, const ScriptRecord& r) {
-         if (platform::IsUtf8(r.name)) {
+         if (formats::IsUtf8(r.name)) {
              return false;
          }
-         platform::AppendBase64(out, r.name);
+         formats::AppendBase64(out, r.name);
          return true;
      }},
     {"size", true, [](const ScriptSelection& s) { return s.options.ShowSize; },
@@ -231,7 +231,7 @@ void ScriptWriter::AppendRecord(std::string& out, std::string_view name, const F
         if (field->number) {
             out += m_Value;
         } else {
-            platform::AppendJsonString(out, m_Value);
+            formats::AppendJsonString(out, m_Value);
         }
     }
     out += "}\n";

@@ -143,12 +143,12 @@ void SmallFileLanes::HashStartedWithShaExtensions() {
         std::size_t i = 0;
         for (; i + 1 < m_Started.size(); i += 2) {
             Sha1PairWithShaExtensions(m_Started[i]->bytes, m_Started[i + 1]->bytes, first, second);
-            m_Started[i]->facts.sha1 = platform::HexUpper(first);
-            m_Started[i + 1]->facts.sha1 = platform::HexUpper(second);
+            m_Started[i]->facts.sha1 = formats::HexUpper(first);
+            m_Started[i + 1]->facts.sha1 = formats::HexUpper(second);
         }
         if (i < m_Started.size()) {
             m_Started[i]->facts.sha1 =
-                platform::HexUpper(Sha1WithShaExtensions(m_Started[i]->bytes));
+                formats::HexUpper(Sha1WithShaExtensions(m_Started[i]->bytes));
         }
     }
     if (m_Wanted.sha256) {
@@ -158,12 +158,12 @@ void SmallFileLanes::HashStartedWithShaExtensions() {
         for (; i + 1 < m_Started.size(); i += 2) {
             Sha256PairWithShaExtensions(m_Started[i]->bytes, m_Started[i + 1]->bytes, first,
                                         second);
-            m_Started[i]->facts.sha256 = platform::HexUpper(first);
-            m_Started[i + 1]->facts.sha256 = platform::HexUpper(second);
+            m_Started[i]->facts.sha256 = formats::HexUpper(first);
+            m_Started[i + 1]->facts.sha256 = formats::HexUpper(second);
         }
         if (i < m_Started.size()) {
             m_Started[i]->facts.sha256 =
-                platform::HexUpper(Sha256WithShaExtensions(m_Started[i]->bytes));
+                formats::HexUpper(Sha256WithShaExtensions(m_Started[i]->bytes));
         }
     }
 }
@@ -174,10 +174,10 @@ void SmallFileLanes::Run(std::vector<Done>& done) {
     for (const LaneDone& lane : m_Done) {
         Pending& pending = m_Pending[lane.tag];
         if (m_Sha1InLanes) {
-            pending.facts.sha1 = platform::HexUpper(lane.sha1);
+            pending.facts.sha1 = formats::HexUpper(lane.sha1);
         }
         if (m_Wanted.md5) {
-            pending.facts.md5 = platform::HexUpper(lane.md5);
+            pending.facts.md5 = formats::HexUpper(lane.md5);
         }
         done.push_back({pending.tag, std::move(pending.facts)});
         pending.busy = false;

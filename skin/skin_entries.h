@@ -61,16 +61,16 @@ inline constexpr std::array<SkinEntry, 33> kSkinEntries{{
 }};
 
 // The property kind an entry of the given skin kind is stored as.
-constexpr platform::PropertyKind StoredKind(SkinEntryKind kind) {
+constexpr formats::PropertyKind StoredKind(SkinEntryKind kind) {
     switch (kind) {
     case SkinEntryKind::Picture:
-        return platform::PropertyKind::Picture;
+        return formats::PropertyKind::Picture;
     case SkinEntryKind::Integer:
-        return platform::PropertyKind::Int16;
+        return formats::PropertyKind::Int16;
     case SkinEntryKind::Colour:
-        return platform::PropertyKind::Colour;
+        return formats::PropertyKind::Colour;
     }
-    return platform::PropertyKind::Picture;
+    return formats::PropertyKind::Picture;
 }
 
 // The entry of that name (any letter case), or nullptr.

@@ -13,7 +13,7 @@ std::optional<PropertyBag> ReadSkinFile(const std::filesystem::path& path) {
     std::string bytes;
     try {
         bytes = platform::ReadWholeFile(
-            path, static_cast<std::uint64_t>(platform::PropertyBagLimits::kMaxContents));
+            path, static_cast<std::uint64_t>(formats::PropertyBagLimits::kMaxContents));
     } catch (const platform::FileError&) {
         return std::nullopt;
     }

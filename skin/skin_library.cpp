@@ -46,9 +46,9 @@ std::optional<std::int16_t> SkinInteger(const PropertyBag& store, const QString&
     return a;
 }
 
-std::optional<platform::Colour> SkinColour(const PropertyBag& store, const QString& name) {
-    const platform::Colour a = store.ReadProperty(name, platform::Colour{0});
-    const platform::Colour b = store.ReadProperty(name, platform::Colour{1});
+std::optional<formats::Colour> SkinColour(const PropertyBag& store, const QString& name) {
+    const formats::Colour a = store.ReadProperty(name, formats::Colour{0});
+    const formats::Colour b = store.ReadProperty(name, formats::Colour{1});
     if (!(a == b)) {
         return std::nullopt;
     }

@@ -37,7 +37,7 @@ PropertyBag OpenSkinStore(const QString& path);
 // The 16-bit integer or the colour stored under name; nothing when the entry
 // is missing or of another kind, so the caller skips the step that needs it.
 std::optional<std::int16_t> SkinInteger(const PropertyBag& store, const QString& name);
-std::optional<platform::Colour> SkinColour(const PropertyBag& store, const QString& name);
+std::optional<formats::Colour> SkinColour(const PropertyBag& store, const QString& name);
 
 // A skin path held as text (the controls' Path) as a native path, bytes
 // unchanged on this platform.

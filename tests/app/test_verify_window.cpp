@@ -70,7 +70,7 @@ struct Entry {
 };
 
 std::ostream& operator<<(std::ostream& out, const Entry& entry) {
-    out << platform::EscapeName(entry.name) << ": " << entry.status;
+    out << formats::EscapeName(entry.name) << ": " << entry.status;
     for (const std::string& what : entry.differs) {
         out << " [" << what << "]";
     }

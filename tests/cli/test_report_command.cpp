@@ -389,8 +389,8 @@ TEST(VarnelReportScripts, JsonLinesAreReadByJqLineByLine) {
         const std::string path = (root + '/') += name;
         const bool utf8 = name != "x\xFE"
                                   "y";
-        expected += platform::Base64(utf8 ? path : platform::EscapeName(path)) + " ";
-        expected += (utf8 ? std::string("-") : platform::Base64(path)) + " ";
+        expected += formats::Base64(utf8 ? path : formats::EscapeName(path)) + " ";
+        expected += (utf8 ? std::string("-") : formats::Base64(path)) + " ";
         // A FIFO's size is what its entry says: 0.
         const std::uintmax_t size = name == "pipe" ? 0 : fs::file_size(dir / name);
         expected += std::to_string(size) + " 2024-03-05T14:07:09.123456789Z ";

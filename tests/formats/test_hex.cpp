@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace varnel::platform {
+namespace varnel::formats {
 namespace {
 
 // value as printf writes it in width upper-case digits.
@@ -86,4 +86,4 @@ TEST(Hex, TellsHexTextAndFoldsItsCase) {
 }
 
 } // namespace
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace varnel::platform {
+namespace varnel::formats {
 namespace {
 
 // The standard output of command, whole.
@@ -137,4 +137,4 @@ TEST(Base64, EveryByteValueAsCoreutilsWritesIt) {
 }
 
 } // namespace
-} // namespace varnel::platform
+} // namespace varnel::formats

@@ -8,8 +8,8 @@
 #include <set>
 #include <string>
 
-using varnel::platform::EscapeName;
-using varnel::platform::UnescapeName;
+using varnel::formats::EscapeName;
+using varnel::formats::UnescapeName;
 
 namespace {
 

@@ -26,8 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-using varnel::platform::GetFileVersion;
-using varnel::platform::GetFileVersionFromBytes;
+using varnel::formats::GetFileVersion;
+using varnel::formats::GetFileVersionFromBytes;
 
 // Debian's python3-pefile is installed for the system interpreter.
 constexpr const char* kPython = "/usr/bin/python3";

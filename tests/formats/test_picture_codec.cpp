@@ -9,9 +9,9 @@
 
 namespace {
 
-using varnel::platform::DecodePicture;
-using varnel::platform::EncodePicture;
-using varnel::platform::PixelChunksOnly;
+using varnel::formats::DecodePicture;
+using varnel::formats::EncodePicture;
+using varnel::formats::PixelChunksOnly;
 
 const QByteArray kSignature("\x89PNG\r\n\x1a\n", 8);
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace varnel::platform {
+namespace varnel::formats {
 namespace {
 
 TEST(Utf8, WellFormedAndRefusedSequences) {
@@ -67,4 +67,4 @@ TEST(Utf8, WellFormedAndRefusedSequences) {
 }
 
 } // namespace
-} // namespace varnel::platform
+} // namespace varnel::formats

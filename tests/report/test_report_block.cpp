@@ -277,7 +277,7 @@ TEST(ReportBlock, VersionLineFromARealVersionRecord) {
 
     ReportServices services;
     services.fileVersion = [](const std::filesystem::path& p) {
-        return platform::GetFileVersion(p);
+        return formats::GetFileVersion(p);
     };
     ReportOptions options = OnlyMd5();
     options.ShowVersion = true;

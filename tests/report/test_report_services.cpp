@@ -42,7 +42,7 @@ TEST_F(ReportServicesTest, TimeAndVersionComeFromThePlatform) {
     EXPECT_EQ(services.fileVersion(dir / "plain"), "");
     const std::filesystem::path dll = "/usr/lib/mono/4.5/mscorlib.dll";
     if (std::filesystem::exists(dll)) {
-        EXPECT_EQ(services.fileVersion(dll), platform::GetFileVersion(dll));
+        EXPECT_EQ(services.fileVersion(dll), formats::GetFileVersion(dll));
         EXPECT_FALSE(services.fileVersion(dll).empty());
     }
 }

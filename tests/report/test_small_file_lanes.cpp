@@ -219,10 +219,10 @@ TEST(SmallFileLanes, VersionFromTheBytesReadIsTheVersionOfThePath) {
     ReportOptions options;
     options.ShowVersion = true;
     const VersionQuery byPath = [](const std::filesystem::path& path) {
-        return platform::GetFileVersion(path);
+        return formats::GetFileVersion(path);
     };
     const VersionOfBytes byBytes = [](std::span<const std::uint8_t> bytes) {
-        return platform::GetFileVersionFromBytes(bytes);
+        return formats::GetFileVersionFromBytes(bytes);
     };
     SmallFileLanes lanes(*kind, {.crc32 = false, .sha1 = true, .md5 = true});
     std::vector<SmallFileLanes::File> files;

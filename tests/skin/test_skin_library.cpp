@@ -112,7 +112,7 @@ TEST(SkinLibrary, PicturesNumbersAndColoursOfTheStore) {
     store.SetValue(QStringLiteral("XOFFSET"), std::int16_t{-4});
     store.SetValue(QStringLiteral("FROMTOP"), std::int16_t{0});
     store.SetValue(QStringLiteral("ICONSPACE"), std::int16_t{1});
-    store.SetValue(QStringLiteral("FORECOLOR"), platform::Colour::FromRgb(1, 2, 3));
+    store.SetValue(QStringLiteral("FORECOLOR"), formats::Colour::FromRgb(1, 2, 3));
     store.SetValue(QStringLiteral("CLOSE"), QString(QStringLiteral("not a picture")));
 
     // The decoded value: the picture under any letter case; a missing or
@@ -132,7 +132,7 @@ TEST(SkinLibrary, PicturesNumbersAndColoursOfTheStore) {
     EXPECT_EQ(SkinInteger(store, QStringLiteral("YOFFSET")), std::nullopt);
     EXPECT_EQ(SkinInteger(store, QStringLiteral("FORECOLOR")), std::nullopt);
     EXPECT_EQ(SkinColour(store, QStringLiteral("forecolor")),
-              std::optional<platform::Colour>(platform::Colour::FromRgb(1, 2, 3)));
+              std::optional<formats::Colour>(formats::Colour::FromRgb(1, 2, 3)));
     EXPECT_EQ(SkinColour(store, QStringLiteral("XOFFSET")), std::nullopt);
     EXPECT_EQ(SkinColour(store, QStringLiteral("BackColor")), std::nullopt);
 }

@@ -65,7 +65,7 @@ std::optional<QByteArray> ReadInputFile(const fs::path& file, std::uint64_t maxB
 
 std::optional<QImage> ReadPicture(const fs::path& file, QString* error) {
     std::optional<QByteArray> bytes = ReadInputFile(
-        file, static_cast<std::uint64_t>(platform::PropertyBagLimits::kMaxPictureBytes), error);
+        file, static_cast<std::uint64_t>(formats::PropertyBagLimits::kMaxPictureBytes), error);
     if (!bytes) {
         return std::nullopt;
     }
@@ -75,12 +75,12 @@ std::optional<QImage> ReadPicture(const fs::path& file, QString* error) {
     reader.setDecideFormatFromContent(true);
     reader.setAllocationLimit(kPictureAllocationLimitMiB);
     const QSize size = reader.size();
-    if (size.isValid() && (size.width() > platform::PropertyBagLimits::kMaxPictureSide ||
-                           size.height() > platform::PropertyBagLimits::kMaxPictureSide)) {
+    if (size.isValid() && (size.width() > formats::PropertyBagLimits::kMaxPictureSide ||
+                           size.height() > formats::PropertyBagLimits::kMaxPictureSide)) {
         *error = QStringLiteral("%1x%2 pixels is larger than %3x%3")
                      .arg(size.width())
                      .arg(size.height())
-                     .arg(platform::PropertyBagLimits::kMaxPictureSide);
+                     .arg(formats::PropertyBagLimits::kMaxPictureSide);
         return std::nullopt;
     }
     QImage image;
@@ -135,7 +135,7 @@ std::optional<Colour> ParseColour(const QString& text) {
 // bidirectional control reaches the terminal or a file as it is.
 QString Shown(const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    return QString::fromStdString(platform::EscapeName(
+    return QString::fromStdString(formats::EscapeName(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
@@ -145,7 +145,7 @@ bool IsPlainFileName(const QString& name) {
 }
 
 QString ValueText(const PropertyValue& value) {
-    switch (platform::KindOf(value)) {
+    switch (formats::KindOf(value)) {
     case PropertyKind::Text:
         return QStringLiteral("\"%1\"").arg(Shown(std::get<QString>(value)));
     case PropertyKind::Int32:
@@ -364,7 +364,7 @@ bool UnpackToFolder(const PropertyBag& bag, const fs::path& dir, QStringList* wa
     QString values = QStringLiteral("# Integers (pixels) and colours of the skin.\n"
                                     "# Colours: #RRGGBB or the Windows layout &HBBGGRR&.\n");
     for (const PropertyBag::Entry& e : bag.entries()) {
-        const PropertyKind kind = platform::KindOf(e.value);
+        const PropertyKind kind = formats::KindOf(e.value);
         const bool number = kind == PropertyKind::Int16 || kind == PropertyKind::Int32;
         if ((number || kind == PropertyKind::Colour) && !IsPlainFileName(e.name)) {
             // values.txt is read back line by line: a name of any other shape
@@ -386,7 +386,7 @@ bool UnpackToFolder(const PropertyBag& bag, const fs::path& dir, QStringList* wa
             warnings->append(
                 QStringLiteral("entry %1 (%2) left out: only pictures, integers "
                                "and colours are unpacked")
-                    .arg(Shown(e.name), QLatin1String(platform::PropertyKindName(kind))));
+                    .arg(Shown(e.name), QLatin1String(formats::PropertyKindName(kind))));
             continue;
         }
         const QImage& image = std::get<QImage>(e.value);
@@ -422,7 +422,7 @@ QString ListEntries(const PropertyBag& bag) {
     for (const PropertyBag::Entry& e : bag.entries()) {
         text += QStringLiteral("%1 %2 %3\n")
                     .arg(Shown(e.name), -16)
-                    .arg(QLatin1String(platform::PropertyKindName(platform::KindOf(e.value))), -8)
+                    .arg(QLatin1String(formats::PropertyKindName(formats::KindOf(e.value))), -8)
                     .arg(ValueText(e.value));
     }
     QStringList missing;
@@ -435,7 +435,7 @@ QString ListEntries(const PropertyBag& bag) {
         } else if (*kind != StoredKind(entry.kind)) {
             wrongKind.append(
                 QStringLiteral("%1 (expected %2)")
-                    .arg(name, QLatin1String(platform::PropertyKindName(StoredKind(entry.kind)))));
+                    .arg(name, QLatin1String(formats::PropertyKindName(StoredKind(entry.kind)))));
         }
     }
     text += QStringLiteral("%1 entries\n").arg(bag.size());
