@@ -44,7 +44,7 @@ constexpr int kMessageRowsShown = 4;
 
 // A count as the window writes it: "1,204".
 QString Grouped(std::size_t count) {
-    return QString::fromStdString(GroupedCount(count));
+    return QString::fromStdString(formats::GroupedCount(count));
 }
 
 } // namespace

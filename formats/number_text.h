@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <string>
 
-namespace varnel {
+namespace varnel::formats {
 
 // The count with thousands separators: 1204 -> "1,204".
 std::string GroupedCount(std::size_t count);
 
-} // namespace varnel
+} // namespace varnel::formats

@@ -519,15 +519,17 @@ int AuditLists(const std::vector<std::string>& lists, const AuditOptions& option
     if (sink) {
         return SameAsRecorded(tally) ? 0 : 1;
     }
-    std::string summary =
-        "audit: " + GroupedCount(tally.ok) + " OK, " + GroupedCount(tally.edited) + " edited, " +
-        GroupedCount(tally.damaged) + " damaged, " + GroupedCount(tally.missing) + " missing, " +
-        GroupedCount(tally.moved) + " moved, " + GroupedCount(tally.added) + " new";
+    std::string summary = "audit: " + formats::GroupedCount(tally.ok) + " OK, " +
+                          formats::GroupedCount(tally.edited) + " edited, " +
+                          formats::GroupedCount(tally.damaged) + " damaged, " +
+                          formats::GroupedCount(tally.missing) + " missing, " +
+                          formats::GroupedCount(tally.moved) + " moved, " +
+                          formats::GroupedCount(tally.added) + " new";
     if (tally.failed > 0) {
-        summary += ", " + GroupedCount(tally.failed) + " failed";
+        summary += ", " + formats::GroupedCount(tally.failed) + " failed";
     }
     if (tally.unreadable > 0) {
-        summary += ", " + GroupedCount(tally.unreadable) + " unreadable";
+        summary += ", " + formats::GroupedCount(tally.unreadable) + " unreadable";
     }
     summary += '\n';
     std::fwrite(summary.data(), 1, summary.size(), err);

@@ -57,9 +57,9 @@ TEST(AuditNames, KeysCompareNamesAsTheFileTheyName) {
     }
     EXPECT_TRUE(KeyHolds("/w", "/w/a"));
     EXPECT_FALSE(KeyHolds("/w", "/wx/a"));
-    EXPECT_EQ(GroupedCount(0), "0");
-    EXPECT_EQ(GroupedCount(1204), "1,204");
-    EXPECT_EQ(GroupedCount(1000000), "1,000,000");
+    EXPECT_EQ(formats::GroupedCount(0), "0");
+    EXPECT_EQ(formats::GroupedCount(1204), "1,204");
+    EXPECT_EQ(formats::GroupedCount(1000000), "1,000,000");
 }
 
 TEST(AuditNames, SetHoldsEveryNameAddedAndNoOther) {

@@ -23,7 +23,7 @@ TEST(GroupedCount, CommasBetweenGroupsOfThree) {
         {SIZE_MAX, "18,446,744,073,709,551,615"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(GroupedCount(c.count), c.text);
+        EXPECT_EQ(formats::GroupedCount(c.count), c.text);
     }
 }
 
