@@ -275,7 +275,7 @@ TEST(Audit, SavedReportsTravelAcrossLocalesAndZones) {
     const auto recorded = fs::file_time_type::clock::from_sys(
         std::chrono::sys_days{std::chrono::year{2025} / 7 / 15} + std::chrono::hours(15) +
         std::chrono::minutes(4) + std::chrono::seconds(5));
-    const auto env = [](std::string lang, std::string zone) {
+    const auto env = [](const std::string& lang, const std::string& zone) {
         return std::vector<std::string>{"LANG=" + lang, "TZ=" + zone, "PATH=/usr/bin:/bin"};
     };
     const struct {
