@@ -21,7 +21,7 @@ ListsRead ReadLists(const std::vector<std::string>& lists, std::optional<ListFor
                                                    : platform::InputStream::Open(list, reason);
         if (!stream.isOpen()) {
             read.unusable = true;
-            tell(shownList + ": " + reason);
+            tell(std::string(shownList).append(": ").append(reason));
             continue;
         }
         // The list is taken as it is read: its first files are read while
@@ -54,7 +54,7 @@ ListsRead ReadLists(const std::vector<std::string>& lists, std::optional<ListFor
             // What was read before the failure has been taken; the rest of
             // the list is unknown.
             read.unusable = true;
-            tell(shownList + ": cannot read: " + broken);
+            tell(std::string(shownList).append(": cannot read: ").append(broken));
         } else if (consumer.entries() == before) {
             read.unusable = true;
             tell(reader.firstBadLine() == 0

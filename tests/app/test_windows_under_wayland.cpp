@@ -132,7 +132,9 @@ protected:
     using Drags = std::vector<std::pair<QPoint, int>>; // travel, steps
 
     static void ExpectDragsMove(QWidget* window, QPoint grab, const Drags& drags) {
-        for (const auto& [travel, steps] : drags) {
+        for (const auto& drag : drags) {
+            const QPoint travel = drag.first;
+            const int steps = drag.second;
             const QPoint start = Placed(window).topLeft();
             ASSERT_TRUE(Drag(window, start + grab, travel, steps));
             EXPECT_TRUE(

@@ -228,7 +228,7 @@ TEST(ListUpdate, OthersWritingTheListMeanwhileLoseNothing) {
         {"a line appended",
          [&](const fs::path& list) {
              append(list, appended);
-             return appended;
+             return std::string(appended);
          },
          0, "1 file added"},
         {"a second update",
@@ -291,7 +291,8 @@ TEST(ListUpdate, OthersWritingTheListMeanwhileLoseNothing) {
 
         EXPECT_EQ(status, c.status) << errText;
         EXPECT_NE(errText.find(c.errHas), std::string::npos) << errText;
-        EXPECT_EQ(ReadAll(list), c.status == 0 ? old + added + carried : meanwhile);
+        EXPECT_EQ(ReadAll(list),
+                  c.status == 0 ? std::string(old).append(added).append(carried) : meanwhile);
     }
     EXPECT_EQ(second.status, 2) << second.err;
     EXPECT_NE(second.err.find("another update of it is running"), std::string::npos) << second.err;
