@@ -1,7 +1,7 @@
 #pragma once
 
 // BLAKE3 (the 256-bit default output, no key, no derived keys), written from
-// the published BLAKE3 specification: 1 KiB chunks of 64-byte blocks
+// the published BLAKE3 paper: 1 KiB chunks of 64-byte blocks
 // compressed with the seven-round function, chunk chaining values merged up
 // a binary tree. The compression runs on the widest vector unit the
 // processor has (AVX-512, AVX2, else portable code), several chunks side by
