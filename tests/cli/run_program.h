@@ -19,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varnel::test {
@@ -131,6 +132,22 @@ inline RunResult RunIn(const std::filesystem::path& dir, const std::vector<std::
         ::close(in);
     }
     return run;
+}
+
+// Runs varnel-report with args in folder dir.
+inline RunResult Report(const std::filesystem::path& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), ReportProgram());
+    return RunIn(dir, args);
+}
+
+// How many times what stands in text, not overlapping.
+inline std::size_t Count(std::string_view text, std::string_view what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string_view::npos;
+         at = text.find(what, at + what.size())) {
+        ++count;
+    }
+    return count;
 }
 
 } // namespace varnel::test

@@ -19,6 +19,7 @@ namespace varnel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Report;
 using test::RunIn;
 using test::RunResult;
 using test::ScratchDir;
@@ -90,11 +91,6 @@ TEST(AuditNames, SetHoldsEveryNameAddedAndNoOther) {
 // Whether a program is on the PATH the programs run with.
 bool Installed(const std::string& program) {
     return fs::exists("/usr/bin/" + program) || fs::exists("/bin/" + program);
-}
-
-RunResult Report(const fs::path& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), test::ReportProgram());
-    return RunIn(dir, args);
 }
 
 std::vector<std::string> SortedLines(const std::string& text) {

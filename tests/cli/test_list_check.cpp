@@ -16,25 +16,13 @@ namespace varnel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Count;
+using test::Report;
 using test::RunIn;
 using test::Running;
 using test::RunResult;
 using test::ScratchDir;
 using test::WriteFile;
-
-RunResult Report(const fs::path& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), test::ReportProgram());
-    return RunIn(dir, args);
-}
-
-std::size_t Count(std::string_view text, std::string_view what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string_view::npos;
-         at = text.find(what, at + what.size())) {
-        ++count;
-    }
-    return count;
-}
 
 // Files with the awkward names, each with content of its own.
 struct Files {

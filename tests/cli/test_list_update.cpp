@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadAll;
+using test::Report;
 using test::RunIn;
 using test::RunResult;
 using test::ScratchDir;
@@ -36,11 +37,6 @@ ino_t InodeOf(const fs::path& path) {
 void Put(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     WriteFile(path, text);
-}
-
-RunResult Report(const fs::path& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), test::ReportProgram());
-    return RunIn(dir, args);
 }
 
 std::string ToLf(std::string text) {
