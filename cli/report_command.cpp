@@ -63,6 +63,14 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
         audit.oneFileSystem = command->oneFileSystem;
         return RunAudit(command->paths, audit, out, err);
     }
+    if (command->compare) {
+        CompareOptions compare;
+        compare.lines = command->options;
+        compare.oneFileSystem = command->oneFileSystem;
+        compare.quiet = command->checkOptions.quiet;
+        compare.json = command->checkOptions.json;
+        return RunCompare(command->paths[0], command->paths[1], compare, out, err);
+    }
     if (command->update) {
         ListUpdateOptions update;
         update.format = command->format;

@@ -13,14 +13,17 @@
 //     varnel-report --check [--format F] [--quiet|--status] LIST...
 //     varnel-report --audit [--root FOLDER] [--quiet] [--json] LIST...
 //     varnel-report --update LIST
+//     varnel-report --compare [--quiet] [--json] A B
 //
 // write checksum lines of those files instead, or records for scripts
 // (report/script_formats.h), or verify lists and saved reports
-// (lists/checksum_list.h, lists/list_check.h). A PATH of "-" is standard input,
+// (lists/checksum_list.h, lists/list_check.h), or compare two files or
+// folders (lists/compare.h). A PATH of "-" is standard input,
 // read to its end in its turn.
 
 #include "cli/report_options.h"
 #include "lists/audit.h"
+#include "lists/compare.h"
 #include "lists/list_check.h"
 #include "lists/list_update.h"
 

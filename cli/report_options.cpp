@@ -12,6 +12,7 @@ constexpr std::string_view kUsage =
     "       varnel-report --check [--format FORMAT] [options] LIST...\n"
     "       varnel-report --audit [--root FOLDER] [--quiet] [--json] LIST...\n"
     "       varnel-report --update LIST\n"
+    "       varnel-report --compare [--quiet] [--json] [options] A B\n"
     "Writes the report block of each file, and of every file below each folder,\n"
     "to standard output (UTF-8, CR LF line ends), or their checksum lines\n"
     "(--format), or a record per file for scripts (--format json or csv); with\n"
@@ -74,16 +75,23 @@ constexpr std::string_view kUsage =
     "                                     entries)\n"
     "  --update                           adds to LIST, in its own format, the\n"
     "                                     files below its folder it does not name\n"
-    "  --quiet                            with --check or --audit: no line for\n"
-    "                                     files that match\n"
+    "  --compare                          compares the files A and B, or every\n"
+    "                                     file below the folders A and B, by the\n"
+    "                                     lines their report blocks would show\n"
+    "                                     (the options above choose them): SAME,\n"
+    "                                     DIFFERENT (the lines that differ); for\n"
+    "                                     folders \"NAME: ...\" a name each, also\n"
+    "                                     ONLY IN A, ONLY IN B, MOVED to NAME\n"
+    "  --quiet                            with --check, --audit or --compare: no\n"
+    "                                     line for files that match\n"
     "  --status                           with --check: nothing written, the exit\n"
     "                                     status only\n"
     "  --strict                           with --check: improperly formatted lines\n"
     "                                     make the exit status 1\n"
     "  --ignore-missing                   with --check: pass over missing files\n"
-    "  --json                             with --check or --audit: the results as\n"
-    "                                     JSON Lines ({\"name\":...,\"status\":\n"
-    "                                     \"FAILED\",\"differs\":[\"MD5\"]})\n"
+    "  --json                             with --check, --audit or --compare: the\n"
+    "                                     results as JSON Lines ({\"name\":...,\n"
+    "                                     \"status\":\"FAILED\",\"differs\":[\"MD5\"]})\n"
     "  --help                             this text\n"
     "  --version                          the program's version\n"
     "  --                                 ends the options\n"
@@ -107,7 +115,15 @@ constexpr std::string_view kUsage =
     "escape. Relative names are relative to the working folder, not to\n"
     "the list's folder. Exit status: 0 when all match, 1 otherwise (also for a\n"
     "saved report with a line that is not part of a block), 2 for a list that\n"
-    "cannot be read or holds no checksum line (its line number is given).\n";
+    "cannot be read or holds no checksum line (its line number is given).\n"
+    "\n"
+    "--compare reads each file once, both sides at the same time. Folders are\n"
+    "walked as reports walk them (hidden entries left out) and their names\n"
+    "written in order, a folder's files before its subfolders'; a file only in\n"
+    "A whose content (size and digests) is only in B under another name is\n"
+    "MOVED. A closing line on standard error counts each kind. Exit status: 0\n"
+    "when everything is the same, 1 when anything differs, 2 on trouble (a\n"
+    "path not found, a file and a folder, a file or folder not read).\n";
 
 // The on/off switches: "--name" and "--no-name" set one option.
 struct Switch {
@@ -204,6 +220,30 @@ const char* AuditUsageError(const ReportCommandLine& command) {
     return nullptr;
 }
 
+// What --compare cannot go with; nothing when it fits.
+const char* CompareUsageError(const ReportCommandLine& command) {
+    if (!command.compare) {
+        return nullptr;
+    }
+    const ListCheckOptions& check = command.checkOptions;
+    if (command.check || command.audit || command.update) {
+        return "--compare goes alone, not with --check, --audit or --update";
+    }
+    if (command.paths.size() != 2) {
+        return "--compare takes two PATHs, A and B";
+    }
+    if (command.paths[0] == "-" || command.paths[1] == "-") {
+        return "--compare reads files and folders, not standard input";
+    }
+    if (command.format || command.scriptFormat) {
+        return "--compare takes no --format (--json writes its results as JSON Lines)";
+    }
+    if (check.status || check.strict || check.ignoreMissing) {
+        return "--status, --strict and --ignore-missing go with --check";
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::string_view ReportUsage() {
@@ -230,6 +270,8 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.audit = true;
         } else if (arg == "--update") {
             command.update = true;
+        } else if (arg == "--compare") {
+            command.compare = true;
         } else if (arg == "--root" || arg.starts_with("--root=")) {
             if (arg == "--root" && i + 1 >= args.size()) {
                 error = "option --root needs a FOLDER";
@@ -299,6 +341,12 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             return std::nullopt;
         }
     }
+    if (!command.help && !command.version) {
+        if (const char* wrong = CompareUsageError(command)) {
+            error = wrong;
+            return std::nullopt;
+        }
+    }
     if (!command.help && !command.version && command.paths.empty()) {
         error =
             command.check || command.audit || command.update ? "no LIST given" : "no PATH given";
@@ -309,13 +357,13 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
         error = wrong;
         return std::nullopt;
     }
-    if (!command.check && !command.audit &&
+    if (!command.check && !command.audit && !command.compare &&
         (check.quiet || check.status || check.strict || check.ignoreMissing)) {
         error = "--quiet, --status, --strict and --ignore-missing go with --check";
         return std::nullopt;
     }
-    if (check.json && !command.check && !command.audit) {
-        error = "--json goes with --check or --audit";
+    if (check.json && !command.check && !command.audit && !command.compare) {
+        error = "--json goes with --check, --audit or --compare";
         return std::nullopt;
     }
     const BsdTags& tags = command.bsdTags;

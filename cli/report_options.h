@@ -35,6 +35,8 @@ struct ReportCommandLine {
     bool audit = false;
     bool update = false;
     std::optional<std::string> root;
+    // --compare: the two paths are compared (two files, or two folders).
+    bool compare = false;
     bool help = false;
     bool version = false;
     std::vector<std::string> paths;

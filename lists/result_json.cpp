@@ -8,12 +8,7 @@
 
 namespace varnel {
 
-namespace {
-
-// "key":"text", and "key_bytes":"base64" after it when text is not UTF-8
-// (the JSON string then gives it in the visible escape, as the report's JSON
-// records do, so that a script joins the two by name).
-void AppendName(std::string& out, std::string_view key, std::string_view text) {
+void AppendJsonName(std::string& out, std::string_view key, std::string_view text) {
     out += '"';
     out += key;
     out += "\":";
@@ -31,18 +26,16 @@ void AppendName(std::string& out, std::string_view key, std::string_view text) {
     }
 }
 
-} // namespace
-
 void AppendResultJson(std::string& out, std::string_view name, ListStatus status,
                       std::span<const std::string_view> differs,
                       std::optional<std::string_view> to) {
     out += '{';
-    AppendName(out, "name", name);
+    AppendJsonName(out, "name", name);
     out += ",\"status\":";
     formats::AppendJsonString(out, ResultWord(status));
     if (to) {
         out += ',';
-        AppendName(out, "to", *to);
+        AppendJsonName(out, "to", *to);
     }
     if (!differs.empty()) {
         out += ",\"differs\":[";

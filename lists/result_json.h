@@ -22,6 +22,12 @@
 
 namespace varnel {
 
+// Appends "key":"text" for a name's bytes, and "key_bytes":"base64" after it
+// when they are not UTF-8 (the JSON string then gives the name in the visible
+// escape, as the report's JSON records do, so that a script joins the two by
+// name).
+void AppendJsonName(std::string& out, std::string_view key, std::string_view text);
+
 // Appends one result object and its line feed to out. The status is written
 // in the text results' word for it ("OK", "FAILED", ...: lists/result_words.h);
 // differs names what differs ("size", "modified time", "MD5", ...).
