@@ -303,4 +303,24 @@ HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted
     return result;
 }
 
+bool FileHasher::HashOthers(std::span<const std::uint8_t> bytes, DigestSelection wanted,
+                            HashResult& result) {
+    bool failed = false;
+    for (std::size_t i = 0; i < kOtherDigests.size(); ++i) {
+        if (wanted.*(kOtherDigests[i].wanted)) {
+            DigestContext* context = Begin(m_Others[i], kOtherDigests[i].algorithm);
+            context->Update(bytes);
+            std::string& text = result.*(kOtherDigests[i].text);
+            text = context->FinalHex();
+            failed = failed || text.empty();
+        }
+    }
+    if (failed) {
+        for (const OtherDigest& other : kOtherDigests) {
+            (result.*(other.text)).clear();
+        }
+    }
+    return !failed;
+}
+
 } // namespace varnel

@@ -23,6 +23,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,13 @@ public:
 
     HashResult Hash(platform::ReadOnlyFile& file, DigestSelection wanted,
                     const HashControl& control = {});
+
+    // The digests besides CRC-32, SHA-1 and MD5 (SHA-256 ... BLAKE3) of bytes
+    // already in memory, those wanted, into result's texts; the others are
+    // left as they are. False, with every one of them cleared, when the
+    // digest service failed.
+    bool HashOthers(std::span<const std::uint8_t> bytes, DigestSelection wanted,
+                    HashResult& result);
 
 private:
     bool m_AllowHelperThread;

@@ -216,6 +216,11 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     facts.crc32 = hashed.crc32;
     facts.sha1 = std::move(hashed.sha1);
     facts.md5 = std::move(hashed.md5);
+    TakeOtherDigests(hashed, facts);
+    return facts;
+}
+
+void TakeOtherDigests(HashResult& hashed, FileFacts& facts) {
     facts.sha256 = std::move(hashed.sha256);
     facts.sha512 = std::move(hashed.sha512);
     facts.blake2b = std::move(hashed.blake2b);
@@ -224,7 +229,6 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
     facts.xxh3 = std::move(hashed.xxh3);
     facts.xxh128 = std::move(hashed.xxh128);
     facts.blake3 = std::move(hashed.blake3);
-    return facts;
 }
 
 FileFacts GatherFileFacts(const std::filesystem::path& path, const ReportOptions& options,

@@ -152,6 +152,10 @@ private:
     FileHasher m_Hasher;
 };
 
+// Moves the digests besides CRC-32, SHA-1 and MD5 (SHA-256 ... BLAKE3) of a
+// hash into the facts.
+void TakeOtherDigests(HashResult& hashed, FileFacts& facts);
+
 // One-off form of FactsGatherer::Gather.
 FileFacts GatherFileFacts(const std::filesystem::path& path, const ReportOptions& options,
                           const VersionQuery& versionQuery = {});

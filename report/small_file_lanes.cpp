@@ -30,10 +30,7 @@ std::string ServiceHex(std::optional<DigestContext>& context, std::int32_t algor
 
 std::unique_ptr<SmallFileLanes> SmallFileLanes::Make(const DigestSelection& wanted) {
     const std::optional<LaneKind> kind = BestLaneKind();
-    // Any digest besides these four is computed the usual way only.
-    DigestSelection known{wanted.crc32, wanted.sha1, wanted.md5};
-    known.sha256 = wanted.sha256;
-    if (!kind || !(known == wanted) || !(wanted.md5 || (wanted.sha1 && Sha1PaysInLanes(*kind)))) {
+    if (!kind) {
         return nullptr;
     }
     return std::make_unique<SmallFileLanes>(*kind, wanted);
@@ -41,8 +38,17 @@ std::unique_ptr<SmallFileLanes> SmallFileLanes::Make(const DigestSelection& want
 
 SmallFileLanes::SmallFileLanes(LaneKind kind, const DigestSelection& wanted, bool batchedReads)
     : m_Wanted(wanted), m_Sha1InLanes(wanted.sha1 && Sha1PaysInLanes(kind)),
-      m_Lanes(kind, {.sha1 = m_Sha1InLanes, .md5 = wanted.md5}), m_Pending(LaneCount(kind)),
-      m_ShaExtensions(ShaExtensionsAvailable()), m_Reader(batchedReads) {}
+      m_LanesUsed(wanted.md5 || m_Sha1InLanes),
+      m_Lanes(kind, {.sha1 = m_Sha1InLanes, .md5 = wanted.md5}),
+      // Without lanes a batch is as many files as one batched read takes.
+      m_Pending(m_LanesUsed ? LaneCount(kind) : platform::SmallFileReader::kMaxBatch),
+      m_ShaExtensions(ShaExtensionsAvailable()), m_Reader(batchedReads) {
+    m_Others = wanted;
+    m_Others.crc32 = false;
+    m_Others.sha1 = false;
+    m_Others.md5 = false;
+    m_Others.sha256 = wanted.sha256 && !m_ShaExtensions;
+}
 
 void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
                            const VersionQuery& versionQuery, const FactsGatherer::Control& control,
@@ -94,20 +100,20 @@ void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
         }
         // SHA-1 outside the lanes and SHA-256: with the SHA instructions
         // after the batch is read (two files at a time), else here through
-        // the digest service, whose failure the usual way reports.
-        if (!m_ShaExtensions) {
-            if (m_Wanted.sha1 && !m_Sha1InLanes) {
-                facts.sha1 = ServiceHex(m_Sha1, CALG_SHA1, pending.bytes);
-                if (facts.sha1.empty()) {
-                    continue;
-                }
+        // the digest service, whose failure the usual way reports, as it
+        // does a failure of any other digest.
+        if (!m_ShaExtensions && m_Wanted.sha1 && !m_Sha1InLanes) {
+            facts.sha1 = ServiceHex(m_Sha1, CALG_SHA1, pending.bytes);
+            if (facts.sha1.empty()) {
+                continue;
             }
-            if (m_Wanted.sha256) {
-                facts.sha256 = ServiceHex(m_Sha256, CALG_SHA_256, pending.bytes);
-                if (facts.sha256.empty()) {
-                    continue;
-                }
+        }
+        if (!(m_Others == DigestSelection{})) {
+            HashResult hashed;
+            if (!m_OthersHasher.HashOthers(pending.bytes, m_Others, hashed)) {
+                continue;
             }
+            TakeOtherDigests(hashed, facts);
         }
         facts.size = read.stamp.size;
         facts.modified = std::chrono::sys_seconds(std::chrono::seconds(read.stamp.modifiedSeconds));
@@ -126,7 +132,12 @@ void SmallFileLanes::Start(std::span<File> files, const ReportOptions& options,
         }
         pending.tag = file.tag;
         pending.busy = true;
-        m_Lanes.Start(pending.bytes, static_cast<std::size_t>(&pending - m_Pending.data()));
+        const auto pendingSlot = static_cast<std::size_t>(&pending - m_Pending.data());
+        if (m_LanesUsed) {
+            m_Lanes.Start(pending.bytes, pendingSlot);
+        } else {
+            m_Ready.push_back(pendingSlot);
+        }
         m_Started.push_back(&pending);
         file.taken = true;
     }
@@ -169,6 +180,15 @@ void SmallFileLanes::HashStartedWithShaExtensions() {
 }
 
 void SmallFileLanes::Run(std::vector<Done>& done) {
+    if (!m_LanesUsed) {
+        for (const std::size_t slot : m_Ready) {
+            Pending& pending = m_Pending[slot];
+            done.push_back({pending.tag, std::move(pending.facts)});
+            pending.busy = false;
+        }
+        m_Ready.clear();
+        return;
+    }
     m_Done.clear();
     m_Lanes.Run(m_Done);
     for (const LaneDone& lane : m_Done) {

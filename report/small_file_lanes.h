@@ -36,17 +36,22 @@ public:
     // worker would hold too much.
     static constexpr std::uint64_t kMaxSize = 256u << 10;
 
-    // Lanes for the digests wanted, or nothing when they would not help: no
-    // vector unit, neither MD5 nor SHA-1 in lanes wanted, or a digest besides
-    // CRC-32, SHA-1, MD5 and SHA-256 (which is computed beside the lanes, one
-    // file at a time, with the SHA instructions where the processor has them).
+    // Lanes for the digests wanted, or nothing without a vector unit. MD5,
+    // and SHA-1 where it pays, go into the lanes; SHA-1 and SHA-256 otherwise
+    // beside them, two files at a time with the SHA instructions where the
+    // processor has them; every other digest beside them one file at a time.
+    // When no digest goes into the lanes, the files still gain the batched
+    // reads: each is hashed as soon as it is read.
     static std::unique_ptr<SmallFileLanes> Make(const DigestSelection& wanted);
 
     // batchedReads = false reads every file with plain calls of its own.
     SmallFileLanes(LaneKind kind, const DigestSelection& wanted, bool batchedReads = true);
 
-    unsigned FreeLanes() const noexcept { return m_Lanes.FreeLanes(); }
-    bool Busy() const noexcept { return m_Lanes.Busy(); }
+    unsigned FreeLanes() const noexcept {
+        return m_LanesUsed ? m_Lanes.FreeLanes()
+                           : static_cast<unsigned>(m_Pending.size() - m_Ready.size());
+    }
+    bool Busy() const noexcept { return m_LanesUsed ? m_Lanes.Busy() : !m_Ready.empty(); }
 
     struct File {
         std::size_t tag = 0;
@@ -83,6 +88,12 @@ private:
 
     DigestSelection m_Wanted;
     bool m_Sha1InLanes = false;
+    bool m_LanesUsed = false; // MD5 or SHA-1 goes into the lanes
+    // The digests besides CRC-32, SHA-1, MD5 (and SHA-256 with the SHA
+    // instructions), hashed from the bytes read, one file at a time.
+    DigestSelection m_Others;
+    FileHasher m_OthersHasher{false};
+    std::vector<std::size_t> m_Ready; // without lanes: the slots hashed, in order
     MessageLanes m_Lanes;
     std::vector<Pending> m_Pending; // one per lane, found by the lane's tag
     std::vector<LaneDone> m_Done;
@@ -92,9 +103,8 @@ private:
 
     bool m_ShaExtensions = false;    // the processor has the SHA instructions
     std::vector<Pending*> m_Started; // the files put into lanes by this Start
-    // SHA-1 (when lanes do not pay) and SHA-256 without the SHA instructions.
+    // SHA-1 when lanes do not pay, without the SHA instructions.
     std::optional<DigestContext> m_Sha1;
-    std::optional<DigestContext> m_Sha256;
     platform::SmallFileReader m_Reader;
     std::vector<platform::SmallFileRead> m_Reads;
     std::vector<std::size_t> m_ReadSlot; // the pending slot of each read

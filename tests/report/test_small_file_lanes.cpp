@@ -119,28 +119,47 @@ TEST(SmallFileLanes, BothWaysGiveTheOraclesFactsForEveryFile) {
     }
 }
 
-TEST(SmallFileLanes, Sha256IsComputedBesideTheLanes) {
+TEST(SmallFileLanes, EveryOtherDigestIsComputedBesideTheLanes) {
     if (!BestLaneKind()) {
         GTEST_SKIP() << "this processor has no vector lanes";
     }
-    DigestSelection wanted{.crc32 = true, .sha1 = true, .md5 = true};
-    wanted.sha256 = true;
-    EXPECT_NE(SmallFileLanes::Make(wanted), nullptr) << "a record with SHA-256 keeps the lanes";
-    wanted.sha512 = true;
-    EXPECT_EQ(SmallFileLanes::Make(wanted), nullptr) << "SHA-512 is left to the usual way";
-    wanted.sha512 = false;
-
-    // The one-at-a-time way computes SHA-256 with the digest service.
+    // The one-at-a-time way hashes each file through the digest service;
+    // the lanes' way hashes what it read, with or without lanes in use.
+    DigestSelection record{.crc32 = true, .sha1 = true, .md5 = true};
+    record.sha256 = true;
+    DigestSelection wide;
+    wide.sha512 = true;
+    wide.blake2b = true;
+    DigestSelection newer{.crc32 = true};
+    newer.sha3_256 = true;
+    newer.sha3_512 = true;
+    newer.xxh3 = true;
+    newer.xxh128 = true;
+    DigestSelection blake3;
+    blake3.blake3 = true;
+    DigestSelection sha256;
+    sha256.sha256 = true;
+    const auto key = [](const FileFacts& f) {
+        return std::tuple(FactsKey(f), f.sha512, f.blake2b, f.sha3_256, f.sha3_512, f.xxh3,
+                          f.xxh128, f.blake3);
+    };
     SmallTree tree;
     RunProgress progress;
-    const std::vector<RunBlock> oneAtATime = RunOver(tree.folder, false, 1, 256, progress, wanted);
-    const std::vector<RunBlock> blocks = RunOver(tree.folder, true, 2, 40, progress, wanted);
-    ASSERT_EQ(blocks.size(), oneAtATime.size());
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        ASSERT_EQ(blocks[i].path, oneAtATime[i].path);
-        EXPECT_EQ(FactsKey(blocks[i].facts), FactsKey(oneAtATime[i].facts)) << blocks[i].path;
-        EXPECT_EQ(blocks[i].facts.sha256.size(), blocks[i].facts.readOk ? 64u : 0u)
-            << blocks[i].path;
+    for (const DigestSelection& wanted :
+         {record, wide, newer, blake3, sha256, DigestSelection{.crc32 = true}}) {
+        EXPECT_NE(SmallFileLanes::Make(wanted), nullptr);
+        const std::vector<RunBlock> oneAtATime =
+            RunOver(tree.folder, false, 1, 256, progress, wanted);
+        const std::vector<RunBlock> blocks = RunOver(tree.folder, true, 2, 40, progress, wanted);
+        ASSERT_EQ(blocks.size(), oneAtATime.size());
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            ASSERT_EQ(blocks[i].path, oneAtATime[i].path);
+            EXPECT_EQ(key(blocks[i].facts), key(oneAtATime[i].facts)) << blocks[i].path;
+            const bool read = blocks[i].facts.readOk;
+            EXPECT_EQ(blocks[i].facts.sha256.size(), read && wanted.sha256 ? 64u : 0u);
+            EXPECT_EQ(blocks[i].facts.blake3.size(), read && wanted.blake3 ? 64u : 0u);
+            EXPECT_EQ(blocks[i].facts.xxh128.size(), read && wanted.xxh128 ? 32u : 0u);
+        }
     }
 }
 
@@ -150,7 +169,6 @@ TEST(SmallFileLanes, OnlyPlainSmallFilesAreTakenWithOrWithoutTheRing) {
     if (!kind) {
         GTEST_SKIP() << "this processor has no vector lanes";
     }
-    EXPECT_EQ(SmallFileLanes::Make({.crc32 = true}), nullptr) << "CRC-32 alone gains nothing";
 
     ScratchDir dir;
     WriteFile(dir / "plain", PseudoRandomBytes(5000, 3));
