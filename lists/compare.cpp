@@ -32,10 +32,6 @@ constexpr std::array<std::string_view, kCompareVerdictCount> kWords = {
     "SAME", "DIFFERENT", "ONLY IN A", "ONLY IN B", "MOVED", "FAILED open or read",
 };
 
-// Files handed to the engine at a time while the folders are walked: the
-// workers start on the first files at once.
-constexpr std::size_t kBatch = 256;
-
 // One line of the block that is compared, and the digest it shows.
 struct Check {
     ReportLine line = ReportLine::Md5;
@@ -219,72 +215,63 @@ private:
         return true;
     }
 
-    // Walks both folders on this thread, handing their files to one run as
-    // they are found: the workers read A's last files and B's first ones at
-    // the same time. The blocks come back in the order handed in, A's first.
+    // Walks and reads both folders on one run when the names of one cannot
+    // start with the other's folder (each block's path then tells its side):
+    // the workers read A's last files and B's first ones at the same time.
+    // A folder inside the other (or the same folder twice) is read on a run
+    // of its own after the other's.
     bool ReadFolders(const std::string& a, const std::string& b) {
-        ReportRun run(Settings());
-        std::vector<std::string> batch;
+        std::string prefixes[2] = {a, b};
+        for (std::string& prefix : prefixes) {
+            if (!prefix.ends_with('/')) {
+                prefix += '/'; // as the walk composes its paths
+            }
+        }
+        const bool apart =
+            !prefixes[1].starts_with(prefixes[0]) && !prefixes[0].starts_with(prefixes[1]);
+        if (apart) {
+            ReportRun run({RunItem::Folder(a), RunItem::Folder(b)}, Settings());
+            return Drain(
+                run, [&](const std::string& path) { return path.starts_with(prefixes[0]) ? 0 : 1; },
+                prefixes);
+        }
+        for (int side = 0; side < 2; ++side) {
+            ReportRun run({RunItem::Folder(side == 0 ? a : b)}, Settings());
+            if (!Drain(
+                    run, [side](const std::string&) { return side; }, prefixes)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Keeps the run's files, each on the side sideOf tells from its path,
+    // named below that side's folder (prefixes: the folders as the walk
+    // composes paths). False when the results were no longer wanted.
+    bool Drain(ReportRun& run, const std::function<int(const std::string&)>& sideOf,
+               const std::string (&prefixes)[2]) {
         std::vector<RunBlock> ready;
-        std::size_t handed[2] = {0, 0};
-        std::size_t prefix[2] = {0, 0};
-        bool walked[2] = {false, false};
-        std::size_t taken = 0;
-        const auto take = [&](bool wait) {
+        while (Wanted() && run.WaitReady(ready)) {
+            for (const FolderWalkProblem& problem : run.TakeProblems()) {
+                Problem(problem);
+            }
+            for (const RunBlock& block : ready) {
+                const int side = sideOf(block.path);
+                Keep(side, block.path.substr(prefixes[side].size()), block.path, block.facts);
+            }
             ready.clear();
-            if (wait) {
-                run.WaitReady(ready);
-            } else {
-                run.TakeReady(ready);
-            }
-            for (RunBlock& block : ready) {
-                const int side = !walked[0] || taken < handed[0] ? 0 : 1;
-                ++taken;
-                Keep(side, block.path.substr(prefix[side]), block.path, block.facts);
-            }
-        };
-        const auto hand = [&] {
-            if (!batch.empty()) {
-                run.AddFiles(std::move(batch));
-                batch.clear();
-            }
-            take(false);
-        };
-        const std::string* roots[2] = {&a, &b};
-        for (int side = 0; side < 2 && Wanted(); ++side) {
-            std::string folder = *roots[side];
-            if (folder.empty() || folder.back() != '/') {
-                folder += '/';
-            }
-            prefix[side] = folder.size();
-            std::vector<FolderWalkProblem> problems;
-            WalkRules rules;
-            rules.oneFileSystem = m_Options.oneFileSystem;
-            WalkFolderFiles(
-                folder,
-                [&](std::string&& path, platform::EntryKind) {
-                    batch.push_back(std::move(path));
-                    ++handed[side];
-                    if (batch.size() >= kBatch) {
-                        hand();
-                    }
-                    return Wanted();
-                },
-                &problems, nullptr, rules);
-            hand();
-            walked[side] = true;
-            for (const FolderWalkProblem& problem : problems) {
-                ++m_Tally.unreadable;
-                Tell(DisplayText(problem.folder), ": ", DescribeProblem(problem));
-            }
         }
-        run.EndFiles();
-        while (Wanted() && taken < handed[0] + handed[1] && !run.Ended()) {
-            take(true);
+        for (const FolderWalkProblem& problem : run.TakeProblems()) {
+            Problem(problem);
         }
-        take(false);
+        const bool whole = Wanted();
         run.Stop();
-        return Wanted() && taken == handed[0] + handed[1];
+        return whole;
+    }
+
+    void Problem(const FolderWalkProblem& problem) {
+        ++m_Tally.unreadable;
+        Tell(DisplayText(problem.folder), ": ", DescribeProblem(problem));
     }
 
     // Lines up the two folders' names and finds the moves.
