@@ -3,6 +3,8 @@
 #include "cli/report_output.h"
 #include "digest/cpu_paths.h"
 #include "i18n/language.h"
+#include "lists/file_checks.h"
+#include "lists/folder_check.h"
 #include "lists/program_messages.h"
 
 #include <new>
@@ -51,6 +53,22 @@ int RunReportCommandOrThrow(std::span<const std::string_view> args, std::FILE* o
         return std::fflush(out) == 0 ? 0 : 1;
     }
 
+    if (command->expect) {
+        std::string reason;
+        const std::optional<ExpectedDigest> digest = ReadExpectedDigest(*command->expect, reason);
+        if (!digest) {
+            UsageError(err, "--expect: " + reason);
+            return 2;
+        }
+        return RunExpectCheck(*digest, command->paths, command->checkOptions, out, err);
+    }
+    if (command->check && command->forFiles) {
+        return RunOwnListCheck(command->paths, command->checkOptions, out, err);
+    }
+    if (command->check && command->recursive) {
+        return RunFolderCheck(command->paths, command->oneFileSystem, command->checkOptions, out,
+                              err);
+    }
     if (command->check) {
         return RunListCheck(command->paths, command->checkOptions, out, err);
     }

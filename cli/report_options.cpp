@@ -3,6 +3,8 @@
 #include "report/report.h"
 #include "report/report_labels.h"
 
+#include <algorithm>
+
 namespace varnel {
 
 namespace {
@@ -13,6 +15,9 @@ constexpr std::string_view kUsage =
     "       varnel-report --audit [--root FOLDER] [--quiet] [--json] LIST...\n"
     "       varnel-report --update LIST\n"
     "       varnel-report --compare [--quiet] [--json] [options] A B\n"
+    "       varnel-report --expect DIGEST [--quiet|--status] [--json] FILE...\n"
+    "       varnel-report --check --for [--quiet|--status] [--json] FILE...\n"
+    "       varnel-report --check -r [-x] [--format FORMAT] [options] FOLDER...\n"
     "Writes the report block of each file, and of every file below each folder,\n"
     "to standard output (UTF-8, CR LF line ends), or their checksum lines\n"
     "(--format), or a record per file for scripts (--format json or csv); with\n"
@@ -82,6 +87,33 @@ constexpr std::string_view kUsage =
     "                                     DIFFERENT (the lines that differ); for\n"
     "                                     folders \"NAME: ...\" a name each, also\n"
     "                                     ONLY IN A, ONLY IN B, MOVED to NAME\n"
+    "  --expect DIGEST                    FILEs are checked against DIGEST, as a\n"
+    "                                     download page gives it: hex (8, 16, 32,\n"
+    "                                     40, 64 or 128 digits, either case), a\n"
+    "                                     kind before it (SHA256:HEX, sha256-HEX,\n"
+    "                                     md5:HEX), base64 as SRI hashes write it\n"
+    "                                     (sha256-BASE64, sha512-BASE64), or a\n"
+    "                                     sha256sum or bsd line (its name is\n"
+    "                                     ignored). Each kind of that length is\n"
+    "                                     tried, in one read: \"FILE: OK\n"
+    "                                     (SHA-256)\" or \"FILE: FAILED\"\n"
+    "  --for                              with --check: FILEs are checked against\n"
+    "                                     their own lists beside them: FILE.sha512,\n"
+    "                                     FILE.sha256, FILE.b3, FILE.md5 ... first,\n"
+    "                                     then SHA512SUMS, SHA256SUMS, B3SUMS,\n"
+    "                                     MD5SUMS ..., then other lists there that\n"
+    "                                     name FILE; the strongest digest first.\n"
+    "                                     The list used, and the others found, are\n"
+    "                                     named on standard error\n"
+    "  -r, --recursive                    with --check: PATHs are folders; every\n"
+    "                                     checksum list below them (*.md5, *.sha1,\n"
+    "                                     *.sha256, *.sha512, *.b2, *.b3,\n"
+    "                                     *.sha3-256, *.sha3-512, *.xxh3,\n"
+    "                                     *.xxh128, *.sfv, *SUMS, and saved\n"
+    "                                     reports by their first line) is checked\n"
+    "                                     against its own folder, each result\n"
+    "                                     after its list's path (\"LIST: NAME:\n"
+    "                                     OK\"), a summary per list and one of all\n"
     "  --quiet                            with --check, --audit or --compare: no\n"
     "                                     line for files that match\n"
     "  --status                           with --check: nothing written, the exit\n"
@@ -220,6 +252,45 @@ const char* AuditUsageError(const ReportCommandLine& command) {
     return nullptr;
 }
 
+// What --expect, --for and -r cannot go with; nothing when they fit.
+const char* ExpectUsageError(const ReportCommandLine& command) {
+    const ListCheckOptions& check = command.checkOptions;
+    if (command.expect) {
+        if (command.check || command.audit || command.update || command.compare) {
+            return "--expect goes alone, not with --check, --audit, --update or --compare";
+        }
+        if (command.format || command.scriptFormat) {
+            return "--expect takes no --format (the digest tells its kind)";
+        }
+        if (check.strict || check.ignoreMissing) {
+            return "--strict and --ignore-missing go with --check";
+        }
+        if (command.paths.empty()) {
+            return "no FILE given";
+        }
+    }
+    if ((command.forFiles || command.recursive) && !command.check) {
+        return "--for and -r go with --check";
+    }
+    if (command.forFiles && command.recursive) {
+        return "--for and -r go one at a time";
+    }
+    if (command.forFiles && command.format) {
+        return "--for takes no --format (each list found tells its own)";
+    }
+    if (command.forFiles && command.paths.empty()) {
+        return "no FILE given";
+    }
+    if (command.recursive && command.paths.empty()) {
+        return "no FOLDER given";
+    }
+    if (command.recursive &&
+        std::find(command.paths.begin(), command.paths.end(), "-") != command.paths.end()) {
+        return "-r takes folders, not standard input";
+    }
+    return nullptr;
+}
+
 // What --compare cannot go with; nothing when it fits.
 const char* CompareUsageError(const ReportCommandLine& command) {
     if (!command.compare) {
@@ -272,6 +343,16 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             command.update = true;
         } else if (arg == "--compare") {
             command.compare = true;
+        } else if (arg == "--expect" || arg.starts_with("--expect=")) {
+            if (arg == "--expect" && i + 1 >= args.size()) {
+                error = "option --expect needs a DIGEST";
+                return std::nullopt;
+            }
+            command.expect = std::string(arg == "--expect" ? args[++i] : arg.substr(9));
+        } else if (arg == "--for") {
+            command.forFiles = true;
+        } else if (arg == "-r" || arg == "--recursive") {
+            command.recursive = true;
         } else if (arg == "--root" || arg.starts_with("--root=")) {
             if (arg == "--root" && i + 1 >= args.size()) {
                 error = "option --root needs a FOLDER";
@@ -346,6 +427,10 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
             error = wrong;
             return std::nullopt;
         }
+        if (const char* wrong = ExpectUsageError(command)) {
+            error = wrong;
+            return std::nullopt;
+        }
     }
     if (!command.help && !command.version && command.paths.empty()) {
         error =
@@ -358,12 +443,13 @@ std::optional<ReportCommandLine> ParseReportCommandLine(std::span<const std::str
         return std::nullopt;
     }
     if (!command.check && !command.audit && !command.compare &&
+        !(command.expect && !check.strict && !check.ignoreMissing) &&
         (check.quiet || check.status || check.strict || check.ignoreMissing)) {
         error = "--quiet, --status, --strict and --ignore-missing go with --check";
         return std::nullopt;
     }
-    if (check.json && !command.check && !command.audit && !command.compare) {
-        error = "--json goes with --check, --audit or --compare";
+    if (check.json && !command.check && !command.audit && !command.compare && !command.expect) {
+        error = "--json goes with --check, --audit, --compare or --expect";
         return std::nullopt;
     }
     const BsdTags& tags = command.bsdTags;

@@ -37,6 +37,14 @@ struct ReportCommandLine {
     std::optional<std::string> root;
     // --compare: the two paths are compared (two files, or two folders).
     bool compare = false;
+    // --expect DIGEST: the paths are files checked against the digest a user
+    // gave (lists/expected_digest.h).
+    std::optional<std::string> expect;
+    // With --check: --for, the paths are files checked against their own
+    // lists found beside them; -r, the paths are folders, and every list
+    // below them is checked against its own folder.
+    bool forFiles = false;
+    bool recursive = false;
     bool help = false;
     bool version = false;
     std::vector<std::string> paths;

@@ -1,5 +1,8 @@
 #include "lists/list_loop.h"
 
+#include "formats/json_text.h"
+#include "formats/name_escape.h"
+#include "formats/utf8.h"
 #include "lists/program_messages.h"
 #include "lists/result_json.h"
 #include "lists/result_words.h"
@@ -77,7 +80,34 @@ ListsRead ReadLists(const std::vector<std::string>& lists, std::optional<ListFor
     return read;
 }
 
+void AppendJsonField(std::string& out, std::string_view key, std::string_view text) {
+    if (!out.ends_with("}\n")) {
+        return;
+    }
+    out.resize(out.size() - 2);
+    out += ",\"";
+    out += key;
+    out += "\":";
+    if (formats::IsUtf8(text)) {
+        formats::AppendJsonString(out, text);
+    } else {
+        std::string escaped;
+        formats::AppendEscapedName(escaped, text);
+        formats::AppendJsonString(out, escaped);
+        out += ",\"";
+        out += key;
+        out += "_bytes\":\"";
+        formats::AppendBase64(out, text);
+        out += '"';
+    }
+    out += "}\n";
+}
+
 void ResultWriter::AppendText(std::string& text, const ResultRow& row) {
+    if (!row.list.empty()) {
+        text += row.shownList;
+        text += ": ";
+    }
     text += row.shown;
     text += ": ";
     text += ResultWord(row.status);
@@ -106,6 +136,7 @@ void ResultWriter::Write(const ResultRow& row) {
         result.to = row.to;
         result.line = line;
         result.listed = row.listed;
+        result.list = row.list;
         if (row.facts) {
             result.reason = row.facts->failure;
             result.notFound = !row.facts->readOk && row.facts->failureKind == ReadFailure::NotFound;
@@ -116,6 +147,9 @@ void ResultWriter::Write(const ResultRow& row) {
     std::string& text = m_Output.buffer();
     if (m_Json) {
         AppendResultJson(text, row.name, row.status, row.differs, row.to);
+        if (!row.list.empty()) {
+            AppendJsonField(text, "list", row.list);
+        }
         return;
     }
     AppendText(text, row);

@@ -64,7 +64,17 @@ struct ResultRow {
     std::string_view shownTo;                  // and as text results show it
     const FileFacts* facts = nullptr;          // the file's facts, when it was read
     bool listed = true;                        // the entry stands in a list (not a new file)
+    // The list of the entry, when results of several lists come together:
+    // its bytes, and as text results show it before the name ("LIST: NAME:
+    // OK"); JSON gives it as "list".
+    std::string_view list;
+    std::string_view shownList;
 };
+
+// Adds "key":"text" to the JSON object that ends out's last line; text is a
+// name's bytes, given in the visible escape with "key_bytes" (base64) as
+// well when they are not UTF-8, as results give "name".
+void AppendJsonField(std::string& out, std::string_view key, std::string_view text);
 
 // Writes results as text lines or JSON objects to a stream, or hands them to
 // a sink.

@@ -41,6 +41,10 @@ struct ListResult {
     std::string_view reason; // Unreadable: the system's reason
     bool notFound = false;   // Unreadable: the file does not exist
     bool listed = true;      // an entry of a list (false: a file found new)
+    // The list the entry stands in, as it was found, when the results of
+    // several lists come together (the lists below a folder); empty
+    // otherwise. A relative name is relative to that list's folder then.
+    std::string_view list;
 };
 
 class ResultSink {
