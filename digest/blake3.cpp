@@ -32,6 +32,11 @@ constexpr std::uint64_t kThreadPieceChunks = 32;
 constexpr unsigned kMaxThreads = 64;
 // Subtrees cut from one Update and hashed before they are merged.
 constexpr std::size_t kMaxPieces = 64;
+// The lanes of the widest path.
+constexpr std::size_t kMostLanes = 16;
+#ifdef VARNEL_BLAKE3_X86
+static_assert(kAvx512Lanes <= kMostLanes && kAvx2Lanes <= kMostLanes);
+#endif
 
 std::uint32_t LoadLittleEndian(const std::uint8_t* p) noexcept {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
@@ -397,6 +402,23 @@ void Blake3::PushSubtree(const Cv& cv, std::uint64_t chunks) noexcept {
 
 void Blake3::AddWholeChunks(const std::uint8_t* chunks, std::uint64_t count) noexcept {
     const Backend backend = BackendOf(m_Path);
+    if (count >= 2 && count <= backend.lanes) {
+        // No more chunks than lanes (a small file's): one vector pass for
+        // them all, rather than one per power-of-two subtree, each with its
+        // lanes mostly empty; the few parents are merged as they come.
+        alignas(64) std::uint8_t cvs[kMostLanes * kCvBytes];
+        const std::uint8_t* inputs[kMostLanes];
+        const auto n = static_cast<std::size_t>(count);
+        for (std::size_t i = 0; i < n; ++i) {
+            inputs[i] = chunks + i * kChunkBytes;
+        }
+        HashMany(backend, inputs, n, kBlocksPerChunk, m_ChunkCounter, true, 0, kChunkStart,
+                 kChunkEnd, cvs);
+        for (std::size_t i = 0; i < n; ++i) {
+            PushSubtree(CvFromBytes(cvs + i * kCvBytes), 1);
+        }
+        return;
+    }
     const unsigned threads = count * kChunkBytes >= kThreadedBytes ? m_Threads : 1;
     // Pieces small enough for several per thread (so that the threads finish
     // together), each a complete subtree: a power of two of chunks, starting
