@@ -191,6 +191,10 @@ void Common_About_Form::CreateControls() {
 
     QWidget::setTabOrder(Command1, Command3);
     QWidget::setTabOrder(Command3, Command2);
+    // The window opens with the focus on its back button: Enter straight
+    // after opening goes back, and a link opens only once the user has
+    // moved to it.
+    Command2->setFocus(Qt::OtherFocusReason);
     platform::ShowFocusFromStart(this);
 
     connect(Command1, &QPushButton::clicked, this, &Common_About_Form::Command1_Click);

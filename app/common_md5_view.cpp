@@ -1,6 +1,7 @@
 #include "app/common_md5_view.h"
 
 #include "about/common_about_form.h"
+#include "app/caption_system_menu.h"
 #include "app/dropped_files.h"
 #include "app/links.h"
 #include "app/public_browse_folder_module.h"
@@ -25,7 +26,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -37,7 +37,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -245,29 +244,44 @@ void Common_MD5_View::OnRunStarted(const ReportOptions& options, bool folderRepo
     m_FolderReport = folderReport;
     m_HintBeforeRun = Command5->toolTip();
     SetStopFace();
+    // The word of a stop before it goes.
+    Skin_Caption1->setShortTitle(QString());
 }
 
 void Common_MD5_View::ShowProgress(const RunProgress& progress) {
     const ProgressFigures figures = FiguresOf(progress);
-    const std::string text = ProgressTextChinese(figures);
+    // The whole text is the window's title (the task bar's, and the tool tip
+    // of the caption); the caption has room for the short form only. Both
+    // are in the window's own language form, as its title is, whatever the
+    // language mode of the hints.
+    SetTitleTail(ShownChinese(ProgressShortChinese(figures)),
+                 ShownChinese(ProgressTextChinese(figures)));
+}
+
+void Common_MD5_View::SetTitleTail(const QString& shortText, const QString& tail) {
+    if (tail.isEmpty()) {
+        if (m_ProgressShown) {
+            Skin_Caption1->setShortTitle(QString());
+            setWindowTitle(m_TitleBeforeRun);
+            m_ProgressShown = false;
+        }
+        return;
+    }
     if (!m_ProgressShown) {
         m_TitleBeforeRun = windowTitle();
         m_ProgressShown = true;
     }
-    // The whole text is the window's title (the task bar's, and the tool tip
-    // of the caption); the caption has room for the short form only.
-    const std::string shortText = CurrentLanguageMode() == LanguageMode::English
-                                      ? ProgressShortEnglish(figures)
-                                      : ProgressShortChinese(figures);
-    Skin_Caption1->setShortTitle(ShownChinese(shortText));
-    setWindowTitle(m_TitleBeforeRun + QStringLiteral(" - ") + ShownChinese(text));
+    Skin_Caption1->setShortTitle(shortText);
+    setWindowTitle(m_TitleBeforeRun + QStringLiteral(" - ") + tail);
 }
 
-void Common_MD5_View::OnRunEnded() {
-    if (m_ProgressShown) {
-        Skin_Caption1->setShortTitle(QString());
-        setWindowTitle(m_TitleBeforeRun);
-        m_ProgressShown = false;
+void Common_MD5_View::OnRunEnded(bool stopped) {
+    SetTitleTail(QString(), QString());
+    // A stopped run leaves the caption saying so until the next run starts;
+    // the window's title (the task bar's) is as it was.
+    if (stopped) {
+        Skin_Caption1->setShortTitle(windowTitle() + QStringLiteral(" - ") +
+                                     ShownChinese(kStoppedText));
     }
     SetFaceAfterRun();
     SetRunning(false);
@@ -440,21 +454,13 @@ void Common_MD5_View::AddSystemMenuItems() {
     }
     platform::AppendSubMenu(menu, ShownText("添加摘要(&D)", "Add &digests"), std::move(digests));
     platform::AppendMenuItem(menu, kVerifyListsCommand, text, [this] { VerifyLists_Click(); });
-    // A right click on the caption (its text and icon included) opens the
-    // menu, as on a system title bar; its right-button presses do not drag.
-    Skin_Caption1->installEventFilter(this);
-    for (QWidget* part : Skin_Caption1->findChildren<QWidget*>()) {
-        part->installEventFilter(this);
-    }
-    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    connect(shortcut, &QShortcut::activated, this, [this] { PopupSystemMenu(); });
+    // A right click on the caption's text or icon and Alt+Space open the
+    // menu, as on a system title bar; the caption's buttons keep theirs.
+    m_CaptionMenu = CaptionSystemMenu::Install(this, Skin_Caption1);
 }
 
 void Common_MD5_View::PopupSystemMenu() {
-    const QWidget* under = Skin_Caption1->isVisible() ? static_cast<QWidget*>(Skin_Caption1)
-                                                      : static_cast<QWidget*>(this);
-    platform::PopupSystemMenu(this,
-                              under->mapToGlobal(QPoint(0, under == this ? 0 : under->height())));
+    m_CaptionMenu->Popup();
 }
 
 void Common_MD5_View::NamedFilesNotFound(const std::vector<std::string>& paths) {
@@ -500,23 +506,6 @@ void Common_MD5_View::SetRunning(bool running) {
 // ----------------------------------------------------------------- events
 
 bool Common_MD5_View::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Skin_Caption1 || (watched != nullptr && watched->parent() == Skin_Caption1)) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-            return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
-        case QEvent::ContextMenu:
-            if (watched == Skin_Caption1) {
-                platform::PopupSystemMenu(this,
-                                          static_cast<QContextMenuEvent*>(event)->globalPos());
-                return true;
-            }
-            return false;
-        default:
-            return false;
-        }
-    }
     if (Text1 != nullptr && watched == Text1->viewport()) {
         switch (event->type()) {
         case QEvent::DragEnter:

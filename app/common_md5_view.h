@@ -28,6 +28,7 @@ class DialogService;
 class LinkOpener;
 } // namespace platform
 
+class CaptionSystemMenu;
 class Common_About_Form;
 class Skin_Border;
 class Skin_Caption;
@@ -154,7 +155,10 @@ private:
     void OnRunStarted(const ReportOptions& options, bool folderReport);
     void AppendToBox(const QString& text);
     void ShowProgress(const RunProgress& progress);
-    void OnRunEnded();
+    // The caption's short text and the title's tail while a run goes, or
+    // after a stopped one (empty: the title as it was before the run).
+    void SetTitleTail(const QString& shortText, const QString& tail);
+    void OnRunEnded(bool stopped);
     void MoveCaretToEnd();
     void SetCopyClearEnabled(bool enabled);
     void SetStopFace();
@@ -182,6 +186,8 @@ private:
     static constexpr const char* kCloseHint = "关闭退出";
     static constexpr const char* kStopCaption = "结束";
     static constexpr const char* kStopHint = "结束运行";
+    // What the caption says after a stopped run.
+    static constexpr const char* kStoppedText = "已停止";
 
     // Controls, by their designed names.
     QPushButton* Command1 = nullptr;
@@ -225,15 +231,16 @@ private:
     // taken from them and not yet in Text1's document.
     ReportFeed m_Feed;
     QString m_TitleBeforeRun;
-    bool m_ProgressShown = false;
-    bool m_FolderReport = false; // the running report is a folder report
-    QString m_HintBeforeRun;     // the Close button's hint when the run started
+    bool m_ProgressShown = false; // the title has a tail: progress, or a stop
+    bool m_FolderReport = false;  // the running report is a folder report
+    QString m_HintBeforeRun;      // the Close button's hint when the run started
     bool m_CloseWhenRunEnds = false;
     QWidget* m_FocusBeforeRun = nullptr; // the command that had the focus when the run started
 
     // The about window while it is open; it deletes itself when closed.
     QPointer<Common_About_Form> m_AboutForm;
     QPointer<VerifyWindow> m_VerifyWindow;
+    CaptionSystemMenu* m_CaptionMenu = nullptr;
 };
 
 } // namespace varnel

@@ -27,9 +27,18 @@ QWidget* TopLevel(const QWidget* widget) {
     return widget != nullptr ? widget->window() : nullptr;
 }
 
+// The commands a window's own frame may answer for.
+bool OwnFrameCommand(std::uint32_t command) {
+    return command == SC_RESTORE || command == SC_MINIMIZE || command == SC_MAXIMIZE;
+}
+
 // Whether the system would offer command for the window in its present state
-// and style.
-bool FitsWindow(const QWidget* window, std::uint32_t command) {
+// and style (or, for a window with a frame of its own, what that frame says).
+bool FitsWindow(QWidget* window, std::uint32_t command) {
+    const SystemMenu::OwnFrame& own = GetSystemMenu(window)->ownFrame();
+    if (own.can && OwnFrameCommand(command)) {
+        return own.can(command);
+    }
     const std::uint32_t style = GetWindowLong(window, WindowLong::Style);
     const bool minimized = window->isMinimized();
     const bool maximized = window->isMaximized();
@@ -312,6 +321,12 @@ bool CheckMenuItem(SystemMenu* menu, std::uint32_t id, bool checked) {
     return menu != nullptr && menu->setChecked(id, checked);
 }
 
+void SetOwnFrameCommands(QWidget* window, SystemMenu::OwnFrame commands) {
+    if (SystemMenu* menu = GetSystemMenu(window); menu != nullptr) {
+        menu->setOwnFrame(std::move(commands));
+    }
+}
+
 namespace {
 
 // Fills menu with items: separators, submenus, and commands that act on top.
@@ -380,6 +395,13 @@ QMenu* PopupSystemMenu(QWidget* window, QPoint screen) {
 void SysCommand(QWidget* window, std::uint32_t command) {
     QWidget* top = TopLevel(window);
     if (top == nullptr) {
+        return;
+    }
+    if (const SystemMenu::OwnFrame& own = GetSystemMenu(top)->ownFrame();
+        own.run && OwnFrameCommand(command)) {
+        // A copy: the command may close the window and its menu with it.
+        const std::function<void(std::uint32_t)> run = own.run;
+        run(command);
         return;
     }
     switch (command) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QMenu;
@@ -95,16 +96,37 @@ public:
     // Sets or clears MF_CHECKED of that item; false when there is none.
     bool setChecked(std::uint32_t id, bool checked);
 
+    // A window that draws its own frame (a skinned caption) tells the menu
+    // what that frame can do now and carries out the commands itself: see
+    // SetOwnFrameCommands.
+    struct OwnFrame {
+        // Whether Restore, Minimize or Maximize fits the window now.
+        std::function<bool(std::uint32_t command)> can;
+        // Carries the command out as the frame's own button does.
+        std::function<void(std::uint32_t command)> run;
+    };
+    const OwnFrame& ownFrame() const { return m_OwnFrame; }
+    void setOwnFrame(OwnFrame frame) { m_OwnFrame = std::move(frame); }
+
 private:
     void ItemsChanged();
 
     QWidget* m_Window;
     std::vector<MenuItemInfo> m_Items;
+    OwnFrame m_OwnFrame;
 };
 
 // The window's system menu, made on first use; it lives as long as the
 // window. Null for no window.
 SystemMenu* GetSystemMenu(QWidget* window);
+
+// The Restore, Minimize and Maximize items of a window without a system
+// title bar follow what its own frame can do (can), and act through that
+// frame (run), in place of the style bits that such a window does not carry:
+// the items are offered while the frame's buttons work, and do what those
+// buttons do. Either function may be empty (the style bits' rule, and the
+// system's command). Nothing for no window.
+void SetOwnFrameCommands(QWidget* window, SystemMenu::OwnFrame commands);
 
 // -1 for no menu.
 int GetMenuItemCount(const SystemMenu* menu);

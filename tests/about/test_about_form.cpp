@@ -388,6 +388,18 @@ TEST_F(AboutFormTest, EscapeAndEnterOnBackCloseTheWindow) {
     }
 }
 
+// The window opens with the focus on its back button: Enter straight after
+// opening goes back and opens no page.
+TEST_F(AboutFormTest, OpensWithTheFocusOnBackSoEnterOpensNoPage) {
+    Open();
+    m_Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Form, 10000));
+    EXPECT_EQ(QApplication::focusWidget(), Button(2));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(m_Links.isEmpty()) << m_Links.join(u' ').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_Form.isNull(); }, 10000));
+}
+
 // The focus is drawn from the start: the focused control looks different
 // from itself unfocused before any Tab was pressed.
 TEST_F(AboutFormTest, FocusIsVisibleWithoutATab) {

@@ -3,14 +3,20 @@
 // and the frame the controls make around it.
 
 #include "app/common_md5_view.h"
+#include "i18n/big5.h"
 #include "i18n/language.h"
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_file.h"
 #include "tests/skin/caption_skin_fixture.h"
+#include "winstyle/system_menu.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
+#include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +24,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 
 namespace varnel {
@@ -79,6 +87,28 @@ struct Controls {
     Skin_Border* right;
     Skin_Border* bottom;
 };
+
+// A click of button on the caption's window button, delivered to whatever
+// lies under the button's middle after the pointer has moved there.
+void ClickCaptionButton(QWidget& window, Skin_Caption* caption, CaptionButton which,
+                        Qt::MouseButton button) {
+    const CaptionButtonRow row = caption->ButtonRow();
+    const QPoint middle =
+        caption->mapTo(&window, QPoint(static_cast<int>((row.Left(which) + row.Right(which)) / 2),
+                                       caption->height() / 2));
+    QWidget* target = window.childAt(middle);
+    ASSERT_NE(target, nullptr);
+    const QPoint local = target->mapFrom(&window, middle);
+    QTest::mouseMove(target, local);
+    QTest::mouseClick(target, button, Qt::NoModifier, local);
+}
+
+// A sparse file large enough that its report lasts while a test looks.
+void WriteBigFile(const std::filesystem::path& path) {
+    QFile file(QFile::decodeName(path.native().c_str()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(qint64{16} << 30));
+}
 
 // Records the order in which the skin controls are made visible, and
 // whether every control had its skin path by then.
@@ -230,6 +260,120 @@ TEST_F(MainWindowSkinTest, TheCaptionsCloseButtonStopsARunAndClosesTheWindow) {
     QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, local);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 5000));
     EXPECT_FALSE(window.IsReportRunning());
+}
+
+// A right click on the caption's buttons does what the button does; on the
+// caption's text or icon it opens the system menu (as Alt+Space does), whose
+// Minimize and Maximize follow the caption's working minimise button and
+// inert maximise button.
+TEST_F(MainWindowSkinTest, RightClicksOnTheCaptionAndItsSystemMenu) {
+    WriteSkinOfSize(SkinPath(), 40000);
+    const auto minimised = [](const QWidget& window) { return window.isMinimized(); };
+    const auto closed = [](const QWidget& window) { return !window.isVisible(); };
+    const struct {
+        const char* what;
+        std::function<void(Common_MD5_View&, Skin_Caption*)> act;
+        std::function<bool(const QWidget&)> done; // null: the system menu opens
+    } cases[] = {
+        {"right click on minimise",
+         [](Common_MD5_View& w, Skin_Caption* c) {
+             ClickCaptionButton(w, c, CaptionButton::Minimise, Qt::RightButton);
+         },
+         minimised},
+        {"right click on close",
+         [](Common_MD5_View& w, Skin_Caption* c) {
+             ClickCaptionButton(w, c, CaptionButton::Close, Qt::RightButton);
+         },
+         closed},
+        {"right click on the text",
+         [](Common_MD5_View&, Skin_Caption* c) {
+             auto* text = c->findChild<QLabel*>(QStringLiteral("Label1"));
+             ASSERT_NE(text, nullptr);
+             QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(3, 3),
+                                    text->mapToGlobal(QPoint(3, 3)));
+             QApplication::sendEvent(text, &menu);
+         },
+         nullptr},
+        {"Alt+Space",
+         [](Common_MD5_View& w, Skin_Caption*) {
+             QTest::keyClick(&w, Qt::Key_Space, Qt::AltModifier);
+         },
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Common_MD5_View window(Folder());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const Controls controls(window);
+        ASSERT_TRUE(controls.found());
+        c.act(window, controls.caption);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (c.done) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return c.done(window); }, 5000));
+            EXPECT_EQ(menu, nullptr);
+            if (menu != nullptr) {
+                menu->close();
+            }
+            continue;
+        }
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(window.isVisible());
+        std::map<std::uint32_t, QAction*> items;
+        for (QAction* action : menu->actions()) {
+            items[action->data().toUInt()] = action;
+        }
+        ASSERT_TRUE(items[platform::SC_MINIMIZE] && items[platform::SC_MAXIMIZE]);
+        EXPECT_FALSE(items[platform::SC_RESTORE]->isEnabled());
+        EXPECT_TRUE(items[platform::SC_MINIMIZE]->isEnabled());
+        EXPECT_FALSE(items[platform::SC_MAXIMIZE]->isEnabled()) << "the caption's is inert";
+        items[platform::SC_MINIMIZE]->trigger();
+        menu->close();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.isMinimized(); }, 5000));
+    }
+}
+
+// The caption's short progress is in the window's own language form (its
+// title is Chinese in every mode); a stop leaves the caption saying so until
+// the next run.
+TEST_F(MainWindowSkinTest, TheCaptionsProgressAndStopInTheWindowsLanguageForm) {
+    detail::SetConversionLibraryPathForTesting(std::filesystem::path(VARNEL_GB2BIG5_LIBRARY));
+    WriteSkinOfSize(SkinPath(), 40000);
+    ASSERT_NO_FATAL_FAILURE(WriteBigFile(Folder() / "big.bin"));
+    const std::filesystem::path small = Folder() / "small.txt";
+    QFile(QFile::decodeName(small.native().c_str())).open(QIODevice::WriteOnly);
+    for (const char* mode : {"", "CHINESE", "TAIWAN"}) {
+        SCOPED_TRACE(mode);
+        UiLanguage = mode;
+        const auto inForm = [mode](const char* chinese) {
+            return QString::fromStdString(
+                std::string_view(mode) == "TAIWAN" ? ConvertToBig5(chinese) : std::string(chinese));
+        };
+        Common_MD5_View window(Folder());
+        const Controls controls(window);
+        ASSERT_TRUE(controls.found());
+        const QString idleTitle = window.windowTitle();
+        window.setFilePathNative((Folder() / "big.bin").native());
+        window.ReportFile();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !controls.caption->shortTitle().isEmpty() || !window.IsReportRunning(); },
+            10000));
+        const QString progress = controls.caption->shortTitle();
+        EXPECT_TRUE(progress.contains(inForm("剩余")) || progress.contains(inForm("查找文件中")))
+            << progress.toStdString();
+
+        window.Command5_Click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.IsReportRunning(); }, 5000));
+        EXPECT_EQ(controls.caption->shownText(),
+                  idleTitle + QStringLiteral(" - ") + inForm("已停止"));
+        EXPECT_EQ(window.windowTitle(), idleTitle);
+
+        window.setFilePathNative(small.native());
+        window.ReportFile();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.IsReportRunning(); }, 5000));
+        EXPECT_EQ(controls.caption->shownText(), idleTitle);
+    }
+    UiLanguage.clear();
+    detail::SetConversionLibraryPathForTesting(std::nullopt);
 }
 
 } // namespace varnel
