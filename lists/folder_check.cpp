@@ -32,6 +32,24 @@ std::string_view BaseName(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// Whether a file's name is one a saved report may have: text, or no
+// extension. Only those are opened to look at their first line: a mirror's
+// archives and images are never read for it (opening every file below the
+// folder would cost as much as the check of a list of them all).
+bool MayBeSavedReport(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) {
+        return true;
+    }
+    std::string extension;
+    for (const char c : name.substr(dot + 1)) {
+        extension += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    static constexpr std::array<std::string_view, 7> kText{"txt", "text", "log", "report",
+                                                           "rpt", "out",  "lst"};
+    return std::find(kText.begin(), kText.end(), extension) != kText.end();
+}
+
 bool IsSavedReport(const std::string& path) {
     std::optional<platform::FileError> error;
     platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(path, error);
@@ -359,7 +377,8 @@ std::vector<std::string> FindListsBelow(const std::string& folder, bool oneFileS
             if (kind == platform::EntryKind::Special) {
                 return true; // never opened, not even to look at
             }
-            if (IsChecksumListName(BaseName(path)) || IsSavedReport(path)) {
+            const std::string_view name = BaseName(path);
+            if (IsChecksumListName(name) || (MayBeSavedReport(name) && IsSavedReport(path))) {
                 lists.push_back(std::move(path));
             }
             return true;

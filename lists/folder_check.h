@@ -7,7 +7,9 @@
 // The lists are the files below each folder, walked as a folder report walks
 // (hidden entries left out, link loops ended, -x stays on one file system),
 // that list_names.h takes for checksum lists by their names, and the saved
-// reports told by their first line; in the order of their paths.
+// reports told by their first line among the files named as text may be
+// (*.txt, *.log, *.report, *.rpt, *.out, *.lst, or no extension: other files
+// are not opened to look); in the order of their paths.
 //
 // Each result is the list's path, then the result as --check writes it:
 //
