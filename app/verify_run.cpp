@@ -110,6 +110,16 @@ void Count(VerifyCounts& counts, VerifyStatus status) {
     case VerifyStatus::Ok:
         ++counts.ok;
         break;
+    case VerifyStatus::Failed:
+    case VerifyStatus::Malformed:
+        ++counts.failed;
+        break;
+    case VerifyStatus::Edited:
+        ++counts.edited;
+        break;
+    case VerifyStatus::Damaged:
+        ++counts.damaged;
+        break;
     case VerifyStatus::Missing:
         ++counts.missing;
         break;
@@ -119,12 +129,8 @@ void Count(VerifyCounts& counts, VerifyStatus status) {
     case VerifyStatus::New:
         ++counts.added;
         break;
-    case VerifyStatus::Failed:
     case VerifyStatus::Unreadable:
-    case VerifyStatus::Malformed:
-    case VerifyStatus::Edited:
-    case VerifyStatus::Damaged:
-        ++counts.failed;
+        ++counts.unreadable;
         break;
     }
 }
@@ -155,6 +161,7 @@ struct VerifyRun::State : ResultSink {
     std::size_t entriesFound = 0; // entries the count has read so far
     std::uint64_t bytesKnown = 0; // sizes of the entries' files found so far
     std::size_t filesSized = 0;
+    std::size_t list = 0;          // the list being checked, for its rows
     std::function<void()> onEnded; // cleared when the run is dropped
     bool counted = false;          // the lists have been counted through
     bool ended = false;            // the engine has returned
@@ -176,6 +183,7 @@ struct VerifyRun::State : ResultSink {
         if (stop.load(std::memory_order_relaxed)) {
             return; // a stopped run shows no more rows
         }
+        row.list = list;
         Count(counts, row.status);
         entriesDone += result.listed ? 1 : 0;
         rows.push_back(std::move(row));
@@ -296,6 +304,10 @@ struct VerifyRun::State : ResultSink {
             ListCheckOptions options;
             options.namesBelowList = !kinds[i].namesFromWorking;
             options.bytesRead = &bytesRead;
+            {
+                const std::lock_guard lock(mutex);
+                list = i;
+            }
             status = std::max(status, RunListCheck({lists[i]}, options, *this));
         }
         return status;

@@ -58,15 +58,26 @@ struct VerifyRow {
     std::string to;                     // Moved: the new name (bytes)
     std::string reason;                 // Unreadable, Missing: the system's reason
     std::string line;                   // the result as varnel-report writes it, without a line end
+    // The index of the list the entry came from, in the order the lists were
+    // given; an audit takes its lists as one record and leaves every row at 0.
+    std::size_t list = 0;
 };
 
-// Counts of the rows so far, by what the window's counters show.
+// Counts of the rows so far, split as varnel-report's summary splits them.
 struct VerifyCounts {
     std::size_t ok = 0;
-    std::size_t failed = 0; // Failed, Unreadable, Malformed, Edited, Damaged
+    std::size_t failed = 0; // Failed, and Malformed (a report block not read whole)
+    std::size_t edited = 0;
+    std::size_t damaged = 0;
     std::size_t missing = 0;
-    std::size_t added = 0; // New
     std::size_t moved = 0;
+    std::size_t added = 0; // New
+    std::size_t unreadable = 0;
+
+    std::size_t total() const {
+        return ok + failed + edited + damaged + missing + moved + added + unreadable;
+    }
+    friend bool operator==(const VerifyCounts&, const VerifyCounts&) = default;
 };
 
 class VerifyRun {

@@ -1,11 +1,17 @@
 #pragma once
 
 // The verify window's table: the rows of a VerifyRun (app/verify_run.h) as
-// a model of three columns (the entry's name, its status, what differs),
-// appended in batches as the run hands them over. With "only problems" the
-// model shows the rows whose status is a problem, through a list of their
-// indexes kept as rows come, so switching the filter on or off over 100,000
-// rows costs no pass over them.
+// a model of four columns (the entry's name, its status, what differs, the
+// list it came from), appended in batches as the run hands them over. With
+// "only problems" the model shows the rows whose status is a problem,
+// through a list of their indexes kept as rows come, so switching the
+// filter on or off over 100,000 rows costs no pass over them.
+//
+// Sorting by a column orders the rows on a thread of its own, over the
+// batches as they stand (a batch is never changed once appended), and the
+// order is taken in one step when it is ready: the window's event loop
+// never waits on a sort of 100,000 rows. Rows that come meanwhile join the
+// end until the next sort, which follows on its own while rows keep coming.
 //
 // A status is told three ways at once, never by colour alone: its words,
 // an icon drawn in code (a check, a cross, a minus, an arrow, a plus) and
@@ -25,6 +31,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,7 +60,7 @@ QString VerifyDiffersText(const VerifyRow& row, LanguageMode mode);
 
 class VerifyTableModel : public QAbstractTableModel {
 public:
-    enum Column { NameColumn = 0, StatusColumn, DiffersColumn, ColumnCount };
+    enum Column { NameColumn = 0, StatusColumn, DiffersColumn, ListColumn, ColumnCount };
     // The row's VerifyStatus, as an int, in every column.
     static constexpr int StatusRole = Qt::UserRole;
 
@@ -69,6 +77,8 @@ public:
     // Moves the rows onto the end of the table (rows is left empty); the
     // view hears of the rows it shows in one insertion.
     void Append(std::vector<VerifyRow>& rows);
+    // The names the list column shows, by the rows' list index.
+    void setListNames(std::vector<QString> names);
     // Empties the table. The rows it held are freed a part at a time on
     // later turns of the event loop: freeing 100,000 rows at once would hold
     // the window up.
@@ -84,26 +94,63 @@ public:
     std::size_t ProblemsHeld() const { return m_Problems.size(); }
     // The row shown at position row (0 <= row < rowCount()).
     const VerifyRow& ShownRow(int row) const;
+    // The position of the first problem shown (in the order the rows came),
+    // or -1 when none is.
+    int FirstProblemRow() const;
 
     // The shown rows as varnel-report writes them, one line each.
     std::string ResultText() const;
+    // The same of the shown rows given (positions, in the order given).
+    std::string ResultText(const std::vector<int>& rows) const;
+
+    // Orders the rows by column (-1: in the order they came). The view's
+    // header asks; the rows move once the order is ready.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int SortColumn() const { return m_SortColumn; }
+    // A sort is being made, or is due for rows that came after the last one.
+    bool SortPending() const { return m_SortRunning || m_Resort.isActive(); }
 
 private:
+    using Batch = std::shared_ptr<const std::vector<VerifyRow>>;
+    struct SortMailbox;
+
     QVariant StatusData(const VerifyRow& row, int role) const;
     const VerifyRow& Held(std::size_t index) const;
+    std::size_t HeldIndex(int row) const;
+    // Starts a sort of every row held, unless one is being made.
+    void StartSort();
+    // Takes a finished sort of the first covered rows.
+    void TakeSort(std::uint64_t generation, std::size_t covered, std::vector<std::size_t> order);
+    // Replaces the shown order (empty: the order the rows came in) and
+    // moves the view's persistent indexes with their rows.
+    void SetOrder(std::vector<std::size_t> order);
 
     LanguageMode m_Mode;
     // The rows in the batches they came in: a batch is kept as it is, so
     // appending never moves the rows before it (one vector of 100,000 rows
     // would be copied into new memory each time it grew, in one turn of the
     // window's event loop).
-    std::vector<std::vector<VerifyRow>> m_Batches;
+    // (Shared with a sort being made, which reads them on its thread.)
+    std::vector<Batch> m_Batches;
     std::vector<std::size_t> m_BatchStarts; // the index of each batch's first row
     std::size_t m_RowsHeld = 0;
-    std::vector<std::size_t> m_Problems;          // indexes of the rows that are problems
-    std::vector<std::vector<VerifyRow>> m_ToFree; // batches emptied out, freed by m_Freeing
+    std::vector<std::size_t> m_Problems; // indexes of the rows that are problems
+    std::vector<Batch> m_ToFree;         // batches emptied out, freed by m_Freeing
     QTimer m_Freeing;
     bool m_OnlyProblems = false;
+    std::vector<QString> m_ListNames;
+
+    // Sorted: the indexes of every row held in the order shown (the rows
+    // that came after the last sort at the end), and of the problems.
+    int m_SortColumn = -1;
+    Qt::SortOrder m_SortOrder = Qt::AscendingOrder;
+    std::vector<std::size_t> m_Order;
+    std::vector<std::size_t> m_ProblemOrder;
+    std::uint64_t m_SortGeneration = 0; // a sort made before a change is dropped
+    bool m_SortRunning = false;
+    QTimer m_Resort; // the next sort while rows keep coming
+    std::shared_ptr<SortMailbox> m_Mailbox;
+
     std::array<QString, kVerifyStatusCount> m_StatusTexts;
     std::array<QIcon, kVerifyStatusCount> m_Icons;
     std::array<QString, ColumnCount> m_Headers;

@@ -3,6 +3,7 @@
 #include "app/dropped_files.h"
 #include "app/verify_table_model.h"
 #include "app/verify_words.h"
+#include "formats/name_escape.h"
 #include "formats/number_text.h"
 #include "i18n/language.h"
 #include "i18n/shown_text.h"
@@ -21,6 +22,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,8 +30,10 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 
+#include <algorithm>
 #include <utility>
 
 namespace varnel {
@@ -98,16 +102,23 @@ void VerifyWindow::setDialogService(std::unique_ptr<platform::DialogService> dia
 void VerifyWindow::Form_Load() {
     // Qt's own texts (the open-file dialog's) in the same language.
     platform::InstallQtTranslations(platform::QtLanguageForMode(UiLanguage));
-    // A small screen (or a large scale) gets a window that fits its work
-    // area; the table shows fewer rows.
-    if (const std::optional<platform::WorkArea> area = m_Frame->workArea().Query(this)) {
-        resize(std::min(width(), area->right - area->left),
-               std::min(height(), area->bottom - area->top));
-    }
+    FitScreen();
     m_Frame->ApplySkin(SkinFileFor(m_ProgramFolder));
     // Without a usable skin the window has no title bar or borders: it is
     // moved by dragging its body and closed with Escape.
     PlaceBody();
+}
+
+void VerifyWindow::FitScreen() {
+    // A small screen (or a large scale) gets a window that fits the
+    // available part of its screen; the table shows fewer rows, and its
+    // name column takes its share of the width left.
+    if (const std::optional<platform::WorkArea> area = m_Frame->workArea().Query(this)) {
+        resize(std::min(width(), area->right - area->left),
+               std::min(height(), area->bottom - area->top));
+    }
+    m_Table->setColumnWidth(VerifyTableModel::NameColumn, width() * 9 / 20);
+    m_Table->setColumnWidth(VerifyTableModel::DiffersColumn, width() / 4);
 }
 
 void VerifyWindow::PlaceBody() {
@@ -127,6 +138,10 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     m_Run.Start(m_Lists, m_FindNew->isChecked());
     m_Batch.clear();
     m_Model->Clear();
+    m_Title = m_BaseTitle + QStringLiteral(" - ") + ListsTitle();
+    SetTitleProgress(QString(), QString());
+    ShowListNames();
+    m_SeekingProblem = true;
     m_Messages.clear();
     m_Status->clear();
     m_Status->setToolTip(QString());
@@ -136,7 +151,6 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     m_ReadOnce = m_Run.ListsReadOnce();
     m_CountsShown = false;
     ShowCounts({});
-    m_Following = true;
     m_ProgressBar->setRange(0, 0);
     m_ProgressText->setText(ShownText("正在校验…", "Verifying…"));
     SetStopFace(true);
@@ -149,9 +163,7 @@ void VerifyWindow::Poll() {
     if (!m_Batch.empty()) {
         m_Model->Append(m_Batch);
         MarkFirstRow();
-        if (m_Following) {
-            m_Table->scrollToBottom();
-        }
+        SeekFirstProblem();
     }
     ShowMessages();
     ShowCounts(m_Run.Counts());
@@ -181,21 +193,40 @@ void VerifyWindow::MarkFirstRow() {
     m_Table->setAutoScroll(true);
 }
 
+void VerifyWindow::SeekFirstProblem() {
+    if (!m_SeekingProblem) {
+        return;
+    }
+    const int problem = m_Model->FirstProblemRow();
+    if (problem < 0) {
+        return;
+    }
+    m_SeekingProblem = false;
+    // Only a view the user has left where it opened: at the top, on its
+    // first row.
+    const QModelIndex current = m_Table->currentIndex();
+    if (m_Table->verticalScrollBar()->value() != 0 || (current.isValid() && current.row() != 0)) {
+        return;
+    }
+    const QModelIndex first = m_Model->index(problem, VerifyTableModel::NameColumn);
+    m_Table->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    m_Table->scrollTo(first, QAbstractItemView::EnsureVisible);
+}
+
 void VerifyWindow::ShowCounts(const VerifyCounts& counts) {
-    if (m_CountsShown && counts.ok == m_ShownCounts.ok && counts.failed == m_ShownCounts.failed &&
-        counts.missing == m_ShownCounts.missing && counts.added == m_ShownCounts.added &&
-        counts.moved == m_ShownCounts.moved) {
+    if (m_CountsShown && counts == m_ShownCounts) {
         return;
     }
     m_ShownCounts = counts;
     m_CountsShown = true;
-    const std::size_t values[] = {counts.ok, counts.failed, counts.missing, counts.added,
-                                  counts.moved};
-    const QString words[] = {ShownText("正确", "OK"), ShownText("失败", "Failed"),
-                             ShownText("缺失", "Missing"), ShownText("新增", "New"),
-                             ShownText("移动", "Moved")};
+    // In the order of kCountStatuses; OK and failed are always shown, the
+    // others once there is one.
+    const std::size_t values[] = {counts.ok,      counts.failed, counts.edited, counts.damaged,
+                                  counts.missing, counts.moved,  counts.added,  counts.unreadable};
     for (std::size_t i = 0; i < m_Counts.size(); ++i) {
-        m_Counts[i]->setText(words[i] + QLatin1Char(' ') + Grouped(values[i]));
+        m_Counts[i]->setText(VerifyStatusText(kCountStatuses[i], CurrentLanguageMode()) +
+                             QLatin1Char(' ') + Grouped(values[i]));
+        m_Counts[i]->setVisible(i < 2 || values[i] > 0);
     }
 }
 
@@ -222,21 +253,38 @@ void VerifyWindow::ShowProgress() {
 void VerifyWindow::SetTitleProgress(const QString& shortText, const QString& longText) {
     Skin_Caption* caption = m_Frame->caption();
     if (longText.isEmpty()) {
-        if (m_ProgressInTitle) {
-            caption->setShortTitle(QString());
-            setWindowTitle(m_Title);
-            m_ProgressInTitle = false;
-        }
+        caption->setShortTitle(QString());
+        setWindowTitle(m_Title);
         return;
-    }
-    if (!m_ProgressInTitle) {
-        m_Title = windowTitle();
-        m_ProgressInTitle = true;
     }
     // The whole text is the window's title (the task bar's, and the
     // caption's tool tip); the caption has room for the short form.
     caption->setShortTitle(shortText);
     setWindowTitle(m_Title + QStringLiteral(" - ") + longText);
+}
+
+QString VerifyWindow::ListsTitle() const {
+    if (m_Lists.size() != 1) {
+        return ShownText("%1 个清单", "%1 lists").arg(Grouped(m_Lists.size()));
+    }
+    const std::string& list = m_Lists.front();
+    if (list == "-") {
+        return ShownText("标准输入", "standard input");
+    }
+    return QString::fromStdString(
+        formats::EscapeName(std::filesystem::path(list).filename().string()));
+}
+
+void VerifyWindow::ShowListNames() {
+    std::vector<QString> names;
+    for (const std::string& list : m_Lists) {
+        names.push_back(list == "-" ? ShownText("标准输入", "standard input")
+                                    : QString::fromStdString(formats::EscapeName(list)));
+    }
+    m_Model->setListNames(std::move(names));
+    // An audit takes its lists as one record: its rows tell no list.
+    m_Table->setColumnHidden(VerifyTableModel::ListColumn,
+                             m_Lists.size() < 2 || m_FindNew->isChecked());
 }
 
 void VerifyWindow::ShowMessages() {
@@ -286,8 +334,7 @@ void VerifyWindow::OnRunEnded() {
     const VerifyCounts counts = m_Run.Counts();
     ShowCounts(counts);
     SetTitleProgress(QString(), QString());
-    const std::size_t total =
-        counts.ok + counts.failed + counts.missing + counts.added + counts.moved;
+    const std::size_t total = counts.total();
     const std::size_t problems = total - counts.ok;
     QString summary;
     if (m_Run.Stopped()) {
@@ -385,6 +432,24 @@ void VerifyWindow::Copy_Click() {
     }
 }
 
+void VerifyWindow::CopySelection_Click() {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : m_Table->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(row);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() && m_Table->currentIndex().isValid()) {
+        rows.push_back(m_Table->currentIndex().row());
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!rows.empty() && clipboard != nullptr) {
+        clipboard->setText(QString::fromStdString(m_Model->ResultText(rows)));
+    }
+}
+
 void VerifyWindow::OnlyProblems_Click() {
     m_Model->setOnlyProblems(m_OnlyProblems->isChecked());
     MarkFirstRow();
@@ -462,6 +527,13 @@ void VerifyWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool VerifyWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+C in the table copies the selected rows as varnel-report writes
+    // them, not the text of the current cell.
+    if (watched == m_Table && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        CopySelection_Click();
+        return true;
+    }
     switch (event->type()) {
     case QEvent::Resize:
     case QEvent::ShowToParent:

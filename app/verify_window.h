@@ -89,6 +89,9 @@ public:
     void Open_Click(); // asks for lists and verifies them
     void Stop_Click(); // stops the run, or starts the lists again
     void Copy_Click(); // the shown results onto the clipboard
+    // The selected rows (or the current one) onto the clipboard, as
+    // varnel-report writes them: Ctrl+C in the table.
+    void CopySelection_Click();
     void OnlyProblems_Click();
     void FindNew_Click();
 
@@ -129,6 +132,16 @@ private:
     // them with the reason as their hint when a list can be read only once.
     void ShowReadAgain();
     void SetTitleProgress(const QString& shortText, const QString& longText);
+    // The window's title for the lists of the run: the list's name, or their
+    // count.
+    QString ListsTitle() const;
+    // The lists' names as the list column shows them; the column is shown
+    // only when the rows may come from several lists.
+    void ShowListNames();
+    // Shows the first problem once it has come, unless the user has moved.
+    void SeekFirstProblem();
+    // Keeps the window within the available part of its screen.
+    void FitScreen();
 
     std::filesystem::path m_ProgramFolder;
     std::unique_ptr<platform::DialogService> m_Dialogs;
@@ -137,7 +150,13 @@ private:
     QWidget* m_Body = nullptr; // the client area's controls, laid out
     QTableView* m_Table = nullptr;
     VerifyTableModel* m_Model = nullptr;
-    std::array<QLabel*, 5> m_Counts{}; // OK, failed, missing, new, moved
+    // The counts, split as varnel-report's summary splits them; each is
+    // named by the words of its status in the table.
+    static constexpr std::array<VerifyStatus, 8> kCountStatuses = {
+        VerifyStatus::Ok,      VerifyStatus::Failed,    VerifyStatus::Edited,
+        VerifyStatus::Damaged, VerifyStatus::Missing,   VerifyStatus::Moved,
+        VerifyStatus::New,     VerifyStatus::Unreadable};
+    std::array<QLabel*, kCountStatuses.size()> m_Counts{};
     QProgressBar* m_ProgressBar = nullptr;
     QLabel* m_ProgressText = nullptr;
     QLabel* m_Status = nullptr;           // the count of the messages about the lists
@@ -156,10 +175,10 @@ private:
     std::vector<std::string> m_Messages;
     VerifyCounts m_ShownCounts;
     bool m_CountsShown = false;
-    QString m_Title;
-    bool m_ProgressInTitle = false;
-    bool m_Following = true; // the table shows its newest rows as they come
-    bool m_ReadOnce = false; // a list of the run shown can be read only once
+    QString m_BaseTitle;           // the window's name, before any list
+    QString m_Title;               // the title without progress: the name and the lists
+    bool m_SeekingProblem = false; // the view goes to the first problem when it comes
+    bool m_ReadOnce = false;       // a list of the run shown can be read only once
 };
 
 } // namespace varnel

@@ -24,7 +24,6 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -81,7 +80,9 @@ void Own(QWidget* control, const char* name) {
 void VerifyWindow::CreateControls() {
     setObjectName(QStringLiteral("VerifyWindow"));
     setFont(platform::DesignedFont());
-    setWindowTitle(ShownText("Varnel 校验", "Varnel Verify"));
+    m_BaseTitle = ShownText("Varnel 校验", "Varnel Verify");
+    m_Title = m_BaseTitle;
+    setWindowTitle(m_BaseTitle);
     setWindowIcon(QIcon(DrawProgramIcon(32)));
     setAcceptDrops(true);
 
@@ -138,17 +139,12 @@ QHBoxLayout* VerifyWindow::CreateCounts() {
     // The counts, each with its status's icon and colour.
     auto* counts = new QHBoxLayout();
     counts->setSpacing(16);
-    const struct {
-        VerifyStatus status;
-        const char* name;
-    } countKinds[] = {{VerifyStatus::Ok, "CountOk"},
-                      {VerifyStatus::Failed, "CountFailed"},
-                      {VerifyStatus::Missing, "CountMissing"},
-                      {VerifyStatus::New, "CountNew"},
-                      {VerifyStatus::Moved, "CountMoved"}};
+    const char* const names[] = {"CountOk",      "CountFailed", "CountEdited", "CountDamaged",
+                                 "CountMissing", "CountMoved",  "CountNew",    "CountUnreadable"};
+    static_assert(std::size(names) == kCountStatuses.size());
     for (std::size_t i = 0; i < m_Counts.size(); ++i) {
-        auto* label = new CountLabel(countKinds[i].status, m_Body);
-        Own(label, countKinds[i].name);
+        auto* label = new CountLabel(kCountStatuses[i], m_Body);
+        Own(label, names[i]);
         m_Counts[i] = label;
         counts->addWidget(label);
     }
@@ -163,7 +159,8 @@ void VerifyWindow::CreateTable() {
     m_Table->setModel(m_Model);
     m_Table->setAccessibleName(ShownText("校验结果", "Verification results"));
     m_Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_Table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_Table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_Table->installEventFilter(this);
     m_Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Tab leaves the table for the next control instead of walking its cells.
     m_Table->setTabKeyNavigation(false);
@@ -179,16 +176,19 @@ void VerifyWindow::CreateTable() {
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(std::max(fontMetrics().height() + 6, kCountIconSize + 4));
     rows->hide();
-    // The table follows the newest rows while it is at its end; a user who
-    // scrolls back stays where they are until they scroll to the end again.
-    // A change of the table's height alone moves nothing and keeps following.
-    QScrollBar* bar = m_Table->verticalScrollBar();
-    connect(bar, &QScrollBar::valueChanged, this,
-            [this, bar](int value) { m_Following = value >= bar->maximum(); });
+    // The view stays where it is as rows come (at the top, unless the first
+    // problem has been shown: see SeekFirstProblem).
     QHeaderView* columns = m_Table->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setStretchLastSection(true);
     columns->setHighlightSections(false);
+    // A click on a header sorts by its column, a second the other way, a
+    // third back to the order the rows came in.
+    columns->setSortIndicator(-1, Qt::AscendingOrder);
+    columns->setSortIndicatorClearable(true);
+    m_Table->setSortingEnabled(true);
+    // The list column only for the rows of several lists (ShowListNames).
+    m_Table->setColumnHidden(VerifyTableModel::ListColumn, true);
 }
 
 QHBoxLayout* VerifyWindow::CreateProgress() {
@@ -275,14 +275,15 @@ QHBoxLayout* VerifyWindow::CreateCommands() {
 void VerifyWindow::SizeWindowAndColumns() {
     const int tpp = platform::TwipsPerPixel(this);
     resize(platform::TwipsToPixels(kWidthTwips, tpp), platform::TwipsToPixels(kHeightTwips, tpp));
-    // The name takes about half the width; the status what its words need.
+    // The status takes what its words need.
     int statusWidth = 0;
     for (std::size_t i = 0; i < kVerifyStatusCount; ++i) {
         statusWidth =
             std::max(statusWidth, fontMetrics().horizontalAdvance(VerifyStatusText(
                                       static_cast<VerifyStatus>(i), CurrentLanguageMode())));
     }
-    m_Table->setColumnWidth(VerifyTableModel::NameColumn, width() * 9 / 20);
+    // The name takes about half the width once the window fits its screen
+    // (FitScreen).
     m_Table->setColumnWidth(VerifyTableModel::StatusColumn, statusWidth + kCountIconSize + 28);
 }
 
