@@ -163,6 +163,9 @@ private:
         settings.digests = ReportDigestSelection(m_Options.lines);
         settings.walkRules.oneFileSystem = m_Options.oneFileSystem;
         settings.bytesRead = m_Options.bytesRead;
+        // Files named on purpose are read even when hidden; the walks leave
+        // hidden entries out as a report's do.
+        settings.readHidden = true;
         if (m_Options.lines.ShowVersion) {
             const ReportServices services = MakeReportServices(LanguageMode::English);
             settings.versionQuery = services.fileVersion;

@@ -32,13 +32,14 @@ struct Entry {
     std::optional<std::string> a;
     std::optional<std::string> b;
     bool touched = false; // B's file has another modified time
-    std::string result;   // the line expected; empty: none (where a file of A moved)
+    std::string result;   // the line expected; empty: none (hidden; where a file of A moved)
 };
 
 // In the order of the results: byte order, a folder's files before its
 // subfolders'.
 const std::vector<Entry>& Entries() {
     static const std::vector<Entry> entries = {
+        {".hidden", "h1", "h2", false, ""},
         {"ab", "same", "same", false, "ab: SAME"},
         {"back\\slash", "x", "x", false, "back\\\\slash: SAME"},
         {"edit", "alpha\n", "alphA\n", false, "edit: DIFFERENT (SHA-1, MD5)"},
@@ -84,7 +85,7 @@ TEST(Compare, FoldersAgreeWithCmpAndDiff) {
     std::string expected;
     for (const Entry& e : Entries()) {
         expected += e.result.empty() ? "" : e.result + "\n";
-        if (e.a && e.b) {
+        if (e.a && e.b && !e.result.empty()) {
             // cmp judges the content: the same exactly when no digest differs.
             const int cmp = RunIn(dir.path(), {"cmp", "-s", "A/" + e.name, "B/" + e.name}).status;
             const bool sameContent =
@@ -139,6 +140,7 @@ TEST(Compare, FilesUsageAndTrouble) {
          "{\"a\":\"A/grown\",\"b\":\"B/grown\",\"status\":\"DIFFERENT\",\"differs\":[\"size\","
          "\"SHA-1\",\"MD5\"]}\n",
          ""},
+        {{"A/.hidden", "B/.hidden"}, 1, "DIFFERENT (SHA-1, MD5)\n", ""},
         {{"A/ab", "B"}, 2, "", "cannot compare the folder B with the file A/ab"},
         {{"A/none", "B/ab"}, 2, "", "A/none: No such file or directory"},
         {{"A"}, 2, "", "--compare takes two PATHs, A and B"},
