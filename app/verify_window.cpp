@@ -34,6 +34,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 namespace varnel {
@@ -117,8 +118,16 @@ void VerifyWindow::FitScreen() {
         resize(std::min(width(), area->right - area->left),
                std::min(height(), area->bottom - area->top));
     }
-    m_Table->setColumnWidth(VerifyTableModel::NameColumn, width() * 9 / 20);
-    m_Table->setColumnWidth(VerifyTableModel::DiffersColumn, width() / 4);
+    SizeColumns();
+}
+
+void VerifyWindow::SizeColumns() {
+    // The name takes about half the width; with the list column shown, the
+    // name, what differs and the list share what the status leaves.
+    const bool lists = !m_Table->isColumnHidden(VerifyTableModel::ListColumn);
+    const int room = width() - m_Table->columnWidth(VerifyTableModel::StatusColumn) - 40;
+    m_Table->setColumnWidth(VerifyTableModel::NameColumn, lists ? room * 2 / 5 : width() * 9 / 20);
+    m_Table->setColumnWidth(VerifyTableModel::DiffersColumn, lists ? room / 3 : width() / 4);
 }
 
 void VerifyWindow::PlaceBody() {
@@ -153,9 +162,12 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     ShowCounts({});
     m_ProgressBar->setRange(0, 0);
     m_ProgressText->setText(ShownText("正在校验…", "Verifying…"));
-    SetStopFace(true);
+    // The timer runs before the face is set: the commands' state is told
+    // from it, and a run that has already found its list read-once would
+    // otherwise leave Stop off for the whole run.
     m_SinceProgress.start();
     m_Poll.start();
+    SetStopFace(true);
 }
 
 void VerifyWindow::Poll() {
@@ -276,15 +288,25 @@ QString VerifyWindow::ListsTitle() const {
 }
 
 void VerifyWindow::ShowListNames() {
+    // Each list by its file name, or by its path where two share a name.
+    std::map<std::string, int> named;
+    for (const std::string& list : m_Lists) {
+        ++named[std::filesystem::path(list).filename().string()];
+    }
     std::vector<QString> names;
     for (const std::string& list : m_Lists) {
+        const std::string name = std::filesystem::path(list).filename().string();
         names.push_back(list == "-" ? ShownText("标准输入", "standard input")
-                                    : QString::fromStdString(formats::EscapeName(list)));
+                                    : QString::fromStdString(formats::EscapeName(
+                                          named[name] > 1 || name.empty() ? list : name)));
     }
     m_Model->setListNames(std::move(names));
     // An audit takes its lists as one record: its rows tell no list.
-    m_Table->setColumnHidden(VerifyTableModel::ListColumn,
-                             m_Lists.size() < 2 || m_FindNew->isChecked());
+    const bool hidden = m_Lists.size() < 2 || m_FindNew->isChecked();
+    if (hidden != m_Table->isColumnHidden(VerifyTableModel::ListColumn)) {
+        m_Table->setColumnHidden(VerifyTableModel::ListColumn, hidden);
+        SizeColumns();
+    }
 }
 
 void VerifyWindow::ShowMessages() {

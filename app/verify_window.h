@@ -142,6 +142,7 @@ private:
     void SeekFirstProblem();
     // Keeps the window within the available part of its screen.
     void FitScreen();
+    void SizeColumns();
 
     std::filesystem::path m_ProgramFolder;
     std::unique_ptr<platform::DialogService> m_Dialogs;

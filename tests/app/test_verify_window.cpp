@@ -21,6 +21,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +30,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -41,6 +43,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -504,6 +507,126 @@ TEST_F(VerifyWindowTest, EveryMessageAndReasonInTheWindowsLanguage) {
         EXPECT_EQ(reasons["fifo"], InMode(c.mode, c.special));
         if (!m_Root) {
             EXPECT_EQ(reasons["locked.bin"], InMode(c.mode, c.locked));
+        }
+    }
+}
+
+// The title names the list or counts the lists, the rows of several lists
+// name their list, and the counts split as varnel-report's summary does
+// (unreadable apart from failed), in each language mode.
+TEST_F(VerifyWindowTest, TitleListColumnAndCountsInEachLanguageMode) {
+    const struct {
+        const char* mode;
+        const char* oneList;
+        const char* twoLists;
+        const char* unreadable;
+    } cases[] = {
+        {"", "Varnel Verify - SHA256SUMS", "Varnel Verify - 2 lists", "Unreadable"},
+        {"CHINESE", "Varnel 校验 - SHA256SUMS", "Varnel 校验 - 2 个清单", "无法读取"},
+        {"TAIWAN", "Varnel 校驗 - SHA256SUMS", "Varnel 校驗 - 2 個清單", "無法讀取"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Make(c.mode);
+        auto* table = Child<QTableView>("Results");
+        ASSERT_NO_FATAL_FAILURE(VerifyAndWait({InFolder("SHA256SUMS")}));
+        EXPECT_EQ(window->windowTitle(), QString::fromUtf8(c.oneList));
+        EXPECT_TRUE(table->isColumnHidden(VerifyTableModel::ListColumn));
+        // The FIFO is unreadable; the locked file too, unless root reads it.
+        auto* unreadable = Child<QLabel>("CountUnreadable");
+        ASSERT_NE(unreadable, nullptr);
+        EXPECT_EQ(unreadable->text(),
+                  QString::fromUtf8(c.unreadable) + QString::fromLatin1(m_Root ? " 1" : " 2"));
+        EXPECT_TRUE(Child<QLabel>("CountFailed")->text().endsWith(u" 1"));
+
+        ASSERT_NO_FATAL_FAILURE(VerifyAndWait({InFolder("SHA256SUMS"), InFolder("report.txt")}));
+        EXPECT_EQ(window->windowTitle(), QString::fromUtf8(c.twoLists));
+        EXPECT_FALSE(table->isColumnHidden(VerifyTableModel::ListColumn));
+        const VerifyTableModel& model = window->Model();
+        ASSERT_GT(model.rowCount(), 2);
+        EXPECT_EQ(model.index(0, VerifyTableModel::ListColumn).data().toString(), u"SHA256SUMS");
+        EXPECT_EQ(model.index(model.rowCount() - 1, VerifyTableModel::ListColumn).data().toString(),
+                  u"report.txt");
+    }
+}
+
+// A click on a header sorts by its column, a second the other way, a third
+// back to the lists' order; Ctrl+C copies the selected rows as
+// varnel-report writes them; Escape closes from the table.
+TEST_F(VerifyWindowTest, HeaderSortsCtrlCCopiesTheSelectionEscapeCloses) {
+    Make();
+    window->show();
+    ASSERT_NO_FATAL_FAILURE(VerifyAndWait({InFolder("SHA256SUMS")}));
+    auto* table = Child<QTableView>("Results");
+    const VerifyTableModel& model = window->Model();
+    const auto names = [&model] {
+        std::vector<std::string> shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            shown.push_back(model.ShownRow(row).name);
+        }
+        return shown;
+    };
+    const std::vector<std::string> listOrder = names();
+    const auto clickHeader = [&](int column) {
+        QHeaderView* header = table->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, 5));
+        EXPECT_TRUE(QTest::qWaitFor([&model] { return !model.SortPending(); }, 20000));
+    };
+    clickHeader(VerifyTableModel::NameColumn);
+    std::vector<std::string> sorted = listOrder;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(names(), sorted);
+    clickHeader(VerifyTableModel::NameColumn);
+    EXPECT_EQ(names(), std::vector<std::string>(sorted.rbegin(), sorted.rend()));
+    clickHeader(VerifyTableModel::NameColumn);
+    EXPECT_EQ(names(), listOrder);
+    clickHeader(VerifyTableModel::StatusColumn);
+    for (int row = 1; row < model.rowCount(); ++row) {
+        EXPECT_LE(model.ShownRow(row - 1).status, model.ShownRow(row).status) << row;
+    }
+
+    table->setFocus(Qt::OtherFocusReason);
+    table->selectionModel()->select(
+        QItemSelection(model.index(2, 0), model.index(3, VerifyTableModel::ColumnCount - 1)),
+        QItemSelectionModel::ClearAndSelect);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              model.ShownRow(2).line + "\n" + model.ShownRow(3).line + "\n");
+
+    QTest::keyClick(table, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
+// The results open at the top, or at the first problem, never scrolled to
+// the end.
+TEST_F(VerifyWindowTest, OpensAtTheTopOrAtTheFirstProblem) {
+    const std::string ok =
+        "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  same.bin\n";
+    std::string manyOk;
+    for (int i = 0; i < 400; ++i) {
+        manyOk += ok;
+    }
+    WriteFile(m_Folder / "ok.sha256", manyOk);
+    WriteFile(m_Folder / "late.sha256", manyOk + std::string(64, '0') + "  changed.bin\n" + ok);
+    const struct {
+        const char* list;
+        int current; // the row the view shows as current
+    } cases[] = {{"ok.sha256", 0}, {"late.sha256", 400}};
+    Make();
+    window->show();
+    auto* table = Child<QTableView>("Results");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        ASSERT_NO_FATAL_FAILURE(VerifyAndWait({InFolder(c.list)}));
+        QApplication::processEvents();
+        ASSERT_GT(table->verticalScrollBar()->maximum(), 0);
+        EXPECT_EQ(table->currentIndex().row(), c.current);
+        const QRect shown = table->visualRect(table->currentIndex());
+        EXPECT_TRUE(table->viewport()->rect().intersects(shown));
+        if (c.current == 0) {
+            EXPECT_EQ(table->verticalScrollBar()->value(), 0);
         }
     }
 }
