@@ -3,13 +3,18 @@
 #include "lists/audit.h"
 #include "lists/check_scheduler.h"
 #include "lists/checksum_list.h"
+#include "lists/file_checks.h"
+#include "lists/folder_check.h"
 #include "lists/list_check.h"
+#include "lists/list_names.h"
 #include "lists/result_sink.h"
+#include "lists/sidecar_lists.h"
 #include "platform/os/file_query.h"
 #include "platform/os/input_stream.h"
 #include "platform/os/thread_priority.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -135,6 +140,106 @@ void Count(VerifyCounts& counts, VerifyStatus status) {
     }
 }
 
+// The bytes of a file's start that tell whether it is a list.
+constexpr std::size_t kHeadBytes = 4096;
+
+// Whether a regular file's first line is a checksum line of a known format
+// or a saved report's name line: a list named as any file may be.
+bool StartsAsList(const std::string& path) {
+    std::string reason;
+    platform::InputStream stream = platform::InputStream::Open(path, reason);
+    if (!stream.isOpen() || !stream.isRegular()) {
+        return true; // the check says what it is
+    }
+    std::array<char, kHeadBytes> head{};
+    std::size_t got = 0;
+    try {
+        while (got < head.size()) {
+            const std::size_t n = stream.Read(std::span<char>(head).subspan(got));
+            if (n == 0) {
+                break;
+            }
+            got += n;
+        }
+    } catch (const std::system_error&) {
+        return true;
+    }
+    std::string_view text(head.data(), got);
+    if (StartsAsSavedReport(text)) {
+        return true;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    // The first line that is neither empty nor a comment.
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (!line.empty() && !line.starts_with(';') && !line.starts_with('#')) {
+            return ToolLineReader::Tell(line).has_value() || ReadSfvLine(line).has_value();
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+// What each path given to a run is.
+struct SortedPaths {
+    std::vector<std::string> lists;       // checked as lists
+    std::vector<std::string> folders;     // every list below
+    std::vector<std::string> ownLists;    // checked against their own lists
+    std::vector<std::string> withoutList; // no list, none beside it
+};
+
+SortedPaths SortPaths(const std::vector<std::string>& paths) {
+    SortedPaths sorted;
+    for (const std::string& path : paths) {
+        if (path == "-" || NamedByDescriptor(path)) {
+            sorted.lists.push_back(path);
+            continue;
+        }
+        const std::optional<platform::EntryInfo> info = platform::QueryEntry(path);
+        if (info && info->directory) {
+            sorted.folders.push_back(path);
+        } else if (!info || !info->regularFile ||
+                   IsChecksumListName(std::filesystem::path(path).filename().string()) ||
+                   StartsAsList(path)) {
+            // A path that cannot be looked at, a FIFO: the check says why.
+            sorted.lists.push_back(path);
+        } else if (FindSidecarLists(path).chosen) {
+            sorted.ownLists.push_back(path);
+        } else {
+            sorted.withoutList.push_back(path);
+        }
+    }
+    return sorted;
+}
+
+// What the table makes of a compare's verdict.
+VerifyStatus StatusOf(CompareVerdict verdict) {
+    switch (verdict) {
+    case CompareVerdict::Same:
+        return VerifyStatus::Ok;
+    case CompareVerdict::Different:
+        return VerifyStatus::Failed;
+    case CompareVerdict::OnlyInA:
+        return VerifyStatus::Missing;
+    case CompareVerdict::OnlyInB:
+        return VerifyStatus::New;
+    case CompareVerdict::Moved:
+        return VerifyStatus::Moved;
+    case CompareVerdict::Unreadable:
+        return VerifyStatus::Unreadable;
+    }
+    return VerifyStatus::Failed;
+}
+
 } // namespace
 
 bool IsProblem(VerifyStatus status) {
@@ -144,7 +249,7 @@ bool IsProblem(VerifyStatus status) {
 // What the run's threads and the window share. The threads hold it too, so
 // a run dropped while a thread is still in a read stays whole until that
 // thread returns.
-struct VerifyRun::State : ResultSink {
+struct VerifyRun::State : ResultSink, CompareSink {
     mutable std::mutex mutex;
     std::condition_variable threadsEnded;
     int threads = 0; // threads of the run still going
@@ -161,7 +266,10 @@ struct VerifyRun::State : ResultSink {
     std::size_t entriesFound = 0; // entries the count has read so far
     std::uint64_t bytesKnown = 0; // sizes of the entries' files found so far
     std::size_t filesSized = 0;
-    std::size_t list = 0;          // the list being checked, for its rows
+    std::size_t currentList = 0;          // the list being checked, for its rows
+    std::vector<std::string> listPaths;   // the lists rows name, by index
+    std::vector<std::string> withoutList; // files with no list of their own
+    std::vector<CompareLineRow> compareLines;
     std::function<void()> onEnded; // cleared when the run is dropped
     bool counted = false;          // the lists have been counted through
     bool ended = false;            // the engine has returned
@@ -183,10 +291,53 @@ struct VerifyRun::State : ResultSink {
         if (stop.load(std::memory_order_relaxed)) {
             return; // a stopped run shows no more rows
         }
-        row.list = list;
+        row.list = result.list.empty() ? currentList : ListIndexLocked(std::string(result.list));
         Count(counts, row.status);
         entriesDone += result.listed ? 1 : 0;
         rows.push_back(std::move(row));
+    }
+
+    void Row(const CompareRow& result) override {
+        VerifyRow row;
+        row.name = std::string(result.name);
+        row.compare = result.verdict;
+        row.status = StatusOf(result.verdict);
+        row.result = row.status == VerifyStatus::Ok ? ListStatus::Ok : ListStatus::Failed;
+        row.differs.assign(result.differs.begin(), result.differs.end());
+        if (result.movedTo) {
+            row.to = std::string(*result.movedTo);
+        }
+        row.reason = std::string(result.reason);
+        row.line = std::string(result.text);
+        std::vector<CompareLineRow> lines;
+        if (result.name.empty()) {
+            for (const CompareLine& line : result.lines) {
+                lines.push_back({std::string(line.check), std::string(line.a), std::string(line.b),
+                                 line.differs});
+            }
+        }
+        const std::lock_guard lock(mutex);
+        if (stop.load(std::memory_order_relaxed)) {
+            return;
+        }
+        if (result.name.empty()) {
+            compareLines = std::move(lines);
+        }
+        Count(counts, row.status);
+        ++entriesDone;
+        rows.push_back(std::move(row));
+    }
+
+    // The index of a list in lists, added when new; mutex held.
+    std::size_t ListIndexLocked(const std::string& path) {
+        // Rows of one list come together: the last list is the likely one.
+        for (std::size_t i = listPaths.size(); i-- > 0;) {
+            if (listPaths[i] == path) {
+                return i;
+            }
+        }
+        listPaths.push_back(path);
+        return listPaths.size() - 1;
     }
 
     void Message(std::string_view text) override {
@@ -261,6 +412,17 @@ struct VerifyRun::State : ResultSink {
         counted = true;
     }
 
+    // A run whose entries are not counted ahead: the count's thread is not
+    // started, and the total is the entries done when the run ends (or
+    // total, when known from the start).
+    void CountedWithout(std::size_t total) {
+        const std::lock_guard lock(mutex);
+        entriesFound = total;
+        counted = total > 0;
+        --threads;
+        threadsEnded.notify_all();
+    }
+
     void ThreadEnded() {
         const std::lock_guard lock(mutex);
         --threads;
@@ -276,6 +438,39 @@ struct VerifyRun::State : ResultSink {
     bool ThreadsDone() const {
         const std::lock_guard lock(mutex);
         return threads == 0;
+    }
+
+    // The engine over what paths name (see Start): lists checked, the lists
+    // below folders, files against their own lists.
+    int RunPaths(const std::shared_ptr<State>& self, const std::vector<std::string>& paths) {
+        const SortedPaths sorted = SortPaths(paths);
+        {
+            const std::lock_guard lock(mutex);
+            withoutList = sorted.withoutList;
+        }
+        // Only the lists given are counted ahead: the lists below a folder
+        // and beside a file are found as the engine goes.
+        if (sorted.folders.empty() && sorted.ownLists.empty()) {
+            std::thread([self, lists = sorted.lists] {
+                platform::LowerCurrentThreadPriority();
+                self->CountEntries(lists, false);
+                self->ThreadEnded();
+            }).detach();
+        } else {
+            CountedWithout(0);
+        }
+        int status = sorted.lists.empty() ? 0 : RunEngine(sorted.lists, false);
+        if (!sorted.folders.empty() && !stop.load(std::memory_order_relaxed)) {
+            ListCheckOptions options;
+            options.bytesRead = &bytesRead;
+            status = std::max(status, RunFolderCheck(sorted.folders, false, options, *this));
+        }
+        if (!sorted.ownLists.empty() && !stop.load(std::memory_order_relaxed)) {
+            ListCheckOptions options;
+            options.bytesRead = &bytesRead;
+            status = std::max(status, RunOwnListCheck(sorted.ownLists, options, *this));
+        }
+        return status;
     }
 
     // The engine over the lists: the check, or the audit with findNew.
@@ -306,7 +501,7 @@ struct VerifyRun::State : ResultSink {
             options.bytesRead = &bytesRead;
             {
                 const std::lock_guard lock(mutex);
-                list = i;
+                currentList = ListIndexLocked(lists[i]);
             }
             status = std::max(status, RunListCheck({lists[i]}, options, *this));
         }
@@ -348,6 +543,59 @@ void VerifyRun::Drop() {
 }
 
 void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
+    // Taken for read once until the run has looked the lists up: the window
+    // may ask at once.
+    const bool readOnce = std::any_of(lists.begin(), lists.end(), [](const std::string& list) {
+        return list == "-" || NamedByDescriptor(list);
+    });
+    Launch(
+        [lists = std::move(lists), findNew](const std::shared_ptr<State>& state) {
+            if (findNew) {
+                // The audit takes its lists as one record.
+                {
+                    const std::lock_guard lock(state->mutex);
+                    state->listPaths = lists;
+                }
+                std::thread([state, lists] {
+                    platform::LowerCurrentThreadPriority();
+                    state->CountEntries(lists, true);
+                    state->ThreadEnded();
+                }).detach();
+                return state->RunEngine(lists, true);
+            }
+            return state->RunPaths(state, lists);
+        },
+        readOnce);
+}
+
+void VerifyRun::StartExpect(ExpectedDigest digest, std::vector<std::string> files) {
+    Launch(
+        [digest = std::move(digest),
+         files = std::move(files)](const std::shared_ptr<State>& state) {
+            state->CountedWithout(files.size());
+            ListCheckOptions options;
+            options.bytesRead = &state->bytesRead;
+            return RunExpectCheck(digest, files, options, *state);
+        },
+        false);
+}
+
+void VerifyRun::StartCompare(std::string a, std::string b) {
+    Launch(
+        [a = std::move(a), b = std::move(b)](const std::shared_ptr<State>& state) {
+            state->CountedWithout(0);
+            CompareOptions options;
+            // The content and its size: a copy made at another time is the
+            // same file (the times are in the report blocks).
+            options.lines.ShowModifiedTime = false;
+            options.lines.ShowDigests.sha256 = true;
+            options.bytesRead = &state->bytesRead;
+            return RunCompare(a, b, options, *state);
+        },
+        false);
+}
+
+void VerifyRun::Launch(std::function<int(const std::shared_ptr<State>&)> engine, bool readOnce) {
     Drop();
     // A replaced run whose threads are still in a read is kept until they
     // return, so that the program's end can still wait for them.
@@ -356,27 +604,19 @@ void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
         m_Replaced.push_back(std::move(m_State));
     }
     auto state = std::make_shared<State>();
+    // The engine's thread, and the thread that counts the lists' entries
+    // (started by the engine once it knows which paths are lists).
     state->threads = 2;
     state->onEnded = m_OnEnded;
-    // Taken for read once until the run has looked the lists up: the window
-    // may ask at once.
-    state->readOnce = std::any_of(lists.begin(), lists.end(), [](const std::string& list) {
-        return list == "-" || NamedByDescriptor(list);
-    });
+    state->readOnce = readOnce;
     m_State = state;
 
     // The run's threads (and the engine's workers, which take their
     // priority) stay below the window's thread, which keeps its turns on a
     // busy machine.
-    std::thread([state, lists, findNew] {
+    std::thread([state, engine = std::move(engine)] {
         platform::LowerCurrentThreadPriority();
-        state->CountEntries(lists, findNew);
-        state->ThreadEnded();
-    }).detach();
-
-    std::thread([state, lists = std::move(lists), findNew] {
-        platform::LowerCurrentThreadPriority();
-        const int status = state->RunEngine(lists, findNew);
+        const int status = engine(state);
         {
             const std::lock_guard lock(state->mutex);
             state->exitStatus = status;
@@ -387,6 +627,30 @@ void VerifyRun::Start(std::vector<std::string> lists, bool findNew) {
         }
         state->ThreadEnded();
     }).detach();
+}
+
+std::vector<std::string> VerifyRun::Lists() const {
+    if (!m_State) {
+        return {};
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return m_State->listPaths;
+}
+
+std::vector<std::string> VerifyRun::FilesWithoutList() const {
+    if (!m_State) {
+        return {};
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return m_State->withoutList;
+}
+
+std::vector<CompareLineRow> VerifyRun::CompareLines() const {
+    if (!m_State) {
+        return {};
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return m_State->compareLines;
 }
 
 void VerifyRun::Stop() {

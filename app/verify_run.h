@@ -19,6 +19,8 @@
 // list order; with the audit's, the entries whose file is there, then those
 // gone (missing or moved), then the new files.
 
+#include "lists/compare.h"
+#include "lists/expected_digest.h"
 #include "lists/result_sink.h"
 #include "report/run_progress.h"
 
@@ -27,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,9 +61,22 @@ struct VerifyRow {
     std::string to;                     // Moved: the new name (bytes)
     std::string reason;                 // Unreadable, Missing: the system's reason
     std::string line;                   // the result as varnel-report writes it, without a line end
-    // The index of the list the entry came from, in the order the lists were
-    // given; an audit takes its lists as one record and leaves every row at 0.
+    // The index of the list the entry came from, in VerifyRun::Lists(); an
+    // audit takes its lists as one record and leaves every row at 0.
     std::size_t list = 0;
+    // A compare's row: what became of the name (status tells it as the
+    // table's statuses: Same OK, Different failed, only in A missing, only
+    // in B new).
+    std::optional<CompareVerdict> compare;
+};
+
+// One line of two files compared, both sides' values as the report block
+// shows them ("size", "MD5", ...).
+struct CompareLineRow {
+    std::string check;
+    std::string a;
+    std::string b;
+    bool differs = false;
 };
 
 // Counts of the rows so far, split as varnel-report's summary splits them.
@@ -89,14 +105,39 @@ public:
     VerifyRun(const VerifyRun&) = delete;
     VerifyRun& operator=(const VerifyRun&) = delete;
 
-    // Starts checking the lists (native paths). Relative names in a list are
+    // Starts verifying what paths name (native paths): a checksum list or a
+    // saved report is checked; a folder, every list below it, each against
+    // its own folder (varnel-report --check -r); any other file against its
+    // own list found beside it (lists/sidecar_lists.h), and a file without
+    // one is left for a digest the user gives (FilesWithoutList). Which is
+    // which is told on the run's thread: a file is told a list by its name,
+    // or by its first line. Relative names in a list are
     // taken below the list's folder; in a list that is a pipe, a FIFO or
     // standard input ("-", "/dev/fd/63" of a process substitution) below the
     // working folder, as varnel-report --check takes them. findNew: audit,
     // so that the files below the first list's folder that no list names
-    // come as New and entries found under another name as Moved. A run still
-    // going is stopped first.
+    // come as New and entries found under another name as Moved (every path
+    // is then taken for a list). A run still going is stopped first.
     void Start(std::vector<std::string> lists, bool findNew);
+
+    // Starts checking the files against a digest the user gave, every kind
+    // it may be tried (varnel-report --expect): an OK row names the kind
+    // that matched in its differs.
+    void StartExpect(ExpectedDigest digest, std::vector<std::string> files);
+
+    // Starts comparing two files or two folders (varnel-report --compare):
+    // each name's verdict a row; for two files one row, and their lines
+    // side by side in CompareLines once the run has ended.
+    void StartCompare(std::string a, std::string b);
+
+    // The lists the rows' list indexes name, in order: those given, then
+    // those found below folders and beside files as the run finds them.
+    std::vector<std::string> Lists() const;
+    // The files given that are no list and have no list of their own beside
+    // them: known once the run has told the paths apart.
+    std::vector<std::string> FilesWithoutList() const;
+    // Two files compared: their lines, once the run has ended.
+    std::vector<CompareLineRow> CompareLines() const;
 
     // Called on a thread of the run once its engine has returned (every
     // row is ready by then), so that the window sees the end without
@@ -144,6 +185,8 @@ public:
 
 private:
     struct State;
+    // Starts engine on a thread of the run's (replacing the run shown).
+    void Launch(std::function<int(const std::shared_ptr<State>&)> engine, bool readOnce);
     // Stops the run, and keeps it from calling m_OnEnded.
     void Drop();
 

@@ -33,8 +33,8 @@ class EntryRun final : public CheckResults {
 public:
     using Done = std::function<void(const ListEntry&, const FileFacts&)>;
 
-    EntryRun(Done done, ResultStream& output, const ListCheckOptions& options)
-        : m_Done(std::move(done)), m_Output(output),
+    EntryRun(Done done, ResultStream& output, const ListCheckOptions& options, ResultSink* sink)
+        : m_Done(std::move(done)), m_Output(output), m_Sink(sink),
           m_Scheduler(*this, [](const std::filesystem::path& path) {
               return formats::GetFileVersion(path);
           }) {
@@ -71,10 +71,11 @@ private:
     void Damaged(const ListEntry&) override {} // the entries given are whole
     void Checked(const ListEntry& entry, const FileFacts& facts) override { m_Done(entry, facts); }
     void BatchDone() override { m_Output.FlushIfFull(); }
-    bool Open() const override { return !m_Output.failed(); }
+    bool Open() const override { return !m_Output.failed() && (!m_Sink || m_Sink->Open()); }
 
     Done m_Done;
     ResultStream& m_Output;
+    ResultSink* m_Sink;
     CheckScheduler m_Scheduler;
 };
 
@@ -88,6 +89,10 @@ struct FileTally {
 int Close(ResultStream& output, const FileTally& tally, const ListCheckOptions& options,
           std::FILE* err, std::string_view failedOne, std::string_view failedMany) {
     output.Flush();
+    if (err == nullptr) {
+        // Results handed to a sink: its taker counts them itself.
+        return tally.failed == 0 && tally.unread == 0 ? 0 : 1;
+    }
     if (output.failed()) {
         Say(err,
             "standard output: cannot write: " + std::generic_category().message(output.error()));
@@ -113,8 +118,10 @@ void WriteUnreadable(ResultWriter& writer, ResultStream& output, const ListEntry
     if (options.status) {
         return;
     }
-    output.Flush();
-    Say(err, entry.shown + ": " + facts.failure);
+    if (err != nullptr) {
+        output.Flush();
+        Say(err, entry.shown + ": " + facts.failure);
+    }
     ResultRow row;
     row.name = entry.name;
     row.shown = entry.shown;
@@ -128,10 +135,14 @@ void WriteUnreadable(ResultWriter& writer, ResultStream& output, const ListEntry
 
 } // namespace
 
-int RunExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>& files,
-                   const ListCheckOptions& options, std::FILE* out, std::FILE* err) {
+namespace {
+
+// The checks against a digest, written to out and err or handed to sink
+// (then out and err are null).
+int ExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>& files,
+                const ListCheckOptions& options, std::FILE* out, std::FILE* err, ResultSink* sink) {
     ResultStream output(out);
-    ResultWriter writer(output, options.json, nullptr);
+    ResultWriter writer(output, options.json && sink == nullptr, sink);
     FileTally tally;
     const auto done = [&](const ListEntry& entry, const FileFacts& facts) {
         if (!facts.readOk) {
@@ -160,22 +171,23 @@ int RunExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>&
         row.shown = entry.shown;
         row.status = matched.empty() ? ListStatus::Failed : ListStatus::Ok;
         row.facts = &facts;
-        if (options.json) {
+        if (options.json && sink == nullptr) {
             writer.Write(row);
             if (!matched.empty()) {
                 AppendJsonField(output.buffer(), "kind", matched);
             }
             return;
         }
+        // A sink hears the kind that matched as the result's one check.
         const std::string_view kinds[] = {matched};
         if (!matched.empty()) {
             row.differs = kinds;
         }
         writer.Write(row);
     };
-    EntryRun run(done, output, options);
+    EntryRun run(done, output, options, sink);
     for (const std::string& file : files) {
-        if (output.failed()) {
+        if (output.failed() || (sink != nullptr && !sink->Open())) {
             break;
         }
         ListEntry entry;
@@ -191,10 +203,12 @@ int RunExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>&
                  "files did NOT match the digest");
 }
 
-int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOptions& options,
-                    std::FILE* out, std::FILE* err) {
+// The checks against the files' own lists, written or handed to sink as
+// ExpectCheck's.
+int OwnListCheck(const std::vector<std::string>& files, const ListCheckOptions& options,
+                 std::FILE* out, std::FILE* err, ResultSink* sink) {
     ResultStream output(out);
-    ResultWriter writer(output, options.json, nullptr);
+    ResultWriter writer(output, options.json && sink == nullptr, sink);
     FileTally tally;
     bool someWithoutList = false;
     std::deque<std::string> lists; // the list of each entry handed to the run, in order
@@ -202,6 +216,7 @@ int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOption
     const auto done = [&](const ListEntry& entry, const FileFacts& facts) {
         const std::string list = std::move(lists.front());
         lists.pop_front();
+        const std::string shownList = sink != nullptr ? DisplayText(list) : std::string();
         const auto addList = [&](std::string& text) { AppendJsonField(text, "list", list); };
         if (!facts.readOk) {
             ++tally.unread;
@@ -223,14 +238,20 @@ int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOption
         row.differs = failed;
         row.differsInText = entry.report || ChecksOf(entry) > 1;
         row.facts = &facts;
+        if (sink != nullptr) {
+            // A sink hears each result with its list, as the lists below a
+            // folder give theirs; text names it beforehand, JSON after.
+            row.list = list;
+            row.shownList = shownList;
+        }
         writer.Write(row);
-        if (options.json) {
+        if (options.json && sink == nullptr) {
             addList(output.buffer());
         }
     };
-    EntryRun run(done, output, options);
+    EntryRun run(done, output, options, sink);
     for (const std::string& file : files) {
-        if (output.failed()) {
+        if (output.failed() || (sink != nullptr && !sink->Open())) {
             break;
         }
         const std::string shown = DisplayText(file);
@@ -240,17 +261,18 @@ int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOption
         output.Flush();
         if (!options.status) {
             for (const std::string& problem : search.problems) {
-                Say(err, problem);
+                Tell(err, sink, problem);
             }
         }
         if (!search.chosen) {
             someWithoutList = true;
             if (!options.status) {
                 output.Flush();
-                Say(err, shown +
-                             ": no checksum list beside it names it (looked for its own lists, "
-                             "as " +
-                             shown + ".sha256, the SUMS lists and the other lists there)");
+                Tell(err, sink,
+                     shown +
+                         ": no checksum list beside it names it (looked for its own lists, "
+                         "as " +
+                         shown + ".sha256, the SUMS lists and the other lists there)");
             }
             continue;
         }
@@ -262,7 +284,7 @@ int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOption
                 text += DisplayText(search.others[i].list);
             }
             output.Flush();
-            Say(err, text);
+            Tell(err, sink, text);
         }
         ListEntry entry = std::move(search.chosen->entry);
         entry.name = file;
@@ -274,6 +296,28 @@ int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOption
     const int status = Close(output, tally, options, err, "computed checksum did NOT match",
                              "computed checksums did NOT match");
     return someWithoutList ? 2 : status;
+}
+
+} // namespace
+
+int RunExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>& files,
+                   const ListCheckOptions& options, std::FILE* out, std::FILE* err) {
+    return ExpectCheck(digest, files, options, out, err, nullptr);
+}
+
+int RunExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>& files,
+                   const ListCheckOptions& options, ResultSink& sink) {
+    return ExpectCheck(digest, files, options, nullptr, nullptr, &sink);
+}
+
+int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOptions& options,
+                    std::FILE* out, std::FILE* err) {
+    return OwnListCheck(files, options, out, err, nullptr);
+}
+
+int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOptions& options,
+                    ResultSink& sink) {
+    return OwnListCheck(files, options, nullptr, nullptr, &sink);
 }
 
 } // namespace varnel

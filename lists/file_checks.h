@@ -17,6 +17,7 @@
 
 #include "lists/expected_digest.h"
 #include "lists/list_check.h"
+#include "lists/result_sink.h"
 
 #include <cstdio>
 #include <string>
@@ -30,11 +31,22 @@ namespace varnel {
 int RunExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>& files,
                    const ListCheckOptions& options, std::FILE* out, std::FILE* err);
 
+// The same, each result handed to sink: an OK names the kind that matched
+// as its one check (ListResult::differs), as the text does after "OK".
+int RunExpectCheck(const ExpectedDigest& digest, const std::vector<std::string>& files,
+                   const ListCheckOptions& options, ResultSink& sink);
+
 // Checks each file against its entry in the list chosen beside it, saying on
 // err which list that was and which others were found. Returns as
 // RunListCheck: 0 all matched, 1 some did not, 2 when a file has no list
 // that names it (said on err).
 int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOptions& options,
                     std::FILE* out, std::FILE* err);
+
+// The same, each result handed to sink with its list (ListResult::list), and
+// what is said of the lists found (which was chosen, which others were
+// there, a file that none names) as its messages.
+int RunOwnListCheck(const std::vector<std::string>& files, const ListCheckOptions& options,
+                    ResultSink& sink);
 
 } // namespace varnel

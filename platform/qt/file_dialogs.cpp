@@ -1,5 +1,7 @@
 #include "platform/qt/file_dialogs.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -49,6 +51,16 @@ QStringList DialogService::GetOpenFileNames(QWidget* owner, const QString& filte
     return chosen.isEmpty() ? QStringList() : QStringList{chosen};
 }
 
+QString DialogService::GetOpenFileNameTitled(QWidget* owner, const QString& filter,
+                                             const QString&) {
+    return GetOpenFileName(owner, filter);
+}
+
+std::optional<DialogService::SaveChoice>
+DialogService::GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) {
+    return std::nullopt;
+}
+
 QString FileTypeName(const QFileInfo& info, const FileTypeWords& words) {
     if (info.isDir()) {
         return words.folder;
@@ -77,9 +89,12 @@ private:
 // system model, whose gatherer thread looks at the files; the caller gets
 // names only and reads nothing here. icons: the types' words (null: Qt's).
 QStringList ChooseFiles(QWidget* owner, const QString& filter, QFileDialog::FileMode mode,
-                        QAbstractFileIconProvider* icons) {
+                        QAbstractFileIconProvider* icons, const QString& title = QString()) {
     KeepQtSettingsOffDisk();
     QFileDialog dialog(owner);
+    if (!title.isEmpty()) {
+        dialog.setWindowTitle(title);
+    }
     // Read-only: the dialog only chooses; it offers no way to make, rename
     // or delete files and folders.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails |
@@ -112,6 +127,46 @@ QString QtDialogService::GetOpenFileName(QWidget* owner, const QString& filter) 
     const QStringList chosen =
         ChooseFiles(owner, filter, QFileDialog::ExistingFile, icons ? &*icons : nullptr);
     return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+QString QtDialogService::GetOpenFileNameTitled(QWidget* owner, const QString& filter,
+                                               const QString& title) {
+    std::optional<TypeNamingIcons> icons;
+    if (m_TypeWords) {
+        icons.emplace(*m_TypeWords);
+    }
+    const QStringList chosen =
+        ChooseFiles(owner, filter, QFileDialog::ExistingFile, icons ? &*icons : nullptr, title);
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+std::optional<DialogService::SaveChoice>
+QtDialogService::GetSaveFileName(QWidget* owner, const QString& filter, const QString& title,
+                                 const QString& suggested) {
+    KeepQtSettingsOffDisk();
+    std::optional<TypeNamingIcons> icons;
+    if (m_TypeWords) {
+        icons.emplace(*m_TypeWords);
+    }
+    QFileDialog dialog(owner);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    if (icons) {
+        dialog.setIconProvider(&*icons);
+    }
+    dialog.setWindowTitle(title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = NameFiltersFromCommonDialogFilter(filter);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty()) {
+        dialog.selectNameFilter(filters.first());
+    }
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return SaveChoice{dialog.selectedFiles().first(),
+                      std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
 }
 
 QStringList QtDialogService::GetOpenFileNames(QWidget* owner, const QString& filter) {

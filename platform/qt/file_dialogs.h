@@ -36,6 +36,24 @@ public:
     // service answers with GetOpenFileName's one file.
     virtual QStringList GetOpenFileNames(QWidget* owner, const QString& filter);
 
+    // The open-file dialog for one file with a title that says which file it
+    // asks for ("Compare: the first file"). Without an override of its own a
+    // service answers as GetOpenFileName.
+    virtual QString GetOpenFileNameTitled(QWidget* owner, const QString& filter,
+                                          const QString& title);
+
+    // The save-file dialog: the path chosen and the filter entry chosen
+    // (its index among filter's entries), or nothing when the user
+    // cancelled. suggested is the name first offered. Without an override
+    // of its own a service saves nothing.
+    struct SaveChoice {
+        QString path;
+        int filter = 0;
+    };
+    virtual std::optional<SaveChoice> GetSaveFileName(QWidget* owner, const QString& filter,
+                                                      const QString& title,
+                                                      const QString& suggested);
+
     // Shows the folder picker owned by owner, with prompt above the folders.
     // Returns the chosen folder as the dialog gives it, or nothing when the
     // user cancelled.
@@ -69,6 +87,11 @@ public:
 
     QString GetOpenFileName(QWidget* owner, const QString& filter) override;
     QStringList GetOpenFileNames(QWidget* owner, const QString& filter) override;
+    QString GetOpenFileNameTitled(QWidget* owner, const QString& filter,
+                                  const QString& title) override;
+    std::optional<SaveChoice> GetSaveFileName(QWidget* owner, const QString& filter,
+                                              const QString& title,
+                                              const QString& suggested) override;
     std::optional<QString> GetExistingFolder(QWidget* owner, const QString& prompt) override;
     void ShowFileNotFound(QWidget* owner, const QString& name) override;
 
