@@ -1,7 +1,7 @@
 #!/bin/sh
-# varnel-report --compare of two folders against reporting both, measured
-# with hyperfine on cached data (warm-up runs first). A benchmark, not a
-# test: nothing here passes or fails.
+# varnel-report --compare of two folders against reporting both, on cached
+# data (a warm-up round first). A benchmark, not a test: nothing here passes
+# or fails.
 #
 #   bench/compare.sh [path/to/varnel-report]
 #
@@ -15,7 +15,7 @@
 #
 # Data is made under $VARNEL_BENCH_DATA (default /tmp/varnel-bench) in
 # compare/ and removed at the end (kept with VARNEL_BENCH_KEEP=1). Figures go
-# to bench/out/compare.txt and compare.md.
+# to bench/out/compare.txt; VARNEL_BENCH_RUNS rounds (default 10).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,7 +25,7 @@ out=$here/out
 runs=${VARNEL_BENCH_RUNS:-10}
 size=${VARNEL_BENCH_SIZE:-4096}
 
-for tool in hyperfine python3; do
+for tool in python3; do
     command -v "$tool" >/dev/null || { echo "compare.sh: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done
 [ -x "$report" ] || { echo "compare.sh: no varnel-report at $report" >&2; exit 1; }
@@ -64,9 +64,29 @@ cd "$data"
 "$report" --compare A B > compare.txt 2> summary.txt || true
 cat summary.txt
 
-hyperfine --warmup 2 --runs "$runs" \
-    --export-markdown "$out/compare.md" \
-    -n "report A and B" "$report A B > /dev/null" \
-    -n "report A and B, --format bsd (SHA-1, MD5)" "$report --format bsd A B > /dev/null" \
-    -n "varnel-report --compare A B" "$report --compare A B > /dev/null 2>&1; true" \
-    | tee "$out/compare.txt"
+# The commands take turns, round after round, so that a load that comes and
+# goes on the machine falls on each alike; medians of wall and CPU time.
+python3 - "$runs" "$report" <<'PY' | tee "$out/compare.txt"
+import os, statistics, subprocess, sys, time
+runs, report = int(sys.argv[1]), sys.argv[2]
+commands = [
+    ("report A and B", [report, "A", "B"]),
+    ("report A and B, --format bsd (SHA-1, MD5)", [report, "--format", "bsd", "A", "B"]),
+    ("varnel-report --compare A B", [report, "--compare", "A", "B"]),
+]
+times = {name: ([], []) for name, _ in commands}
+for round in range(runs + 1):
+    for name, args in commands:
+        start = time.monotonic()
+        with open(os.devnull, "wb") as null:
+            child = subprocess.Popen(args, stdout=null, stderr=null)
+            _, _, usage = os.wait4(child.pid, 0)
+        if round > 0:  # the first round warms the caches
+            times[name][0].append(time.monotonic() - start)
+            times[name][1].append(usage.ru_utime + usage.ru_stime)
+base = statistics.median(times[commands[0][0]][0])
+print("%d rounds, medians:" % runs)
+for name, _ in commands:
+    wall, cpu = (statistics.median(t) for t in times[name])
+    print("  %-44s %6.0f ms wall (%.2fx)  %6.0f ms CPU" % (name, wall * 1000, wall / base, cpu * 1000))
+PY
