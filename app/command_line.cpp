@@ -29,6 +29,7 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& ar
     WindowCommandLine command;
     bool optionsEnded = false;
     bool verify = false;
+    bool compare = false;
     // The first question asked is the one answered.
     bool asked = false;
     for (const std::string_view arg : args) {
@@ -44,6 +45,8 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& ar
             asked = true;
         } else if (arg == "--verify") {
             verify = true;
+        } else if (arg == "--compare") {
+            compare = true;
         } else if (const std::optional<DigestKind> kind = ReportDigestOption(arg)) {
             command.digests.*(DigestKindOf(*kind).selected) = true;
         } else {
@@ -51,6 +54,17 @@ WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& ar
             command.error = "unknown option " + std::string(arg);
             return command;
         }
+    }
+    if (!asked && compare) {
+        command.action = Action::Compare;
+        if (verify) {
+            command.action = Action::Wrong;
+            command.error = "--compare and --verify cannot be used together";
+        } else if (command.paths.size() != 2) {
+            command.action = Action::Wrong;
+            command.error = "--compare needs two files or two folders";
+        }
+        return command;
     }
     if (!asked && verify) {
         command.action = Action::Verify;
@@ -72,6 +86,7 @@ std::string WindowUsageText() {
     return "usage: varnel [FILE...]\n"
            "       varnel DIGEST... [--] [FILE...]\n"
            "       varnel --verify [--] LIST...\n"
+           "       varnel --compare [--] A B\n"
            "       varnel [--help | --version]\n"
            "\n"
            "Opens the Varnel window and reports each FILE named (a folder: every file\n"
@@ -88,7 +103,14 @@ std::string WindowUsageText() {
            "      --verify   open the verify window instead and check the files each\n"
            "                 LIST names (checksum lists such as SHA256SUMS, or saved\n"
            "                 Varnel reports); names in a list are taken from the\n"
-           "                 list's folder\n"
+           "                 list's folder; a FOLDER gives every list below it;\n"
+           "                 a FILE that is no list is checked against its own\n"
+           "                 list beside it (FILE.sha256, SHA256SUMS, ...), or,\n"
+           "                 without one, against a digest pasted in the window\n"
+           "      --compare  open the verify window and compare two files (their\n"
+           "                 size and digests side by side, the verdict Same or\n"
+           "                 Different) or two folders (each name SAME,\n"
+           "                 DIFFERENT, ONLY IN A, ONLY IN B or MOVED)\n"
            "  -h, --help     show this help and exit\n"
            "      --version  show the version and exit\n"
            "\n"

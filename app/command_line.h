@@ -16,6 +16,7 @@ struct WindowCommandLine {
     enum class Action {
         Report,  // open the window and report paths (none: an empty report)
         Verify,  // open the verify window and verify paths, checksum lists
+        Compare, // open the verify window and compare the two paths
         Help,    // print the usage on standard output
         Version, // print the program's name and version on standard output
         Wrong,   // an option the program does not know: error says which
@@ -33,8 +34,9 @@ struct WindowCommandLine {
 // that "varnel -- --help" reports a file named "--help"; "-" alone is a
 // path. Any other argument starting with "-" is an option: the options of
 // the report's added digest lines, taken from the table of digest kinds
-// (--sha256, --sha3-256, --xxh3, ...), or --verify, which makes
-// every path a list to verify; without one it is a usage error.
+// (--sha256, --sha3-256, --xxh3, ...), --verify, which makes
+// every path a list to verify, or --compare, which compares two paths; any
+// other is a usage error.
 WindowCommandLine ParseWindowCommandLine(const std::vector<std::string_view>& args);
 
 // The texts printed for --help and --version, each ending with a line end.

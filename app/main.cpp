@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
         return 2;
     case varnel::WindowCommandLine::Action::Report:
     case varnel::WindowCommandLine::Action::Verify:
+    case varnel::WindowCommandLine::Action::Compare:
         break;
     }
     const std::vector<std::string>& paths = command.paths;
@@ -62,9 +63,14 @@ int main(int argc, char** argv) {
         std::fflush(nullptr);
         std::_Exit(status);
     };
-    if (command.action == varnel::WindowCommandLine::Action::Verify) {
+    if (command.action == varnel::WindowCommandLine::Action::Verify ||
+        command.action == varnel::WindowCommandLine::Action::Compare) {
         std::unique_ptr<varnel::VerifyWindow> verifyWindow;
-        varnel::MainVerify(verifyWindow, paths);
+        if (command.action == varnel::WindowCommandLine::Action::Compare) {
+            varnel::MainCompare(verifyWindow, paths[0], paths[1]);
+        } else {
+            varnel::MainVerify(verifyWindow, paths);
+        }
         const int status = QApplication::exec();
         if (!verifyWindow->RunThreadsEndWithin(kThreadsWait)) {
             endWithout(status);

@@ -120,4 +120,15 @@ void MainVerify(std::unique_ptr<VerifyWindow>& window, const std::vector<std::st
     QTimer::singleShot(0, shown, [shown, lists] { shown->Verify(lists); });
 }
 
+void MainCompare(std::unique_ptr<VerifyWindow>& window, const std::string& a,
+                 const std::string& b) {
+    InitControlLibrary();
+    if (!window) {
+        window = std::make_unique<VerifyWindow>();
+    }
+    window->show();
+    VerifyWindow* shown = window.get();
+    QTimer::singleShot(0, shown, [shown, a, b] { shown->Compare(a, b); });
+}
+
 } // namespace varnel

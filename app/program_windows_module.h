@@ -37,6 +37,9 @@ void Main(std::unique_ptr<Common_MD5_View>& mainWindow, const std::vector<std::s
 // received them) are verified once the event loop runs.
 void MainVerify(std::unique_ptr<VerifyWindow>& window, const std::vector<std::string>& lists);
 
+// The same window comparing two files or two folders (varnel --compare A B).
+void MainCompare(std::unique_ptr<VerifyWindow>& window, const std::string& a, const std::string& b);
+
 // The drop that stands for paths named on the command line: one local file
 // URL per path, carrying the path's exact bytes. A relative path is taken
 // from workingFolder; "." components are left out, ".." ones kept (a link

@@ -269,6 +269,7 @@ struct VerifyRun::State : ResultSink, CompareSink {
     std::size_t currentList = 0;          // the list being checked, for its rows
     std::vector<std::string> listPaths;   // the lists rows name, by index
     std::vector<std::string> withoutList; // files with no list of their own
+    std::vector<std::string> notLists;    // files given that are no lists
     std::vector<CompareLineRow> compareLines;
     std::function<void()> onEnded; // cleared when the run is dropped
     bool counted = false;          // the lists have been counted through
@@ -447,6 +448,8 @@ struct VerifyRun::State : ResultSink, CompareSink {
         {
             const std::lock_guard lock(mutex);
             withoutList = sorted.withoutList;
+            notLists = sorted.ownLists;
+            notLists.insert(notLists.end(), sorted.withoutList.begin(), sorted.withoutList.end());
         }
         // Only the lists given are counted ahead: the lists below a folder
         // and beside a file are found as the engine goes.
@@ -643,6 +646,14 @@ std::vector<std::string> VerifyRun::FilesWithoutList() const {
     }
     const std::lock_guard lock(m_State->mutex);
     return m_State->withoutList;
+}
+
+std::vector<std::string> VerifyRun::FilesNotLists() const {
+    if (!m_State) {
+        return {};
+    }
+    const std::lock_guard lock(m_State->mutex);
+    return m_State->notLists;
 }
 
 std::vector<CompareLineRow> VerifyRun::CompareLines() const {

@@ -136,6 +136,9 @@ public:
     // The files given that are no list and have no list of their own beside
     // them: known once the run has told the paths apart.
     std::vector<std::string> FilesWithoutList() const;
+    // The files given that are no lists: those with a list of their own,
+    // then those without.
+    std::vector<std::string> FilesNotLists() const;
     // Two files compared: their lines, once the run has ended.
     std::vector<CompareLineRow> CompareLines() const;
 

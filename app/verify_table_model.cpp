@@ -222,6 +222,19 @@ QString VerifyStatusText(VerifyStatus status, LanguageMode mode) {
                                          : ShownChinese(words.chinese, mode);
 }
 
+QString VerifyCompareText(CompareVerdict verdict, LanguageMode mode) {
+    struct Words {
+        const char* chinese;
+        const char* english;
+    };
+    static constexpr Words kWords[kCompareVerdictCount] = {
+        {"相同", "Same"},           {"不同", "Different"}, {"仅在 A 中", "Only in A"},
+        {"仅在 B 中", "Only in B"}, {"已移动", "Moved"},   {"无法读取", "Unreadable"}};
+    const Words& words = kWords[static_cast<std::size_t>(verdict)];
+    return mode == LanguageMode::English ? QString::fromLatin1(words.english)
+                                         : ShownChinese(words.chinese, mode);
+}
+
 QColor VerifyStatusColour(VerifyStatus status) {
     // Dark enough to read as text on a light background.
     switch (MarkOf(status)) {
@@ -368,6 +381,10 @@ QVariant VerifyTableModel::StatusData(const VerifyRow& row, int role) const {
     const std::size_t slot = Slot(row.status);
     switch (role) {
     case Qt::DisplayRole:
+        // A compare's rows in its own words: Same, Different, Only in A, ...
+        if (row.compare) {
+            return VerifyCompareText(*row.compare, m_Mode);
+        }
         return m_StatusTexts.at(slot);
     case Qt::DecorationRole:
         return m_Icons.at(slot);

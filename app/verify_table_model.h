@@ -44,6 +44,10 @@ inline constexpr std::size_t kVerifyStatusCount = 9;
 // Traditional texts are the Simplified ones converted), "OK", "Failed", ...
 QString VerifyStatusText(VerifyStatus status, LanguageMode mode);
 
+// The words of a compare's verdict in the status column: "相同", "不同",
+// "仅在 A 中", ..., "Same", "Different", "Only in A", ...
+QString VerifyCompareText(CompareVerdict verdict, LanguageMode mode);
+
 // The colour a status is shown in: green for OK, red for what failed, amber
 // for what is gone or moved, blue for what is new.
 QColor VerifyStatusColour(VerifyStatus status);

@@ -1,12 +1,15 @@
 #include "app/verify_window.h"
 
 #include "app/dropped_files.h"
+#include "app/saved_files.h"
+#include "app/verdict_view.h"
 #include "app/verify_table_model.h"
 #include "app/verify_words.h"
 #include "formats/name_escape.h"
 #include "formats/number_text.h"
 #include "i18n/language.h"
 #include "i18n/shown_text.h"
+#include "lists/expected_digest.h"
 #include "platform/os/program_dir.h"
 #include "platform/qt/file_dialogs.h"
 #include "platform/qt/qt_translations.h"
@@ -26,6 +29,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
@@ -145,9 +149,63 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     m_Lists = std::move(lists);
     m_Poll.stop();
     m_Run.Start(m_Lists, m_FindNew->isChecked());
+    BeginShowing(RunKind::Lists);
+}
+
+void VerifyWindow::Compare(std::string a, std::string b) {
+    m_Compared = {std::move(a), std::move(b)};
+    m_Poll.stop();
+    m_Run.StartCompare(m_Compared[0], m_Compared[1]);
+    BeginShowing(RunKind::Compare);
+}
+
+void VerifyWindow::CheckDigest(const QString& text) {
+    std::string reason;
+    const std::optional<ExpectedDigest> digest =
+        ReadExpectedDigest(text.toUtf8().toStdString(), reason);
+    m_DigestBox->show();
+    if (!digest) {
+        m_DigestBox->ShowProblem(ShownText("不是可核对的摘要：", "Not a digest to check: ") +
+                                 QString::fromStdString(reason));
+        return;
+    }
+    if (m_DigestFiles.empty()) {
+        m_DigestBox->ShowProblem(ShownText("没有要核对的文件：请先打开或拖入文件",
+                                           "No file to check: open or drop one first"));
+        return;
+    }
+    m_DigestBox->ShowProblem(QString());
+    m_DigestText = text;
+    m_Poll.stop();
+    m_Run.StartExpect(*digest, m_DigestFiles);
+    BeginShowing(RunKind::Expect);
+}
+
+void VerifyWindow::BeginShowing(RunKind kind) {
+    m_RunKind = kind;
     m_Batch.clear();
     m_Model->Clear();
-    m_Title = m_BaseTitle + QStringLiteral(" - ") + ListsTitle();
+    m_Verdict->ClearVerdict();
+    m_CompareLines->hide();
+    m_Table->show();
+    m_RunLists.clear();
+    if (kind == RunKind::Compare) {
+        m_Title =
+            m_BaseTitle + QStringLiteral(" - ") +
+            QString::fromStdString(
+                formats::EscapeName(std::filesystem::path(m_Compared[0]).filename().string())) +
+            QStringLiteral(" ↔ ") +
+            QString::fromStdString(
+                formats::EscapeName(std::filesystem::path(m_Compared[1]).filename().string()));
+    } else if (kind == RunKind::Lists) {
+        m_Title = m_BaseTitle + QStringLiteral(" - ") + ListsTitle();
+    } else {
+        m_Title = m_BaseTitle + QStringLiteral(" - ") +
+                  (m_DigestFiles.size() == 1
+                       ? QString::fromStdString(formats::EscapeName(
+                             std::filesystem::path(m_DigestFiles.front()).filename().string()))
+                       : ShownText("%1 个文件", "%1 files").arg(Grouped(m_DigestFiles.size())));
+    }
     SetTitleProgress(QString(), QString());
     ShowListNames();
     m_SeekingProblem = true;
@@ -161,7 +219,8 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
     m_CountsShown = false;
     ShowCounts({});
     m_ProgressBar->setRange(0, 0);
-    m_ProgressText->setText(ShownText("正在校验…", "Verifying…"));
+    m_ProgressText->setText(kind == RunKind::Compare ? ShownText("正在比较…", "Comparing…")
+                                                     : ShownText("正在校验…", "Verifying…"));
     // The timer runs before the face is set: the commands' state is told
     // from it, and a run that has already found its list read-once would
     // otherwise leave Stop off for the whole run.
@@ -172,6 +231,14 @@ void VerifyWindow::Verify(std::vector<std::string> lists) {
 
 void VerifyWindow::Poll() {
     m_Run.TakeRows(m_Batch);
+    if (m_RunKind == RunKind::Lists && !m_FindNew->isChecked()) {
+        // Lists found below folders and beside files join the list column.
+        std::vector<std::string> lists = m_Run.Lists();
+        if (lists.size() != m_RunLists.size()) {
+            m_RunLists = std::move(lists);
+            ShowListNames();
+        }
+    }
     if (!m_Batch.empty()) {
         m_Model->Append(m_Batch);
         MarkFirstRow();
@@ -290,11 +357,11 @@ QString VerifyWindow::ListsTitle() const {
 void VerifyWindow::ShowListNames() {
     // Each list by its file name, or by its path where two share a name.
     std::map<std::string, int> named;
-    for (const std::string& list : m_Lists) {
+    for (const std::string& list : m_RunLists) {
         ++named[std::filesystem::path(list).filename().string()];
     }
     std::vector<QString> names;
-    for (const std::string& list : m_Lists) {
+    for (const std::string& list : m_RunLists) {
         const std::string name = std::filesystem::path(list).filename().string();
         names.push_back(list == "-" ? ShownText("标准输入", "standard input")
                                     : QString::fromStdString(formats::EscapeName(
@@ -302,7 +369,7 @@ void VerifyWindow::ShowListNames() {
     }
     m_Model->setListNames(std::move(names));
     // An audit takes its lists as one record: its rows tell no list.
-    const bool hidden = m_Lists.size() < 2 || m_FindNew->isChecked();
+    const bool hidden = m_RunLists.size() < 2 || m_FindNew->isChecked();
     if (hidden != m_Table->isColumnHidden(VerifyTableModel::ListColumn)) {
         m_Table->setColumnHidden(VerifyTableModel::ListColumn, hidden);
         SizeColumns();
@@ -381,6 +448,7 @@ void VerifyWindow::OnRunEnded() {
     m_ProgressText->setText(summary);
     m_ReadOnce = m_Run.ListsReadOnce();
     SetStopFace(false);
+    ShowOutcome();
     emit runEnded();
 }
 
@@ -406,7 +474,7 @@ void VerifyWindow::ShowReadAgain() {
         m_Stop->setEnabled(true);
         hint(m_Stop, ShownText("停止校验", "Stop verifying"));
     } else {
-        m_Stop->setEnabled(!m_Lists.empty() && !m_ReadOnce);
+        m_Stop->setEnabled((!m_Lists.empty() || m_RunKind != RunKind::Lists) && !m_ReadOnce);
         hint(m_Stop,
              m_ReadOnce ? readOnce : ShownText("再次校验这些清单", "Verify the same lists again"));
     }
@@ -437,7 +505,11 @@ void VerifyWindow::Stop_Click() {
         m_Run.Stop();
         return;
     }
-    if (!m_ReadOnce) {
+    if (m_RunKind == RunKind::Compare) {
+        Compare(m_Compared[0], m_Compared[1]);
+    } else if (m_RunKind == RunKind::Expect) {
+        CheckDigest(m_DigestText);
+    } else if (!m_ReadOnce) {
         Verify(m_Lists);
     }
 }
@@ -483,6 +555,132 @@ void VerifyWindow::FindNew_Click() {
     if (!m_ReadOnce) {
         Verify(m_Lists);
     }
+}
+
+// ---------------------------------------------------- verdicts and saving
+
+namespace {
+
+// What differs, in the window's words ("size, MD5").
+QString DiffersWords(const std::vector<std::string>& differs) {
+    VerifyRow row;
+    row.status = VerifyStatus::Failed;
+    row.differs = differs;
+    return VerifyDiffersText(row, CurrentLanguageMode());
+}
+
+} // namespace
+
+void VerifyWindow::ShowOutcome() {
+    if (m_Run.Stopped()) {
+        return;
+    }
+    const VerifyCounts counts = m_Run.Counts();
+    if (m_RunKind == RunKind::Compare) {
+        std::vector<CompareLineRow> lines = m_Run.CompareLines();
+        const bool files = !lines.empty();
+        if (files) {
+            // Two files: their lines side by side in place of the table.
+            m_CompareLines->ShowLines(QString::fromStdString(formats::EscapeName(m_Compared[0])),
+                                      QString::fromStdString(formats::EscapeName(m_Compared[1])),
+                                      lines);
+            m_Table->hide();
+            // A digest may be checked against the two files too.
+            m_DigestFiles = m_Compared;
+            m_PasteDigest->setEnabled(true);
+        }
+        if (m_Run.ExitStatus() == 2 && counts.unreadable + counts.missing + counts.added == 0 &&
+            counts.total() == 0) {
+            return; // nothing could be compared: the messages say why
+        }
+        const bool same = m_Run.ExitStatus() == 0;
+        QString detail;
+        if (files && m_Model->rowCount() > 0) {
+            const VerifyRow& row = m_Model->ShownRow(0);
+            detail =
+                same ? ShownText("大小和摘要都相同", "The size and every digest are the same")
+                     : ShownText("不同之处：%1", "Differs in: %1").arg(DiffersWords(row.differs));
+            if (row.compare == CompareVerdict::Unreadable) {
+                detail = QString::fromStdString(row.reason);
+            }
+        } else {
+            detail = ShownText("%1 个相同，%2 个有差异", "%1 the same, %2 not")
+                         .arg(Grouped(counts.ok), Grouped(counts.total() - counts.ok));
+        }
+        m_Verdict->ShowVerdict(same, detail);
+        return;
+    }
+    if (m_RunKind == RunKind::Expect) {
+        // Every file matched: the kind that did (the first file's).
+        const bool same = counts.total() > 0 && counts.ok == counts.total();
+        QString detail;
+        if (same && m_Model->rowCount() > 0 && !m_Model->ShownRow(0).differs.empty()) {
+            detail = ShownText("摘要类型：%1", "Digest kind: %1")
+                         .arg(QString::fromStdString(m_Model->ShownRow(0).differs.front()));
+        } else if (!same) {
+            detail = ShownText("摘要与文件不符", "The digest does not match the file");
+        }
+        m_Verdict->ShowVerdict(same, detail);
+        return;
+    }
+    // Files given that are no lists: a digest may be checked against them;
+    // without a list of their own, the box opens for one.
+    m_DigestFiles = m_Run.FilesNotLists();
+    const std::vector<std::string> without = m_Run.FilesWithoutList();
+    m_PasteDigest->setEnabled(!m_DigestFiles.empty());
+    if (!without.empty()) {
+        m_ProgressText->setText(
+            ShownText("“%1”旁没有列出它的校验清单：请粘贴要核对的摘要",
+                      "No checksum list beside \"%1\" names it: paste a digest to check it")
+                .arg(QString::fromStdString(formats::EscapeName(without.front()))));
+        PasteDigest_Click();
+    }
+}
+
+void VerifyWindow::PasteDigest_Click() {
+    m_DigestBox->show();
+    // A digest on the clipboard fills the box; anything else is left there.
+    if (const QClipboard* clipboard = QGuiApplication::clipboard()) {
+        const QString text = clipboard->text();
+        std::string reason;
+        if (!text.isEmpty() && text.size() < 4096 &&
+            ReadExpectedDigest(text.toUtf8().toStdString(), reason)) {
+            m_DigestBox->edit()->setText(text.trimmed());
+        }
+    }
+    m_DigestBox->edit()->setFocus(Qt::OtherFocusReason);
+    m_DigestBox->edit()->selectAll();
+}
+
+void VerifyWindow::SaveResults_Click() {
+    const std::optional<platform::DialogService::SaveChoice> choice =
+        m_Dialogs->GetSaveFileName(this, ResultsFileFilter(), ShownText("保存结果", "Save results"),
+                                   m_RunKind == RunKind::Compare ? QStringLiteral("compare.txt")
+                                                                 : QStringLiteral("results.txt"));
+    if (!choice) {
+        return;
+    }
+    const auto form = static_cast<ResultsForm>(std::clamp(choice->filter, 0, 2));
+    std::vector<const VerifyRow*> rows;
+    rows.reserve(m_Model->RowsHeld());
+    for (int row = 0; row < m_Model->rowCount(); ++row) {
+        rows.push_back(&m_Model->ShownRow(row));
+    }
+    std::string path = QFile::encodeName(choice->path).toStdString();
+    // The dialog's form names the file when its name has no extension.
+    if (std::filesystem::path(path).extension().empty()) {
+        path += form == ResultsForm::Json ? ".json" : form == ResultsForm::Csv ? ".csv" : ".txt";
+    }
+    const QString shown = QString::fromStdString(formats::EscapeName(path));
+    m_Save->setEnabled(false);
+    SaveFileInBackground(
+        this, path, ResultsFileText(rows, m_RunLists, form), [this, shown](const QString& failure) {
+            m_Save->setEnabled(true);
+            m_ProgressText->setText(
+                failure.isEmpty()
+                    ? ShownText("结果已保存到 %1", "Results saved to %1").arg(shown)
+                    : ShownText("无法保存 %1：%2", "Could not save %1: %2").arg(shown, failure));
+        });
 }
 
 // ----------------------------------------------------------------- events

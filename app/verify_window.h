@@ -36,6 +36,9 @@ class QPushButton;
 class QTableView;
 
 namespace varnel {
+class CompareLinesView;
+class DigestBox;
+class VerdictPanel;
 namespace platform {
 class DialogService;
 } // namespace platform
@@ -62,8 +65,28 @@ public:
 
     // Verifies the lists (native paths) in place of the run shown: the table
     // is emptied and a run started with the "also find new files" choice.
-    // No lists: nothing changes.
+    // A folder gives every list below it; a file that is no list is checked
+    // against its own list beside it, and without one the digest box opens
+    // for a digest to check it against. No lists: nothing changes.
     void Verify(std::vector<std::string> lists);
+
+    // Compares two files or two folders (native paths) in place of the run
+    // shown: the verdict large, two files' lines side by side, two folders'
+    // names each with its verdict in the table.
+    void Compare(std::string a, std::string b);
+
+    // Checks the files the window was given that are no lists (or the two
+    // files compared) against the digest text means, as it was pasted; a
+    // text that is no digest is said under the box.
+    void CheckDigest(const QString& text);
+
+    // The verdict shown (two files compared, a digest checked), the digest
+    // box and the lines of two files compared.
+    const VerdictPanel& Verdict() const { return *m_Verdict; }
+    DigestBox* digestBox() const { return m_DigestBox; }
+    const CompareLinesView& CompareLines() const { return *m_CompareLines; }
+    // The files a pasted digest is checked against.
+    const std::vector<std::string>& DigestFiles() const { return m_DigestFiles; }
 
     // The lists of the run shown (empty before the first).
     const std::vector<std::string>& Lists() const { return m_Lists; }
@@ -94,6 +117,12 @@ public:
     void CopySelection_Click();
     void OnlyProblems_Click();
     void FindNew_Click();
+    // Opens the digest box, filled from the clipboard when it holds a digest,
+    // and gives it the focus.
+    void PasteDigest_Click();
+    // Asks where, and in which form (text, JSON, CSV), and saves the rows
+    // shown.
+    void SaveResults_Click();
 
 signals:
     // A run has ended (after its last row, or stopped).
@@ -127,6 +156,14 @@ private:
     void ShowProgress();
     void ShowMessages();
     void OnRunEnded();
+    // What the run shown is.
+    enum class RunKind { Lists, Compare, Expect };
+    // Empties the table and the words of the run before, and starts showing
+    // the run just started.
+    void BeginShowing(RunKind kind);
+    // The verdict of a compare or a digest, once the run has ended; the
+    // digest box for files without a list.
+    void ShowOutcome();
     void SetStopFace(bool running);
     // Enables the commands that would read the lists again, or disables
     // them with the reason as their hint when a list can be read only once.
@@ -167,9 +204,19 @@ private:
     QPushButton* m_Open = nullptr;
     QPushButton* m_Copy = nullptr;
     QPushButton* m_Stop = nullptr;
+    QPushButton* m_PasteDigest = nullptr;
+    QPushButton* m_Save = nullptr;
+    VerdictPanel* m_Verdict = nullptr;
+    CompareLinesView* m_CompareLines = nullptr;
+    DigestBox* m_DigestBox = nullptr;
 
     VerifyRun m_Run;
     std::vector<std::string> m_Lists;
+    RunKind m_RunKind = RunKind::Lists;
+    std::vector<std::string> m_Compared;    // the two paths compared
+    std::vector<std::string> m_RunLists;    // the lists the rows name (found as the run goes)
+    std::vector<std::string> m_DigestFiles; // the files a pasted digest is checked against
+    QString m_DigestText;                   // the digest checked
     QTimer m_Poll;
     QElapsedTimer m_SinceProgress; // since the progress was last shown
     std::vector<VerifyRow> m_Batch;

@@ -6,6 +6,7 @@
 #include "app/verify_window.h"
 
 #include "app/program_icon.h"
+#include "app/verdict_view.h"
 #include "app/verify_table_model.h"
 #include "i18n/language.h"
 #include "i18n/shown_text.h"
@@ -15,11 +16,13 @@
 #include "skin/skin_border.h"
 #include "skin/skin_caption.h"
 #include "skin/skin_frame.h"
+#include <QTableWidget>
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QProgressBar>
@@ -99,6 +102,10 @@ void VerifyWindow::CreateControls() {
     }
 
     QHBoxLayout* counts = CreateCounts();
+    // A compare's or a digest's verdict, the digest box, two files' lines.
+    m_Verdict = new VerdictPanel(m_Body);
+    m_DigestBox = new DigestBox(m_Body);
+    m_CompareLines = new CompareLinesView(m_Body);
     CreateTable();
     QHBoxLayout* progress = CreateProgress();
     CreateMessages();
@@ -107,16 +114,29 @@ void VerifyWindow::CreateControls() {
     auto* layout = new QVBoxLayout(m_Body);
     layout->setContentsMargins(8, 6, 8, 8);
     layout->setSpacing(6);
+    layout->addWidget(m_Verdict);
+    layout->addWidget(m_DigestBox);
     layout->addLayout(counts);
     layout->addWidget(m_Table, 1);
+    layout->addWidget(m_CompareLines, 1);
     layout->addLayout(progress);
     layout->addWidget(m_Status);
     layout->addWidget(m_MessageList);
     layout->addLayout(commands);
 
     // Top to bottom, left to right; the focus starts on the results.
-    QWidget* const tabOrder[] = {m_Table, m_MessageList, m_OnlyProblems, m_FindNew,
-                                 m_Open,  m_Copy,        m_Stop};
+    QWidget* const tabOrder[] = {m_DigestBox->edit(),
+                                 m_DigestBox->checkButton(),
+                                 m_Table,
+                                 m_CompareLines->table(),
+                                 m_MessageList,
+                                 m_OnlyProblems,
+                                 m_FindNew,
+                                 m_Open,
+                                 m_PasteDigest,
+                                 m_Copy,
+                                 m_Save,
+                                 m_Stop};
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
         QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
@@ -126,6 +146,11 @@ void VerifyWindow::CreateControls() {
     connect(m_Open, &QPushButton::clicked, this, &VerifyWindow::Open_Click);
     connect(m_Copy, &QPushButton::clicked, this, &VerifyWindow::Copy_Click);
     connect(m_Stop, &QPushButton::clicked, this, &VerifyWindow::Stop_Click);
+    connect(m_PasteDigest, &QPushButton::clicked, this, &VerifyWindow::PasteDigest_Click);
+    connect(m_Save, &QPushButton::clicked, this, &VerifyWindow::SaveResults_Click);
+    const auto checkDigest = [this] { CheckDigest(m_DigestBox->edit()->text()); };
+    connect(m_DigestBox->checkButton(), &QPushButton::clicked, this, checkDigest);
+    connect(m_DigestBox->edit(), &QLineEdit::returnPressed, this, checkDigest);
     connect(m_OnlyProblems, &QCheckBox::clicked, this, &VerifyWindow::OnlyProblems_Click);
     connect(m_FindNew, &QCheckBox::clicked, this, &VerifyWindow::FindNew_Click);
     m_Poll.setInterval(kPollInterval);
@@ -259,6 +284,13 @@ QHBoxLayout* VerifyWindow::CreateCommands() {
     m_Copy = button("Copy", ShownText("复制结果", "Copy results"),
                     ShownText("复制显示的结果", "Copy the results shown"));
     m_Stop = button("Stop", ShownText("停止", "Stop"), ShownText("停止校验", "Stop verifying"));
+    m_PasteDigest = button(
+        "PasteDigest", ShownText("核对摘要…", "Check a digest…"),
+        ShownText("将粘贴的摘要与所给的文件核对", "Check the files given against a pasted digest"));
+    m_PasteDigest->setEnabled(false); // no file given yet
+    m_Save =
+        button("Save", ShownText("保存结果…", "Save results…"),
+               ShownText("将结果保存为文本、JSON 或 CSV", "Save the results as text, JSON or CSV"));
     SetStopFace(false); // nothing to verify again yet: off
 
     auto* commands = new QHBoxLayout();
@@ -267,7 +299,9 @@ QHBoxLayout* VerifyWindow::CreateCommands() {
     commands->addWidget(m_FindNew);
     commands->addStretch(1);
     commands->addWidget(m_Open);
+    commands->addWidget(m_PasteDigest);
     commands->addWidget(m_Copy);
+    commands->addWidget(m_Save);
     commands->addWidget(m_Stop);
     return commands;
 }
