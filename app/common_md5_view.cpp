@@ -61,6 +61,8 @@ constexpr const char* kFolderPrompt = "请选中文件夹,然后确定.";
 // Add digests submenu's, one per line of kReportDigestLines from the first.
 constexpr std::uint32_t kVerifyListsCommand = 0x0100;
 constexpr std::uint32_t kFirstDigestCommand = 0x0110;
+constexpr std::uint32_t kSaveReportCommand = 0x0120;
+constexpr std::uint32_t kSaveListCommand = 0x0130;
 
 } // namespace
 
@@ -195,6 +197,14 @@ void Common_MD5_View::ConnectFeed() {
     connect(&m_Feed, &ReportFeed::progress, this, &Common_MD5_View::ShowProgress);
     connect(&m_Feed, &ReportFeed::runEnded, this, &Common_MD5_View::OnRunEnded);
     connect(&m_Feed, &ReportFeed::reportEnded, this, &Common_MD5_View::reportEnded);
+    connect(&m_Feed, &ReportFeed::runEnded, this, [this](bool stopped) {
+        if (m_ComparePending > 0) {
+            m_ComparePending = stopped ? 0 : m_ComparePending - 1;
+            if (m_ComparePending == 0 && !stopped) {
+                ShowCompareVerdict();
+            }
+        }
+    });
 }
 
 void Common_MD5_View::AppendToBox(const QString& text) {
@@ -364,8 +374,27 @@ void Common_MD5_View::Command5_Click() {
 }
 
 void Common_MD5_View::Command6_Click() {
-    Command1_Click();
-    Command1_Click();
+    // Two files, each dialog saying which it asks for; both blocks go into
+    // the box, and once the second is there the caption says whether the
+    // two are the same.
+    const QString filter = QString::fromLatin1(kOpenFilter);
+    const QString first = CommonDialog1->GetOpenFileNameTitled(
+        this, filter, ShownText("比较：选择第一个文件", "Compare: choose the first file"));
+    if (first.isEmpty()) {
+        return;
+    }
+    const QString second = CommonDialog1->GetOpenFileNameTitled(
+        this, filter, ShownText("比较：选择第二个文件", "Compare: choose the second file"));
+    m_ComparePending = second.isEmpty() ? 0 : 2;
+    for (const QString& chosen : {first, second}) {
+        if (chosen.isEmpty()) {
+            continue;
+        }
+        setFilePath(chosen);
+        show();
+        ReportFile();
+        SetCopyClearEnabled(true);
+    }
 }
 
 void Common_MD5_View::Command7_Click() {
@@ -453,6 +482,11 @@ void Common_MD5_View::AddSystemMenuItems() {
         digests.push_back(std::move(item));
     }
     platform::AppendSubMenu(menu, ShownText("添加摘要(&D)", "Add &digests"), std::move(digests));
+    platform::AppendMenuItem(menu, kSaveReportCommand, ShownText("保存报告(&E)…", "Sav&e report…"),
+                             [this] { SaveReport_Click(); });
+    platform::AppendMenuItem(menu, kSaveListCommand,
+                             ShownText("保存校验清单(&L)…", "Save checksum &list…"),
+                             [this] { SaveChecksumList_Click(); });
     platform::AppendMenuItem(menu, kVerifyListsCommand, text, [this] { VerifyLists_Click(); });
     // A right click on the caption's text or icon and Alt+Space open the
     // menu, as on a system title bar; the caption's buttons keep theirs.

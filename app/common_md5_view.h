@@ -119,6 +119,11 @@ public:
     // reports and verifies them in the verify window (opened, or the one
     // already open).
     void VerifyLists_Click();
+    // The system menu's save items: the report box's text as a saved report
+    // (varnel-report --check reads it back), and the report's files as a
+    // checksum list in the format the dialog's filter chooses.
+    void SaveReport_Click();
+    void SaveChecksumList_Click();
     // The verify window while it is open (it deletes itself when closed).
     VerifyWindow* verifyWindow() const { return m_VerifyWindow.data(); }
 
@@ -241,6 +246,14 @@ private:
     QPointer<Common_About_Form> m_AboutForm;
     QPointer<VerifyWindow> m_VerifyWindow;
     CaptionSystemMenu* m_CaptionMenu = nullptr;
+
+    // The compare command: reports still to end before the caption tells
+    // whether the two files are the same.
+    int m_ComparePending = 0;
+    // Says on the caption whether the compare's two blocks tell the same file.
+    void ShowCompareVerdict();
+    // Says on the caption how a save went.
+    void ShowSaved(const QString& shown, const QString& failure);
 };
 
 } // namespace varnel

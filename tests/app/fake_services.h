@@ -25,6 +25,10 @@ public:
     QStringList fileFilters;   // the filter of each open-file call
     QStringList folderPrompts; // the prompt of each folder call
     QStringList notFound;      // the name of each not-found message
+    QStringList fileTitles;    // the title of each open-file call that has one
+    // Save dialogs: each answer in turn; none left is a cancel.
+    std::deque<SaveChoice> saveAnswers;
+    QStringList saveFilters;
     std::function<void()> whileOpen;
 
     QString GetOpenFileName(QWidget*, const QString& filter) override {
@@ -37,6 +41,23 @@ public:
         }
         QString answer = fileAnswers.front();
         fileAnswers.pop_front();
+        return answer;
+    }
+
+    QString GetOpenFileNameTitled(QWidget* owner, const QString& filter,
+                                  const QString& title) override {
+        fileTitles.append(title);
+        return GetOpenFileName(owner, filter);
+    }
+
+    std::optional<SaveChoice> GetSaveFileName(QWidget*, const QString& filter, const QString&,
+                                              const QString&) override {
+        saveFilters.append(filter);
+        if (saveAnswers.empty()) {
+            return std::nullopt;
+        }
+        SaveChoice answer = saveAnswers.front();
+        saveAnswers.pop_front();
         return answer;
     }
 
