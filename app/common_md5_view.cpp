@@ -378,14 +378,13 @@ void Common_MD5_View::Command6_Click() {
     // the box, and once the second is there the caption says whether the
     // two are the same.
     const QString filter = QString::fromLatin1(kOpenFilter);
+    // Each dialog is asked, as the two opens it stands for are: a first one
+    // cancelled still leaves the second to report.
     const QString first = CommonDialog1->GetOpenFileNameTitled(
         this, filter, ShownText("比较：选择第一个文件", "Compare: choose the first file"));
-    if (first.isEmpty()) {
-        return;
-    }
     const QString second = CommonDialog1->GetOpenFileNameTitled(
         this, filter, ShownText("比较：选择第二个文件", "Compare: choose the second file"));
-    m_ComparePending = second.isEmpty() ? 0 : 2;
+    m_ComparePending = first.isEmpty() || second.isEmpty() ? 0 : 2;
     for (const QString& chosen : {first, second}) {
         if (chosen.isEmpty()) {
             continue;

@@ -368,7 +368,7 @@ TEST_F(VerifyWindowTest, KeyboardAndReaders) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 10000));
     ASSERT_NO_FATAL_FAILURE(VerifyAndWait({InFolder("SHA256SUMS")}));
-    const char* order[] = {"Results", "OnlyProblems", "FindNew", "Open", "Copy", "Stop"};
+    const char* order[] = {"Results", "OnlyProblems", "FindNew", "Open", "Copy", "Save", "Stop"};
     EXPECT_EQ(QApplication::focusWidget()->objectName(), QString::fromLatin1(order[0]));
     for (std::size_t i = 1; i < std::size(order); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
