@@ -71,6 +71,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/completion/varnel-report
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT cli)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/completion/varnel-skin
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT window)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/completion/varnel
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT window)
 
 # ------------------------------------------------------ desktop integration
 

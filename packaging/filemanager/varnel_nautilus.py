@@ -3,7 +3,7 @@
 #
 #   Varnel: report    any local files and folders     varnel -- PATH...
 #   Varnel: verify    checksum lists, saved reports   varnel --verify -- LIST...
-#   Varnel: compare   exactly two files               varnel -- FILE1 FILE2
+#   Varnel: compare   exactly two files               varnel --compare -- FILE1 FILE2
 #
 # varnel gets an argument vector, never a shell command, built from each
 # item's location as the bytes of its path, so that names with blanks,
@@ -38,9 +38,9 @@ TEXTS = {
         "zh_TW": ("Varnel：校驗", "依所選校驗清單或儲存的報告核對檔案"),
     },
     "compare": {
-        "en": ("Varnel: compare", "Report both selected files, one after the other"),
-        "zh_CN": ("Varnel：比较", "依次报告所选的两个文件"),
-        "zh_TW": ("Varnel：比較", "依次報告所選的兩個檔案"),
+        "en": ("Varnel: compare", "Compare the two selected files: same or different"),
+        "zh_CN": ("Varnel：比较", "比较所选的两个文件是否相同"),
+        "zh_TW": ("Varnel：比較", "比較所選的兩個檔案是否相同"),
     },
 }
 
@@ -115,7 +115,7 @@ class VarnelMenuProvider(GObject.GObject, Nautilus.MenuProvider):
         if not any(folders) and all(is_list_name(path) for path in paths):
             wanted.append(("verify", [b"--verify", b"--"]))
         if len(files) == 2 and not any(folders):
-            wanted.append(("compare", [b"--"]))
+            wanted.append(("compare", [b"--compare", b"--"]))
 
         texts = language()
         items = []

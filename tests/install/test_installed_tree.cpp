@@ -161,6 +161,7 @@ TEST_F(InstalledTreeTest, TreeHoldsTheRunTimeFilesAndTheCommandLinks) {
         {"share/doc/varnel-cli/changelog.gz", Data, nullptr},
         {"share/bash-completion/completions/varnel-report", Data, nullptr},
         {"share/bash-completion/completions/varnel-skin", Data, nullptr},
+        {"share/bash-completion/completions/varnel", Data, nullptr},
         {"share/applications/" VARNEL_APP_ID ".Verify.desktop", Data, nullptr},
         {"share/mime/packages/" VARNEL_APP_ID ".xml", Data, nullptr},
         // KIO 6 runs only service menus that are executable.

@@ -36,7 +36,7 @@ sys.path.insert(0, FILEMANAGER)
 import varnel_nautilus  # noqa: E402
 
 # What each kind of entry starts: varnel's options, then the names.
-OPTIONS = {"report": [b"--"], "verify": [b"--verify", b"--"], "compare": [b"--"]}
+OPTIONS = {"report": [b"--"], "verify": [b"--verify", b"--"], "compare": [b"--compare", b"--"]}
 LABELS = {  # English, Simplified Chinese, Traditional Chinese
     "report": ("Varnel: report", "Varnel：报告", "Varnel：報告"),
     "verify": ("Varnel: verify", "Varnel：校验", "Varnel：校驗"),
