@@ -208,7 +208,6 @@ DigestBox::DigestBox(QWidget* parent) : QWidget(parent) {
     m_Edit->setAccessibleDescription(hint);
     m_Edit->setToolTip(hint);
     m_Edit->setPlaceholderText(ShownText("在此粘贴摘要", "Paste a digest here"));
-    m_Edit->setClearButtonEnabled(true);
     m_Check = new QPushButton(ShownText("核对", "Check"), this);
     m_Check->setObjectName(QStringLiteral("CheckDigest"));
     m_Check->setAutoDefault(false);

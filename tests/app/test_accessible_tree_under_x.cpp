@@ -216,4 +216,34 @@ TEST(AccessibleTreeUnderX, ScreenReadersReadTheVerifyWindowsResults) {
     }
 }
 
+// A compare's verdict: the word, the icon's shape and what differs, read as
+// a screen reader reads them.
+TEST(AccessibleTreeUnderX, ScreenReadersReadTheCompareVerdict) {
+    varnel::test::ScratchDir folder;
+    varnel::test::WriteFile(folder / "a.bin", std::string("abc"));
+    varnel::test::WriteFile(folder / "b.bin", std::string("abd"));
+    QByteArray out;
+    QString why;
+    if (!ReadTrees({QStringLiteral("--compare"),
+                    QString::fromStdString((folder / "a.bin").string()),
+                    QString::fromStdString((folder / "b.bin").string())},
+                   {QStringLiteral("--until"), QStringLiteral("不同")}, out, why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    const QJsonArray frames =
+        QJsonDocument::fromJson(out).object()[QStringLiteral("before")].toArray();
+    ASSERT_EQ(frames.size(), 1) << out.toStdString();
+    QStringList named; // "role: name (description)" of every object
+    Walk(frames[0].toObject(), [&](const QJsonObject& node) {
+        named.append(node[QStringLiteral("role")].toString() + QStringLiteral(": ") +
+                     node[QStringLiteral("name")].toString() + QStringLiteral(" (") +
+                     node[QStringLiteral("description")].toString() + QStringLiteral(")"));
+    });
+    for (const char* wanted :
+         {"image: 不同 (叉号)", "label: 不同 ()", "label: 不同之处：SHA-1, MD5, SHA-256 ()"}) {
+        EXPECT_TRUE(named.contains(QString::fromUtf8(wanted)))
+            << wanted << " in " << named.join(QStringLiteral(" | ")).toStdString();
+    }
+}
+
 } // namespace
