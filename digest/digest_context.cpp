@@ -3,10 +3,15 @@
 #include "digest/binary_file_stream.h"
 #include "digest/blake3.h"
 #include "digest/file_hasher.h"
+#include "digest/service_digest.h"
 #include "formats/hex.h"
 #include "platform/os/errors.h"
 
-#include <openssl/evp.h>
+// xxHash's functions are compiled in where no shared library of it is to be
+// had (Windows).
+#ifdef _WIN32
+#define XXH_INLINE_ALL
+#endif
 #include <xxhash.h>
 
 #include <algorithm>
@@ -18,46 +23,7 @@ namespace varnel {
 
 namespace {
 
-// The algorithms are fetched from the provider once per process: a context
-// set up with EVP_md5() or EVP_sha1() fetches its algorithm again (under the
-// library's locks) at every init, which costs as much as hashing a small file.
-// The fetched objects live as long as the process.
-const EVP_MD* DigestFor(std::int32_t algorithmId) {
-    switch (algorithmId) {
-    case CALG_MD5: {
-        static const EVP_MD* const md5 = EVP_MD_fetch(nullptr, "MD5", nullptr);
-        return md5;
-    }
-    case CALG_SHA1: {
-        static const EVP_MD* const sha1 = EVP_MD_fetch(nullptr, "SHA1", nullptr);
-        return sha1;
-    }
-    case CALG_SHA_256: {
-        static const EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA2-256", nullptr);
-        return sha256;
-    }
-    case CALG_SHA_512: {
-        static const EVP_MD* const sha512 = EVP_MD_fetch(nullptr, "SHA2-512", nullptr);
-        return sha512;
-    }
-    case kBlake2b512: {
-        static const EVP_MD* const blake2b = EVP_MD_fetch(nullptr, "BLAKE2B-512", nullptr);
-        return blake2b;
-    }
-    case kSha3_256: {
-        static const EVP_MD* const sha3_256 = EVP_MD_fetch(nullptr, "SHA3-256", nullptr);
-        return sha3_256;
-    }
-    case kSha3_512: {
-        static const EVP_MD* const sha3_512 = EVP_MD_fetch(nullptr, "SHA3-512", nullptr);
-        return sha3_512;
-    }
-    default:
-        return nullptr;
-    }
-}
-
-// The digests computed by code of our own rather than by OpenSSL.
+// The digests computed by code of our own rather than by the service.
 bool IsOwnDigest(std::int32_t algorithmId) {
     return algorithmId == kXxh3_64 || algorithmId == kXxh3_128 || algorithmId == kBlake3_256;
 }
@@ -126,15 +92,15 @@ void DigestContext::OwnStateDeleter::operator()(OwnState* state) const noexcept 
     delete state;
 }
 
-void DigestContext::ContextDeleter::operator()(evp_md_ctx_st* ctx) const noexcept {
-    EVP_MD_CTX_free(ctx);
+void DigestContext::ContextDeleter::operator()(service::State* state) const noexcept {
+    service::FreeState(state);
 }
 
 DigestContext::DigestContext(std::int32_t algorithmId) : m_Algorithm(algorithmId) {
     if (IsOwnDigest(algorithmId)) {
         m_Own.reset(new OwnState(algorithmId));
     } else {
-        m_Context.reset(EVP_MD_CTX_new());
+        m_Context.reset(service::NewState());
     }
     Restart();
 }
@@ -144,9 +110,7 @@ bool DigestContext::Restart() {
         m_Ok = m_Own->Reset(m_Algorithm);
         return m_Ok;
     }
-    const EVP_MD* md = DigestFor(m_Algorithm);
-    m_Ok = m_Context != nullptr && md != nullptr &&
-           EVP_DigestInit_ex2(m_Context.get(), md, nullptr) == 1;
+    m_Ok = m_Context != nullptr && service::Begin(m_Context.get(), m_Algorithm);
     return m_Ok;
 }
 
@@ -171,7 +135,7 @@ bool DigestContext::Update(std::span<const std::uint8_t> data) {
     if (m_Ok && !data.empty() && m_Own) {
         m_Ok = m_Own->Update(m_Algorithm, data);
     } else if (m_Ok && !data.empty()) {
-        m_Ok = EVP_DigestUpdate(m_Context.get(), data.data(), data.size()) == 1;
+        m_Ok = service::Feed(m_Context.get(), data);
     }
     return m_Ok;
 }
@@ -184,12 +148,7 @@ std::string DigestContext::FinalHex() {
     if (m_Own) {
         return m_Own->FinalHex(m_Algorithm);
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_DigestFinal_ex(m_Context.get(), digest, &size) != 1 || size > EVP_MAX_MD_SIZE) {
-        return {};
-    }
-    return formats::HexUpper(std::span<const std::uint8_t>(digest, size));
+    return service::FinishHex(m_Context.get());
 }
 
 std::string GetFileDigest(const std::filesystem::path& path, std::int32_t algorithmId) {

@@ -2,8 +2,9 @@
 
 // MD5_SHA1_View_Module: the digests of whole files and of streams as
 // upper-case hexadecimal text: MD5 (RFC 1321), SHA-1 (FIPS 180), SHA-256,
-// SHA-512, BLAKE2b-512, SHA3-256 and SHA3-512 (FIPS 202) from OpenSSL's EVP
-// service; XXH3-64 and XXH3-128 from the xxHash library (written as its
+// SHA-512, BLAKE2b-512, SHA3-256 and SHA3-512 (FIPS 202) from the system's
+// digest service (digest/service_digest.h: OpenSSL on Linux, libgcrypt on
+// Windows); XXH3-64 and XXH3-128 from the xxHash library (written as its
 // canonical big-endian form, as xxhsum prints it); BLAKE3-256 from
 // digest/blake3.h.
 
@@ -13,9 +14,11 @@
 #include <span>
 #include <string>
 
-struct evp_md_ctx_st; // OpenSSL's EVP_MD_CTX
-
 namespace varnel {
+
+namespace service {
+struct State; // the digest service's context
+}
 
 // Algorithm identifiers, with the values the callers have always passed.
 inline constexpr std::int32_t CALG_MD5 = 0x8003;
@@ -77,15 +80,15 @@ public:
 
 private:
     struct ContextDeleter {
-        void operator()(evp_md_ctx_st* ctx) const noexcept;
+        void operator()(service::State* state) const noexcept;
     };
-    // The state of a digest OpenSSL does not give (XXH3, BLAKE3).
+    // The state of a digest the service does not give (XXH3, BLAKE3).
     struct OwnState;
     struct OwnStateDeleter {
         void operator()(OwnState* state) const noexcept;
     };
-    std::unique_ptr<evp_md_ctx_st, ContextDeleter> m_Context; // EVP digests only
-    std::unique_ptr<OwnState, OwnStateDeleter> m_Own;         // the others only
+    std::unique_ptr<service::State, ContextDeleter> m_Context; // the service's digests only
+    std::unique_ptr<OwnState, OwnStateDeleter> m_Own;          // the others only
     std::int32_t m_Algorithm = 0;
     bool m_Ok = false;
 };

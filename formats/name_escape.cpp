@@ -8,6 +8,18 @@
 namespace varnel::formats {
 namespace {
 
+// On Windows a backslash separates the folders of a path and no name holds
+// one: it is shown as it is, and the escapes are those that cannot be taken
+// for the start of a name (three octal digits, \u and \U with their digits);
+// control characters, which no name holds either, are written in octal.
+#ifdef _WIN32
+constexpr bool kLetterEscapes = false;
+constexpr std::string_view kBackslashShown = "\\";
+#else
+constexpr bool kLetterEscapes = true;
+constexpr std::string_view kBackslashShown = "\\\\";
+#endif
+
 // Characters that show nothing of their own, so that a name holding one looks
 // like the name without it: the invisible format characters and fillers that
 // Unicode lists as default-ignorable, and the interlinear annotation marks.
@@ -142,9 +154,9 @@ void AppendEscapedName(std::string& out, std::string_view bytes) {
         }
         const bool ending = at >= trailing;
         if (c == '\\') {
-            out += "\\\\";
+            out += kBackslashShown;
         } else if (c < 0x20 || c == 0x7F) {
-            const char letter = ShortEscape(static_cast<std::uint8_t>(c));
+            const char letter = kLetterEscapes ? ShortEscape(static_cast<std::uint8_t>(c)) : 0;
             if (letter != 0) {
                 out += '\\';
                 out += letter;
@@ -169,6 +181,31 @@ std::string EscapeName(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+// True when text (what follows a backslash) is one of the Windows escapes.
+bool StartsWindowsEscape(std::string_view text) {
+    const auto octal = [](char c) { return c >= '0' && c <= '7'; };
+    if (text.size() >= 3 && text[0] >= '0' && text[0] <= '3' && octal(text[1]) && octal(text[2])) {
+        return true;
+    }
+    const auto hex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    };
+    const std::size_t digits = text.starts_with('u') ? 4 : text.starts_with('U') ? 8 : 0;
+    if (digits == 0 || text.size() < digits + 1) {
+        return false;
+    }
+    for (std::size_t k = 1; k <= digits; ++k) {
+        if (!hex(text[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<std::string> UnescapeName(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -177,11 +214,15 @@ std::optional<std::string> UnescapeName(std::string_view text) {
             out += text[i];
             continue;
         }
+        if (!kLetterEscapes && !StartsWindowsEscape(text.substr(i + 1))) {
+            out += '\\'; // a separator of the path
+            continue;
+        }
         if (++i >= text.size()) {
             return std::nullopt;
         }
         const char e = text[i];
-        switch (e) {
+        switch (kLetterEscapes ? e : '\0') {
         case '\\':
             out += '\\';
             continue;

@@ -20,6 +20,7 @@
 #include "formats/utf8.h"
 #include "gb2big5/gb2big5.h"
 #include "platform/os/charset_converter.h"
+#include "platform/os/path_text.h"
 #include "platform/os/program_dir.h"
 #include "platform/os/shared_library.h"
 
@@ -190,13 +191,14 @@ std::filesystem::path ConversionLibraryPathFor(const std::filesystem::path& prog
     // The parent folder + "/Librarys/" + the file name. A parent that is the
     // root already ends in "/" and gets no second one; an empty parent (the
     // program lies in the root) gives "/Librarys/...".
-    std::string path = platform::ParentFolderName(programDir).native();
-    if (path.empty() || path.back() != '/') {
-        path += '/';
+    std::string path = platform::PathText(platform::ParentFolderName(programDir));
+    if (path.empty() || (path.back() != '/' && path.back() != platform::kPathSeparator)) {
+        path += platform::kPathSeparator;
     }
-    path += "Librarys/";
+    path += "Librarys";
+    path += platform::kPathSeparator;
     path += kConversionLibraryFileName;
-    return path;
+    return platform::PathFromText(path);
 }
 
 std::string ConvertToBig5(std::string_view text) {

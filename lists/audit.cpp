@@ -16,6 +16,7 @@
 #include "formats/number_text.h"
 #include "formats/pe_version.h"
 #include "platform/os/file_query.h"
+#include "platform/os/path_text.h"
 #include "report/facts_digests.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
@@ -76,7 +77,7 @@ public:
             Tally& tally, const std::string& folder)
         : m_Options(options), m_Output(output), m_Err(err), m_Sink(sink), m_Tally(tally),
           m_Writer(output, options.json, sink), m_Folder(folder),
-          m_Here(NameKey(NameKey("/", std::filesystem::current_path().native()),
+          m_Here(NameKey(NameKey("/", platform::PathText(std::filesystem::current_path())),
                          folder.empty() ? std::string_view(".") : std::string_view(folder))),
           m_Scheduler(*this, [](const std::filesystem::path& path) {
               return formats::GetFileVersion(path);
@@ -109,8 +110,8 @@ public:
     void AddListFile(const std::string& list) {
         if (list != "-") {
             // The list's own path is taken from the working folder.
-            m_Lists.Add(
-                Held(NameKey(NameKey("/", std::filesystem::current_path().native()), list)));
+            m_Lists.Add(Held(
+                NameKey(NameKey("/", platform::PathText(std::filesystem::current_path())), list)));
         }
     }
 
@@ -312,7 +313,8 @@ private:
     }
 
     bool SizeGone(const std::string& path) const {
-        const std::optional<platform::EntryInfo> info = platform::QueryEntry(path);
+        const std::optional<platform::EntryInfo> info =
+            platform::QueryEntry(platform::PathFromText(path));
         return info && std::binary_search(m_SizesGone.begin(), m_SizesGone.end(), info->size);
     }
 

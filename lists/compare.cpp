@@ -9,6 +9,7 @@
 #include "formats/number_text.h"
 #include "i18n/language.h"
 #include "platform/os/file_query.h"
+#include "platform/os/path_text.h"
 #include "report/facts_digests.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
@@ -114,7 +115,7 @@ public:
         const std::string* paths[2] = {&a, &b};
         for (int side = 0; side < 2; ++side) {
             int error = 0;
-            infos[side] = platform::QueryEntry(*paths[side], &error);
+            infos[side] = platform::QueryEntry(platform::PathFromText(*paths[side]), &error);
             if (!infos[side]) {
                 Tell(DisplayText(*paths[side]), ": ", std::generic_category().message(error));
                 return 2;

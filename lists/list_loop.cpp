@@ -7,6 +7,7 @@
 #include "lists/result_json.h"
 #include "lists/result_words.h"
 #include "platform/os/input_stream.h"
+#include "platform/os/path_text.h"
 #include "report/report.h"
 
 #include <system_error>
@@ -20,8 +21,9 @@ ListsRead ReadLists(const std::vector<std::string>& lists, std::optional<ListFor
     for (const std::string& list : lists) {
         const std::string shownList = list == "-" ? "standard input" : DisplayText(list);
         std::string reason;
-        platform::InputStream stream = list == "-" ? platform::InputStream::StandardInput()
-                                                   : platform::InputStream::Open(list, reason);
+        platform::InputStream stream =
+            list == "-" ? platform::InputStream::StandardInput()
+                        : platform::InputStream::Open(platform::PathFromText(list), reason);
         if (!stream.isOpen()) {
             read.unusable = true;
             tell(std::string(shownList).append(": ").append(reason));

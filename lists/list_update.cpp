@@ -11,6 +11,7 @@
 #include "i18n/language.h"
 #include "platform/os/file_replacement.h"
 #include "platform/os/locked_file.h"
+#include "platform/os/path_text.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
 #include "report/report_labels.h"
@@ -243,8 +244,8 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
     ReadState read;
     for (int attempt = 0;; ++attempt) {
         try {
-            next = platform::FileReplacement::Begin(list);
-            listFile = platform::LockedFile::Open(list);
+            next = platform::FileReplacement::Begin(platform::PathFromText(list));
+            listFile = platform::LockedFile::Open(platform::PathFromText(list));
             if (listFile.TryLock() == platform::LockedFile::Lock::Busy) {
                 Say(err, shownList + ": another update of it is running (it is locked); not "
                                      "updated");
@@ -266,9 +267,10 @@ int RunListUpdate(const std::string& list, const ListUpdateOptions& options, std
 
     // The list is read once: its bytes go to the new list as they are, and
     // its entries give the names it records and the form of its lines.
-    const std::string here = NameKey("/", std::filesystem::current_path().native());
-    std::filesystem::path folderPath = std::filesystem::path(list).parent_path();
-    const std::string folderShown = folderPath.empty() ? std::string(".") : folderPath.native();
+    const std::string here = NameKey("/", platform::PathText(std::filesystem::current_path()));
+    std::filesystem::path folderPath = platform::PathFromText(list).parent_path();
+    const std::string folderShown =
+        folderPath.empty() ? std::string(".") : platform::PathText(folderPath);
     const std::string folderKey = NameKey(here, folderShown);
     const std::string listKey = NameKey(here, list);
 

@@ -1,5 +1,7 @@
 #include "report/batch_report.h"
 
+#include "platform/os/path_text.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -11,7 +13,7 @@ std::vector<RunItem> FileItems(const std::vector<std::filesystem::path>& paths) 
     std::vector<RunItem> items;
     items.reserve(paths.size());
     for (const std::filesystem::path& path : paths) {
-        items.push_back(RunItem::File(path.native()));
+        items.push_back(RunItem::File(platform::PathText(path)));
     }
     return items;
 }

@@ -3,6 +3,7 @@
 #include "platform/os/file.h"
 #include "platform/os/file_query.h"
 #include "platform/os/folder_listing.h"
+#include "platform/os/path_text.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -28,7 +29,8 @@ std::optional<platform::EntryKind> KindOfEntry(platform::EntryKind listed,
         return listed;
     }
     int error = 0;
-    const std::optional<platform::EntryInfo> info = platform::QueryEntry(fullPath, &error);
+    const std::optional<platform::EntryInfo> info =
+        platform::QueryEntry(platform::PathFromText(fullPath), &error);
     if (!info && (error == ENOENT || error == ELOOP)) {
         nowhere = error;
         return std::nullopt;
@@ -70,8 +72,10 @@ bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
     if (folder.empty()) {
         return true;
     }
-    if (folder.back() != '/') {
-        folder += '/';
+    // Names are joined with the system's separator (either one ends a
+    // folder's name on Windows).
+    if (folder.back() != '/' && folder.back() != platform::kPathSeparator) {
+        folder += platform::kPathSeparator;
     }
 
     // Identities of the folders entered so far.
@@ -96,7 +100,7 @@ bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
 
         std::optional<platform::FolderListing> listing;
         try {
-            listing.emplace(current);
+            listing.emplace(platform::PathFromText(current));
         } catch (const platform::FileError& error) {
             if (problems != nullptr) {
                 problems->push_back({current, error.systemError()});
@@ -144,7 +148,7 @@ bool WalkFolderFiles(std::string& folder, const WalkedFile& onFile,
             }
             const platform::EntryKind kind = *found;
             if (kind == platform::EntryKind::Folder) {
-                fullPath += '/';
+                fullPath += platform::kPathSeparator;
                 subfolders.push_back(std::move(fullPath));
             } else if (!onFile(std::move(fullPath), kind)) {
                 return false;

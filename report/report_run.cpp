@@ -1,6 +1,7 @@
 #include "report/report_run.h"
 
 #include "platform/os/file_query.h"
+#include "platform/os/path_text.h"
 #include "platform/os/thread_priority.h"
 #include "report/small_file_lanes.h"
 
@@ -227,12 +228,12 @@ void ReportRun::Walk() {
             own = true;
             // A path whose attributes cannot be read is walked too: it
             // contributes nothing.
-            const auto entry = platform::QueryEntry(item.path);
+            const auto entry = platform::QueryEntry(platform::PathFromText(item.path));
             walk = !entry || entry->directory;
             break;
         }
         case RunItem::Kind::FolderElseFile: {
-            const auto entry = platform::QueryEntry(item.path);
+            const auto entry = platform::QueryEntry(platform::PathFromText(item.path));
             walk = entry && entry->directory;
             own = !walk;
             break;
@@ -399,8 +400,9 @@ void ReportRun::Work() {
             } else if (!claimed.empty()) {
                 RunBlock& block = claimed.front().second;
                 try {
-                    block.facts = gatherer.Gather(block.path, m_Settings.options,
-                                                  m_Settings.versionQuery, control);
+                    block.facts =
+                        gatherer.Gather(platform::PathFromText(block.path), m_Settings.options,
+                                        m_Settings.versionQuery, control);
                 } catch (const std::bad_alloc&) {
                     block.facts = OutOfMemoryFacts();
                 }

@@ -3,7 +3,11 @@
 #include "formats/pe_version.h"
 #include "i18n/big5.h"
 #include "i18n/language.h"
+#ifdef _WIN32
+#include "platform/os/win/date_text.h"
+#else
 #include "platform/qt/date_text.h"
+#endif
 
 #include <memory>
 #include <optional>

@@ -1,5 +1,7 @@
 #include "platform/os/errors.h"
 
+#include <system_error>
+
 namespace varnel {
 
 std::string StandardErrorMessage(std::int32_t number) {
@@ -19,6 +21,13 @@ std::string StandardErrorMessage(std::int32_t number) {
     default:
         return "Application-defined or object-defined error";
     }
+}
+
+std::string SystemErrorMessage(int code) {
+    if (code == kErrnoInUse) {
+        return "Used by another process, which shares it with no reader";
+    }
+    return std::generic_category().message(code);
 }
 
 } // namespace varnel

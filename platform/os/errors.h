@@ -33,4 +33,14 @@ inline constexpr std::int32_t kErrPathFileAccess = 75;
 // The standard message for an error number ("File not found" for 53).
 std::string StandardErrorMessage(std::int32_t number);
 
+// The system layer's code for a file that another process holds open and
+// shares with no reader (Windows' sharing and lock violations); errno has
+// none, and POSIX files are never held so.
+inline constexpr int kErrnoInUse = 0x7F01;
+
+// The message of a system error code of this layer (FileError's
+// systemError): errno's text, "No such file or directory" for ENOENT, and
+// a text of its own for kErrnoInUse.
+std::string SystemErrorMessage(int code);
+
 } // namespace varnel
