@@ -279,8 +279,17 @@ DigestSelection ListDigests(ListFormat format, const ReportOptions& options, con
     return digests;
 }
 
+// On Windows a backslash in a name is the separator of its folders (no name
+// holds one): it is written as it is, as the system's own tools write lists.
+// Windows names hold no line ends either, so its lists need no escapes.
+#ifdef _WIN32
+constexpr std::string_view kNeedsEscape = "\n\r";
+#else
+constexpr std::string_view kNeedsEscape = "\\\n\r";
+#endif
+
 bool NeedsListEscape(std::string_view name) {
-    return name.find_first_of("\\\n\r") != std::string_view::npos;
+    return name.find_first_of(kNeedsEscape) != std::string_view::npos;
 }
 
 std::string EscapeListName(std::string_view name) {
@@ -289,7 +298,7 @@ std::string EscapeListName(std::string_view name) {
     for (const char c : name) {
         switch (c) {
         case '\\':
-            out += "\\\\";
+            out += kNeedsEscape.front() == '\\' ? "\\\\" : "\\";
             break;
         case '\n':
             out += "\\n";
@@ -364,7 +373,9 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
             if (name.ends_with('\r')) {
                 return false;
             }
-            const bool b3escape = name.find_first_of("\\\n") != std::string_view::npos;
+            const bool b3escape =
+                name.find_first_of(kNeedsEscape.front() == '\\' ? "\\\n" : "\n") !=
+                std::string_view::npos;
             if (b3escape) {
                 out += '\\';
             }
@@ -372,7 +383,7 @@ bool AppendListLines(std::string& out, ListFormat format, std::string_view name,
             out += "  ";
             for (const char c : name) {
                 if (c == '\\') {
-                    out += "\\\\";
+                    out += kNeedsEscape.front() == '\\' ? "\\\\" : "\\";
                 } else if (c == '\n') {
                     out += "\\n";
                 } else {
@@ -494,8 +505,8 @@ std::optional<ToolLine> ReadSfvLine(std::string_view line) {
     if (hex.size() != 8 || !formats::IsHex(hex)) {
         return std::nullopt;
     }
-    return ToolLine{DigestKind::Crc32, formats::HexToUpper(hex),
-                    std::string(line.substr(0, blank)), false};
+    return ToolLine{DigestKind::Crc32, formats::HexToUpper(hex), std::string(line.substr(0, blank)),
+                    false};
 }
 
 std::optional<ToolLine> ToolLineReader::Read(std::string_view line) {

@@ -29,17 +29,35 @@ std::size_t LengthBytes(std::size_t length) {
     return bytes;
 }
 
+// On Windows a backslash separates a path's parts as a slash does, and a
+// name that starts with a drive ("C:") or a separator is absolute; keys use
+// slashes alone, so that a list's names match the files whichever separator
+// either has.
+#ifdef _WIN32
+constexpr std::string_view kSeparators = "/\\";
+bool IsAbsoluteName(std::string_view name) {
+    return name.starts_with('/') || name.starts_with('\\') ||
+           (name.size() >= 2 && name[1] == ':' &&
+            ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')));
+}
+#else
+constexpr std::string_view kSeparators = "/";
+bool IsAbsoluteName(std::string_view name) {
+    return name.starts_with('/');
+}
+#endif
+
 } // namespace
 
 std::string NameKey(std::string_view folder, std::string_view name) {
     std::string key;
-    if (!name.starts_with('/')) {
+    if (!IsAbsoluteName(name)) {
         key = folder == "/" ? std::string_view() : folder;
     }
     key.reserve(key.size() + name.size() + 1);
     std::size_t at = 0;
     while (at <= name.size()) {
-        std::size_t end = name.find('/', at);
+        std::size_t end = name.find_first_of(kSeparators, at);
         if (end == std::string_view::npos) {
             end = name.size();
         }

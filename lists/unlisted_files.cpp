@@ -1,5 +1,7 @@
 #include "lists/unlisted_files.h"
 
+#include "platform/os/path_text.h"
+
 namespace varnel {
 
 void WalkUnlistedFiles(std::string& folder, std::string_view folderKey,
@@ -14,7 +16,10 @@ void WalkUnlistedFiles(std::string& folder, std::string_view folderKey,
             const std::string_view relative = std::string_view(path).substr(folder.size());
             key.assign(folderKey == "/" ? std::string_view() : folderKey);
             key += '/';
-            key += relative;
+            // Keys separate folders with slashes, whatever the system writes.
+            for (const char c : relative) {
+                key += c == platform::kPathSeparator ? '/' : c;
+            }
             if (listed(key)) {
                 return true;
             }

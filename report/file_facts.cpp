@@ -1,5 +1,6 @@
 #include "report/file_facts.h"
 
+#include "platform/os/errors.h"
 #include "platform/os/file.h"
 #include "platform/os/file_query.h"
 #include "report/report_labels.h"
@@ -43,7 +44,7 @@ void DescribeUnopened(const std::filesystem::path& path,
         MarkUnread(facts, ReadFailure::NotFound,
                    queryError == ENOENT || queryError == ENOTDIR || queryError == 0
                        ? std::string("not found")
-                       : std::generic_category().message(queryError));
+                       : SystemErrorMessage(queryError));
         return;
     }
     facts.size = entry->size;
@@ -71,8 +72,7 @@ void DescribeUnopened(const std::filesystem::path& path,
         MarkUnread(facts, ReadFailure::SystemEntry, "not a regular file, not read");
         break;
     default:
-        MarkUnread(facts, ReadFailure::OpenFailed,
-                   std::generic_category().message(openError->systemError()));
+        MarkUnread(facts, ReadFailure::OpenFailed, SystemErrorMessage(openError->systemError()));
         break;
     }
 }
@@ -206,8 +206,8 @@ FileFacts FactsGatherer::Gather(const std::filesystem::path& path, const ReportO
         return facts;
     default:
         MarkUnread(facts, ReadFailure::ReadFailed,
-                   "read error: " + std::generic_category().message(
-                                        hashed.error ? hashed.error->systemError() : EIO));
+                   "read error: " +
+                       SystemErrorMessage(hashed.error ? hashed.error->systemError() : EIO));
         return facts;
     }
     if (lengthUnknown) {

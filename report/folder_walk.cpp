@@ -1,5 +1,6 @@
 #include "report/folder_walk.h"
 
+#include "platform/os/errors.h"
 #include "platform/os/file.h"
 #include "platform/os/file_query.h"
 #include "platform/os/folder_listing.h"
@@ -45,7 +46,7 @@ std::optional<platform::EntryKind> KindOfEntry(platform::EntryKind listed,
 
 std::string DescribeProblem(const FolderWalkProblem& problem) {
     return (problem.leadsNowhere ? "a link that leads nowhere: " : "cannot list folder: ") +
-           std::generic_category().message(problem.error);
+           SystemErrorMessage(problem.error);
 }
 
 void CollectFolderFiles(std::string& folder, std::vector<std::string>& fileList) {
