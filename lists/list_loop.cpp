@@ -87,21 +87,8 @@ void AppendJsonField(std::string& out, std::string_view key, std::string_view te
         return;
     }
     out.resize(out.size() - 2);
-    out += ",\"";
-    out += key;
-    out += "\":";
-    if (formats::IsUtf8(text)) {
-        formats::AppendJsonString(out, text);
-    } else {
-        std::string escaped;
-        formats::AppendEscapedName(escaped, text);
-        formats::AppendJsonString(out, escaped);
-        out += ",\"";
-        out += key;
-        out += "_bytes\":\"";
-        formats::AppendBase64(out, text);
-        out += '"';
-    }
+    out += ',';
+    AppendJsonName(out, key, text);
     out += "}\n";
 }
 
