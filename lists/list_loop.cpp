@@ -1,8 +1,6 @@
 #include "lists/list_loop.h"
 
-#include "formats/json_text.h"
 #include "formats/name_escape.h"
-#include "formats/utf8.h"
 #include "lists/program_messages.h"
 #include "lists/result_json.h"
 #include "lists/result_words.h"
