@@ -23,11 +23,27 @@ public:
     ScratchDir() : ScratchDir(std::filesystem::temp_directory_path()) {}
     // A scratch folder inside base (another file system than the usual one).
     explicit ScratchDir(const std::filesystem::path& base) {
+#ifdef _WIN32
+        // Windows has no mkdtemp: a new folder of a random name, made anew
+        // until one is free.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && m_Path.empty(); ++attempt) {
+            const std::filesystem::path folder =
+                base / ("varnel-digest-" + std::to_string(random()));
+            if (std::filesystem::create_directory(folder)) {
+                m_Path = folder;
+            }
+        }
+        if (m_Path.empty()) {
+            throw std::runtime_error("no scratch folder");
+        }
+#else
         std::string pattern = (base / "varnel-digest-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
         m_Path = pattern;
+#endif
     }
     ~ScratchDir() {
         std::error_code ec;
@@ -36,8 +52,12 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    const std::filesystem::path& path() const { return m_Path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_Path / name; }
+    const std::filesystem::path& path() const {
+        return m_Path;
+    }
+    std::filesystem::path operator/(const std::string& name) const {
+        return m_Path / name;
+    }
 
 private:
     std::filesystem::path m_Path;
