@@ -108,8 +108,8 @@ std::size_t ChunkFor(std::size_t buffer, std::uint64_t total, std::uint64_t limi
 // asking again, so a small file costs a single read(). A file whose size
 // reads 0 has no known length (most of /proc and /sys give a page or less a
 // read): only a read that gives nothing ends it.
-LoopEnd HashInline(platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buffer,
-                   Digests& digests, const HashControl& control, std::uint64_t& total) {
+LoopEnd HashInline(platform::ReadOnlyFile& file, platform::ReadBuffer& buffer, Digests& digests,
+                   const HashControl& control, std::uint64_t& total) {
     if (buffer.size() != kInlineBufferSize) {
         buffer.resize(kInlineBufferSize);
     }
@@ -154,8 +154,7 @@ std::optional<LoopEnd> HashSplit(platform::ReadOnlyFile& file, Digests& digests,
         std::uint64_t consumed = 0;  // chunks the helper has finished with
         bool finished = false;       // no further chunk will be published
     } ring;
-    std::vector<std::vector<std::uint8_t>> chunks(kRingSlots,
-                                                  std::vector<std::uint8_t>(kRingChunk));
+    std::vector<platform::ReadBuffer> chunks(kRingSlots, platform::ReadBuffer(kRingChunk));
 
     auto md5Loop = [&ring, &chunks, &digests] {
         for (std::uint64_t j = 0;; ++j) {

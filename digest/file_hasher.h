@@ -16,6 +16,7 @@
 #include "digest/digest_context.h"
 #include "digest/digest_kinds.h"
 #include "platform/os/file.h"
+#include "platform/os/read_buffer.h"
 
 #include <array>
 #include <atomic>
@@ -98,7 +99,7 @@ public:
 
 private:
     bool m_AllowHelperThread;
-    std::vector<std::uint8_t> m_Buffer;
+    platform::ReadBuffer m_Buffer;
     // Set up at the first file that wants them, restarted for every later one.
     std::optional<DigestContext> m_Sha1;
     std::optional<DigestContext> m_Md5;

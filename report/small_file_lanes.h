@@ -82,7 +82,7 @@ private:
     struct Pending {
         std::size_t tag = 0;
         FileFacts facts;
-        std::vector<std::uint8_t> bytes;
+        platform::ReadBuffer bytes;
         bool busy = false;
     };
 

@@ -79,7 +79,7 @@ bool Unchanged(int fd, const SmallFileRead& file) {
 }
 
 // Reads what the first read left, if anything (a read may come back short).
-bool ReadRest(int fd, std::vector<std::uint8_t>& dest, std::size_t done) {
+bool ReadRest(int fd, ReadBuffer& dest, std::size_t done) {
     while (done < dest.size()) {
         const ssize_t got =
             ::pread(fd, dest.data() + done, dest.size() - done, static_cast<off_t>(done));
@@ -227,7 +227,7 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
         if (!ReadyToRead(fds[i], files[i], &device)) {
             continue;
         }
-        std::vector<std::uint8_t>& dest = *files[i].dest;
+        ReadBuffer& dest = *files[i].dest;
         if (!m_Ring->ReadsWhole(device, fds[i])) {
             // Read by plain calls, each going on where the last one stopped.
             files[i].whole = ReadRest(fds[i], dest, 0) && Unchanged(fds[i], files[i]);

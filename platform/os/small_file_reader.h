@@ -25,6 +25,7 @@
 //     for (const SmallFileRead& f : files) if (f.whole) use(*f.dest, f.stamp);
 
 #include "platform/os/file.h"
+#include "platform/os/read_buffer.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,7 +38,7 @@ namespace varnel::platform {
 struct SmallFileRead {
     // In.
     const std::filesystem::path* path = nullptr;
-    std::vector<std::uint8_t>* dest = nullptr;
+    ReadBuffer* dest = nullptr;
     std::uint64_t maxSize = 0;
     // True when the caller knows the entry to be a regular file (its folder's
     // listing said so): it is opened without a look-up first. An entry

@@ -25,7 +25,7 @@ bool ReadWhole(HANDLE handle, SmallFileRead& file) {
         file.stamp.size > file.maxSize) {
         return false;
     }
-    std::vector<std::uint8_t>& dest = *file.dest;
+    ReadBuffer& dest = *file.dest;
     dest.resize(static_cast<std::size_t>(file.stamp.size));
     std::size_t done = 0;
     while (done < dest.size()) {
