@@ -11,6 +11,7 @@
 #include "formats/pe_version.h"
 #include "platform/os/file.h"
 #include "platform/os/file_query.h"
+#include "platform/os/path_text.h"
 #include "report/folder_walk.h"
 #include "report/report.h"
 
@@ -52,7 +53,7 @@ bool MayBeSavedReport(std::string_view name) {
 
 bool IsSavedReport(const std::string& path) {
     std::optional<platform::FileError> error;
-    platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(path, error);
+    platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(platform::PathFromText(path), error);
     if (!file.isOpen()) {
         return false;
     }
@@ -303,7 +304,8 @@ int CheckFolders(const std::vector<std::string>& folders, bool oneFileSystem,
             break;
         }
         const std::string shownFolder = DisplayText(folder);
-        const std::optional<platform::EntryInfo> info = platform::QueryEntry(folder);
+        const std::optional<platform::EntryInfo> info =
+            platform::QueryEntry(platform::PathFromText(folder));
         if (!info || !info->directory) {
             totals.unusable = true;
             checker.HandBackAll();

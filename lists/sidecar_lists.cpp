@@ -7,6 +7,7 @@
 #include "platform/os/file_query.h"
 #include "platform/os/folder_listing.h"
 #include "platform/os/input_stream.h"
+#include "platform/os/path_text.h"
 #include "report/report.h"
 
 #include <algorithm>
@@ -71,7 +72,8 @@ struct FileIdentity {
 };
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    const std::optional<platform::EntryInfo> info = platform::QueryEntry(path);
+    const std::optional<platform::EntryInfo> info =
+        platform::QueryEntry(platform::PathFromText(path));
     if (!info || !info->regularFile) {
         return std::nullopt;
     }
@@ -101,7 +103,7 @@ bool NamesFile(const ListEntry& entry, std::string_view folder, std::string_view
 std::optional<ListEntry> BareDigest(const std::string& list, DigestKind kind) {
     std::string text;
     try {
-        text = platform::ReadWholeFile(list, kBareDigestBytes);
+        text = platform::ReadWholeFile(platform::PathFromText(list), kBareDigestBytes);
     } catch (const platform::FileError&) {
         return std::nullopt;
     }
@@ -123,7 +125,8 @@ std::optional<ListEntry> EntryFor(const std::string& list, int group, std::strin
                                   std::string_view fileName,
                                   const std::optional<FileIdentity>& file, std::string& problem) {
     std::string reason;
-    platform::InputStream stream = platform::InputStream::Open(list, reason);
+    platform::InputStream stream =
+        platform::InputStream::Open(platform::PathFromText(list), reason);
     if (!stream.isOpen()) {
         problem = DisplayText(list) + ": " + reason;
         return std::nullopt;
@@ -174,7 +177,8 @@ SidecarSearch FindSidecarLists(const std::string& path) {
     // The lists of the folder, each with its group.
     std::vector<std::pair<std::string, int>> lists;
     try {
-        platform::FolderListing listing(folder.empty() ? std::string(".") : folder);
+        platform::FolderListing listing(
+            platform::PathFromText(folder.empty() ? std::string(".") : folder));
         while (std::optional<platform::FolderEntry> entry = listing.Next()) {
             const std::string& name = entry->name;
             if (name == fileName || name.starts_with('.')) {
@@ -191,7 +195,8 @@ SidecarSearch FindSidecarLists(const std::string& path) {
             if (entry->kind != platform::EntryKind::File) {
                 // A link, or a kind the listing does not tell: only a regular
                 // file is opened (a FIFO's open would wait for its writer).
-                const std::optional<platform::EntryInfo> info = platform::QueryEntry(list);
+                const std::optional<platform::EntryInfo> info =
+                    platform::QueryEntry(platform::PathFromText(list));
                 if (!info || !info->regularFile) {
                     continue;
                 }
