@@ -156,7 +156,7 @@ void AppendEscapedName(std::string& out, std::string_view bytes) {
         if (c == '\\') {
             out += kBackslashShown;
         } else if (c < 0x20 || c == 0x7F) {
-            const char letter = kLetterEscapes ? ShortEscape(static_cast<std::uint8_t>(c)) : 0;
+            const char letter = kLetterEscapes ? ShortEscape(static_cast<std::uint8_t>(c)) : '\0';
             if (letter != 0) {
                 out += '\\';
                 out += letter;

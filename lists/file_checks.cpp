@@ -268,11 +268,11 @@ int OwnListCheck(const std::vector<std::string>& files, const ListCheckOptions& 
             someWithoutList = true;
             if (!options.status) {
                 output.Flush();
-                Tell(err, sink,
-                     shown +
-                         ": no checksum list beside it names it (looked for its own lists, "
-                         "as " +
-                         shown + ".sha256, the SUMS lists and the other lists there)");
+                std::string text = shown;
+                text.append(": no checksum list beside it names it (looked for its own lists, as ")
+                    .append(shown)
+                    .append(".sha256, the SUMS lists and the other lists there)");
+                Tell(err, sink, text);
             }
             continue;
         }

@@ -218,7 +218,7 @@ SidecarSearch FindSidecarLists(const std::string& path) {
         }
         if (entry) {
             const int strength = EntryStrength(*entry);
-            found.push_back({SidecarList{std::move(list), std::move(*entry), group}, strength});
+            found.emplace_back(SidecarList{std::move(list), std::move(*entry), group}, strength);
         }
     }
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
