@@ -18,6 +18,10 @@ namespace {
 // Inline reads: large enough that a small file takes one read() (plus none
 // once its known length is reached), small enough to stay in the CPU's caches.
 constexpr std::size_t kInlineBufferSize = 256u << 10;
+// Reads of a large file whose BLAKE3 is wanted: BLAKE3 hashes the subtrees of
+// one read on every core, which pays from a few MiB a read (a thread is
+// started for each read).
+constexpr std::size_t kTreeBufferSize = 8u << 20;
 
 // The ring between the reader and the MD5 helper of a split file.
 constexpr std::size_t kRingChunk = 1u << 20;
@@ -108,10 +112,11 @@ std::size_t ChunkFor(std::size_t buffer, std::uint64_t total, std::uint64_t limi
 // asking again, so a small file costs a single read(). A file whose size
 // reads 0 has no known length (most of /proc and /sys give a page or less a
 // read): only a read that gives nothing ends it.
-LoopEnd HashInline(platform::ReadOnlyFile& file, platform::ReadBuffer& buffer, Digests& digests,
-                   const HashControl& control, std::uint64_t& total) {
-    if (buffer.size() != kInlineBufferSize) {
-        buffer.resize(kInlineBufferSize);
+LoopEnd HashInline(platform::ReadOnlyFile& file, platform::ReadBuffer& buffer,
+                   std::size_t bufferSize, Digests& digests, const HashControl& control,
+                   std::uint64_t& total) {
+    if (buffer.size() != bufferSize) {
+        buffer.resize(bufferSize);
     }
     const std::uint64_t known = std::min(file.Size(), control.limit);
     while (total < control.limit) {
@@ -264,7 +269,11 @@ HashResult FileHasher::Hash(platform::ReadOnlyFile& file, DigestSelection wanted
         end = HashSplit(file, digests, control, result.bytes);
     }
     if (!end) {
-        end = HashInline(file, m_Buffer, digests, control, result.bytes);
+        if (large && wanted.blake3) {
+            end = HashInline(file, m_TreeBuffer, kTreeBufferSize, digests, control, result.bytes);
+        } else {
+            end = HashInline(file, m_Buffer, kInlineBufferSize, digests, control, result.bytes);
+        }
     }
     result.outcome = end->outcome;
     result.error = std::move(end->error);

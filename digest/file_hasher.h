@@ -100,6 +100,7 @@ public:
 private:
     bool m_AllowHelperThread;
     platform::ReadBuffer m_Buffer;
+    platform::ReadBuffer m_TreeBuffer; // a large file's reads when BLAKE3 is wanted
     // Set up at the first file that wants them, restarted for every later one.
     std::optional<DigestContext> m_Sha1;
     std::optional<DigestContext> m_Md5;

@@ -2,9 +2,11 @@
 // tool's, on one thread or with the MD5 helper; the limit, the cancel flag and
 // the byte count that progress is shown from.
 
+#include "digest/blake3.h"
 #include "digest/crc32.h"
 #include "digest/file_hasher.h"
 
+#include "formats/hex.h"
 #include "tests/digest/digest_test_support.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +44,28 @@ TEST(FileHasher, OnePassGivesTheSameDigestsAsAnIndependentTool) {
             EXPECT_EQ(result.sha1, expected.sha1);
             EXPECT_EQ(result.md5, expected.md5);
         }
+    }
+}
+
+// A large file's BLAKE3 is read in reads long enough for its threads, alone
+// and beside the digests that send MD5 to the helper.
+TEST(FileHasher, LargeFilesBlake3OnItsThreadsIsTheOneThreadDigest) {
+    ScratchDir dir;
+    const std::size_t size = (9u << 20) + 1025;
+    const std::vector<std::uint8_t> bytes = PseudoRandomBytes(size, 9);
+    WriteFile(dir / "large", bytes);
+    const std::string expected = formats::HexUpper(Blake3::Hash(bytes, 1));
+    DigestSelection alone;
+    alone.blake3 = true;
+    DigestSelection withMd5 = kAll;
+    withMd5.blake3 = true;
+    for (const DigestSelection& wanted : {alone, withMd5}) {
+        platform::ReadOnlyFile file = platform::ReadOnlyFile::Open(dir / "large");
+        FileHasher hasher;
+        const HashResult result = hasher.Hash(file, wanted);
+        EXPECT_EQ(result.outcome, HashOutcome::Done);
+        EXPECT_EQ(result.bytes, size);
+        EXPECT_EQ(result.blake3, expected);
     }
 }
 
