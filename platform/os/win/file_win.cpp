@@ -44,33 +44,6 @@ std::size_t ReadOnce(HANDLE handle, std::span<std::uint8_t> dest, const std::uin
 
 } // namespace
 
-ReadOnlyFile::~ReadOnlyFile() {
-    Close();
-}
-
-ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
-    : m_Handle(std::exchange(other.m_Handle, -1)), m_Size(std::exchange(other.m_Size, 0)),
-      m_Opened(other.m_Opened) {}
-
-ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_Handle = std::exchange(other.m_Handle, -1);
-        m_Size = std::exchange(other.m_Size, 0);
-        m_Opened = other.m_Opened;
-    }
-    return *this;
-}
-
-ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path) {
-    std::optional<FileError> error;
-    ReadOnlyFile file = Open(path, error);
-    if (error) {
-        throw *error;
-    }
-    return file;
-}
-
 ReadOnlyFile ReadOnlyFile::Open(const std::filesystem::path& path,
                                 std::optional<FileError>& error) {
     error.reset();
