@@ -13,6 +13,12 @@
 #define XXH_INLINE_ALL
 #endif
 #include <xxhash.h>
+// The shared library's own x86 dispatch: its plain entries run the baseline
+// (SSE2) loop, its dispatching ones the widest the processor has (AVX2 is
+// about 1.5 times as fast on a large file).
+#if !defined(_WIN32) && defined(__x86_64__)
+#include <xxh_x86dispatch.h>
+#endif
 
 #include <algorithm>
 #include <optional>
