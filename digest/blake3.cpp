@@ -471,11 +471,43 @@ void Blake3::AddWholeChunks(const std::uint8_t* chunks, std::uint64_t count) noe
     }
 }
 
+// `count` whole chunks (2 to the lanes of a vector pass) that may end the
+// message, in one pass: all but the last are pushed, the last waits as the
+// current chunk with its chaining value known. Holding back its last block
+// instead, as Update otherwise does, would cost a quarter of a 4 KiB file's
+// time in one-block compressions.
+void Blake3::HashFinalChunks(const std::uint8_t* chunks, std::size_t count) noexcept {
+    alignas(64) std::uint8_t cvs[kMostLanes * kCvBytes];
+    const std::uint8_t* inputs[kMostLanes];
+    for (std::size_t i = 0; i < count; ++i) {
+        inputs[i] = chunks + i * kChunkBytes;
+    }
+    HashMany(BackendOf(m_Path), inputs, count, kBlocksPerChunk, m_ChunkCounter, true, 0,
+             kChunkStart, kChunkEnd, cvs);
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        PushSubtree(CvFromBytes(cvs + i * kCvBytes), 1);
+    }
+    m_ChunkCv = CvFromBytes(cvs + (count - 1) * kCvBytes);
+    m_ChunkHashed = true;
+}
+
 void Blake3::Update(std::span<const std::uint8_t> bytes) noexcept {
     const std::uint8_t* p = bytes.data();
     std::size_t left = bytes.size();
+    if (left > 0 && m_ChunkHashed) {
+        // More follows the chunk held back whole: it is not the last.
+        const Cv cv = m_ChunkCv;
+        m_ChunkCv = kKey;
+        m_ChunkHashed = false;
+        PushSubtree(cv, 1);
+    }
     while (left > 0) {
         const std::size_t inChunk = m_BlocksCompressed * kBlockBytes + m_BlockLength;
+        if (inChunk == 0 && left % kChunkBytes == 0 && left >= 2 * kChunkBytes &&
+            left / kChunkBytes <= BackendOf(m_Path).lanes) {
+            HashFinalChunks(p, left / kChunkBytes);
+            return;
+        }
         // Whole chunks that cannot be the last one go to the wide path; the
         // last byte waits in the current chunk, which may be the root.
         if (inChunk == 0 && left > kChunkBytes) {
@@ -511,7 +543,12 @@ Blake3::Digest Blake3::Final() const noexcept {
     BlockWords(block, m);
     const std::uint32_t flags = kChunkEnd | (m_BlocksCompressed == 0 ? kChunkStart : 0);
     Cv cv;
-    if (m_StackSize == 0) {
+    if (m_ChunkHashed) {
+        cv = m_ChunkCv;
+        for (std::size_t i = m_StackSize; i-- > 0;) {
+            cv = ParentCv(m_Stack[i], cv, i == 0 ? kRoot : 0);
+        }
+    } else if (m_StackSize == 0) {
         // The message is one chunk: its last block is the root.
         cv = Compress(m_ChunkCv, m, 0, m_BlockLength, flags | kRoot);
     } else {

@@ -68,6 +68,7 @@ private:
     void CompressBufferedBlock(std::uint32_t flags) noexcept;
     void FinishChunk() noexcept;
     void AddWholeChunks(const std::uint8_t* chunks, std::uint64_t count) noexcept;
+    void HashFinalChunks(const std::uint8_t* chunks, std::size_t count) noexcept;
     void PushSubtree(const Cv& cv, std::uint64_t chunks) noexcept;
 
     // Kept inline so that a hasher needs no allocation: the current chunk's
@@ -79,6 +80,10 @@ private:
     std::uint8_t m_BlockLength = 0;
     std::uint8_t m_BlocksCompressed = 0;
     std::uint8_t m_StackSize = 0;
+    // The current chunk is whole and m_ChunkCv is already its chaining value
+    // (a chunk after others, never the root): it was hashed in one vector
+    // pass with the chunks before it. More bytes push it onto the stack.
+    bool m_ChunkHashed = false;
     detail::Blake3Path m_Path;
     unsigned m_Threads = 1;
     std::array<Cv, 54> m_Stack;

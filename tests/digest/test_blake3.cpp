@@ -159,8 +159,8 @@ TEST(Blake3, AnySplitGivesTheSameDigest) {
     // Past one subtree of 256 chunks, with a tail that is no whole block.
     const Bytes message = test::PseudoRandomBytes(300 * kChunk + 77, 3);
     const Blake3::Digest whole = Blake3::Hash(message);
-    for (const std::size_t piece :
-         std::initializer_list<std::size_t>{1, 63, 64, 65, 1023, 1024, 1025, 3 * 4096 + 7}) {
+    for (const std::size_t piece : std::initializer_list<std::size_t>{
+             1, 63, 64, 65, 1023, 1024, 1025, 2 * kChunk, 4 * kChunk, 8 * kChunk, 3 * 4096 + 7}) {
         EXPECT_EQ(HashInPieces(message, piece), whole) << piece << "-byte pieces";
     }
     // Random piece lengths, and Final taken part way while the hasher goes on.
