@@ -24,11 +24,11 @@ std::string Hex8(std::uint32_t value) {
 }
 
 std::string HexUpper(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    text.reserve(bytes.size() * 2);
+    std::string text(bytes.size() * 2, '\0');
+    char* out = text.data();
     for (const std::uint8_t b : bytes) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 0x0Fu];
+        *out++ = kDigits[b >> 4];
+        *out++ = kDigits[b & 0x0Fu];
     }
     return text;
 }

@@ -51,6 +51,10 @@ bool IsBlank(char32_t c) {
 // Where the run of blanks that ends bytes starts (bytes.size() when it ends
 // in none).
 std::size_t TrailingBlanks(std::string_view bytes) {
+    // Most names end in a visible ASCII character, which no blank's bytes are.
+    if (!bytes.empty() && bytes.back() > ' ' && bytes.back() < 0x7F) {
+        return bytes.size();
+    }
     std::size_t start = 0;
     for (std::size_t at = 0; at < bytes.size();) {
         char32_t c = 0;
@@ -144,7 +148,22 @@ void AppendEscapedName(std::string& out, std::string_view bytes) {
     // The blanks that end the name are escaped, each of them: "sp " must not
     // look like "sp".
     const std::size_t trailing = TrailingBlanks(bytes);
+    // Printable ASCII but the backslash (and blanks at the end) needs no
+    // escape: runs of it are copied whole.
+    const auto plain = [&bytes, trailing](std::size_t i) {
+        const char b = bytes[i];
+        return b >= ' ' && b < 0x7F && b != '\\' && (b != ' ' || i < trailing);
+    };
     for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t run = at;
+        while (run < bytes.size() && plain(run)) {
+            ++run;
+        }
+        if (run > at) {
+            out.append(bytes.substr(at, run - at));
+            at = run;
+            continue;
+        }
         char32_t c = 0;
         const std::size_t length = Utf8SequenceLength(bytes.substr(at), c);
         if (length == 0) {

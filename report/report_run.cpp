@@ -135,6 +135,23 @@ bool ReportRun::AddFile(std::string&& path, bool listedRegular) {
     return true;
 }
 
+bool ReportRun::ListWalked(std::vector<Unclaimed>& files) {
+    std::unique_lock lock(m_Mutex);
+    if (m_Stopped) {
+        return false;
+    }
+    for (Unclaimed& file : files) {
+        m_Files.List(std::move(file));
+    }
+    files.clear();
+    const bool wake = m_WorkersWaiting > 0;
+    lock.unlock();
+    if (wake) {
+        m_WorkChanged.notify_all();
+    }
+    return true;
+}
+
 bool ReportRun::AddFiles(std::vector<std::string>&& paths) {
     // A run with items has its files listed by its walk.
     return m_FilesHandedIn && AppendFiles(std::move(paths));
@@ -245,17 +262,32 @@ void ReportRun::Walk() {
         if (walk) {
             std::string folder = item.path;
             std::vector<FolderWalkProblem> problems;
+            // The walk's files go to the workers in groups, one lock for
+            // each (a lock per file kept the workers waiting on it); a
+            // worker waiting for a file gets the group at once.
+            constexpr std::size_t kGroup = 64;
+            std::vector<Unclaimed> walked;
+            walked.reserve(kGroup);
+            bool listed = true;
             const bool whole = WalkFolderFiles(
                 folder,
-                [this](std::string&& path, platform::EntryKind kind) {
-                    return AddFile(std::move(path), kind == platform::EntryKind::File);
+                [this, &walked, &listed](std::string&& path, platform::EntryKind kind) {
+                    walked.push_back({std::move(path), kind == platform::EntryKind::File});
+                    if (walked.size() >= kGroup ||
+                        m_WorkersWaiting.load(std::memory_order_relaxed) > 0) {
+                        listed = ListWalked(walked);
+                    }
+                    return listed;
                 },
                 &problems, &m_Cancel, m_Settings.walkRules);
+            if (listed && !walked.empty()) {
+                listed = ListWalked(walked);
+            }
             if (!problems.empty()) {
                 std::lock_guard lock(m_Mutex);
                 m_Problems.insert(m_Problems.end(), problems.begin(), problems.end());
             }
-            if (!whole) {
+            if (!whole || !listed) {
                 break;
             }
         }
@@ -395,7 +427,12 @@ void ReportRun::Work() {
                         });
                     held->second.facts = std::move(done.facts);
                     finished.push_back(std::move(*held));
-                    inLanes.erase(held);
+                    // The last entry fills the gap: inLanes is searched by
+                    // tag, and erasing in place moved every later block.
+                    if (held + 1 != inLanes.end()) {
+                        *held = std::move(inLanes.back());
+                    }
+                    inLanes.pop_back();
                 }
             } else if (!claimed.empty()) {
                 RunBlock& block = claimed.front().second;

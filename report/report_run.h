@@ -201,11 +201,16 @@ private:
         std::string path;
         bool listedRegular = false;
     };
+    // Lists the walk's files under one lock and empties files. False once
+    // stopped.
+    bool ListWalked(std::vector<Unclaimed>& files);
     // The files listed, claimed, finished and handed out, in list order.
     OrderedHandOut<Unclaimed, RunBlock> m_Files;
     std::vector<FolderWalkProblem> m_Problems;
     std::size_t m_ProblemsTaken = 0;
-    unsigned m_WorkersWaiting = 0;
+    // Changed with m_Mutex held; the walk reads it without, as a hint to
+    // hand over the files it holds at once.
+    std::atomic<unsigned> m_WorkersWaiting{0};
     unsigned m_WorkersGathering = 0;
     bool m_ConsumerWaiting = false;
     bool m_WalkEnded = false;
