@@ -5,6 +5,7 @@
 
 #include <liburing.h>
 
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -94,8 +95,9 @@ bool ReadRest(int fd, ReadBuffer& dest, std::size_t done) {
     return true;
 }
 
-// The next submission entry. The ring holds twice the largest batch and is
-// emptied after each phase, so it always has one.
+// The next submission entry. The ring holds twice the largest batch: a
+// batch's closes wait in it for the next batch's opens, and each phase is
+// submitted whole, so it always has one.
 io_uring_sqe* NextEntry(io_uring* ring) {
     io_uring_sqe* sqe = io_uring_get_sqe(ring);
     if (sqe == nullptr) {
@@ -106,8 +108,15 @@ io_uring_sqe* NextEntry(io_uring* ring) {
 
 } // namespace
 
+// The tag of a close's completion: its result is not wanted.
+constexpr std::uint64_t kCloseEntry = ~std::uint64_t{0};
+
 struct SmallFileReader::Ring {
     io_uring ring{};
+    // The descriptors of the last batch, their closes prepared but not yet
+    // submitted: they go to the kernel with the next batch's opens, or when
+    // the reader ends, which spares a call into the system for each batch.
+    std::vector<int> closing;
     // Whether reads through the ring come back whole, by device: a run's
     // files lie on few file systems, each asked about once.
     std::vector<std::pair<dev_t, bool>> wholeReads;
@@ -122,16 +131,46 @@ struct SmallFileReader::Ring {
         wholeReads.emplace_back(device, whole);
         return whole;
     }
-    ~Ring() { io_uring_queue_exit(&ring); }
+    ~Ring() {
+        if (!closing.empty()) {
+            const std::vector<int> left = std::move(closing);
+            closing.clear();
+            const int submitted =
+                io_uring_submit_and_wait(&ring, static_cast<unsigned>(left.size()));
+            if (submitted < 0) {
+                // Never submitted: the plain calls close them.
+                for (const int fd : left) {
+                    ::close(fd);
+                }
+            } else if (static_cast<std::size_t>(submitted) == left.size()) {
+                std::array<int, 1> unused{};
+                Complete(unused, 0, left.size());
+            }
+        }
+        io_uring_queue_exit(&ring);
+    }
 
-    // Submits the count entries prepared and collects their results, each
-    // in results at the entry's index. False when the ring itself failed.
+    // Submits the count entries prepared (behind the closes waiting in the
+    // queue) and collects their results, each in results at the entry's
+    // index. False when the ring itself failed.
     bool Complete(std::span<int> results, std::size_t count) {
-        const int submitted = io_uring_submit_and_wait(&ring, static_cast<unsigned>(count));
-        if (submitted < 0 || static_cast<std::size_t>(submitted) != count) {
+        const std::size_t closes = closing.size();
+        // Whatever comes of the submission, those closes were handed to it:
+        // one that failed part way may have closed some, and closing them
+        // again could close another thread's newer descriptor.
+        closing.clear();
+        const int submitted =
+            io_uring_submit_and_wait(&ring, static_cast<unsigned>(count + closes));
+        if (submitted < 0 || static_cast<std::size_t>(submitted) != count + closes) {
             return false;
         }
-        for (std::size_t i = 0; i < count; ++i) {
+        return Complete(results, count, closes);
+    }
+
+    // Collects the results of count entries and of closes closes already
+    // submitted.
+    bool Complete(std::span<int> results, std::size_t count, std::size_t closes) {
+        for (std::size_t i = 0; i < count + closes; ++i) {
             io_uring_cqe* cqe = nullptr;
             int waited = 0;
             do {
@@ -141,6 +180,10 @@ struct SmallFileReader::Ring {
                 return false;
             }
             const std::uint64_t entry = io_uring_cqe_get_data64(cqe);
+            if (entry == kCloseEntry) {
+                io_uring_cqe_seen(&ring, cqe);
+                continue;
+            }
             if (entry >= results.size()) {
                 return false;
             }
@@ -257,20 +300,17 @@ void SmallFileReader::ReadAll(std::span<SmallFileRead> files) {
                          ReadRest(fds[i], *files[i].dest, static_cast<std::size_t>(got[r])) &&
                          Unchanged(fds[i], files[i]);
     }
-    // The closes of the batch go to the ring together; their results say
-    // nothing of interest (the files were only read). Should the ring fail
-    // here, a descriptor may stay open (never passed on: close-on-exec):
-    // closing it again could close another thread's newer one.
-    std::size_t closes = 0;
+    // The closes of the batch go to the ring together, with the next
+    // batch's opens; their results say nothing of interest (the files were
+    // only read). Should the ring fail then, a descriptor may stay open
+    // (never passed on: close-on-exec).
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (fds[i] >= 0) {
             io_uring_sqe* sqe = NextEntry(ring);
             io_uring_prep_close(sqe, fds[i]);
-            io_uring_sqe_set_data64(sqe, closes++);
+            io_uring_sqe_set_data64(sqe, kCloseEntry);
+            m_Ring->closing.push_back(fds[i]);
         }
-    }
-    if (closes > 0 && !m_Ring->Complete(std::span<int>(got, closes), closes)) {
-        m_Ring.reset();
     }
 }
 

@@ -2,8 +2,9 @@
 
 // Small regular files opened, checked and read whole several at a time, with
 // as few calls into the system as it allows: where the kernel offers a
-// submission ring (io_uring), the opens, the reads and the closes of a batch
-// go to it together, one call for each; the look-ups of kind, size and time
+// submission ring (io_uring), the opens and the reads of a batch go to it
+// together, one call for each, and the batch's closes go with the next
+// batch's opens (or when the reader ends); the look-ups of kind, size and time
 // (before the read, to refuse what is not a regular file before a byte of it
 // is read, and after, to catch a change during the read) stay plain calls,
 // which the ring would hand to a worker thread of the kernel. Without a ring

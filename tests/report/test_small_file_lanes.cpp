@@ -53,6 +53,14 @@ struct SmallTree {
     }
 };
 
+// The descriptors this process has open: a run, or lanes once gone, leave
+// none of the files they read open.
+std::size_t OpenDescriptors() {
+    const auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::begin(entries), std::filesystem::end(entries)));
+}
+
 std::vector<RunBlock> RunOver(const std::string& folder, bool lanes, unsigned workers,
                               std::size_t ahead, RunProgress& progress,
                               std::optional<DigestSelection> digests = std::nullopt) {
@@ -98,7 +106,9 @@ TEST(SmallFileLanes, BothWaysGiveTheOraclesFactsForEveryFile) {
           std::tuple{true, 3u, std::size_t{40}}, std::tuple{false, 2u, std::size_t{256}}}) {
         SCOPED_TRACE(std::string(lanes ? "lanes, " : "one at a time, ") + std::to_string(workers) +
                      " workers, " + std::to_string(ahead) + " ahead");
+        const std::size_t open = OpenDescriptors();
         const std::vector<RunBlock> blocks = RunOver(tree.folder, lanes, workers, ahead, progress);
+        EXPECT_EQ(OpenDescriptors(), open);
         ASSERT_EQ(blocks.size(), oneAtATime.size());
         EXPECT_EQ(progress.bytesDone, bytes);
         EXPECT_EQ(progress.bytesKnown, bytes);
@@ -196,6 +206,7 @@ TEST(SmallFileLanes, OnlyPlainSmallFilesAreTakenWithOrWithoutTheRing) {
         if (!LaneKindAvailable(laneKind)) {
             continue;
         }
+        const std::size_t open = OpenDescriptors();
         {
             SCOPED_TRACE(std::to_string(LaneCount(laneKind)) + " lanes, " +
                          (ring ? "ring" : "plain calls") + (readHidden ? ", hidden read" : ""));
@@ -226,6 +237,7 @@ TEST(SmallFileLanes, OnlyPlainSmallFilesAreTakenWithOrWithoutTheRing) {
                     << files[d.tag].path;
             }
         }
+        EXPECT_EQ(OpenDescriptors(), open);
     }
 }
 
