@@ -338,11 +338,16 @@ void ReportRun::Work() {
                                      ReportDigestSelection(m_Settings.options)))
                                : nullptr;
     const auto lanesBusy = [&lanes] { return lanes && lanes->Busy(); };
-    std::vector<std::pair<std::size_t, RunBlock>> claimed;
-    std::vector<bool> claimedListed; // by claimed's index: listed as a regular file
+    // A claimed file's block stays in one slot until it is published: the
+    // lanes know it by its slot, and a block (fifteen strings) is moved
+    // only into the hand-out. Slots are reused; a deque keeps them in place
+    // as it grows.
+    std::deque<Slot> slots;
+    std::vector<std::size_t> freeSlots;
+    std::vector<std::size_t> claimed; // slots claimed by this round, in list order
+    std::deque<std::size_t> usual;    // slots to gather the usual way, in list order
     std::vector<SmallFileLanes::File> laneFiles;
-    std::vector<std::pair<std::size_t, RunBlock>> inLanes;
-    std::vector<std::pair<std::size_t, RunBlock>> finished;
+    std::vector<Slot*> finished;
     std::vector<SmallFileLanes::Done> laneDone;
 
     // A worker counts as gathering from its first claim until it has no
@@ -372,12 +377,22 @@ void ReportRun::Work() {
         }
         const std::size_t most = lanes ? lanes->FreeLanes() : 1;
         claimed.clear();
-        claimedListed.clear();
         while (claimed.size() < most && MayClaim()) {
             auto [index, file] = m_Files.Claim();
-            claimed.emplace_back(index, RunBlock{});
-            claimed.back().second.path = std::move(file.path);
-            claimedListed.push_back(file.listedRegular);
+            std::size_t at = 0;
+            if (freeSlots.empty()) {
+                at = slots.size();
+                slots.emplace_back().number = at;
+            } else {
+                at = freeSlots.back();
+                freeSlots.pop_back();
+            }
+            Slot& slot = slots[at];
+            slot.index = index;
+            slot.block.path = std::move(file.path);
+            slot.block.text.clear();
+            slot.listedRegular = file.listedRegular;
+            claimed.push_back(at);
         }
         if (!claimed.empty() && !gathering) {
             ++m_WorkersGathering;
@@ -391,10 +406,10 @@ void ReportRun::Work() {
 
         laneFiles.clear();
         if (fillLanes) {
-            for (std::size_t i = 0; i < claimed.size(); ++i) {
-                laneFiles.push_back({.tag = claimed[i].first,
-                                     .path = claimed[i].second.path,
-                                     .listedRegular = claimedListed[i]});
+            for (const std::size_t at : claimed) {
+                laneFiles.push_back({.tag = at,
+                                     .path = slots[at].block.path,
+                                     .listedRegular = slots[at].listedRegular});
             }
             lanes->Start(laneFiles, m_Settings.options, m_Settings.versionQuery, control,
                          m_Settings.versionOfBytes);
@@ -402,18 +417,11 @@ void ReportRun::Work() {
         // Files the lanes did not take (large, empty, unusual) are gathered
         // one at a time once the lanes are empty: small files claimed with a
         // large one are handed out before it, not held back until it is done.
-        std::size_t usual = 0;
         for (std::size_t i = 0; i < claimed.size(); ++i) {
-            if (fillLanes && laneFiles[i].taken) {
-                inLanes.push_back(std::move(claimed[i]));
-            } else {
-                if (usual != i) {
-                    claimed[usual] = std::move(claimed[i]);
-                }
-                ++usual;
+            if (!fillLanes || !laneFiles[i].taken) {
+                usual.push_back(claimed[i]);
             }
         }
-        claimed.resize(usual);
         bool stopped = false;
         for (;;) {
             finished.clear();
@@ -421,36 +429,31 @@ void ReportRun::Work() {
                 laneDone.clear();
                 lanes->Run(laneDone);
                 for (SmallFileLanes::Done& done : laneDone) {
-                    const auto held =
-                        std::find_if(inLanes.begin(), inLanes.end(), [&done](const auto& entry) {
-                            return entry.first == done.tag;
-                        });
-                    held->second.facts = std::move(done.facts);
-                    finished.push_back(std::move(*held));
-                    // The last entry fills the gap: inLanes is searched by
-                    // tag, and erasing in place moved every later block.
-                    if (held + 1 != inLanes.end()) {
-                        *held = std::move(inLanes.back());
-                    }
-                    inLanes.pop_back();
+                    Slot& slot = slots[done.tag];
+                    slot.block.facts = std::move(done.facts);
+                    finished.push_back(&slot);
                 }
-            } else if (!claimed.empty()) {
-                RunBlock& block = claimed.front().second;
+            } else if (!usual.empty()) {
+                Slot& slot = slots[usual.front()];
+                usual.pop_front();
                 try {
-                    block.facts =
-                        gatherer.Gather(platform::PathFromText(block.path), m_Settings.options,
+                    slot.block.facts =
+                        gatherer.Gather(platform::PathFromText(slot.block.path), m_Settings.options,
                                         m_Settings.versionQuery, control);
                 } catch (const std::bad_alloc&) {
-                    block.facts = OutOfMemoryFacts();
+                    slot.block.facts = OutOfMemoryFacts();
                 }
-                finished.push_back(std::move(claimed.front()));
-                claimed.erase(claimed.begin());
+                finished.push_back(&slot);
             }
-            if (!Publish(finished, services ? &*services : nullptr, lock)) {
+            const bool published = Publish(finished, services ? &*services : nullptr, lock);
+            for (const Slot* slot : finished) {
+                freeSlots.push_back(slot->number);
+            }
+            if (!published) {
                 stopped = true;
                 break;
             }
-            if (claimed.empty() && !MayClaim() && !lanesBusy()) {
+            if (usual.empty() && !MayClaim() && !lanesBusy()) {
                 // It will wait for room or for the walk, or leave: idle from now on.
                 if (gathering) {
                     --m_WorkersGathering;
@@ -469,7 +472,7 @@ void ReportRun::Work() {
                 m_Settings.whenReady();
                 lock.lock();
             }
-            if (claimed.empty() || m_Cancel.load(std::memory_order_relaxed)) {
+            if (usual.empty() || m_Cancel.load(std::memory_order_relaxed)) {
                 break; // with the lock held
             }
             lock.unlock();
@@ -486,9 +489,10 @@ void ReportRun::Work() {
     m_ResultsReady.notify_one();
 }
 
-bool ReportRun::Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
-                        const ReportServices* services, std::unique_lock<std::mutex>& lock) {
-    for (auto& [index, block] : finished) {
+bool ReportRun::Publish(const std::vector<Slot*>& finished, const ReportServices* services,
+                        std::unique_lock<std::mutex>& lock) {
+    for (Slot* slot : finished) {
+        RunBlock& block = slot->block;
         if (services != nullptr && !m_Cancel.load(std::memory_order_relaxed)) {
             try {
                 AppendReportBlock(block.text, block.path, block.facts, m_Settings.options,
@@ -503,9 +507,9 @@ bool ReportRun::Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
     if (m_Stopped) {
         return false;
     }
-    for (auto& [index, block] : finished) {
-        const std::uint64_t bytes = block.facts.size.value_or(0);
-        m_Files.Finish(index, std::move(block), bytes);
+    for (Slot* slot : finished) {
+        const std::uint64_t bytes = slot->block.facts.size.value_or(0);
+        m_Files.Finish(slot->index, std::move(slot->block), bytes);
     }
     return true;
 }

@@ -182,10 +182,19 @@ private:
     bool MayClaim() const;           // with m_Mutex held
     bool ConsumerShouldWake() const; // with m_Mutex held
     std::size_t TakeLocked(std::vector<RunBlock>& out, std::size_t max, bool& wakeWorker);
+    // A worker's place for the block of a file it claimed, from the claim
+    // until the block is published.
+    struct Slot {
+        std::size_t number = 0; // its place among the worker's slots
+        std::size_t index = 0;  // the file's place in the list
+        bool listedRegular = false;
+        RunBlock block;
+    };
     // Formats finished blocks (without the lock), then takes the lock and
-    // puts them in their slots. False, with the lock held, once stopped.
-    bool Publish(std::vector<std::pair<std::size_t, RunBlock>>& finished,
-                 const ReportServices* services, std::unique_lock<std::mutex>& lock);
+    // moves them to their places in the list. False, with the lock held,
+    // once stopped.
+    bool Publish(const std::vector<Slot*>& finished, const ReportServices* services,
+                 std::unique_lock<std::mutex>& lock);
     bool AllReadyToTell(); // with m_Mutex held: true once, when every file is finished
     bool ReadyToTell();    // with m_Mutex held: true when whenReady is due
 
