@@ -216,11 +216,11 @@ BENCHMARK_CAPTURE(BM_Digest, SHA1, varnel::CALG_SHA1)->Unit(benchmark::kMillisec
 constexpr varnel::LaneDigestSelection kMd5Only{.sha1 = false, .md5 = true};
 constexpr varnel::LaneDigestSelection kSha1Only{.sha1 = true, .md5 = false};
 BENCHMARK_CAPTURE(BM_Messages, MD5_1lane, std::nullopt, kMd5Only)->Arg(1024)->Arg(4096)->Arg(65536);
-BENCHMARK_CAPTURE(BM_Messages, MD5_8lanes, varnel::LaneKind::Avx2, kMd5Only)
+BENCHMARK_CAPTURE(BM_Messages, MD5_lanes_AVX2, varnel::LaneKind::Avx2, kMd5Only)
     ->Arg(1024)
     ->Arg(4096)
     ->Arg(65536);
-BENCHMARK_CAPTURE(BM_Messages, MD5_16lanes, varnel::LaneKind::Avx512, kMd5Only)
+BENCHMARK_CAPTURE(BM_Messages, MD5_lanes_AVX512, varnel::LaneKind::Avx512, kMd5Only)
     ->Arg(1024)
     ->Arg(4096)
     ->Arg(65536);
@@ -228,11 +228,11 @@ BENCHMARK_CAPTURE(BM_Messages, SHA1_1lane, std::nullopt, kSha1Only)
     ->Arg(1024)
     ->Arg(4096)
     ->Arg(65536);
-BENCHMARK_CAPTURE(BM_Messages, SHA1_8lanes, varnel::LaneKind::Avx2, kSha1Only)
+BENCHMARK_CAPTURE(BM_Messages, SHA1_lanes_AVX2, varnel::LaneKind::Avx2, kSha1Only)
     ->Arg(1024)
     ->Arg(4096)
     ->Arg(65536);
-BENCHMARK_CAPTURE(BM_Messages, SHA1_16lanes, varnel::LaneKind::Avx512, kSha1Only)
+BENCHMARK_CAPTURE(BM_Messages, SHA1_lanes_AVX512, varnel::LaneKind::Avx512, kSha1Only)
     ->Arg(1024)
     ->Arg(4096)
     ->Arg(65536);

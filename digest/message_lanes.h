@@ -1,9 +1,10 @@
 #pragma once
 
 // MD5 and SHA-1 of several independent whole messages at once, one message
-// per lane of the processor's vector registers (16 lanes with AVX-512, 8 with
-// AVX2). A single MD5 or SHA-1 stream cannot go faster than its chain of
-// dependent steps; side by side, the messages share every instruction. For
+// per lane of the processor's vector registers (16 lanes: one AVX-512
+// register, or two AVX2 registers whose chains the processor overlaps). A
+// single MD5 or SHA-1 stream cannot go faster than its chain of dependent
+// steps; side by side, the messages share every instruction. For
 // many small files, each file being one message, this is where the time goes.
 //
 //     MessageLanes lanes(*BestLaneKind(), {.sha1 = true, .md5 = true});
@@ -28,7 +29,7 @@
 namespace varnel {
 
 enum class LaneKind {
-    Avx2,   // 8 lanes of 32 bits
+    Avx2,   // 16 lanes of 32 bits, in two registers
     Avx512, // 16 lanes of 32 bits
 };
 

@@ -153,7 +153,7 @@ TEST(LaneKinds, TheBestKindIsAvailableAndNoWiderThanSixteen) {
         return;
     }
     EXPECT_TRUE(LaneKindAvailable(*best));
-    EXPECT_EQ(LaneCount(LaneKind::Avx2), 8u);
+    EXPECT_EQ(LaneCount(LaneKind::Avx2), 16u);
     EXPECT_EQ(LaneCount(LaneKind::Avx512), 16u);
     if (LaneKindAvailable(LaneKind::Avx512)) {
         EXPECT_EQ(*best, LaneKind::Avx512);

@@ -199,7 +199,7 @@ TEST(SmallFileLanes, OnlyPlainSmallFilesAreTakenWithOrWithoutTheRing) {
     const std::vector<std::pair<std::string, bool>> batch = {
         {"plain", true},   {"empty", false}, {".hidden", false}, {"large", false},
         {"folder", false}, {"pipe", false},  {"missing", false}, {"bound", true}};
-    // Both kinds: with 8 lanes SHA-1 is computed one file at a time.
+    // Both kinds: with AVX2 lanes SHA-1 is computed one file at a time.
     for (const auto& [laneKind, ring, readHidden] :
          {std::tuple{LaneKind::Avx512, true, false}, std::tuple{LaneKind::Avx512, false, true},
           std::tuple{LaneKind::Avx2, true, true}, std::tuple{LaneKind::Avx2, false, false}}) {
