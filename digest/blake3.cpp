@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -275,20 +277,26 @@ struct SubtreeJob {
     std::size_t count = 0;
     std::array<Piece, kMaxPieces> pieces;
     std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
+    // The pieces finished, waited for with a condition variable. The
+    // standard library's atomic wait, which has no futex to stand on with
+    // mingw-w64, was seen to miss a wake-up under wine and leave a hash
+    // waiting for ever (most runs of a 6 MiB hash on two threads).
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::size_t done = 0;
 
     void Work() noexcept {
         for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
             Piece& piece = pieces[i];
             piece.cv = SubtreeCv(backend, piece.input, piece.chunks, piece.counter);
-            done.fetch_add(1, std::memory_order_release);
-            done.notify_all();
+            const std::lock_guard lock(mutex);
+            ++done;
+            finished.notify_all();
         }
     }
     void WaitDone() noexcept {
-        for (std::size_t seen; (seen = done.load(std::memory_order_acquire)) < count;) {
-            done.wait(seen, std::memory_order_acquire);
-        }
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [this] { return done == count; });
     }
 };
 
