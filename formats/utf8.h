@@ -6,6 +6,7 @@
 // checksum lists and the Big5 conversion all ask it.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace varnel::formats {
@@ -17,5 +18,9 @@ std::size_t Utf8SequenceLength(std::string_view bytes, char32_t& codePoint) noex
 
 // True when the whole of text is well-formed UTF-8.
 bool IsUtf8(std::string_view text) noexcept;
+
+// Appends code point c in UTF-8 (a surrogate, as Windows names may hold
+// alone, in the three bytes of its number).
+void AppendUtf8(std::string& out, char32_t c);
 
 } // namespace varnel::formats
