@@ -36,6 +36,12 @@ TEST_F(ReportServicesTest, TimeAndVersionComeFromThePlatform) {
     ASSERT_TRUE(services.fileVersion);
     const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
     EXPECT_EQ(services.formatTime(now), platform::FormatModifiedTime(now));
+    // Seconds that come back after others, after the kept texts have
+    // turned over: each still gets its own text.
+    for (const int offset : {3, 7, 3, 11, 13, 17, 19, 7, 3, 23, 3, 0}) {
+        const auto second = now - std::chrono::hours(24 * 40) + std::chrono::seconds(offset);
+        EXPECT_EQ(services.formatTime(second), platform::FormatModifiedTime(second)) << offset;
+    }
 
     test::ScratchDir dir;
     test::WriteFile(dir / "plain", std::string("text"));
